@@ -1,0 +1,229 @@
+// UpdateDerivedParameters and the designs it publishes.
+#include "dsp/derived_parameters.h"
+
+#include <cmath>
+
+#include "dsp/db.h"
+#include "dsp/shared_value.h"
+
+namespace {
+
+constexpr double kNyquistHz = kSampleRateHz * 0.5;
+
+// Registered ranges of the design frequencies, used only to mend values the filters cannot take.
+constexpr double kHighpassMinHz = 20, kHighpassMaxHz = 320;
+constexpr double kLowpassMinHz = 20, kLowpassMaxHz = 20480;
+constexpr double kAgcCrossoverMinHz = 20, kAgcCrossoverMaxHz = 2560;
+constexpr double kThreeBandMinHz = 20, kThreeBandMaxHz = 7240.773439350247;  // 20 x 2^8.5
+
+void bump(DesignExchange& exchange, DesignGroup group) { ++exchange.designer.generation[group]; }
+
+void markApplied(DesignExchange& exchange, DesignGroup group) {
+    exchange.applied[group] = exchange.designer.generation[group];
+}
+
+double clampToRange(double value, double minValue, double maxValue) {
+    if (!(value >= minValue)) return minValue;  // also NaN
+    if (value > maxValue) return maxValue;
+    return value;
+}
+
+void setThreeBandDesign(ThreeBandEqChannel& channel, const DerivedDesign& design) {
+    channel.f1 = design.threeBandF1;
+    channel.f2 = design.threeBandF2;
+    channel.fs = design.threeBandFs;
+    storeShared(channel.c1, design.threeBandC1);
+    storeShared(channel.c2, design.threeBandC2);
+}
+
+void setThreeBandGains(ThreeBandEqChannel& channel, const double gains[3]) {
+    channel.G1 = gains[0];
+    channel.G2 = gains[1];
+    channel.G3 = gains[2];
+}
+
+}  // namespace
+
+double usableDesignFrequency(double frequencyHz, double minHz, double maxHz) {
+    if (frequencyHz > 0 && frequencyHz < kNyquistHz) return frequencyHz;
+    return clampToRange(frequencyHz, minHz, maxHz);
+}
+
+void DesignHighpass(ProcessorState& state, bool reset, double cutoffHz) {
+    DesignExchange& exchange = state.designs;
+    state.designRecord.highpassHz = cutoffHz;
+    exchange.designer.highpass =
+        highpassCoefficients(usableDesignFrequency(cutoffHz, kHighpassMinHz, kHighpassMaxHz));
+    bump(exchange, kDesignHighpass);
+    if (reset) {
+        SetCoefficients(state.highpass.filter.biquad, exchange.designer.highpass);
+        Reset(state.highpass.filter);
+        markApplied(exchange, kDesignHighpass);
+    }
+}
+
+void DesignLowpass(ProcessorState& state, bool reset, double cutoffHz) {
+    DesignExchange& exchange = state.designs;
+    state.designRecord.lowpassHz = cutoffHz;
+    exchange.designer.lowpass = lowpassCoefficients(usableDesignFrequency(cutoffHz, kLowpassMinHz, kLowpassMaxHz));
+    bump(exchange, kDesignLowpass);
+    if (reset) {
+        SetCoefficients(state.lowpass.first.biquad, exchange.designer.lowpass);
+        SetCoefficients(state.lowpass.second.biquad, exchange.designer.lowpass);
+        Reset(state.lowpass.first);
+        Reset(state.lowpass.second);
+        markApplied(exchange, kDesignLowpass);
+    }
+}
+
+void DesignAgcCrossover(ProcessorState& state, bool reset, double crossoverHz) {
+    DesignExchange& exchange = state.designs;
+    state.designRecord.agcCrossoverHz = crossoverHz;
+    agcCrossoverCoefficients(usableDesignFrequency(crossoverHz, kAgcCrossoverMinHz, kAgcCrossoverMaxHz),
+                             exchange.designer.agcLow, exchange.designer.agcHigh);
+    bump(exchange, kDesignAgcCrossover);
+    if (reset) {
+        SetCoefficients(state.agc.lowBand.biquad, exchange.designer.agcLow);
+        SetCoefficients(state.agc.highBand.biquad, exchange.designer.agcHigh);
+        Reset(state.agc.lowBand);
+        Reset(state.agc.highBand);
+        markApplied(exchange, kDesignAgcCrossover);
+    }
+}
+
+void DesignThreeBandEq(ProcessorState& state, bool clear, double lowMidHz, double midHighHz) {
+    DesignExchange& exchange = state.designs;
+    state.designRecord.threeBandF1 = lowMidHz;
+    state.designRecord.threeBandF2 = midHighHz;
+    // Out-of-range crossovers from files are clamped so both coefficients stay between 0 and 1.
+    ThreeBandEqChannel scratch{};
+    designThreeBandChannel(scratch, clampToRange(lowMidHz, kThreeBandMinHz, kThreeBandMaxHz),
+                           clampToRange(midHighHz, kThreeBandMinHz, kThreeBandMaxHz), kSampleRateHz, false);
+    DerivedDesign& design = exchange.designer;
+    design.threeBandF1 = scratch.f1;
+    design.threeBandF2 = scratch.f2;
+    design.threeBandFs = scratch.fs;
+    design.threeBandC1 = scratch.c1;
+    design.threeBandC2 = scratch.c2;
+    bump(exchange, kDesignThreeBandCrossover);
+    if (clear) {
+        designThreeBandChannel(state.threeBandEq.left, scratch.f1, scratch.f2, kSampleRateHz, true);
+        designThreeBandChannel(state.threeBandEq.right, scratch.f1, scratch.f2, kSampleRateHz, true);
+        for (double& gain : design.threeBandGain) gain = 0.0;
+        markApplied(exchange, kDesignThreeBandCrossover);
+    }
+}
+
+void designBank(ProcessorState& state, bool resetStates, bool cascaded, bool narrow) {
+    DesignExchange& exchange = state.designs;
+    state.designRecord.bankCascaded = cascaded;
+    state.designRecord.bankNarrow = narrow;
+    bankCoefficients(cascaded, narrow, exchange.designer.bank);
+    exchange.designer.bankCascaded = cascaded;
+    exchange.designer.bankNarrow = narrow;
+    bump(exchange, kDesignBank);
+    if (resetStates) {
+        installBankDesign(state.tenBand, exchange.designer.bank, cascaded, narrow, true);
+        markApplied(exchange, kDesignBank);
+    }
+}
+
+void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bool force) {
+    const DesignRecord& record = state.designRecord;
+    DerivedDesign& design = state.designs.designer;
+
+    const double highpassHz = loadShared(params.passFilters.highpassCutoffHz);
+    if (force || highpassHz != record.highpassHz) DesignHighpass(state, false, highpassHz);
+
+    const double crossoverHz = loadShared(params.agc.crossoverHz);
+    if (force || crossoverHz != record.agcCrossoverHz) DesignAgcCrossover(state, false, crossoverHz);
+
+    const ThreeBandEqParams& threeBand = params.threeBandEq;
+    for (int band = 0; band < 3; ++band) {
+        design.threeBandGain[band] =
+            isOn(threeBand.bandMute[band]) ? 0.0 : DbToLinear(loadShared(threeBand.bandDb[band]));
+    }
+    const double lowMidHz = loadShared(threeBand.crossoverLowMidHz);
+    const double midHighHz = loadShared(threeBand.crossoverMidHighHz);
+    if (force || lowMidHz != record.threeBandF1 || midHighHz != record.threeBandF2) {
+        DesignThreeBandEq(state, false, lowMidHz, midHighHz);
+    }
+
+    const uint8_t cascaded = isOn(params.processor.cascadedFilters) ? 1 : 0;
+    const uint8_t narrow = isOn(params.processor.narrowBandwidth) ? 1 : 0;
+    if (force || cascaded != record.bankCascaded || narrow != record.bankNarrow) {
+        designBank(state, false, cascaded, narrow);
+    }
+
+    const TenBandEqParams& eq = params.tenBandEq;
+    design.eqPreamp = DbToLinear(loadShared(eq.preampDb));
+    for (int band = 0; band < kBandCount; ++band) {
+        const double base = isOn(eq.bandMute[band]) ? 0.0 : DbToLinear(loadShared(eq.bandDb[band]));
+        design.eqGain[band] = base * design.eqPreamp;
+    }
+
+    const double lowpassHz = loadShared(params.passFilters.lowpassCutoffHz);
+    if (force || lowpassHz != record.lowpassHz) DesignLowpass(state, false, lowpassHz);
+
+    publishDesign(state.designs);
+
+    // Meters of stages that do not run read zero.
+    const GeneralParams& general = params.general;
+    if (!isOn(general.stereoImageActive) || isOn(params.stereoImage.mono)) {
+        storeShared(state.stereoImage.meterDb, 0.0);
+    }
+    if (!isOn(general.agcActive)) storeShared(state.agc.meterLowDb, 0.0);
+    if (!isOn(general.agcActive) || isOn(params.agc.singleBand)) {
+        storeShared(state.agc.meterHighDb, 0.0);
+        storeShared(state.agc.meterReductionDb, 0.0);
+    }
+    TenBandProcessor& bands = state.tenBand;
+    const bool processorOn = isOn(general.processorActive);
+    for (int band = 0; band < kBandCount; ++band) {
+        if (!processorOn || !isOn(general.dynamicEqActive)) storeShared(bands.deqMeter[band], 0.0);
+        if (!processorOn || !isOn(general.compressorActive)) storeShared(bands.compMeter[band], 0.0);
+        if (!processorOn || !isOn(general.expanderActive)) storeShared(bands.expMeter[band], 0.0);
+        if (!processorOn || !isOn(general.limiterActive)) storeShared(bands.limMeter[band], 0.0);
+        if (!processorOn || !isOn(general.saturatorActive) || !isOn(params.saturator.clipEnable[band])) {
+            storeShared(bands.clipMeter[band], 0.0);
+        }
+    }
+    if (!isOn(general.finalLimiterActive)) storeShared(state.finalLimiter.meterDb, 0.0);
+    if (!isOn(general.finalClipperActive)) storeShared(state.finalClipper.meterDb, 0.0);
+}
+
+void applyPendingDesigns(ProcessorState& state) {
+    DesignExchange& exchange = state.designs;
+    const DerivedDesign* design = takeDesign(exchange);
+    if (design == nullptr) return;
+    uint32_t* applied = exchange.applied;
+    const uint32_t* generation = design->generation;
+
+    if (generation[kDesignHighpass] != applied[kDesignHighpass]) {
+        SetCoefficients(state.highpass.filter.biquad, design->highpass);
+        applied[kDesignHighpass] = generation[kDesignHighpass];
+    }
+    if (generation[kDesignAgcCrossover] != applied[kDesignAgcCrossover]) {
+        SetCoefficients(state.agc.lowBand.biquad, design->agcLow);
+        SetCoefficients(state.agc.highBand.biquad, design->agcHigh);
+        applied[kDesignAgcCrossover] = generation[kDesignAgcCrossover];
+    }
+    if (generation[kDesignThreeBandCrossover] != applied[kDesignThreeBandCrossover]) {
+        setThreeBandDesign(state.threeBandEq.left, *design);
+        setThreeBandDesign(state.threeBandEq.right, *design);
+        applied[kDesignThreeBandCrossover] = generation[kDesignThreeBandCrossover];
+    }
+    setThreeBandGains(state.threeBandEq.left, design->threeBandGain);
+    setThreeBandGains(state.threeBandEq.right, design->threeBandGain);
+    if (generation[kDesignBank] != applied[kDesignBank]) {
+        installBankDesign(state.tenBand, design->bank, design->bankCascaded, design->bankNarrow, false);
+        applied[kDesignBank] = generation[kDesignBank];
+    }
+    if (generation[kDesignLowpass] != applied[kDesignLowpass]) {
+        SetCoefficients(state.lowpass.first.biquad, design->lowpass);
+        SetCoefficients(state.lowpass.second.biquad, design->lowpass);
+        applied[kDesignLowpass] = generation[kDesignLowpass];
+    }
+    state.tenBand.eqPreamp = design->eqPreamp;
+    for (int band = 0; band < kBandCount; ++band) state.tenBand.eqGain[band] = design->eqGain[band];
+}

@@ -1,0 +1,52 @@
+// Hands redesigned filter coefficients and equaliser gains to the audio thread whole.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "dsp/filters/biquad.h"
+#include "dsp/live_params.h"
+
+// Groups of designs that change together; each has its own generation number.
+enum DesignGroup : int {
+    kDesignHighpass,
+    kDesignAgcCrossover,
+    kDesignThreeBandCrossover,
+    kDesignBank,
+    kDesignLowpass,
+    kDesignGroupCount
+};
+
+// Everything UpdateDerivedParameters computes, as one snapshot.
+struct DerivedDesign {
+    uint32_t generation[kDesignGroupCount];
+    BiquadCoefficients highpass;
+    BiquadCoefficients agcLow, agcHigh;
+    double threeBandF1, threeBandF2, threeBandFs, threeBandC1, threeBandC2;
+    double threeBandGain[3];
+    BiquadCoefficients bank[kBandCount];
+    uint8_t bankCascaded, bankNarrow;
+    BiquadCoefficients lowpass;
+    double eqPreamp;
+    double eqGain[kBandCount];
+};
+
+// A single-producer, single-consumer triple buffer: the designer fills `slots[back]` and swaps
+// it with the middle slot; the audio thread, at block start, swaps a fresh middle slot into
+// `front`. Neither side ever waits, and the audio thread never sees a half-written snapshot.
+struct DesignExchange {
+    DerivedDesign slots[3];
+    uint8_t back;           // designer's slot
+    uint8_t front;          // audio thread's slot
+    uint8_t middle;         // low 2 bits: slot index; bit 2: fresh
+    uint32_t applied[kDesignGroupCount];  // generations the audio thread has put in place
+    DerivedDesign designer; // the designer's current full design
+};
+
+constexpr uint8_t kFreshBit = 4;
+
+void initDesignExchange(DesignExchange& exchange);
+// Designer side: publishes `designer` as the newest snapshot.
+void publishDesign(DesignExchange& exchange);
+// Audio side: returns the newest unseen snapshot, or nullptr when nothing new was published.
+const DerivedDesign* takeDesign(DesignExchange& exchange);

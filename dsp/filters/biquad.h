@@ -1,0 +1,61 @@
+// Second-order IIR sections and the linear-phase reverse-cascade runtime built on them.
+#pragma once
+
+#include <cstdint>
+
+// Transfer function H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2): the feedback
+// coefficients are stored already divided by a0 and are subtracted in the recursion. `gain` is
+// not part of H; it scales every value the section emits, so the reverse cascade applies it twice.
+struct Biquad {
+    double b0, b1, b2;  // feed-forward coefficients / a0
+    double a1, a2;      // feedback coefficients / a0, used with a minus sign
+    double leftX1, leftX2, leftY1, leftY2;      // left state: last two inputs, last two unscaled outputs
+    double rightX1, rightX2, rightY1, rightY2;  // right state
+    double gain;        // linear output gain
+};
+
+constexpr int kChunkFrames = 4096;                  // one chunk of the reverse-cascade ring
+constexpr int kRingFrames = 3 * kChunkFrames;       // three chunks per channel
+constexpr int kReverseCascadeDelay = 2 * kChunkFrames;  // 8,192 frames from input to output
+constexpr uint16_t kChunkStartMask = 0x3000;
+constexpr uint16_t kChunkOffsetMask = 0x0FFF;
+
+// A Biquad run forward and then backward in time over 4,096-frame chunks: the squared magnitude
+// of the section, linear phase, and a fixed delay of 8,192 frames. Indices per channel: `pending`
+// is the chunk waiting for its backward pass, `write` receives forward output, `read` is emitted.
+struct ReverseCascadeFilter {
+    Biquad biquad;
+    uint16_t leftPending, leftWrite, leftRead;
+    uint16_t rightPending, rightWrite, rightRead;
+    double leftRing[kRingFrames];
+    double rightRing[kRingFrames];
+};
+
+enum BiquadType : int { kLowPass = 0, kHighPass = 1, kBandPass = 2 };
+
+// Coefficients and gain of one design; what a redesign hands to the audio thread.
+struct BiquadCoefficients {
+    double b0, b1, b2, a1, a2, gain;
+};
+
+// Audio-EQ-cookbook design in bandwidth form (octaves); band-pass has a constant 0 dB peak.
+BiquadCoefficients DesignCoefficients(int type, double gainDb, double frequencyHz, double sampleRateHz,
+                                      double bandwidthOctaves);
+void SetCoefficients(Biquad& filter, const BiquadCoefficients& coefficients);
+BiquadCoefficients CoefficientsOf(const Biquad& filter);
+
+void DesignBiquad(Biquad& filter, bool reset, int type, double gainDb, double frequencyHz, double sampleRateHz,
+                  double bandwidthOctaves);
+void DesignBiquad(ReverseCascadeFilter& filter, bool reset, int type, double gainDb, double frequencyHz,
+                  double sampleRateHz, double bandwidthOctaves);
+
+void Reset(Biquad& filter);
+void Reset(ReverseCascadeFilter& filter);
+
+// One forward step of the plain section on the left or right state.
+double BiquadLeft(double x, Biquad& filter);
+double BiquadRight(double x, Biquad& filter);
+
+// One frame of the reverse cascade; returns the output belonging to the input 8,192 frames earlier.
+double ReverseCascadeLeft(double x, ReverseCascadeFilter& filter);
+double ReverseCascadeRight(double x, ReverseCascadeFilter& filter);

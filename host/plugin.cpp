@@ -1,0 +1,114 @@
+// The exported entry point, the header and module records, and the plug-in's lifecycle.
+#include "host/plugin.h"
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+
+#include "dsp/derived_parameters.h"
+#include "dsp/engine_random.h"
+#include "dsp/frame.h"
+#include "dsp/processor_state.h"
+#include "dsp/shared_value.h"
+#include "host/ui_seam.h"
+#include "params/preset_store.h"
+#include "params/registry.h"
+#include "params/remote_selection.h"
+#include "params/settings_text.h"
+#include "platform/platform.h"
+
+const char kVersionString[] = "Drelvant v1.20";
+
+namespace {
+
+constexpr uint32_t kQuitWaitMs = 100;
+constexpr double kStartupToneLevelDb = -12.0;
+constexpr double kStartupToneFrequencyHz = 640.0;
+constexpr int kConsoleTemplate = 101;
+
+bool seedOverridden = false;
+uint32_t seedOverride = 0;
+
+bool consoleClosedWithRegistry() { return WindowList != nullptr && WindowList->hwnd == nullptr; }
+void pollFromPlayback() { PollRemoteSelection(nullptr); }
+
+winampDSPHeader dspHeader = {kDspHeaderVersion, kVersionString, getModule};
+
+}  // namespace
+
+bool initDone = false;
+
+winampDSPModule dspModule = {kVersionString, nullptr, nullptr, Config, Init, ModifySamples, Quit, nullptr};
+
+extern "C" winampDSPHeader* winampDSPGetHeader2(void) { return &dspHeader; }
+
+winampDSPModule* getModule(int index) { return index == 0 ? &dspModule : nullptr; }
+
+void setRandomSeedOverride(bool enabled, uint32_t seed) {
+    seedOverridden = enabled;
+    seedOverride = seed;
+}
+
+int Init(winampDSPModule* module) {
+    if (initDone) return 0;
+    seedEngineRandom(seedOverridden ? seedOverride : static_cast<uint32_t>(std::time(nullptr)));
+
+    std::memset(&liveParams, 0, sizeof liveParams);
+    ClearProcessorState(processorState);
+
+    processorState.testTone.levelDb = kStartupToneLevelDb;
+    processorState.testTone.frequencyHz = kStartupToneFrequencyHz;
+    processorState.lastListSelection = -1;
+
+    ScanPresets();
+    ReadTextFile(kSettingsFileName);
+    processorState.startupPreset = static_cast<int32_t>(GetNumber("General.StartupPreset", 0));
+
+    RegisterAllWindows(liveParams, processorState);
+    frameHooks.canPoll = consoleClosedWithRegistry;
+    frameHooks.poll = pollFromPlayback;
+
+    LoadPreset(processorState.startupPreset);
+
+    storeShared(processorState.isRunning, uint8_t{1});
+    initDone = true;
+
+    if (WindowList != nullptr && WindowList->visible) Config(module);
+    return 0;
+}
+
+void Config(winampDSPModule* module) {
+    if (!loadShared(processorState.isRunning)) {
+        platform::messageBox(module != nullptr ? module->hwndParent : nullptr,
+                             "Drelvant is not running.  Please select / run the plugin before attempting to configure.",
+                             "Drelvant Configuration", platform::kIconWarning);
+        return;
+    }
+    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+        if (window == WindowList) {
+            uiShowConfigWindow(window->templateId);
+        } else if (window->hwnd == nullptr && window->visible) {
+            uiShowConfigWindow(window->templateId);
+        }
+    }
+}
+
+int ModifySamples(winampDSPModule*, short int* samples, int numsamples, int bps, int nch, int srate) {
+    if (loadShared(processorState.isQuitting)) return numsamples;
+    return ProcessBlock(samples, numsamples, bps, nch, srate, processorState, liveParams);
+}
+
+void Quit(winampDSPModule*) {
+    if (!loadShared(processorState.isRunning)) return;
+    storeShared(processorState.isQuitting, uint8_t{1});
+    platform::sleepMs(kQuitWaitMs);
+
+    BeginText(kSettingsFileName);
+    SaveWindowRecordsAndRelease();
+    frameHooks.canPoll = nullptr;
+    frameHooks.poll = nullptr;
+    AppendNumber("General.StartupPreset", 0, processorState.startupPreset);
+    WriteTextFile();
+
+    storeShared(processorState.isRunning, uint8_t{0});
+}

@@ -1,0 +1,25 @@
+// Start-up, configuration, per-block and shut-down entries of the plug-in module.
+#pragma once
+
+#include <cstdint>
+
+#include "host/winamp_dsp.h"
+
+int Init(winampDSPModule* module);
+void Config(winampDSPModule* module);
+int ModifySamples(winampDSPModule* module, short int* samples, int numsamples, int bps, int nch, int srate);
+void Quit(winampDSPModule* module);
+
+winampDSPModule* getModule(int index);
+
+// The module record handed to the host.
+extern winampDSPModule dspModule;
+
+// Set at the end of Init and never cleared: start-up runs at most once per load of the library.
+extern bool initDone;
+
+// The seed Init gives the random generator; the command-line processor fixes it for
+// reproducible output. Unset, Init seeds from the clock.
+void setRandomSeedOverride(bool enabled, uint32_t seed);
+
+constexpr const char* kSettingsFileName = "dsp_Drelvant.ini";

@@ -1,0 +1,62 @@
+// The registry of windows and parameters: controls, keys, ranges, defaults and live values.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/live_params.h"
+#include "dsp/processor_state.h"
+
+enum ParamKind : int32_t { VerticalSlider = 0, HorizontalSlider = 1, CheckBox = 2, Meter = 3 };
+
+struct ParamEntry {
+    int32_t kind;
+    int32_t controlId;    // trackbar, check box or progress bar
+    int32_t labelId;      // static text showing the value; 0 = none
+    int32_t decimals;     // digits shown and stored; -1 = logarithmic frequency slider
+    double minValue, maxValue;
+    double tickSpacing, lineStep, pageStep;  // in value units
+    double lastShown;     // meters: value last displayed
+    void* value;          // live value: double for sliders and meters, one byte for check boxes
+    char key[68];         // settings key; empty = never stored or loaded
+    double defaultValue;
+    ParamEntry* next;
+};
+
+using DialogProc = intptr_t (*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
+
+struct WindowEntry {
+    void* hwnd;                   // open dialog; nullptr while closed
+    void* surfacePreviousBitmap;  // analysis windows' offscreen surface
+    void* surfaceBitmap;
+    void* surfaceDc;
+    char name[32];
+    int32_t x, y;                 // screen position of the top-left corner
+    bool visible;                 // the Show flag
+    int32_t templateId;
+    ParamEntry* params;
+    DialogProc dialogProc;
+    bool marksSettingsChanged;
+    WindowEntry* next;
+};
+
+extern WindowEntry* WindowList;
+extern double CascadePosition;
+extern bool SettingsChanged;
+
+WindowEntry* RegisterWindow(DialogProc dialogProc, const char* name, int32_t templateId, bool marksSettingsChanged);
+ParamEntry* RegisterParam(WindowEntry* window, int32_t kind, int32_t decimals, int32_t controlId, int32_t labelId,
+                          double minValue, double maxValue, double tickSpacing, double lineStep, double pageStep,
+                          void* value, const char* key, double defaultValue);
+int32_t TemplateIdOf(void* hwnd);
+WindowEntry* FindWindowByTemplate(int32_t templateId);
+
+// Start-up step: registers the 21 windows and their parameters in order, with the initial
+// filter designs in between, bound to `params` and `state`.
+void RegisterAllWindows(LiveParams& params, ProcessorState& state);
+// Shut-down step: appends every window's Show/X/Y lines to the settings text (taking open
+// windows' positions first), destroys open windows and frees the registry.
+void SaveWindowRecordsAndRelease();
+
+// The dialog procedure every window is created with; the Windows user interface sets it before
+// Init registers the windows (the headless build leaves it null).
+extern DialogProc ConfigDialogProcPointer;

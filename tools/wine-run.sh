@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with a private prefix and a virtual display.
+#   wine-run.sh --init       create the prefix and start the display (once per test run)
+#   wine-run.sh --shutdown   stop the Wine server and the display
+#   wine-run.sh PROGRAM ARGS run PROGRAM
+set -u
+export WINEDEBUG=-all
+export WINEPREFIX="${DRELVANT_WINEPREFIX:-/tmp/drelvant-wine-$(id -u)}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+display_number="${DRELVANT_DISPLAY_NUMBER:-97}"
+lock="/tmp/.X${display_number}-lock"
+
+start_display() {
+  if [ -z "${DISPLAY:-}" ] || [ -n "${DRELVANT_DISPLAY_NUMBER:-}" ]; then
+    if [ ! -e "$lock" ]; then
+      (Xvfb ":${display_number}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
+      for _ in $(seq 50); do [ -e "$lock" ] && break; sleep 0.1; done
+    fi
+    export DISPLAY=":${display_number}"
+  fi
+}
+
+case "${1:-}" in
+  --init)
+    start_display
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+    fi
+    exit 0 ;;
+  --shutdown)
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -e "$lock" ]; then kill "$(tr -d ' ' < "$lock")" 2>/dev/null || true; fi
+    exit 0 ;;
+esac
+
+start_display
+wine "$@"
+status=$?
+exit $status
