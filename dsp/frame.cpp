@@ -9,7 +9,6 @@
 #include "dsp/shared_value.h"
 #include "platform/platform.h"
 
-FrameHooks frameHooks = {nullptr, nullptr};
 EngineRandom engineRandom = {0};
 
 namespace {
@@ -55,8 +54,9 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     const double postGain = DbToLinear(loadShared(general.postAmpDb));
 
     const uint32_t now = platform::tickCountMs();
-    if (frameHooks.canPoll != nullptr && frameHooks.canPoll() && now > state.lastPollTick + kPollIntervalMs) {
-        frameHooks.poll();
+    const FrameHooks& hooks = state.hooks;
+    if (hooks.canPoll != nullptr && hooks.canPoll() && now > state.lastPollTick + kPollIntervalMs) {
+        hooks.poll();
         state.lastPollTick = now;
     }
 

@@ -6,15 +6,6 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 
-// The remote-selection poll, supplied by the plug-in. `canPoll` answers whether the window list
-// exists and the console is closed; `poll` looks for and applies a selection file.
-struct FrameHooks {
-    bool (*canPoll)();
-    void (*poll)();
-};
-
-extern FrameHooks frameHooks;
-
 constexpr uint32_t kPollIntervalMs = 2000;
 constexpr uint32_t kIdleResetMs = 6000;
 constexpr double kOutputLimit = 0.9999;

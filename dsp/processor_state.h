@@ -30,6 +30,14 @@ struct DesignRecord {
     double lowpassHz;
 };
 
+// The remote-selection poll, supplied by the plug-in for its own state only (a private state,
+// such as the frequency response sweep's, never polls). `canPoll` answers whether the window
+// list exists and the console is closed; `poll` looks for and applies a selection file.
+struct FrameHooks {
+    bool (*canPoll)();
+    void (*poll)();
+};
+
 struct ProcessorState {
     // lifecycle
     uint8_t isRunning;
@@ -40,6 +48,7 @@ struct ProcessorState {
     // frame timing: unsigned millisecond tick counts
     uint32_t lastProcessTick;
     uint32_t lastPollTick;
+    FrameHooks hooks;
 
     // meters, percent of full scale, and the clip flag
     double inputMeter;

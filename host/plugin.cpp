@@ -65,8 +65,8 @@ int Init(winampDSPModule* module) {
     processorState.startupPreset = static_cast<int32_t>(GetNumber("General.StartupPreset", 0));
 
     RegisterAllWindows(liveParams, processorState);
-    frameHooks.canPoll = consoleClosedWithRegistry;
-    frameHooks.poll = pollFromPlayback;
+    processorState.hooks.canPoll = consoleClosedWithRegistry;
+    processorState.hooks.poll = pollFromPlayback;
 
     LoadPreset(processorState.startupPreset);
 
@@ -105,8 +105,6 @@ void Quit(winampDSPModule*) {
 
     BeginText(kSettingsFileName);
     SaveWindowRecordsAndRelease();
-    frameHooks.canPoll = nullptr;
-    frameHooks.poll = nullptr;
     AppendNumber("General.StartupPreset", 0, processorState.startupPreset);
     WriteTextFile();
 
