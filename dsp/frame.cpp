@@ -61,7 +61,8 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     }
 
     if (!isProcessedFormat(bps, nch, srate) || isOn(general.mainBypass)) return numsamples;
-    if (samples == nullptr || numsamples < 0) return numsamples;
+    // A block without a buffer is processed as an empty one: the idle test still runs.
+    const int frames = samples != nullptr && numsamples > 0 ? numsamples : 0;
 
     applyPendingDesigns(state);
     if (now > state.lastProcessTick + kIdleResetMs) IdleReset(state);
@@ -73,12 +74,12 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     prepareBlock(state.tenBand, params);
     prepareBlock(state.finalLimiter, params.finalLimiter);
     prepareBlock(state.finalClipper, params.finalClipper);
-    const double blockMeterDecay = (numsamples / 2) * 0.00005;
+    const double blockMeterDecay = (frames / 2) * 0.00005;
     const double bandMeterDecay = blockMeterDecay * 0.1;
 
     double inputMeter = state.inputMeter;
     double outputMeter = state.outputMeter;
-    for (int frame = 0; frame < numsamples; ++frame) {
+    for (int frame = 0; frame < frames; ++frame) {
         short* pair = samples + 2 * frame;
         double L = pair[0] * kInputScale;
         double R = pair[1] * kInputScale;
