@@ -1,5 +1,85 @@
-// STUB: replaced by the stage implementation.
+// Final wideband limiter: block constants and the lookahead detector and gain step.
 #include "dsp/final_limiter.h"
-void prepareBlock(FinalLimiter&, const FinalLimiterParams&) {}
-void processSample(FinalLimiter&, double&, double&, bool) {}
-void idleReset(FinalLimiter&) {}
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/db.h"
+#include "dsp/param_guard.h"
+#include "dsp/shared_value.h"
+
+namespace {
+
+constexpr ParamRange kDriveRange{-24, 24};
+constexpr ParamRange kThresholdRange{-24, 24};
+constexpr ParamRange kLookaheadRange{0, 90};  // 90 ms is 3,969 frames, inside the ring
+constexpr ParamRange kAttackRange{0, 1000};
+constexpr ParamRange kReleaseRange{0, 5000};
+constexpr ParamRange kDetectRange{1, 500};
+
+constexpr double kRmsThresholdScale = 0.5;
+constexpr double kLevelFloor = 0.00001;
+
+static_assert((90 * 0.001) * 44100 < kLimiterRingFrames, "the largest lookahead must stay inside the ring");
+
+}  // namespace
+
+void prepareBlock(FinalLimiter& limiter, const FinalLimiterParams& params) {
+    limiter.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kDriveRange));
+    limiter.attack = timeCoefficient(guardedParam(loadShared(params.attackMs), kAttackRange));
+    limiter.release = timeCoefficient(guardedParam(loadShared(params.releaseMs), kReleaseRange));
+    limiter.detect = timeCoefficient(guardedParam(loadShared(params.detectMs), kDetectRange));
+    const double lookaheadMs = guardedParam(loadShared(params.lookaheadMs), kLookaheadRange);
+    limiter.lookaheadFrames = static_cast<int>((lookaheadMs * 0.001) * 44100);
+    limiter.peakMode = isOn(params.peakDetect);
+    const double threshold = DbToLinear(guardedParam(loadShared(params.thresholdDb), kThresholdRange));
+    limiter.threshold = limiter.peakMode ? threshold : kRmsThresholdScale * threshold;
+}
+
+void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBlock) {
+    const uint32_t w = limiter.counter & kLimiterRingMask;
+    limiter.leftRing[w] = L * limiter.drive;
+    limiter.rightRing[w] = R * limiter.drive;
+    const uint32_t n = limiter.counter + 1;
+    limiter.counter = n;
+
+    const uint32_t o = n & kLimiterRingMask;
+    const uint32_t q = (n + static_cast<uint32_t>(limiter.lookaheadFrames)) & kLimiterRingMask;
+    const double l = limiter.leftRing[q];
+    const double r = limiter.rightRing[q];
+
+    const double cd = limiter.detect;
+    double level;
+    if (limiter.peakMode) {
+        const double al = std::fabs(l);
+        const double ar = std::fabs(r);
+        const double p = al > ar ? al : ar;
+        if (p > limiter.envelope) {
+            limiter.envelope = p;
+        } else {
+            limiter.envelope = limiter.envelope * (1 - cd);
+        }
+        level = limiter.envelope;
+    } else {
+        limiter.envelope = (r * r + l * l) * cd + limiter.envelope * (1 - cd);
+        level = std::sqrt(limiter.envelope);
+    }
+
+    double t = limiter.threshold / (level + kLevelFloor);
+    if (t > 1) t = 1;
+    const double g = limiter.gain;
+    if (t < g) {
+        limiter.gain = t * limiter.attack + g * (1 - limiter.attack);
+    } else {
+        limiter.gain = t * limiter.release + g * (1 - limiter.release);
+    }
+
+    L = limiter.gain * limiter.leftRing[o];
+    R = limiter.gain * limiter.rightRing[o];
+    if (firstOfBlock) storeShared(limiter.meterDb, -20 * std::log10(limiter.gain));
+}
+
+void idleReset(FinalLimiter& limiter) {
+    std::memset(limiter.leftRing, 0, sizeof limiter.leftRing);
+    std::memset(limiter.rightRing, 0, sizeof limiter.rightRing);
+}

@@ -6,17 +6,22 @@
 #include "dsp/live_params.h"
 
 constexpr int kLimiterRingFrames = 4096;
+constexpr uint32_t kLimiterRingMask = kLimiterRingFrames - 1;
 
+// The driven input goes through the rings and leaves 4,095 frames later; the detector reads the
+// rings `lookaheadFrames` ahead of the output. The gain moves toward threshold / level (never
+// above 1). Counter, envelope and gain start at 0 on load and are never reset, so the output
+// fades in over about the release time the first time the stage runs.
 struct FinalLimiter {
     double leftRing[kLimiterRingFrames];   // driven input
     double rightRing[kLimiterRingFrames];
     uint32_t counter;   // n: counts every pair processed; low 12 bits index the rings
-    double envelope;    // E
-    double gain;        // g
+    double envelope;    // E: held peak (peak mode) or smoothed power (RMS mode)
+    double gain;        // g, linear, at most 1
     double meterDb;     // reduction meter, written on the first pair of a block
     // block constants
-    double drive, attack, release, detect, threshold;
-    int lookaheadFrames;
+    double drive, attack, release, detect, threshold;  // linear drive, ca, cr, cd, T
+    int lookaheadFrames;                               // la, 0 ... 3969
     bool peakMode;
 };
 

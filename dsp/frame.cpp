@@ -65,8 +65,9 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     const int frames = samples != nullptr && numsamples > 0 ? numsamples : 0;
 
     applyPendingDesigns(state);
-    if (now > state.lastProcessTick + kIdleResetMs) IdleReset(state);
-    state.lastProcessTick = platform::tickCountMs();
+    // A preset load on the user-interface thread sets lastProcessTick to 0 to ask for this reset.
+    if (now > loadShared(state.lastProcessTick) + kIdleResetMs) IdleReset(state);
+    storeShared(state.lastProcessTick, platform::tickCountMs());
 
     prepareBlock(state.testTone);
     prepareBlock(state.stereoImage, params.stereoImage);
@@ -121,6 +122,7 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
             R = R + n;
         }
 
+        if (!std::isfinite(L) || !std::isfinite(R)) ++state.nonFiniteFrames;
         if (L <= -kOutputLimit || L >= kOutputLimit || R <= -kOutputLimit || R >= kOutputLimit) {
             storeShared(state.clipFlag, uint8_t{1});
         }

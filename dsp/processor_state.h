@@ -56,6 +56,7 @@ struct ProcessorState {
     uint8_t clipFlag;
 
     int32_t silenceCount;
+    uint32_t nonFiniteFrames;  // frames whose chain output was NaN or infinite (left as silence or clamped)
 
     TestToneGenerator testTone;
     HighpassFilter highpass;

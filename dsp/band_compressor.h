@@ -1,0 +1,40 @@
+// Band compressor: one stereo-linked gain per band above its threshold, through a look-ahead line.
+#pragma once
+
+#include <cmath>
+
+#include "dsp/band_samples.h"
+#include "dsp/live_params.h"
+
+struct TenBandProcessor;
+
+// Block constants from "Compressor.*", per band.
+struct CompressorBlock {
+    double preGain[kBandCount];    // linear, applied before the line
+    double ratio[kBandCount];
+    double blend[kBandCount];      // ratio - 1 below ratio 2, else 1 / (ratio - 1)
+    double threshold[kBandCount];  // linear level: 10^(dB/20) x 0.2 (peak) or x 0.1 (RMS)
+    double attack[kBandCount];     // smoothing coefficients, 1 = at once
+    double release[kBandCount];
+    int lookahead[kBandCount];     // frames the detector reads ahead of the output, 0 ... 3969
+    bool peakMode;                 // "Compressor.PeakDetect"
+};
+
+// Blend weight of the ratio curve.
+inline double compressorBlend(double ratio) { return ratio < 2 ? ratio - 1 : 1 / (ratio - 1); }
+
+// Static gain at r = level / threshold, no state. Below the threshold 1; above it a blend of the
+// exact gains of ratio 1 (1), ratio 2 (r^-1/2) and ratio infinity (1/r) instead of r^(1/ratio - 1):
+// ratios 1 and 2 are exact, and the gain falls monotonically from 1 at r = 1.
+inline double compressorGain(double r, double ratio, double blend) {
+    if (r < 1) return 1;
+    const double h = 1 / std::sqrt(r);
+    if (ratio < 2) return blend * h + (1 - blend);
+    return (1 - blend) / r + blend * h;
+}
+
+void prepareCompressor(CompressorBlock& block, const CompressorParams& params);
+
+// One frame in place: writes the pre-gained bands into the compressor line and outputs the row
+// written 4,095 frames ago times the band gain; on the first frame of a block writes compMeter.
+void compressBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);

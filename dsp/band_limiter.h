@@ -1,0 +1,30 @@
+// Band limiter: an infinite-ratio band compressor with its own pre-gain and look-ahead line.
+#pragma once
+
+#include "dsp/band_samples.h"
+#include "dsp/live_params.h"
+
+struct TenBandProcessor;
+
+// Block constants from "Limiter.*", per band.
+struct LimiterBlock {
+    double preGain[kBandCount];    // linear, applied before the line
+    double threshold[kBandCount];  // linear level: 10^(dB/20) x 0.2 (peak) or x 0.1 (RMS)
+    double attack[kBandCount];     // smoothing coefficients, 1 = at once
+    double release[kBandCount];
+    int lookahead[kBandCount];     // frames the detector reads ahead of the output, 0 ... 3969
+    bool peakMode;                 // "Limiter.PeakDetect"
+};
+
+// Static gain, no state: min(1, threshold / level). The level carries the 1e-05 floor in both
+// detection modes, so it never divides by zero.
+inline double limiterGain(double threshold, double level) {
+    const double g = threshold / level;
+    return g < 1 ? g : 1;
+}
+
+void prepareLimiter(LimiterBlock& block, const LimiterParams& params);
+
+// One frame in place through the limiter line (4,095 frames of delay); on the first frame of a
+// block writes limMeter.
+void limitBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);

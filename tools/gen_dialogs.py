@@ -1,0 +1,488 @@
+#!/usr/bin/env python3
+"""Writes resources/dialogs.rc, the dialog templates of every plug-in window, from the tables below.
+
+Run from anywhere: python3 tools/gen_dialogs.py [OUTPUT]. The console is laid out control by
+control; the module windows are built from a few layout helpers (a slider column, a meter column,
+the ten band columns) so that all windows share the same look.
+"""
+
+import os
+import sys
+
+FONT = (8, "MS Sans Serif")
+DOC_FONT = (10, "Lucida Console")
+WINDOW_STYLE = "DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU"
+WINDOW_EXSTYLE = "WS_EX_TOOLWINDOW"
+
+BAND_HEADINGS = ["32", "64", "125", "250", "500", "1K", "2K", "4K", "8K", "16K"]
+BAND_PITCH = 28          # distance between ten-band columns
+COLUMN_WIDTH = 27        # width of a value label, and so of a slider column
+SLIDER_WIDTH = 21
+METER_WIDTH = 14
+LABEL_HEIGHT = 9
+
+# Control ids shared by the threshold rows and the ten-band equaliser: 1001, 1002, 1006, 1008 ... 1020.
+THRESHOLD_SLIDERS = [1001, 1002] + [1006 + 2 * i for i in range(8)]
+THRESHOLD_LABELS = [1004, 1005] + [1007 + 2 * i for i in range(8)]
+
+
+def odd_run(first):
+    """Ten ids first, first + 2, ... (sliders) -- the labels are the ids one above."""
+    return [first + 2 * i for i in range(10)]
+
+
+def rc_string(text):
+    return '"' + text.replace('"', '""') + '"'
+
+
+class Dialog:
+    def __init__(self, template_id, title, width, height, font=FONT):
+        self.template_id = template_id
+        self.title = title
+        self.width = width
+        self.height = height
+        self.font = font
+        self.lines = []
+
+    def add(self, line):
+        self.lines.append(line)
+
+    # ---- single controls ----
+    def text(self, text, x, y, w, h, align="LTEXT", ident=-1, style=""):
+        extra = (", " + style) if style else ""
+        self.add(f"{align} {rc_string(text)}, {ident}, {x}, {y}, {w}, {h}{extra}")
+
+    def group(self, text, x, y, w, h):
+        self.add(f"GROUPBOX {rc_string(text)}, -1, {x}, {y}, {w}, {h}")
+
+    def separator(self, x, y, w):
+        self.add(f'CONTROL "", -1, "Static", SS_ETCHEDHORZ, {x}, {y}, {w}, 1')
+
+    def button(self, text, ident, x, y, w, h, default=False):
+        kind = "DEFPUSHBUTTON" if default else "PUSHBUTTON"
+        self.add(f"{kind} {rc_string(text)}, {ident}, {x}, {y}, {w}, {h}")
+
+    def checkbox(self, text, ident, x, y, w, h, multiline=False):
+        style = ", BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP" if multiline else ""
+        self.add(f"AUTOCHECKBOX {rc_string(text)}, {ident}, {x}, {y}, {w}, {h}{style}")
+
+    def value_label(self, ident, x, y, w=COLUMN_WIDTH, h=LABEL_HEIGHT):
+        self.add(f'CONTROL "", {ident}, "Static", SS_CENTER | SS_SUNKEN | SS_NOTIFY, {x}, {y}, {w}, {h}')
+
+    def vertical_slider(self, ident, x, y, h):
+        self.add(f'CONTROL "", {ident}, "msctls_trackbar32", '
+                 f"TBS_VERT | TBS_AUTOTICKS | TBS_LEFT | WS_TABSTOP, {x}, {y}, {SLIDER_WIDTH}, {h}")
+
+    def horizontal_slider(self, ident, x, y, w, h):
+        self.add(f'CONTROL "", {ident}, "msctls_trackbar32", '
+                 f"TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP, {x}, {y}, {w}, {h}")
+
+    def meter(self, ident, x, y, h, w=METER_WIDTH):
+        self.add(f'CONTROL "", {ident}, "msctls_progress32", PBS_VERTICAL | PBS_SMOOTH | WS_BORDER, '
+                 f"{x}, {y}, {w}, {h}")
+
+    # ---- composite columns ----
+    def slider_column(self, x, y, caption, slider, label, slider_height, caption_height=8):
+        """Caption above, vertical slider, value label below; x is the left of a 27-wide column.
+        Returns the y just below the label."""
+        if caption is not None:
+            self.text(caption, x - 1, y, COLUMN_WIDTH + 2, caption_height, "CTEXT")
+            y += caption_height + 1
+        self.vertical_slider(slider, x + (COLUMN_WIDTH - SLIDER_WIDTH) // 2, y, slider_height)
+        y += slider_height + 1
+        self.value_label(label, x, y)
+        return y + LABEL_HEIGHT
+
+    def meter_column(self, x, y, caption, meter, label, meter_height, caption_height=8, column=COLUMN_WIDTH):
+        if caption is not None:
+            self.text(caption, x - 1, y, column + 2, caption_height, "CTEXT")
+            y += caption_height + 1
+        self.meter(meter, x + (column - METER_WIDTH) // 2, y, meter_height)
+        y += meter_height + 1
+        if label:
+            self.value_label(label, x, y, column)
+        return y + LABEL_HEIGHT
+
+    def band_headings(self, x0, y, pitch=BAND_PITCH, width=COLUMN_WIDTH):
+        for i, heading in enumerate(BAND_HEADINGS):
+            self.text(heading, x0 + pitch * i, y, width, 8, "CTEXT")
+
+    def band_slider_row(self, x0, y, caption, sliders, labels, slider_height):
+        """One row of ten sliders with their labels under a left-aligned row caption."""
+        self.text(caption, x0, y, 9 * BAND_PITCH + COLUMN_WIDTH, 8)
+        y += 9
+        for i in range(10):
+            self.slider_column(x0 + BAND_PITCH * i, y, None, sliders[i], labels[i], slider_height)
+        return y + slider_height + 1 + LABEL_HEIGHT
+
+    # ---- output ----
+    def render(self):
+        out = [f"{self.template_id} DIALOGEX 0, 0, {self.width}, {self.height}",
+               f"STYLE {WINDOW_STYLE}",
+               f"EXSTYLE {WINDOW_EXSTYLE}",
+               f"CAPTION {rc_string(self.title)}",
+               f"FONT {self.font[0]}, {rc_string(self.font[1])}, 400, 0, 0",
+               "BEGIN"]
+        out += ["    " + line for line in self.lines]
+        out.append("END")
+        return "\n".join(out) + "\n"
+
+
+# ---------------------------------------------------------------------------------------------
+# 101: the console, control by control.
+
+CONSOLE_ROWS = [  # y, caption, indented, "Active" id, "Open..." id
+    (36, "Highpass Filter", False, 1038, 1039),
+    (49, "Stereo Image Processor", False, 1040, 1041),
+    (62, "2-Band AGC / EQ", False, 1020, 1021),
+    (75, "3-Band Equalizer", False, 1018, 1019),
+    (107, "10-Band Processor", False, 1022, 1024),
+    (120, "- Dynamic EQ", True, 1052, 1053),
+    (133, "- Compressor", True, 1016, 1017),
+    (146, "- Expander", True, 1025, 1026),
+    (160, "- Limiter", True, 1027, 1028),
+    (173, "- Saturator / Clipper", True, 1045, 1046),
+    (186, "- Equalizer", True, 1000, 1002),
+    (200, "Final Wideband Limiter", False, 1033, 1034),
+    (213, "Final Clipper", False, 1035, 1036),
+    (226, "Lowpass Filter", False, 1029, 1032),
+    (258, "Quantization Dither", False, 1014, None),
+]
+
+
+def console():
+    d = Dialog(101, "Drelvant", 339, 281)
+    # left column: presets
+    d.text("Presets", 6, 5, 78, 11)
+    d.add("LISTBOX 1005, 6, 17, 78, 203, LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP")
+    d.text("", 6, 223, 78, 11, "CTEXT", 1042, "SS_SUNKEN")
+    d.button("Load", 1003, 6, 237, 37, 11)
+    d.button("Save", 1004, 46, 237, 37, 11)
+    d.button("Delete", 1008, 6, 250, 37, 11)
+    d.button("Default", 1010, 46, 250, 37, 11)
+    d.text("", 6, 264, 78, 11, "CTEXT", 1023, "SS_SUNKEN")
+    # centre column: name, bypass, Advanced, then one row per stage
+    d.group("Broadcast Audio Processor Console", 91, 2, 171, 273)
+    d.add("EDITTEXT 1009, 97, 14, 60, 12, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP")
+    d.checkbox("Bypass All", 1001, 162, 15, 48, 11)
+    d.button("Advanced", 1048, 213, 14, 41, 11)
+    d.separator(97, 30, 159)
+    for y, caption, indented, active, open_button in CONSOLE_ROWS:
+        if indented:
+            d.text(caption, 110, y, 68, 11)
+        else:
+            d.text(caption, 97, y, 82, 11)
+        d.checkbox("Active", active, 181, y, 37, 11)
+        if open_button is not None:
+            d.button("Open...", open_button, 221, y, 33, 11)
+    d.separator(97, 87, 159)
+    d.text("Density Drive dB", 97, 91, 55, 11)
+    d.value_label(1049, 153, 91, 22, 11)
+    d.horizontal_slider(1050, 177, 88, 82, 18)
+    d.separator(97, 198, 159)
+    d.text("Post Amp dB", 97, 241, 50, 11)
+    d.value_label(1044, 153, 241, 22, 11)
+    d.horizontal_slider(1043, 177, 238, 82, 18)
+    # right column: meters and analysis
+    d.group("Peak Levels", 270, 2, 63, 137)
+    d.text("In", 280, 11, 18, 9, "CTEXT")
+    d.text("Out", 306, 11, 18, 9, "CTEXT")
+    d.meter(1006, 280, 21, 87, 18)
+    d.meter(1007, 306, 21, 87, 18)
+    d.text("", 280, 108, 18, 9, "CTEXT", 1030, "SS_SUNKEN")
+    d.text("", 306, 108, 18, 9, "CTEXT", 1031, "SS_SUNKEN")
+    d.text("", 280, 120, 44, 11, "CTEXT", 1047, "SS_SUNKEN")
+    d.group("Analysis", 270, 142, 63, 91)
+    d.button("Test Tones", 1011, 277, 155, 48, 11)
+    d.button("Spectrum", 1012, 277, 168, 48, 11)
+    d.button("Oscilloscope", 1013, 277, 181, 48, 11)
+    d.button("Frq Resp.", 1015, 277, 194, 48, 11)
+    d.button("Go To Website", 1051, 270, 238, 63, 16)
+    d.button("Help / About", 1037, 270, 259, 63, 16)
+    return d
+
+
+# ---------------------------------------------------------------------------------------------
+# Module windows.
+
+def template_window():
+    return Dialog(102, "Drelvant - Template", 186, 95)
+
+
+def ten_band_eq():
+    d = Dialog(103, "Drelvant - 10 Band Graphic Equalizer", 343, 119)
+    slider_top, slider_height = 14, 75
+    d.slider_column(4, 4, "Preamp", 1000, 1003, slider_height, 9)
+    # scale marks beside the band sliders: the thumb centre sits about 6 units inside each end
+    d.text("+24 dB", 32, slider_top + 2, 25, 8, "RTEXT")
+    d.text("0 dB", 32, slider_top + slider_height // 2 - 4, 25, 8, "RTEXT")
+    d.text("-24 dB", 32, slider_top + slider_height - 10, 25, 8, "RTEXT")
+    x0 = 60
+    d.band_headings(x0, 4)
+    for i in range(10):
+        d.slider_column(x0 + BAND_PITCH * i, slider_top, None, THRESHOLD_SLIDERS[i], THRESHOLD_LABELS[i],
+                        slider_height)
+    mute_y = slider_top + slider_height + 1 + LABEL_HEIGHT + 3
+    d.text("Mute", 32, mute_y + 1, 25, 8, "RTEXT")
+    for i in range(10):
+        d.checkbox("", 1022 + i, x0 + BAND_PITCH * i + 9, mute_y, 10, 10)
+    return d
+
+
+def test_tones():
+    d = Dialog(104, "Test Tone Gen", 72, 158)
+    d.slider_column(5, 4, "Lvl (dB)", 1027, 1028, 83)
+    d.slider_column(40, 4, "Freq (Hz)", 1001, 1029, 83)
+    d.separator(4, 109, 64)
+    d.checkbox("Mute Input", 1024, 8, 114, 60, 10)
+    d.checkbox("Sine Wave", 1025, 8, 127, 60, 10)
+    d.checkbox("White Noise", 1026, 8, 140, 60, 10)
+    return d
+
+
+def analysis(template_id, title):
+    return Dialog(template_id, title, 248, 107)
+
+
+def three_band_eq():
+    d = Dialog(108, "Drelvant - 3 Band Equalizer", 190, 119)
+    slider_top, slider_height = 14, 75
+    d.text("+24 dB", 4, slider_top + 2, 25, 8, "RTEXT")
+    d.text("0 dB", 4, slider_top + slider_height // 2 - 4, 25, 8, "RTEXT")
+    d.text("-24 dB", 4, slider_top + slider_height - 10, 25, 8, "RTEXT")
+    bands = [("Bass", 1001, 1004), ("Mid", 1002, 1005), ("Treble", 1006, 1007)]
+    for i, (caption, slider, label) in enumerate(bands):
+        d.slider_column(32 + BAND_PITCH * i, 4, caption, slider, label, slider_height, 9)
+    mute_y = slider_top + slider_height + 1 + LABEL_HEIGHT + 3
+    d.text("Mute", 4, mute_y + 1, 25, 8, "RTEXT")
+    for i, ident in enumerate([1022, 1023, 1024]):
+        d.checkbox("", ident, 32 + BAND_PITCH * i + 9, mute_y, 10, 10)
+    d.group("Crossovers", 117, 1, 69, 114)
+    d.slider_column(123, 10, "L-M (Hz)", 1031, 1032, slider_height, 9)
+    d.slider_column(153, 10, "M-H (Hz)", 1033, 1034, slider_height, 9)
+    return d
+
+
+# Windows 86 units tall: a two-line caption, a 54-tall slider and its label.
+SHORT_CAPTION_HEIGHT = 16
+SHORT_SLIDER_HEIGHT = 54
+SHORT_TOP = 3
+
+
+def short_slider(d, x, caption, slider, label):
+    d.slider_column(x, SHORT_TOP, caption, slider, label, SHORT_SLIDER_HEIGHT, SHORT_CAPTION_HEIGHT)
+
+
+def short_meter(d, x, caption, meter, label, column=COLUMN_WIDTH):
+    d.meter_column(x, SHORT_TOP, caption, meter, label, SHORT_SLIDER_HEIGHT, SHORT_CAPTION_HEIGHT, column)
+
+
+def two_band_agc():
+    d = Dialog(109, "Drelvant - 2 Band AGC / Equalizer", 393, 86)
+    x = 4
+    for caption, slider, label in [("Level (%)", 1046, 1047), ("Max Gain (dB)", 1042, 1043),
+                                   ("X-over (Hz)", 1040, 1041), ("Band Link (%)", 1048, 1049)]:
+        short_slider(d, x, caption, slider, label)
+        x += BAND_PITCH
+    meter_column = 20
+    for caption, meter, label in [("Low Gain dB", 1053, 1052), ("High Gain dB", 1056, 1057),
+                                  ("Wide Cut dB", 1062, 1063)]:
+        short_meter(d, x, caption, meter, label, meter_column)
+        x += meter_column + 2
+    for caption, slider, label in [("Low Atk (ms)", 1114, 1118), ("Low Rel (ms)", 1115, 1119),
+                                   ("Low Post (dB)", 1058, 1059), ("High Atk (ms)", 1116, 1065),
+                                   ("High Rel (ms)", 1117, 1067), ("High Post (dB)", 1060, 1061)]:
+        short_slider(d, x, caption, slider, label)
+        x += BAND_PITCH
+    d.checkbox("Single Band", 1120, x + 1, 30, 393 - x - 4, 20, multiline=True)
+    return d
+
+
+def column_rows(d, x0, y, rows, slider_height):
+    d.band_headings(x0, y)
+    y += 10
+    for caption, sliders, labels in rows:
+        y = d.band_slider_row(x0, y, caption, sliders, labels, slider_height) + 5
+    return y
+
+
+BAND_X0 = 9        # left of the first band column in the 297-wide windows
+BAND_SLIDER_HEIGHT = 37
+
+
+def compressor():
+    d = Dialog(110, "Drelvant - 10 Band Compressor", 297, 402)
+    rows = [("Gain (dB)", odd_run(1085), odd_run(1086)),
+            ("Ratio (x:1)", odd_run(1106), odd_run(1107)),
+            ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
+            ("Lookahead (msec)", odd_run(1065), odd_run(1066)),
+            ("Attack (msec)", odd_run(1025), odd_run(1026)),
+            ("Release (msec)", odd_run(1045), odd_run(1046))]
+    y = column_rows(d, BAND_X0, 4, rows, BAND_SLIDER_HEIGHT)
+    d.checkbox("Detect Peaks rather than RMS", 1105, BAND_X0, y, 160, 10)
+    return d
+
+
+def processor():
+    d = Dialog(111, "Drelvant - 10 Band Processor", 177, 330)
+    d.checkbox("Use reverse-cascaded phase-corrected filters", 1037, 6, 4, 167, 10)
+    d.checkbox("Use narrow-bandwidth filters", 1038, 6, 16, 167, 10)
+    pitch, x0 = 16, 9
+    d.band_headings(x0 - 1, 30, pitch, 16)
+    rows = [("Compressor - Gain Reductions (0dB to -24dB)", 1054),
+            ("Expander - Gain Reductions (0dB to -24dB)", 1064),
+            ("Limiter - Gain Reductions (0dB to -24dB)", 1074),
+            ("Multiband Clipper - Clip Levels (0dB to 12dB)", 1084)]
+    y = 40
+    for caption, first in rows:
+        d.text(caption, 6, y, 167, 8)
+        for i in range(10):
+            d.meter(first + i, x0 + pitch * i, y + 10, 56)
+        y += 72
+    return d
+
+
+def expander():
+    d = Dialog(112, "Drelvant - 10 Band Expander", 297, 265)
+    rows = [("Ratio (1:x)", odd_run(1085), odd_run(1086)),
+            ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
+            ("Attack (msec)", odd_run(1025), odd_run(1026)),
+            ("Release (msec)", odd_run(1045), odd_run(1046))]
+    column_rows(d, BAND_X0, 4, rows, BAND_SLIDER_HEIGHT)
+    return d
+
+
+def limiter():
+    d = Dialog(113, "Drelvant - 10 Band Limiter", 297, 340)
+    rows = [("Gain (dB)", odd_run(1085), odd_run(1086)),
+            ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
+            ("Lookahead (msec)", odd_run(1065), odd_run(1066)),
+            ("Attack (msec)", odd_run(1025), odd_run(1026)),
+            ("Release (msec)", odd_run(1045), odd_run(1046))]
+    y = column_rows(d, BAND_X0, 4, rows, BAND_SLIDER_HEIGHT)
+    d.checkbox("Detect Peaks rather than RMS", 1105, BAND_X0, y, 160, 10)
+    return d
+
+
+def pass_filter(template_id, title):
+    d = Dialog(template_id, title, 33, 86)
+    d.text("Cutoff", 1, 2, 31, 8, "CTEXT")
+    d.slider_column(3, 11, None, 1055, 1056, SHORT_SLIDER_HEIGHT)
+    d.text("Hz", 1, 76, 31, 8, "CTEXT")
+    return d
+
+
+def final_limiter():
+    d = Dialog(115, "Drelvant - Final Wideband Limiter", 206, 86)
+    x = 4
+    for caption, slider, label in [("Drive (dB)", 1003, 1022), ("Thresh. (dB)", 1057, 1058),
+                                   ("Look-ahead (ms)", 1061, 1062), ("Attack (ms)", 1063, 1064),
+                                   ("Release (ms)", 1065, 1066)]:
+        short_slider(d, x, caption, slider, label)
+        x += COLUMN_WIDTH + 1
+    short_meter(d, x, "Gain Red. (dB)", 1067, 1068, 24)
+    x += 27
+    d.checkbox("Peak Detect", 1105, x, 32, 206 - x - 2, 20, multiline=True)
+    return d
+
+
+def final_clipper():
+    d = Dialog(116, "Drelvant - Final Clipper", 151, 86)
+    short_slider(d, 4, "Drive (dB)", 1003, 1022)
+    short_slider(d, 4 + BAND_PITCH, "Thresh. (dB)", 1057, 1058)
+    short_meter(d, 6 + 2 * BAND_PITCH, "Clip Level (dB)", 1069, 1070)
+    d.checkbox("Complex (RF) Clipping", 1106, 94, 32, 54, 20, multiline=True)
+    return d
+
+
+def stereo_processor():
+    d = Dialog(118, "Drelvant - Stereo Image Processor", 191, 86)
+    x = 4
+    for caption, slider, label in [("Amount (%)", 1108, 1109), ("Fast Det. (ms)", 1110, 1111),
+                                   ("Slow Det. (ms)", 1063, 1064), ("Max Enh. (dB)", 1116, 1117)]:
+        short_slider(d, x, caption, slider, label)
+        x += BAND_PITCH
+    short_meter(d, x + 2, "Enhance (dB)", 1112, 1113)
+    d.checkbox("Mono", 1107, x + BAND_PITCH + 8, 36, 191 - (x + BAND_PITCH + 8) - 4, 10)
+    return d
+
+
+def documentation():
+    d = Dialog(119, "Drelvant - Documentation", 342, 271, DOC_FONT)
+    d.add("EDITTEXT 1071, 4, 4, 334, 244, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | "
+          "WS_BORDER | WS_TABSTOP")
+    d.text("Find:", 4, 255, 44, 10, "RTEXT")
+    d.add("EDITTEXT 1072, 52, 253, 230, 13, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP")
+    d.button("Go", 1073, 288, 252, 50, 15, default=True)
+    return d
+
+
+def saturator():
+    d = Dialog(120, "Drelvant - 10 Band Saturator / Clipper", 297, 226)
+    rows = [("Saturation Level (%)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
+            ("Post Gain (dB)", odd_run(1085), odd_run(1086)),
+            ("Clip Level (dB)", odd_run(1105), odd_run(1106))]
+    y = column_rows(d, BAND_X0, 4, rows, BAND_SLIDER_HEIGHT) - 3
+    for i in range(10):
+        d.checkbox("Clip", 1125 + i, BAND_X0 + BAND_PITCH * i + 1, y, 26, 10)
+    d.checkbox("10-Band Re-Filter for Harmonic Reduction (Use with Reverse Cascade Filters Only)", 1076,
+               BAND_X0, y + 14, 279, 10)
+    return d
+
+
+def advanced():
+    d = Dialog(121, "Drelvant - Advanced Settings", 297, 163)
+    d.group("Multiband Level Detector Time Constants - msec (1 to 500)", 4, 2, 289, 88)
+    x0 = 9
+    for i in range(10):
+        d.slider_column(x0 + BAND_PITCH * i, 13, BAND_HEADINGS[i], 1085 + 2 * i, 1086 + 2 * i, 54)
+    d.group("AGC Detector Time Constants", 4, 92, 140, 68)
+    d.slider_column(30, 103, "Lowband", 1044, 1045, BAND_SLIDER_HEIGHT)
+    d.slider_column(30 + BAND_PITCH + 10, 103, "Highband", 1048, 1049, BAND_SLIDER_HEIGHT)
+    d.group("Final Limiter Det. Time Constant", 150, 92, 143, 68)
+    d.slider_column(208, 103, "Limiter", 1059, 1060, BAND_SLIDER_HEIGHT)
+    return d
+
+
+def dynamic_eq():
+    d = Dialog(122, "Drelvant - 10 Band Dynamic Equalizer", 285, 86)
+    x = 4
+    for caption, slider, label in [("Speed (msec)", 1135, 1136), ("Amount (%)", 1108, 1109),
+                                   ("Max Enh. (dB)", 1116, 1117)]:
+        short_slider(d, x, caption, slider, label)
+        x += BAND_PITCH
+    d.group("Equalization Levels (-12dB to +12dB)", x + 2, 1, 285 - x - 5, 82)
+    pitch, mx = 17, x + 30
+    d.text("+12", x + 6, 20, 20, 8, "RTEXT")
+    d.text("0", x + 6, 42, 20, 8, "RTEXT")
+    d.text("-12", x + 6, 64, 20, 8, "RTEXT")
+    d.band_headings(mx - 2, 11, pitch, 18)
+    for i in range(10):
+        d.meter(1137 + i, mx + pitch * i, 21, 58)
+    return d
+
+
+def all_dialogs():
+    return [console(), template_window(), ten_band_eq(), test_tones(),
+            analysis(105, "Drelvant - Oscilloscope"), analysis(106, "Drelvant - Spectrum Analyzer"),
+            analysis(107, "Drelvant - Frequency Response Plot"), three_band_eq(), two_band_agc(),
+            compressor(), processor(), expander(), limiter(), pass_filter(114, "Lowpass Filter"),
+            final_limiter(), final_clipper(), pass_filter(117, "Highpass Filter"), stereo_processor(),
+            documentation(), saturator(), advanced(), dynamic_eq()]
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "dialogs.rc")
+    parts = ["// Dialog templates of every plug-in window; written by tools/gen_dialogs.py, edit that instead.",
+             "#include <windows.h>",
+             "#include <commctrl.h>",
+             ""]
+    for dialog in all_dialogs():
+        parts.append(dialog.render())
+    with open(output, "w", newline="\n") as stream:
+        stream.write("\n".join(parts))
+
+
+if __name__ == "__main__":
+    main()
