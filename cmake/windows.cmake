@@ -17,6 +17,12 @@ target_link_libraries(winamp_host PRIVATE drelvant_flags)
 target_include_directories(winamp_host PRIVATE ${CMAKE_SOURCE_DIR})
 set_target_properties(winamp_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+add_executable(soak_host tools/soak_host.cpp)
+target_link_libraries(soak_host PRIVATE drelvant_flags psapi)
+target_include_directories(soak_host PRIVATE ${CMAKE_SOURCE_DIR})
+set_target_properties(soak_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+set(DRELVANT_SOAK_SECONDS 600 CACHE STRING "Seconds of the soak test in the Windows test run")
+
 if(DRELVANT_TESTS)
   enable_testing()
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -35,6 +41,9 @@ if(DRELVANT_TESTS)
     add_test(NAME wine.windows_tests COMMAND drelvant_windows_tests
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     set_tests_properties(wine.windows_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 1800)
+    add_test(NAME wine.soak COMMAND soak_host.exe dsp_drelvant.dll ${DRELVANT_SOAK_SECONDS}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_tests_properties(wine.soak PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 3600)
     add_test(NAME wine.shutdown COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --shutdown)
     set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP wine)
   endif()
