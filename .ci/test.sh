@@ -9,3 +9,10 @@ cmake --preset windows
 cmake --build --preset windows
 ctest --preset native
 ctest --preset windows
+# Sanitizer builds: a short run of every fuzz target and the threaded stress test.
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan
