@@ -27,7 +27,8 @@ SIZE_T privateBytes() {
     if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
         return 0;
     }
-    return counters.PrivateUsage;
+    // Wine leaves PrivateUsage at zero; the commit charge tells the same story there.
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 std::string settingsDirectory() {
