@@ -11,6 +11,10 @@ if(DRELVANT_CLI_SOURCES)
   set_target_properties(drelvant PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
 
+add_executable(compare_raw tools/compare_raw.cpp)
+target_link_libraries(compare_raw PRIVATE drelvant_flags)
+set_target_properties(compare_raw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 if(DRELVANT_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)

@@ -41,6 +41,9 @@ if(DRELVANT_TESTS)
     add_test(NAME wine.windows_tests COMMAND drelvant_windows_tests
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     set_tests_properties(wine.windows_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 1800)
+    add_test(NAME wine.compare_native COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/compare_native.sh
+      ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/build/native ${CMAKE_SOURCE_DIR})
+    set_tests_properties(wine.compare_native PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900 SKIP_RETURN_CODE 77)
     add_test(NAME wine.soak COMMAND soak_host.exe dsp_drelvant.dll ${DRELVANT_SOAK_SECONDS}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     set_tests_properties(wine.soak PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 3600)
