@@ -9,12 +9,12 @@
 
 namespace {
 
-constexpr ParamRange kLevelRange{0, 100};
-constexpr ParamRange kMaxGainRange{0, 40};
-constexpr ParamRange kBandLinkRange{0, 100};
-constexpr ParamRange kAttackReleaseRange{0, 5000};
-constexpr ParamRange kBoostRange{-24, 24};
-constexpr ParamRange kDetectRange{1, 500};
+constexpr ParamRange kLevelRange = scaleRange(0, 100);
+constexpr ParamRange kMaxGainRange = dbRange(0, 40);
+constexpr ParamRange kBandLinkRange = scaleRange(0, 100);
+constexpr ParamRange kAttackReleaseRange = detectorTimeRange(0, 5000);
+constexpr ParamRange kBoostRange = dbRange(-24, 24);
+constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
 
 constexpr double kCrossoverBandwidthOctaves = 1.9;
 constexpr double kCrossoverBandwidthSlope = 1.923076923076923e-05;  // octaves per Hz: 1 / 52,000
@@ -114,10 +114,10 @@ void agcCrossoverCoefficients(double crossoverHz, BiquadCoefficients& low, Biqua
 void prepareBlock(TwoBandAgc& agc, const AgcParams& params) {
     const double detectLowMs = guardedParam(loadShared(params.detectLowMs), kDetectRange);
     const double detectHighMs = guardedParam(loadShared(params.detectHighMs), kDetectRange);
-    const double attackLowMs = guardedParam(loadShared(params.attackLowMs), kAttackReleaseRange);
-    const double attackHighMs = guardedParam(loadShared(params.attackHighMs), kAttackReleaseRange);
-    const double releaseLowMs = guardedParam(loadShared(params.releaseLowMs), kAttackReleaseRange);
-    const double releaseHighMs = guardedParam(loadShared(params.releaseHighMs), kAttackReleaseRange);
+    const double attackLowMs = guardedSmoothingTime(loadShared(params.attackLowMs), kAttackReleaseRange);
+    const double attackHighMs = guardedSmoothingTime(loadShared(params.attackHighMs), kAttackReleaseRange);
+    const double releaseLowMs = guardedSmoothingTime(loadShared(params.releaseLowMs), kAttackReleaseRange);
+    const double releaseHighMs = guardedSmoothingTime(loadShared(params.releaseHighMs), kAttackReleaseRange);
 
     agc.level = guardedParam(loadShared(params.levelPercent), kLevelRange) * 0.01;
     agc.link = guardedParam(loadShared(params.bandLinkPercent), kBandLinkRange) * 0.005;

@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr ParamRange kDriveRange{-24, 24};
-constexpr ParamRange kThresholdRange{-12, 12};
+constexpr ParamRange kDriveRange = dbRange(-24, 24);
+constexpr ParamRange kThresholdRange = dbRange(-12, 12);
 
 constexpr uint32_t kHilbertMask = kHilbertLength - 1;
 constexpr int kHilbertCentre = 32;

@@ -10,12 +10,12 @@
 
 namespace {
 
-constexpr ParamRange kDriveRange{-24, 24};
-constexpr ParamRange kThresholdRange{-24, 24};
-constexpr ParamRange kLookaheadRange{0, 90};  // 90 ms is 3,969 frames, inside the ring
-constexpr ParamRange kAttackRange{0, 1000};
-constexpr ParamRange kReleaseRange{0, 5000};
-constexpr ParamRange kDetectRange{1, 500};
+constexpr ParamRange kDriveRange = dbRange(-24, 24);
+constexpr ParamRange kThresholdRange = dbRange(-24, 24);
+constexpr ParamRange kLookaheadRange = exactRange(0, 90);  // 90 ms is 3,969 frames, inside the ring
+constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
+constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
+constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
 
 constexpr double kRmsThresholdScale = 0.5;
 constexpr double kLevelFloor = 0.00001;
@@ -26,8 +26,8 @@ static_assert((90 * 0.001) * 44100 < kLimiterRingFrames, "the largest lookahead 
 
 void prepareBlock(FinalLimiter& limiter, const FinalLimiterParams& params) {
     limiter.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kDriveRange));
-    limiter.attack = timeCoefficient(guardedParam(loadShared(params.attackMs), kAttackRange));
-    limiter.release = timeCoefficient(guardedParam(loadShared(params.releaseMs), kReleaseRange));
+    limiter.attack = timeCoefficient(guardedSmoothingTime(loadShared(params.attackMs), kAttackRange));
+    limiter.release = timeCoefficient(guardedSmoothingTime(loadShared(params.releaseMs), kReleaseRange));
     limiter.detect = timeCoefficient(guardedParam(loadShared(params.detectMs), kDetectRange));
     const double lookaheadMs = guardedParam(loadShared(params.lookaheadMs), kLookaheadRange);
     limiter.lookaheadFrames = static_cast<int>((lookaheadMs * 0.001) * 44100);

@@ -1,18 +1,54 @@
-// Registered ranges of stage parameters and the clamp that keeps file values usable.
+// Registered ranges of stage parameters and the guard that keeps values from files usable.
 #pragma once
 
-// Values from settings or preset files are not range-checked when loaded, so a stage clamps
-// what it reads when it computes its block constants: a value inside the range is used exactly
-// as it comes, anything outside (and NaN) is replaced by the nearest end (NaN by the minimum).
-// Envelopes and gains are never cleared, so one non-finite coefficient would poison a stage
-// until the module is unloaded; the clamp keeps every coefficient finite and every index in range.
+// Values from settings or preset files are not range-checked when loaded. A stage passes every
+// number it reads through guardedParam when it computes its block constants: a value the
+// arithmetic can take (inside `usable`, which always contains the registered range) is used
+// exactly as it comes; anything else, NaN included, is clamped to the registered range (NaN to
+// its minimum). Envelopes and gains are never cleared, so one non-finite coefficient would
+// poison a stage until the module is unloaded; the guard keeps every coefficient finite and
+// every index inside its ring, without touching values a file may legitimately carry.
 struct ParamRange {
-    double min;
-    double max;
+    double min, max;              // registered range
+    double usableMin, usableMax;  // what the arithmetic takes unchanged
 };
 
-inline double guardedParam(double value, ParamRange range) {
+// Shortest time whose one-pole coefficient 1 / (t x 0.001 x 44100) stays at or below 1.
+constexpr double kShortestUsableTimeMs = 1000.0 / 44100.0;
+constexpr double kLongestUsableTimeMs = 1e12;
+
+// Gains in dB: 200 dB is a factor of 10^10, far outside every range and still finite when squared.
+constexpr ParamRange dbRange(double min, double max) { return {min, max, -200.0, 200.0}; }
+// Percentages and ratios that only scale gains.
+constexpr ParamRange scaleRange(double min, double max) { return {min, max, -1000.0, 1000.0}; }
+// Detector time constants: must be long enough for a coefficient of at most 1.
+constexpr ParamRange detectorTimeRange(double min, double max) {
+    return {min, max, kShortestUsableTimeMs, kLongestUsableTimeMs};
+}
+// Values that index or size something: only the registered range is usable.
+constexpr ParamRange exactRange(double min, double max) { return {min, max, min, max}; }
+
+inline double clampToRegistered(double value, const ParamRange& range) {
     if (!(value >= range.min)) return range.min;
     if (value > range.max) return range.max;
     return value;
+}
+
+inline double guardedParam(double value, const ParamRange& range) {
+    if (value >= range.usableMin && value <= range.usableMax) return value;
+    return clampToRegistered(value, range);
+}
+
+// Attack and release times: 0 means "follow at once"; a negative time (outside every range) is
+// clamped to the minimum, which follows at once too. A positive time too short for a stable
+// coefficient also follows at once. The bound is twice the detector bound because the AGC's
+// wideband gain smooths with the mean of two such times.
+constexpr double kShortestUsableSmoothingMs = 2 * kShortestUsableTimeMs;
+
+inline double guardedSmoothingTime(double timeMs, const ParamRange& range) {
+    if (timeMs == 0) return timeMs;
+    if (timeMs < 0) return clampToRegistered(timeMs, range);
+    if (timeMs < kShortestUsableSmoothingMs) return 0.0;
+    if (timeMs <= kLongestUsableTimeMs) return timeMs;
+    return clampToRegistered(timeMs, range);
 }

@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr ParamRange kAmountRange{1, 100};
-constexpr ParamRange kDetect1Range{1, 500};
-constexpr ParamRange kDetect2Range{1, 2000};
-constexpr ParamRange kMaxEnhanceRange{1, 18};
+constexpr ParamRange kAmountRange = scaleRange(1, 100);
+constexpr ParamRange kDetect1Range = detectorTimeRange(1, 500);
+constexpr ParamRange kDetect2Range = detectorTimeRange(1, 2000);
+constexpr ParamRange kMaxEnhanceRange = dbRange(1, 18);
 
 constexpr double kLevelFloor = 0.01;    // absolute term under A, 40 dB below full scale
 constexpr double kMeterFloor = 0.00001;

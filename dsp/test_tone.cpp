@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr ParamRange kLevelRange{-60, 12};
+constexpr ParamRange kLevelRange = dbRange(-60, 12);
 // The top frequency keeps the step below 2 pi, so one subtraction per frame bounds the phase.
-constexpr ParamRange kFrequencyRange{20, 20480};
+constexpr ParamRange kFrequencyRange = exactRange(20, 20480);
 
 constexpr double kRadiansPerHzFrame = 0.00014247585730565955;  // 2 pi / 44,100
 constexpr double kTwoPi = 6.283185307179586;
