@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/db.h"
+#include "dsp/param_guard.h"
 #include "dsp/shared_value.h"
 
 namespace {
@@ -14,6 +15,7 @@ constexpr double kNyquistHz = kSampleRateHz * 0.5;
 constexpr double kHighpassMinHz = 20, kHighpassMaxHz = 320;
 constexpr double kLowpassMinHz = 20, kLowpassMaxHz = 20480;
 constexpr double kAgcCrossoverMinHz = 20, kAgcCrossoverMaxHz = 2560;
+constexpr ParamRange kEqGainRange = dbRange(-24, 24);
 constexpr double kThreeBandMinHz = 20, kThreeBandMaxHz = 7240.773439350247;  // 20 x 2^8.5
 
 void bump(DesignExchange& exchange, DesignGroup group) { ++exchange.designer.generation[group]; }
@@ -141,7 +143,7 @@ void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bo
     const ThreeBandEqParams& threeBand = params.threeBandEq;
     for (int band = 0; band < 3; ++band) {
         design.threeBandGain[band] =
-            isOn(threeBand.bandMute[band]) ? 0.0 : DbToLinear(loadShared(threeBand.bandDb[band]));
+            isOn(threeBand.bandMute[band]) ? 0.0 : DbToLinear(guardedParam(loadShared(threeBand.bandDb[band]), kEqGainRange));
     }
     const double lowMidHz = loadShared(threeBand.crossoverLowMidHz);
     const double midHighHz = loadShared(threeBand.crossoverMidHighHz);
@@ -156,9 +158,10 @@ void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bo
     }
 
     const TenBandEqParams& eq = params.tenBandEq;
-    design.eqPreamp = DbToLinear(loadShared(eq.preampDb));
+    design.eqPreamp = DbToLinear(guardedParam(loadShared(eq.preampDb), kEqGainRange));
     for (int band = 0; band < kBandCount; ++band) {
-        const double base = isOn(eq.bandMute[band]) ? 0.0 : DbToLinear(loadShared(eq.bandDb[band]));
+        const double base =
+            isOn(eq.bandMute[band]) ? 0.0 : DbToLinear(guardedParam(loadShared(eq.bandDb[band]), kEqGainRange));
         design.eqGain[band] = base * design.eqPreamp;
     }
 

@@ -6,6 +6,7 @@
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
+#include "dsp/param_guard.h"
 #include "dsp/shared_value.h"
 #include "platform/platform.h"
 
@@ -13,6 +14,8 @@ EngineRandom engineRandom = {0};
 
 namespace {
 
+constexpr ParamRange kDensityDriveRange = dbRange(-12, 36);
+constexpr ParamRange kPostAmpRange = dbRange(-24, 24);
 constexpr double kInputScale = 0.000030517578125;  // 2^-15
 constexpr double kOutputScale = 32768.0;
 constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
@@ -50,8 +53,8 @@ void IdleReset(ProcessorState& state) {
 int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, ProcessorState& state,
                  const LiveParams& params) {
     const GeneralParams& general = params.general;
-    const double densityGain = DbToLinear(loadShared(general.densityDriveDb));
-    const double postGain = DbToLinear(loadShared(general.postAmpDb));
+    const double densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveRange));
+    const double postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpRange));
 
     const uint32_t now = platform::tickCountMs();
     const FrameHooks& hooks = state.hooks;
