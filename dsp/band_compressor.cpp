@@ -9,11 +9,11 @@
 
 namespace {
 
-// Registered ranges, used only to mend values from files.
-constexpr ValueRange kGainRange = {-24, 24};
-constexpr ValueRange kThresholdRange = {-24, 24};
-constexpr double kMinRatio = 1;  // a ratio of 0 or NaN would make the blend useless
-constexpr double kMinTimeMs = 0;
+constexpr ParamRange kGainRange = dbRange(-24, 24);
+constexpr ParamRange kThresholdRange = dbRange(-24, 24);
+constexpr ParamRange kRatioRange = bandRatioRange(1, 10);
+constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
+constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
 
 constexpr double kPeakThresholdScale = 0.2;
 constexpr double kRmsThresholdScale = 0.1;
@@ -24,13 +24,13 @@ void prepareCompressor(CompressorBlock& block, const CompressorParams& params) {
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
-        const double ratio = atLeast(loadShared(params.ratio[j]), kMinRatio);
-        block.preGain[j] = DbToLinear(clampToRange(loadShared(params.gainDb[j]), kGainRange));
+        const double ratio = guardedParam(loadShared(params.ratio[j]), kRatioRange);
+        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
         block.ratio[j] = ratio;
         block.blend[j] = compressorBlend(ratio);
-        block.threshold[j] = DbToLinear(clampToRange(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
-        block.attack[j] = guardedTimeCoefficient(loadShared(params.attackMs[j]), kMinTimeMs);
-        block.release[j] = guardedTimeCoefficient(loadShared(params.releaseMs[j]), kMinTimeMs);
+        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
         block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]));
     }
 }

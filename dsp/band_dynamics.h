@@ -1,16 +1,17 @@
-// Level followers, gain smoothing and block-constant guards shared by the ten-band stages.
+// Level followers, gain smoothing and detector coefficients shared by the ten-band stages.
 #pragma once
 
 #include <cmath>
 
 #include "dsp/db.h"
 #include "dsp/live_params.h"
+#include "dsp/param_guard.h"
 
-// Detector coefficients of the ten bands for one block: d_j from "Processor.DetectN.msec" and its
-// complement 1 - d_j. Every stage that measures a band's level keeps its own follower.
 // Keeps a level away from zero before it divides; added where a stage says so.
 constexpr double kLevelFloor = 1e-05;
 
+// Detector coefficients of the ten bands for one block: d_j from "Processor.DetectN.msec" and its
+// complement 1 - d_j. Every stage that measures a band's level keeps its own follower.
 struct BandDetectors {
     double detect[kBandCount];
     double complement[kBandCount];
@@ -37,27 +38,15 @@ inline double smoothGain(double gain, double target, double attack, double relea
     return (1 - release) * gain + release * target;
 }
 
-// Registered range of a parameter; used only to mend values from files that would break a stage.
-struct ValueRange {
-    double min, max;
-};
+// Compressor and expander ratios: below 1 the compressor curve turns into a boost and the
+// expander floor 1/ratio rises above unity (infinite at 0), so only ratios from 1 up are taken
+// as they come; anything else from a file is clamped to the registered range.
+constexpr double kLargestUsableRatio = 1e12;
+constexpr ParamRange bandRatioRange(double min, double max) { return {min, max, 1.0, kLargestUsableRatio}; }
 
-// Values inside the range come back as they are; outside it the nearer end, and NaN the minimum.
-inline double clampToRange(double value, ValueRange range) {
-    if (!(value >= range.min)) return range.min;
-    if (value > range.max) return range.max;
-    return value;
-}
-
-// Values at or above `min` come back as they are; anything below it, and NaN, gives `min`.
-inline double atLeast(double value, double min) { return value >= min ? value : min; }
-
-// Smoothing coefficient of an attack, release or speed time: timeCoefficient, so 0 ms or less
-// follows at once. A NaN time takes `nanMs`. A time shorter than one sample period would give a
-// coefficient above 1, and below half a period a gain that swings ever wider; such times also
-// follow at once. Times a slider can set (whole milliseconds) are never affected.
-inline double guardedTimeCoefficient(double timeMs, double nanMs) {
-    if (timeMs != timeMs) timeMs = nanMs;
-    const double c = timeCoefficient(timeMs);
-    return c > 1 ? 1.0 : c;
+// Smoothing coefficient of an attack or release time read from the live values: the shared
+// guard keeps files from making it NaN, infinite or above 1, then timeCoefficient (0 ms follows
+// at once).
+inline double smoothingCoefficient(double timeMs, const ParamRange& range) {
+    return timeCoefficient(guardedSmoothingTime(timeMs, range));
 }

@@ -10,19 +10,20 @@
 
 namespace {
 
-constexpr ValueRange kThresholdRange = {-40, 6};
-constexpr double kMinRatio = 1;  // ratio 0 would make the floor infinite
-constexpr double kMinTimeMs = 0;
+constexpr ParamRange kThresholdRange = dbRange(-40, 6);
+constexpr ParamRange kRatioRange = bandRatioRange(1, 10);
+constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
+constexpr ParamRange kReleaseRange = detectorTimeRange(0, 1000);
 constexpr double kThresholdScale = 0.1;
 
 }  // namespace
 
 void prepareExpander(ExpanderBlock& block, const ExpanderParams& params) {
     for (int j = 0; j < kBandCount; ++j) {
-        block.floor[j] = 1 / atLeast(loadShared(params.ratio[j]), kMinRatio);
-        block.threshold[j] = DbToLinear(clampToRange(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
-        block.attack[j] = guardedTimeCoefficient(loadShared(params.attackMs[j]), kMinTimeMs);
-        block.release[j] = guardedTimeCoefficient(loadShared(params.releaseMs[j]), kMinTimeMs);
+        block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kRatioRange);
+        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
     }
 }
 

@@ -11,9 +11,10 @@
 
 namespace {
 
-constexpr ValueRange kGainRange = {-24, 24};
-constexpr ValueRange kThresholdRange = {-24, 24};
-constexpr double kMinTimeMs = 0;
+constexpr ParamRange kGainRange = dbRange(-24, 24);
+constexpr ParamRange kThresholdRange = dbRange(-24, 24);
+constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
+constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
 
 constexpr double kPeakThresholdScale = 0.2;
 constexpr double kRmsThresholdScale = 0.1;
@@ -24,10 +25,10 @@ void prepareLimiter(LimiterBlock& block, const LimiterParams& params) {
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
-        block.preGain[j] = DbToLinear(clampToRange(loadShared(params.gainDb[j]), kGainRange));
-        block.threshold[j] = DbToLinear(clampToRange(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
-        block.attack[j] = guardedTimeCoefficient(loadShared(params.attackMs[j]), kMinTimeMs);
-        block.release[j] = guardedTimeCoefficient(loadShared(params.releaseMs[j]), kMinTimeMs);
+        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
+        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
         block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]));
     }
 }

@@ -10,17 +10,20 @@
 
 namespace {
 
-constexpr double kSpeedMinMs = 200;  // registered "DynamicEQ.Speed.msec" minimum; taken for NaN
-// Inside 0 ... 100 % every applied gain stays positive, so the normalising sum cannot reach zero.
-constexpr ValueRange kAmountRange = {0, 100};
-constexpr ValueRange kMaxEnhanceRange = {0, 24};
+constexpr ParamRange kSpeedRange = detectorTimeRange(200, 8000);
+// Inside 0 ... 100 % every applied gain stays positive, so the normalising sum cannot reach zero;
+// beyond it a sum of 0 would make the normalisation infinite.
+constexpr ParamRange kAmountRange = exactRange(0, 100);
+constexpr ParamRange kMaxEnhanceRange = dbRange(0, 24);
 
 }  // namespace
 
 void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params) {
-    const double maxEnhanceDb = clampToRange(loadShared(params.maxEnhanceDb), kMaxEnhanceRange);
-    block.speed = guardedTimeCoefficient(loadShared(params.speedMs), kSpeedMinMs);
-    block.amount = clampToRange(loadShared(params.amountPercent), kAmountRange) * 0.01;
+    const double maxEnhanceDb = guardedParam(loadShared(params.maxEnhanceDb), kMaxEnhanceRange);
+    // A speed of 0 or less follows at once, even though the registered range starts at 200 ms.
+    const double speedMs = loadShared(params.speedMs);
+    block.speed = speedMs <= 0 ? 1.0 : smoothingCoefficient(speedMs, kSpeedRange);
+    block.amount = guardedParam(loadShared(params.amountPercent), kAmountRange) * 0.01;
     block.maxGain = DbToLinear(maxEnhanceDb);
     block.minGain = DbToLinear(-maxEnhanceDb);
 }

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "dsp/band_dynamics.h"
+#include "dsp/param_guard.h"
 
 int lookaheadFrames(double lookaheadMs) {
-    const double ms = clampToRange(lookaheadMs, {0, kLookaheadMaxMs});
+    const double ms = guardedParam(lookaheadMs, exactRange(0, kLookaheadMaxMs));
     return static_cast<int>(ms * 0.001 * 44100);
 }
 

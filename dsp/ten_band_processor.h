@@ -3,58 +3,58 @@
 
 #include <cstdint>
 
+#include "dsp/band_compressor.h"
+#include "dsp/band_dynamics.h"
+#include "dsp/band_expander.h"
+#include "dsp/band_limiter.h"
+#include "dsp/band_samples.h"
+#include "dsp/band_saturator.h"
+#include "dsp/dynamic_eq.h"
 #include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
+#include "dsp/lookahead_line.h"
 
-constexpr int kLookaheadRows = 4096;
-
-// The ten left and ten right band values of one frame.
-struct BandSamples {
-    double left[kBandCount];
-    double right[kBandCount];
-};
-
-// Stereo delay of 4,096 rows x 10 bands shared by one stage's bands; output 4,095 frames late.
-struct LookaheadLine {
-    double left[kLookaheadRows][kBandCount];
-    double right[kLookaheadRows][kBandCount];
-    uint32_t counter;
-};
-
+// State glossary (index 0 = band 1). Levels are full scale 1.0: "Level" followers hold a power
+// (RMS detection) or a peak amplitude and move at the band detector rate. Compressor, expander
+// and limiter gains are linear, start at 0 on load (those stages fade in at their release rates)
+// and are never cleared. Meters are dB, written by the audio thread and read by the windows.
 struct TenBandProcessor {
-    ReverseCascadeFilter bandFilters[kBandCount];
-    ReverseCascadeFilter refilters[kBandCount];
-    uint8_t designedCascaded;  // bank options the coefficients were designed for
+    // Filter bank. The runtime follows designedCascaded, never the live check box, so the path
+    // always matches the coefficients in place.
+    ReverseCascadeFilter bandFilters[kBandCount];  // the split; plain sections unless designed cascaded
+    ReverseCascadeFilter refilters[kBandCount];    // whole copies of bandFilters, trims x kRefilterFactors
+    uint8_t designedCascaded;  // bank options the coefficients in place were designed for
     uint8_t designedNarrow;
 
+    // Compressor and limiter: both delay every band by 4,095 frames through their line.
     LookaheadLine compressorLine;
     LookaheadLine limiterLine;
     double compLevel[kBandCount], compGain[kBandCount];
-    double expLevel[kBandCount], expGain[kBandCount];
+    double expLevel[kBandCount], expGain[kBandCount];  // RMS power only
     double limLevel[kBandCount], limGain[kBandCount];
+    // Dynamic equaliser: power follower and correction gain before amount and normalisation;
+    // deqGain is 1.0 after every idle reset and moves slowly (Speed: 0.2 ... 8 s).
     double deqLevel[kBandCount], deqGain[kBandCount];
+    // Saturator: decaying hold of the largest positive clip overshoot, full scale.
     double clipPeak[kBandCount];
 
     double eqPreamp;            // set by the derived-parameter update
-    double eqGain[kBandCount];  // preamp included
+    double eqGain[kBandCount];  // preamp included, 0 for a muted band
 
-    // display meters, dB
+    // display meters, dB: applied dynamic-EQ gain, gain reductions (positive), clip level
     double deqMeter[kBandCount];
     double compMeter[kBandCount];
     double expMeter[kBandCount];
     double limMeter[kBandCount];
     double clipMeter[kBandCount];
 
-    // block constants
-    double detect[kBandCount];
-    double deqSpeed, deqAmount, deqMaxGain, deqMinGain;
-    double compPreGain[kBandCount], compBlend[kBandCount], compThreshold[kBandCount];
-    double compAttack[kBandCount], compRelease[kBandCount];
-    int compLookahead[kBandCount];
-    double expFloor[kBandCount], expThreshold[kBandCount], expAttack[kBandCount], expRelease[kBandCount];
-    double limPreGain[kBandCount], limThreshold[kBandCount], limAttack[kBandCount], limRelease[kBandCount];
-    int limLookahead[kBandCount];
-    double satAmount[kBandCount], satGain[kBandCount], satClip[kBandCount];
+    // block constants, from the live values at every block start
+    BandDetectors detectors;
+    DynamicEqBlock deqBlock;
+    CompressorBlock compBlock;
+    ExpanderBlock expBlock;
+    LimiterBlock limBlock;
+    SaturatorBlock satBlock;
 };
 
 // Band-pass coefficients and trims of the bank for one of the four configurations.
@@ -64,10 +64,13 @@ void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCo
 void installBankDesign(TenBandProcessor& processor, const BiquadCoefficients coefficients[kBandCount],
                        bool cascaded, bool narrow, bool resetStates);
 
+// Detector coefficients and every band stage's constants, read once from the live values.
 void prepareBlock(TenBandProcessor& processor, const LiveParams& params);
-// The band frame for one stereo sample while "General.Processor.Active" is on.
+// The band frame for one stereo sample while "General.Processor.Active" is on: split, stages by
+// their switches (read per frame), density gain always, sum of the ten bands.
 void processSample(TenBandProcessor& processor, const LiveParams& params, double densityGain, double& L,
                    double& R, bool firstOfBlock);
-// End-of-block clip meters; the frame calls it while the saturator switch is on.
+// End-of-block clip meters; the frame calls it while the saturator switch is on, after prepareBlock.
 void finishSaturatorBlock(TenBandProcessor& processor, double bandMeterDecay);
+// Clears both banks, both lookahead lines, and sets the dynamic-EQ gains to 1.0.
 void idleReset(TenBandProcessor& processor);

@@ -1,0 +1,206 @@
+// Cost per stereo frame of the ten-band processor: the whole band frame and each band stage alone.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dsp/filter_bank.h"
+#include "dsp/ten_band_eq.h"
+#include "dsp/ten_band_processor.h"
+
+namespace {
+
+constexpr int kBlockFrames = 4096;
+
+// Program-like input, about -6 dBFS peak: a low and a mid sine under white noise.
+const std::vector<double>& testSignal() {
+    static const std::vector<double> signal = [] {
+        std::vector<double> s(2 * kBlockFrames);
+        uint32_t seed = 1;
+        for (int n = 0; n < kBlockFrames; ++n) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (static_cast<double>(seed >> 8) / 8388608.0 - 1.0) * 0.15;
+            const double tone = 0.25 * std::sin(6.283185307179586 * 110 * n / 44100) +
+                                0.1 * std::sin(6.283185307179586 * 1900 * n / 44100);
+            s[2 * n] = tone + noise;
+            s[2 * n + 1] = tone - noise;
+        }
+        return s;
+    }();
+    return signal;
+}
+
+// Live values like the first factory preset: every band stage on, reverse-cascaded wide bank.
+void setF1Like(LiveParams& p) {
+    const double detectMs[kBandCount] = {50, 25, 16, 8, 4, 2, 1, 1, 1, 1};
+    for (int j = 0; j < kBandCount; ++j) {
+        p.processor.detectMs[j] = detectMs[j];
+        p.compressor.gainDb[j] = 3;
+        p.compressor.ratio[j] = 3;
+        p.compressor.thresholdDb[j] = -10;
+        p.compressor.lookaheadMs[j] = 5;
+        p.compressor.attackMs[j] = 20;
+        p.compressor.releaseMs[j] = 400;
+        p.expander.ratio[j] = 2;
+        p.expander.thresholdDb[j] = -30;
+        p.expander.attackMs[j] = 10;
+        p.expander.releaseMs[j] = 300;
+        p.limiter.gainDb[j] = 0;
+        p.limiter.thresholdDb[j] = 0;
+        p.limiter.lookaheadMs[j] = 3;
+        p.limiter.attackMs[j] = 1;
+        p.limiter.releaseMs[j] = 100;
+        p.saturator.levelPercent[j] = 0;
+        p.saturator.clipDb[j] = 5;
+        p.saturator.clipEnable[j] = 1;
+    }
+    p.limiter.peakDetect = 1;
+    p.dynamicEq = {2000, 50, 9};
+    GeneralParams& g = p.general;
+    g.processorActive = g.dynamicEqActive = g.compressorActive = g.expanderActive = g.limiterActive = 1;
+    g.saturatorActive = g.tenBandEqActive = 1;
+    p.processor.cascadedFilters = 1;
+}
+
+struct Bench {
+    std::unique_ptr<TenBandProcessor> processor = std::make_unique<TenBandProcessor>();
+    std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    std::vector<BandSamples> bands;  // the test signal already split, for the single stages
+
+    explicit Bench(bool cascaded) {
+        setF1Like(*params);
+        BiquadCoefficients bank[kBandCount];
+        bankCoefficients(cascaded, false, bank);
+        installBankDesign(*processor, bank, cascaded, false, true);
+        idleReset(*processor);
+        for (double& gain : processor->eqGain) gain = 1.0;
+        prepareBlock(*processor, *params);
+        const std::vector<double>& signal = testSignal();
+        bands.resize(kBlockFrames);
+        for (int n = 0; n < kBlockFrames; ++n) {
+            splitBands(processor->bandFilters, cascaded, signal[2 * n], signal[2 * n + 1], bands[n]);
+        }
+    }
+};
+
+void reportPerFrame(benchmark::State& state) {
+    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The band frame as ProcessBlock runs it, including the per-block constants.
+void runBandFrame(benchmark::State& state, bool refilter) {
+    Bench bench(true);
+    bench.params->saturator.refilter = refilter;
+    const std::vector<double>& signal = testSignal();
+    for (auto _ : state) {
+        prepareBlock(*bench.processor, *bench.params);
+        for (int n = 0; n < kBlockFrames; ++n) {
+            double L = signal[2 * n], R = signal[2 * n + 1];
+            processSample(*bench.processor, *bench.params, 1.2, L, R, n == 0);
+            benchmark::DoNotOptimize(L);
+            benchmark::DoNotOptimize(R);
+        }
+        finishSaturatorBlock(*bench.processor, 0.01024);
+    }
+    reportPerFrame(state);
+}
+
+void BM_TenBandFrameF1Like(benchmark::State& state) { runBandFrame(state, false); }
+void BM_TenBandFrameF1LikeRefilter(benchmark::State& state) { runBandFrame(state, true); }
+
+void runSplit(benchmark::State& state, bool cascaded) {
+    Bench bench(cascaded);
+    const std::vector<double>& signal = testSignal();
+    BandSamples out;
+    for (auto _ : state) {
+        for (int n = 0; n < kBlockFrames; ++n) {
+            splitBands(bench.processor->bandFilters, cascaded, signal[2 * n], signal[2 * n + 1], out);
+            benchmark::DoNotOptimize(out);
+        }
+    }
+    reportPerFrame(state);
+}
+
+void BM_TenBandSplitPlain(benchmark::State& state) { runSplit(state, false); }
+void BM_TenBandSplitCascaded(benchmark::State& state) { runSplit(state, true); }
+
+// One band stage over the pre-split signal; `stage` is called once per frame.
+template <typename Stage>
+void runStage(benchmark::State& state, Bench& bench, Stage stage) {
+    for (auto _ : state) {
+        prepareBlock(*bench.processor, *bench.params);
+        for (int n = 0; n < kBlockFrames; ++n) {
+            BandSamples frame = bench.bands[n];
+            stage(frame, n == 0);
+            benchmark::DoNotOptimize(frame);
+        }
+    }
+    reportPerFrame(state);
+}
+
+void BM_TenBandDynamicEq(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool first) { equalizeBands(*bench.processor, b, first); });
+}
+
+void BM_TenBandCompressorRms(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool first) { compressBands(*bench.processor, b, first); });
+}
+
+void BM_TenBandExpander(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool first) { expandBands(*bench.processor, b, first); });
+}
+
+void BM_TenBandLimiterPeak(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool first) { limitBands(*bench.processor, b, first); });
+}
+
+// Clip only (F1-like), and the costliest setting: square-root saturation on every band.
+void BM_TenBandSaturatorClip(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(*bench.processor, b); });
+}
+
+void BM_TenBandSaturatorSqrtClip(benchmark::State& state) {
+    Bench bench(true);
+    for (double& level : bench.params->saturator.levelPercent) level = 50;
+    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(*bench.processor, b); });
+}
+
+void BM_TenBandRefilterCascaded(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool) { filterBands(bench.processor->refilters, true, b); });
+}
+
+void BM_TenBandEq(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [&](BandSamples& b, bool) { applyEqGains(bench.processor->eqGain, b); });
+}
+
+// The cost of copying a frame of bands in and out, included in every single-stage figure.
+void BM_TenBandStageBaseline(benchmark::State& state) {
+    Bench bench(true);
+    runStage(state, bench, [](BandSamples&, bool) {});
+}
+
+}  // namespace
+
+BENCHMARK(BM_TenBandFrameF1Like);
+BENCHMARK(BM_TenBandFrameF1LikeRefilter);
+BENCHMARK(BM_TenBandSplitPlain);
+BENCHMARK(BM_TenBandSplitCascaded);
+BENCHMARK(BM_TenBandDynamicEq);
+BENCHMARK(BM_TenBandCompressorRms);
+BENCHMARK(BM_TenBandExpander);
+BENCHMARK(BM_TenBandLimiterPeak);
+BENCHMARK(BM_TenBandSaturatorClip);
+BENCHMARK(BM_TenBandSaturatorSqrtClip);
+BENCHMARK(BM_TenBandRefilterCascaded);
+BENCHMARK(BM_TenBandEq);
+BENCHMARK(BM_TenBandStageBaseline);
