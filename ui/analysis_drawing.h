@@ -1,0 +1,30 @@
+// GDI pieces shared by the oscilloscope, the spectrum analyser and the response plot.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "dsp/plot_geometry.h"
+
+struct WindowEntry;
+
+// The entry of `templateId` when its window is open and has its offscreen surface, else nullptr.
+WindowEntry* DrawableAnalysisWindow(int templateId);
+
+// The label font: height 14, width 0, weight 400, default character set, no face name.
+HFONT CreateLabelFont();
+
+// Fills `rect` of `dc` with a solid black brush made and deleted for the fill.
+void FillBlack(HDC dc, const RECT& rect);
+
+// The octave axis of the analyser and the response plot, with the pen and font selected in `dc`:
+// for each label, a vertical grid line from the top line to the baseline at x + 16 and the text
+// centred in the box (x + 1, y0 + 3, x + 31, clientBottom).
+void DrawOctaveAxis(HDC dc, const uint16_t* table, const PlotFrame& frame, int clientBottom);
+
+// One straight line from (x1, y1) to (x2, y2) with the selected pen.
+void DrawLine(HDC dc, int x1, int y1, int x2, int y2);
+
+// Copies the whole client area of the surface to `target` (source copy, origin to origin).
+void CopySurface(HDC target, HDC surface, const RECT& client);

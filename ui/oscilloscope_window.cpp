@@ -1,0 +1,55 @@
+// The oscilloscope window: the last client-width frames of the capture ring as a green trace.
+#include <windows.h>
+
+#include "dsp/plot_geometry.h"
+#include "dsp/processor_state.h"
+#include "dsp/shared_value.h"
+#include "params/registry.h"
+#include "ui/analysis_drawing.h"
+#include "ui/analysis_windows.h"
+
+namespace {
+
+constexpr int kOscilloscopeTemplate = 105;
+constexpr COLORREF kGridColour = 0x006600;
+constexpr COLORREF kTraceColour = 0x00FF00;
+constexpr int kMaxTraceWidth = 65536;  // one ring's worth of columns
+
+int traceY[kMaxTraceWidth];  // user-interface thread only
+
+}  // namespace
+
+void DrawOscilloscope() {
+    WindowEntry* entry = DrawableAnalysisWindow(kOscilloscopeTemplate);
+    if (entry == nullptr) return;
+    HWND window = static_cast<HWND>(entry->hwnd);
+    HDC windowDc = GetDC(window);
+    if (windowDc == nullptr) return;
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right < kMaxTraceWidth ? client.right : kMaxTraceWidth;
+    const ScopeGeometry g = MakeScopeGeometry(client.bottom);
+    HDC surface = static_cast<HDC>(entry->surfaceDc);
+
+    FillBlack(surface, client);
+    HPEN gridPen = CreatePen(PS_SOLID, 1, kGridColour);
+    HPEN tracePen = CreatePen(PS_SOLID, 1, kTraceColour);
+    HGDIOBJ previousPen = SelectObject(surface, gridPen);
+    DrawLine(surface, 0, g.zeroY, client.right, g.zeroY);
+    DrawLine(surface, 0, g.topY, client.right, g.topY);
+    DrawLine(surface, 0, g.bottomY, client.right, g.bottomY);
+
+    SelectObject(surface, tracePen);
+    if (width > 0) {
+        const uint16_t writeIndex = loadShared(processorState.capture.writeIndex);  // read once
+        OscilloscopeTrace(processorState.capture, writeIndex, width, g, traceY);
+        MoveToEx(surface, 0, traceY[0], nullptr);
+        for (int x = 1; x < width; ++x) LineTo(surface, x, traceY[x]);
+    }
+
+    SelectObject(surface, previousPen);
+    DeleteObject(gridPen);
+    DeleteObject(tracePen);
+    CopySurface(windowDc, surface, client);
+    ReleaseDC(window, windowDc);
+}
