@@ -39,8 +39,13 @@ struct WindowEntry {
     WindowEntry* next;
 };
 
+// Default position of the first registered window; each further window cascades 20 further.
+constexpr double kFirstCascadePosition = 32.0;
+
 extern WindowEntry* WindowList;
 extern double CascadePosition;
+// Written on the user-interface thread and by the playback thread's remote selection poll:
+// access it with loadShared()/storeShared().
 extern bool SettingsChanged;
 
 WindowEntry* RegisterWindow(DialogProc dialogProc, const char* name, int32_t templateId, bool marksSettingsChanged);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "host/winamp_dsp.h"
 #include "platform/platform.h"
 
 char SettingsText[kSettingsTextSize];
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kMaxFixedDecimals = 20;
 constexpr std::size_t kNumberTextSize = 400;  // room for any double printed with 20 decimals
+constexpr char kSettingsFilePrefix[] = "dsp_";  // files named so get the settings header
 constexpr char kHeaderRule[] = "-----------------------------------------";  // 41 hyphens
 
 // Where the search would find the host's folder on Windows, in the order they are tried.
@@ -66,6 +68,14 @@ const char* findValueSign(const char* key, bool* keyPresent) {
     const char* sign = std::strchr(line + std::strlen(pattern), '=');
     if (sign == nullptr || sign[1] == '\0') return nullptr;
     return sign;
+}
+
+bool startsWithIgnoringCase(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        const char a = (*text >= 'A' && *text <= 'Z') ? static_cast<char>(*text - 'A' + 'a') : *text;
+        if (a != *prefix) return false;  // the prefix is lower case; a shorter text stops at its NUL
+    }
+    return true;
 }
 
 bool isCLocaleSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -163,9 +173,7 @@ bool DirectoryExists(const std::string& directory) { return platform::directoryE
 void BeginText(const char* fileName) {
     std::memset(SettingsText, 0, sizeof SettingsText);
     std::snprintf(TextFileName, sizeof TextFileName, "%s", fileName);
-    const bool settingsFlavour = std::strlen(TextFileName) >= 4 && (TextFileName[0] == 'd' || TextFileName[0] == 'D') &&
-                                 (TextFileName[1] == 's' || TextFileName[1] == 'S') &&
-                                 (TextFileName[2] == 'p' || TextFileName[2] == 'P') && TextFileName[3] == '_';
+    const bool settingsFlavour = startsWithIgnoringCase(TextFileName, kSettingsFilePrefix);
     std::snprintf(SettingsText, sizeof SettingsText, "Drelvant\r\nThis is a %s file for %s\r\nFilename: %s\r\n%s\r\n",
                   settingsFlavour ? "settings" : "preset", kVersionString, TextFileName, kHeaderRule);
 }
@@ -175,8 +183,11 @@ bool ReadTextFile(const char* fileName) {
     std::FILE* file = std::fopen(ResolvePath(fileName).c_str(), "rb");
     if (file == nullptr) return false;
     std::fread(SettingsText, 1, kSettingsTextMaxFileBytes, file);
+    // A read error leaves nothing half-read behind: the text is empty as for a missing file.
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return true;
+    if (failed) std::memset(SettingsText, 0, sizeof SettingsText);
+    return !failed;
 }
 
 bool WriteTextFile() {
@@ -234,5 +245,7 @@ void SetHostDirectory(const std::string& directory) {
     directoryOverridden = !directory.empty();
     overrideDirectory = directory;
 }
+
+void ForgetFoundHostDirectory() { foundDirectory.clear(); }
 
 const std::string& HostDirectory() { return directoryOverridden ? overrideDirectory : foundDirectory; }

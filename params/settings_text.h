@@ -12,9 +12,6 @@ constexpr int kSettingsKeyColumnWidth = 30;      // keys are padded to this widt
 constexpr int kSettingsStringSize = 32;          // output size of GetString, terminator included
 constexpr int kTextFileNameSize = 128;
 
-// The module's version text, written into the second header line (defined with the module record).
-extern const char kVersionString[];
-
 extern char SettingsText[kSettingsTextSize];
 extern char TextFileName[kTextFileNameSize];
 
@@ -48,3 +45,6 @@ NumberLookup ParseSinglePrecision(const char* text, double* value);
 // processor point it at a directory of their own. An empty text restores the search.
 void SetHostDirectory(const std::string& directory);
 const std::string& HostDirectory();
+// Drops a directory the search has found, so the next ResolvePath searches again (tests only:
+// the module keeps what it found for its whole life).
+void ForgetFoundHostDirectory();
