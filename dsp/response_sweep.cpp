@@ -1,4 +1,201 @@
-// STUB: replaced by the sweep implementation.
+// The frequency response sweep: a stepped sine through a private copy of the chain, measured per frequency.
 #include "dsp/response_sweep.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "dsp/db.h"
+#include "dsp/derived_parameters.h"
+#include "dsp/filters/biquad.h"
+#include "dsp/final_limiter.h"
+#include "dsp/frame.h"
+#include "dsp/processor_state.h"
+#include "dsp/shared_value.h"
+#include "dsp/ten_band_processor.h"
+
 SweepFrequencyTable sweepTable;
-void ResetResponsePlot() {}
+
+namespace {
+
+constexpr double kLowestFrequencyHz = 20.0;
+constexpr double kStepsPerOctave = 100.0;
+
+constexpr int kLookaheadLineDelay = kLookaheadRows - 1;            // 4,095 frames
+constexpr int kFinalLimiterDelay = kLimiterRingFrames - 1;         // 4,095 frames
+constexpr int kComplexClipperDelay = 32;                           // centre tap of the quadrature filter
+constexpr int kThreeBandEqDelay = 3;                               // the crossover's summed output
+
+// Schedule of one frequency, in input frames. The settling stretch lets the filters' transients
+// of the small frequency step (about 2 %, phase continuous) die away and covers the past half of
+// the linear-phase filters' symmetric responses; the guard keeps the window clear of the next
+// frequency, which the future half of those responses would otherwise bring in early.
+constexpr int kLeadInFrames = 22050;    // extra run-in of the first frequency, 0.5 s
+constexpr int kSettleFrames = 4096;
+constexpr int kMinWindowFrames = 4096;  // rounded up to whole sine periods
+constexpr int kGuardFrames = 1024;
+constexpr int kBlockFrames = 1024;      // frames handed to the frame per call
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kFullScale = 32768.0;
+constexpr double kInputScale = 1.0 / kFullScale;
+
+struct SweepSegment {
+    int64_t windowStart;  // first input frame of the measuring window
+    int64_t windowEnd;    // one past its last frame
+    int64_t end;          // first input frame of the next frequency
+    double phaseStep;     // radians per frame
+};
+
+// Everything the sweep needs that is too large for a stack: the private engine state, the copy
+// of the parameters it runs with, the schedule and one block of audio.
+struct SweepWork {
+    ProcessorState state;
+    LiveParams params;
+    SweepSegment segments[kSweepPointCount];
+    short block[2 * kBlockFrames];
+};
+
+int64_t windowFramesFor(double frequencyHz) {
+    if (!(frequencyHz > 0)) return kMinWindowFrames;
+    const double periods = std::ceil(kMinWindowFrames * frequencyHz / kSampleRateHz);
+    return static_cast<int64_t>(std::lround(periods * kSampleRateHz / frequencyHz));
+}
+
+void planSegments(const SweepFrequencyTable& table, SweepSegment segments[kSweepPointCount]) {
+    int64_t start = 0;
+    for (int point = 0; point < kSweepPointCount; ++point) {
+        const double frequencyHz = table.frequency[point * kSweepTableStep];
+        SweepSegment& segment = segments[point];
+        segment.windowStart = start + (point == 0 ? kLeadInFrames : 0) + kSettleFrames;
+        segment.windowEnd = segment.windowStart + windowFramesFor(frequencyHz);
+        segment.end = segment.windowEnd + kGuardFrames;
+        segment.phaseStep = kTwoPi * frequencyHz / kSampleRateHz;
+        start = segment.end;
+    }
+}
+
+// The same start as the plug-in's: every filter designed with cleared state, then the forced
+// update from the parameters and cleared filter memories.
+void prepareState(ProcessorState& state, const LiveParams& params) {
+    ClearProcessorState(state);
+    DesignHighpass(state, true, params.passFilters.highpassCutoffHz);
+    DesignAgcCrossover(state, true, params.agc.crossoverHz);
+    DesignThreeBandEq(state, true, params.threeBandEq.crossoverLowMidHz, params.threeBandEq.crossoverMidHighHz);
+    designBank(state, true, isOn(params.processor.cascadedFilters), isOn(params.processor.narrowBandwidth));
+    DesignLowpass(state, true, params.passFilters.lowpassCutoffHz);
+    UpdateDerivedParameters(state, params, true);
+    applyPendingDesigns(state);
+    IdleReset(state);
+}
+
+// Hann weight of frame `position` (0 ... frames - 1) of a window. With a window of whole sine
+// periods, the weighted mean of sin² is 1/2 to far better than a 16-bit step even when the
+// period is not a whole number of frames, where a plain mean would be off by the part period.
+double hannWeight(double position, double frames) {
+    return 0.5 - 0.5 * std::cos(kTwoPi * (position + 0.5) / frames);
+}
+
+bool cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void ResetResponsePlot() {
+    std::memset(&sweepTable, 0, sizeof sweepTable);
+    for (int i = 0; i <= kSweepTableLast; i += kSweepTableStep) {
+        sweepTable.frequency[i] = static_cast<uint16_t>(kLowestFrequencyHz * std::pow(2.0, i / kStepsPerOctave));
+    }
+}
+
+int ProcessingDelayFrames(const LiveParams& params) {
+    const GeneralParams& general = params.general;
+    int frames = 0;
+    if (isOn(general.highpassActive)) frames += kReverseCascadeDelay;
+    if (isOn(general.agcActive) && !isOn(params.agc.singleBand)) frames += kReverseCascadeDelay;
+    if (isOn(general.threeBandEqActive)) frames += kThreeBandEqDelay;
+    if (isOn(general.processorActive)) {
+        const bool cascaded = isOn(params.processor.cascadedFilters);
+        if (cascaded) frames += kReverseCascadeDelay;
+        if (cascaded && isOn(general.saturatorActive) && isOn(params.saturator.refilter)) {
+            frames += kReverseCascadeDelay;
+        }
+        if (isOn(general.compressorActive)) frames += kLookaheadLineDelay;
+        if (isOn(general.limiterActive)) frames += kLookaheadLineDelay;
+    }
+    if (isOn(general.finalLimiterActive)) frames += kFinalLimiterDelay;
+    if (isOn(general.finalClipperActive) && isOn(params.finalClipper.complex)) frames += kComplexClipperDelay;
+    if (isOn(general.lowpassActive)) frames += 2 * kReverseCascadeDelay;
+    return frames;
+}
+
+bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
+                            std::atomic<int>* pointsDone) {
+    const auto started = std::chrono::steady_clock::now();
+    for (double& response : table.response) storeShared(response, 0.0);
+    storeShared(table.duration, 0.0);
+    if (pointsDone != nullptr) pointsDone->store(0, std::memory_order_relaxed);
+
+    SweepWork* work = new (std::nothrow) SweepWork();
+    if (work == nullptr) return false;
+    std::memcpy(&work->params, &params, sizeof(LiveParams));
+    prepareState(work->state, work->params);
+    planSegments(table, work->segments);
+
+    const int64_t delayFrames = ProcessingDelayFrames(work->params);
+    const SweepSegment* segments = work->segments;
+
+    int inputPoint = 0;     // frequency being fed
+    double phase = 0.0;     // radians, kept in [0, 2π)
+    int64_t inputFrame = 0;
+    int64_t outputFrame = 0;
+    int measuredPoint = 0;  // frequency whose window the output is in or heading for
+    double sumOfSquares = 0.0;
+    double sumOfWeights = 0.0;
+
+    bool complete = true;
+    while (measuredPoint < kSweepPointCount) {
+        if (cancelled(cancel)) {
+            complete = false;
+            break;
+        }
+        for (int frame = 0; frame < kBlockFrames; ++frame, ++inputFrame) {
+            while (inputPoint < kSweepPointCount - 1 && inputFrame >= segments[inputPoint].end) ++inputPoint;
+            const short value = static_cast<short>(std::lround(kSweepAmplitude * kFullScale * std::sin(phase)));
+            work->block[2 * frame] = value;
+            work->block[2 * frame + 1] = value;
+            phase += segments[inputPoint].phaseStep;
+            if (phase >= kTwoPi) phase -= kTwoPi;
+        }
+
+        ProcessBlock(work->block, kBlockFrames, 16, 2, 44100, work->state, work->params);
+
+        for (int frame = 0; frame < kBlockFrames && measuredPoint < kSweepPointCount; ++frame, ++outputFrame) {
+            const int64_t sourceFrame = outputFrame - delayFrames;  // input frame this output belongs to
+            const SweepSegment& segment = segments[measuredPoint];
+            if (sourceFrame < segment.windowStart) continue;
+            const double left = work->block[2 * frame] * kInputScale;
+            const double right = work->block[2 * frame + 1] * kInputScale;
+            const double windowFrames = static_cast<double>(segment.windowEnd - segment.windowStart);
+            const double weight = hannWeight(static_cast<double>(sourceFrame - segment.windowStart), windowFrames);
+            sumOfSquares += weight * (left * left + right * right);
+            sumOfWeights += weight;
+            if (sourceFrame + 1 == segment.windowEnd) {
+                // Weighted mean square per channel is sumOfSquares / (2 × sumOfWeights); a sine's
+                // peak is √2 × its RMS.
+                storeShared(table.response[measuredPoint * kSweepTableStep], std::sqrt(sumOfSquares / sumOfWeights));
+                sumOfSquares = 0.0;
+                sumOfWeights = 0.0;
+                ++measuredPoint;
+                if (pointsDone != nullptr) pointsDone->store(measuredPoint, std::memory_order_relaxed);
+            }
+        }
+    }
+
+    delete work;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    storeShared(table.duration, elapsed.count());
+    return complete;
+}

@@ -1,9 +1,15 @@
 // The frequency response sweep and the table the response plot draws.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "dsp/live_params.h"
+
 constexpr int kSweepTableSize = 1024;  // entries at multiples of 3 up to 999 are used
+constexpr int kSweepTableStep = 3;
+constexpr int kSweepTableLast = 999;
+constexpr int kSweepPointCount = kSweepTableLast / kSweepTableStep + 1;  // 334 frequencies
 
 struct SweepFrequencyTable {
     uint16_t frequency[kSweepTableSize];
@@ -15,3 +21,31 @@ extern SweepFrequencyTable sweepTable;
 
 // Builds the frequency column and clears responses and duration; called once by Init.
 void ResetResponsePlot();
+
+// Level of the sweep's test sine: 0.5 of full scale (-6 dBFS), so a chain that leaves the level
+// alone draws its curve on the plot's 0.5 line.
+constexpr double kSweepAmplitude = 0.5;
+
+// Frames the chain delays its output with the switches and options of `params`: 8,192 per
+// reverse-cascade filter in the path, 4,095 per lookahead line, 32 for the complex clipper's
+// quadrature filter and 3 for the three-band equaliser's crossover.
+int ProcessingDelayFrames(const LiveParams& params);
+
+// Measures the chain's response at each of the table's 334 frequencies. A phase-continuous sine
+// of amplitude kSweepAmplitude (both channels alike) steps through the frequencies and runs
+// through the enabled stages on a private engine state designed from a copy of `params`; the
+// live engine state and the host's audio are never touched. Each frequency plays for a settling
+// stretch, a measuring window of whole sine periods (at least 4,096 frames) and a short guard,
+// and the first has half a second more so that the dynamic stages start settled. The output is
+// read `ProcessingDelayFrames` later; response[i] receives √2 × the Hann-weighted RMS of both
+// output channels over the window (the peak of an undistorted sine), written as soon as it is
+// known so that a plot redrawn meanwhile shows the curve growing. Responses are cleared first; `duration`
+// receives the wall-clock seconds of the whole sweep at the end. `pointsDone`, when given,
+// counts the frequencies measured so far.
+//
+// Copies `params` on entry: call it on the thread that writes the parameters, or pass a copy.
+// Returns false when `cancel` became true (the responses measured so far stay) or when the
+// private state could not be allocated. The sweep draws its dither from the engine's random
+// source, so it belongs to times when no audio is being processed.
+bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
+                            std::atomic<int>* pointsDone = nullptr);

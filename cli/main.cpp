@@ -1,0 +1,86 @@
+// Entry point of the drelvant command-line processor: picks the command and runs it.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "host/winamp_dsp.h"
+
+namespace {
+
+const char kOverview[] =
+    "Usage: drelvant COMMAND [options]\n"
+    "\n"
+    "Broadcast-style audio dynamics processing on Linux: the Drelvant Winamp DSP\n"
+    "plug-in's engine, hosted as Winamp hosts it, for files, streams and pipelines.\n"
+    "\n"
+    "Commands\n"
+    "  process INPUT OUTPUT   process an audio file or a raw stream with a preset\n"
+    "  presets                list the presets; show or export one\n"
+    "  response               measure and draw the frequency response of a preset\n"
+    "  demo                   make a demonstration programme and process it\n"
+    "  bench                  measure how fast the presets process\n"
+    "  manual                 print the plug-in's manual\n"
+    "\n"
+    "'drelvant COMMAND --help' explains a command and its options.\n"
+    "\n"
+    "Options\n"
+    "  -h, --help             this text\n"
+    "  --version              the version\n";
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+constexpr Command kCommands[] = {
+    {"process", cli::runProcessCommand}, {"presets", cli::runPresetsCommand}, {"response", cli::runResponseCommand},
+    {"demo", cli::runDemoCommand},       {"bench", cli::runBenchCommand},     {"manual", cli::runManualCommand},
+};
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& command : kCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kOverview, stderr);
+        return cli::kExitUsage;
+    }
+    const std::string first = argv[1];
+    if (cli::isHelpOption(first)) {
+        std::fputs(kOverview, stdout);
+        return cli::kExitOk;
+    }
+    if (first == "--version") {
+        std::printf("%s\n", winampDSPGetHeader2()->description);
+        return cli::kExitOk;
+    }
+    if (first == "help") {
+        if (argc < 3) {
+            std::fputs(kOverview, stdout);
+            return cli::kExitOk;
+        }
+        const Command* command = findCommand(argv[2]);
+        if (command == nullptr) {
+            cli::printError("unknown command '%s' (see drelvant --help)", argv[2]);
+            return cli::kExitUsage;
+        }
+        char help[] = "--help";
+        char* arguments[] = {help, nullptr};
+        return command->run(1, arguments);
+    }
+    const Command* command = findCommand(first);
+    if (command == nullptr) {
+        cli::printError("unknown command '%s' (see drelvant --help)", first.c_str());
+        return cli::kExitUsage;
+    }
+    cli::installInterruptHandlers();
+    return command->run(argc - 2, argv + 2);
+}

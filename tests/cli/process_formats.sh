@@ -1,0 +1,56 @@
+# Sound files of other rates and channel counts, plain 44.1 kHz stereo files and pipes all work.
+source "$(dirname "$0")/common.bash"
+need python3
+need sox
+
+# 48 kHz mono 24-bit FLAC: converted (and said so), never passed through unprocessed.
+sox -n -r 48000 -c 1 -b 24 tone48.flac synth 2 sine 1000 vol 0.5
+"$DRELVANT" process tone48.flac tone.wav --preset F7 --seed 1 -q 2>notes.txt
+check "48 kHz mono FLAC: succeeds" test $? -eq 0
+check "48 kHz mono FLAC: the conversion is announced" grep -q "48000 Hz mono.*converting to 44100 Hz" notes.txt
+check "48 kHz mono FLAC: resampling is named" grep -q "resampled from 48000 Hz" notes.txt
+check "output is 44100 Hz" test "$(soxi -r tone.wav)" = 44100
+check "output is stereo" test "$(soxi -c tone.wav)" = 2
+check "output is 16-bit" test "$(soxi -b tone.wav)" = 16
+python3 - tone.wav <<'PY' && pass "2 s of a 0.5 sine in both channels" || fail "2 s of a 0.5 sine in both channels"
+import math, struct, sys, wave
+w = wave.open(sys.argv[1])
+frames = w.getnframes()
+v = struct.unpack('<%dh' % (2 * frames), w.readframes(frames))
+assert abs(frames - 88200) <= 2, frames
+mid = v[2 * 20000: 2 * 70000]
+assert all(mid[i] == mid[i + 1] for i in range(0, len(mid), 2)), "channels differ"
+rms = math.sqrt(sum(x * x for x in mid[::2]) / (len(mid) // 2))
+assert abs(rms * math.sqrt(2) / 32768 - 0.5) < 0.005, rms
+PY
+
+# 44.1 kHz stereo WAV to FLAC: read and written as they are; same bytes as the raw route.
+sox -n -r 44100 -c 2 -b 16 music.wav synth 3 pluck 220 pluck 330 vol 0.7
+sox music.wav -t raw music.raw
+"$DRELVANT" process music.wav music_out.flac --preset F2 --seed 3 -q 2>notes.txt
+check "44.1 kHz stereo WAV to FLAC: succeeds" test $? -eq 0
+check "44.1 kHz stereo WAV: no conversion note" test ! -s notes.txt
+check "FLAC output is 16-bit 44100 Hz stereo" \
+    test "$(soxi -t music_out.flac) $(soxi -b music_out.flac) $(soxi -r music_out.flac) $(soxi -c music_out.flac)" = "flac 16 44100 2"
+"$DRELVANT" process music.raw music_out.raw --preset F2 --seed 3 -q
+sox music_out.flac -t raw from_flac.raw
+check "FLAC output holds the bytes of the raw route" cmp -s from_flac.raw music_out.raw
+
+# A pipe: standard input to standard output; the report moves to standard error.
+cat music.raw | "$DRELVANT" process - - --preset F2 --seed 3 >piped.raw 2>report.txt
+check "pipe: succeeds" test $? -eq 0
+check "pipe: same bytes as the file route" cmp -s piped.raw music_out.raw
+check "pipe: the report went to standard error" grep -q "Integrated loudness" report.txt
+
+# Ogg Vorbis out, named by its extension.
+"$DRELVANT" process music.wav music.ogg --preset F1 --seed 1 -q
+check "Ogg Vorbis output" test "$(soxi -t music.ogg 2>/dev/null)" = vorbis
+
+# More than two channels are refused, and nothing is written.
+sox -n -r 44100 -c 6 -b 16 six.wav synth 1 sine 440
+"$DRELVANT" process six.wav six_out.wav -q 2>err.txt
+check "6 channels: refused" test $? -ne 0
+check "6 channels: the message says why" grep -q "has 6 channels; only mono and stereo" err.txt
+check "6 channels: no output" test ! -e six_out.wav
+
+finish
