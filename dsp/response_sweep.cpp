@@ -141,6 +141,10 @@ bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table
     SweepWork* work = new (std::nothrow) SweepWork();
     if (work == nullptr) return false;
     std::memcpy(&work->params, &params, sizeof(LiveParams));
+    // The engine's random generator belongs to the playback thread. The sweep's sine never sits
+    // at zero long enough for the silence guard, and without dither the sweep draws no random
+    // numbers at all, so it cannot disturb (or race with) the generator while audio plays.
+    work->params.general.ditherActive = 0;
     prepareState(work->state, work->params);
     planSegments(table, work->segments);
 
