@@ -68,8 +68,12 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     const int frames = samples != nullptr && numsamples > 0 ? numsamples : 0;
 
     applyPendingDesigns(state);
-    // A preset load on the user-interface thread sets lastProcessTick to 0 to ask for this reset.
-    if (now > loadShared(state.lastProcessTick) + kIdleResetMs) IdleReset(state);
+    // A preset load sets lastProcessTick to 0 to ask for this reset. Taken literally, the
+    // comparison would skip it while the tick counter is below 6,000 (a system, or a Wine
+    // session, up for less than 6 s) and the first block after the load would start from stale
+    // memories, so 0 always counts as a request.
+    const uint32_t lastProcessTick = loadShared(state.lastProcessTick);
+    if (lastProcessTick == 0 || now > lastProcessTick + kIdleResetMs) IdleReset(state);
     storeShared(state.lastProcessTick, platform::tickCountMs());
 
     prepareBlock(state.testTone);

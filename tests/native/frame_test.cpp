@@ -225,3 +225,18 @@ TEST_F(FrameFixture, PostAmpAndDitherStayWithinHalfAStep) {
     EXPECT_EQ(boosted[2], 32764);
     EXPECT_EQ(state->clipFlag, 1);
 }
+
+TEST_F(FrameFixture, PresetLoadResetIsHonouredEvenEarlyAfterBoot) {
+    // Tick counter at 2,500 ms: "now > 0 + 6000" would be false, yet a cleared lastProcessTick
+    // (what a preset load writes) must still clear the filter memories.
+    fakeNow = 2500;
+    state->lastProcessTick = 0;
+    state->highpass.filter.leftRing[5] = 1.0;
+    std::vector<short> samples = {10, 10};
+    process(samples);
+    EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
+    state->highpass.filter.leftRing[5] = 1.0;
+    fakeNow = 2600;  // an ordinary next block: no reset
+    process(samples);
+    EXPECT_EQ(state->highpass.filter.leftRing[5], 1.0);
+}
