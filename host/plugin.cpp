@@ -29,7 +29,7 @@ constexpr int kConsoleTemplate = 101;
 bool seedOverridden = false;
 uint32_t seedOverride = 0;
 
-bool consoleClosedWithRegistry() { return WindowList != nullptr && WindowList->hwnd == nullptr; }
+bool consoleClosedWithRegistry() { return WindowList != nullptr && loadShared(WindowList->hwnd) == nullptr; }
 void pollFromPlayback() { PollRemoteSelection(nullptr); }
 
 winampDSPHeader dspHeader = {kDspHeaderVersion, kVersionString, getModule};

@@ -32,7 +32,8 @@ def odd_run(first):
 
 
 def rc_string(text):
-    return '"' + text.replace('"', '""') + '"'
+    """A resource-script string; a line break in a caption becomes the escape the compiler reads."""
+    return '"' + text.replace('"', '""').replace("\n", "\\n") + '"'
 
 
 class Dialog:
@@ -82,25 +83,27 @@ class Dialog:
                  f"{x}, {y}, {w}, {h}")
 
     # ---- composite columns ----
-    def slider_column(self, x, y, caption, slider, label, slider_height, caption_height=8):
+    def slider_column(self, x, y, caption, slider, label, slider_height, caption_height=8, caption_width=COLUMN_WIDTH):
         """Caption above, vertical slider, value label below; x is the left of a 27-wide column.
-        Returns the y just below the label."""
+        A caption wider than the column is centred over it. Returns the y just below the label."""
         if caption is not None:
-            self.text(caption, x - 1, y, COLUMN_WIDTH + 2, caption_height, "CTEXT")
+            self.text(caption, x - (caption_width - COLUMN_WIDTH) // 2, y, caption_width, caption_height, "CTEXT")
             y += caption_height + 1
         self.vertical_slider(slider, x + (COLUMN_WIDTH - SLIDER_WIDTH) // 2, y, slider_height)
         y += slider_height + 1
         self.value_label(label, x, y)
         return y + LABEL_HEIGHT
 
-    def meter_column(self, x, y, caption, meter, label, meter_height, caption_height=8, column=COLUMN_WIDTH):
+    def meter_column(self, x, y, caption, meter, label, meter_height, caption_height=8, column=COLUMN_WIDTH,
+                     caption_width=None):
         if caption is not None:
-            self.text(caption, x - 1, y, column + 2, caption_height, "CTEXT")
+            width = caption_width or column
+            self.text(caption, x - (width - column) // 2, y, width, caption_height, "CTEXT")
             y += caption_height + 1
         self.meter(meter, x + (column - METER_WIDTH) // 2, y, meter_height)
         y += meter_height + 1
         if label:
-            self.value_label(label, x, y, column)
+            self.add(f'CONTROL "", {label}, "Static", SS_CENTER | SS_SUNKEN, {x}, {y}, {column}, {LABEL_HEIGHT}')
         return y + LABEL_HEIGHT
 
     def band_headings(self, x0, y, pitch=BAND_PITCH, width=COLUMN_WIDTH):
@@ -231,8 +234,8 @@ def ten_band_eq():
 
 def test_tones():
     d = Dialog(104, "Test Tone Gen", 72, 158)
-    d.slider_column(5, 4, "Lvl (dB)", 1027, 1028, 83)
-    d.slider_column(40, 4, "Freq (Hz)", 1001, 1029, 83)
+    d.slider_column(5, 4, "Lvl (dB)", 1027, 1028, 83, caption_width=33)
+    d.slider_column(40, 4, "Freq (Hz)", 1001, 1029, 83, caption_width=33)
     d.separator(4, 109, 64)
     d.checkbox("Mute Input", 1024, 8, 114, 60, 10)
     d.checkbox("Sine Wave", 1025, 8, 127, 60, 10)
@@ -273,25 +276,26 @@ def short_slider(d, x, caption, slider, label):
     d.slider_column(x, SHORT_TOP, caption, slider, label, SHORT_SLIDER_HEIGHT, SHORT_CAPTION_HEIGHT)
 
 
-def short_meter(d, x, caption, meter, label, column=COLUMN_WIDTH):
-    d.meter_column(x, SHORT_TOP, caption, meter, label, SHORT_SLIDER_HEIGHT, SHORT_CAPTION_HEIGHT, column)
+def short_meter(d, x, caption, meter, label, column=COLUMN_WIDTH, caption_width=None):
+    d.meter_column(x, SHORT_TOP, caption, meter, label, SHORT_SLIDER_HEIGHT, SHORT_CAPTION_HEIGHT, column,
+                   caption_width)
 
 
 def two_band_agc():
     d = Dialog(109, "Drelvant - 2 Band AGC / Equalizer", 393, 86)
     x = 4
-    for caption, slider, label in [("Level (%)", 1046, 1047), ("Max Gain (dB)", 1042, 1043),
-                                   ("X-over (Hz)", 1040, 1041), ("Band Link (%)", 1048, 1049)]:
+    for caption, slider, label in [("Level\n(%)", 1046, 1047), ("Max\nGain dB", 1042, 1043),
+                                   ("X-over\n(Hz)", 1040, 1041), ("Link\n(%)", 1048, 1049)]:
         short_slider(d, x, caption, slider, label)
         x += BAND_PITCH
     meter_column = 20
-    for caption, meter, label in [("Low Gain dB", 1053, 1052), ("High Gain dB", 1056, 1057),
-                                  ("Wide Cut dB", 1062, 1063)]:
+    for caption, meter, label in [("Low\nGain", 1053, 1052), ("High\nGain", 1056, 1057),
+                                  ("Wide\nCut", 1062, 1063)]:
         short_meter(d, x, caption, meter, label, meter_column)
         x += meter_column + 2
-    for caption, slider, label in [("Low Atk (ms)", 1114, 1118), ("Low Rel (ms)", 1115, 1119),
-                                   ("Low Post (dB)", 1058, 1059), ("High Atk (ms)", 1116, 1065),
-                                   ("High Rel (ms)", 1117, 1067), ("High Post (dB)", 1060, 1061)]:
+    for caption, slider, label in [("Low\nAtk ms", 1114, 1118), ("Low\nRel ms", 1115, 1119),
+                                   ("Low\nGain dB", 1058, 1059), ("High\nAtk ms", 1116, 1065),
+                                   ("High\nRel ms", 1117, 1067), ("High\nGain dB", 1060, 1061)]:
         short_slider(d, x, caption, slider, label)
         x += BAND_PITCH
     d.checkbox("Single Band", 1120, x + 1, 30, 393 - x - 4, 20, multiline=True)
@@ -375,12 +379,12 @@ def pass_filter(template_id, title):
 def final_limiter():
     d = Dialog(115, "Drelvant - Final Wideband Limiter", 206, 86)
     x = 4
-    for caption, slider, label in [("Drive (dB)", 1003, 1022), ("Thresh. (dB)", 1057, 1058),
-                                   ("Look-ahead (ms)", 1061, 1062), ("Attack (ms)", 1063, 1064),
-                                   ("Release (ms)", 1065, 1066)]:
+    for caption, slider, label in [("Drive\n(dB)", 1003, 1022), ("Thresh.\n(dB)", 1057, 1058),
+                                   ("Ahead\n(ms)", 1061, 1062), ("Attack\n(ms)", 1063, 1064),
+                                   ("Release\n(ms)", 1065, 1066)]:
         short_slider(d, x, caption, slider, label)
         x += COLUMN_WIDTH + 1
-    short_meter(d, x, "Gain Red. (dB)", 1067, 1068, 24)
+    short_meter(d, x, "Reduce\n(dB)", 1067, 1068, 24)
     x += 27
     d.checkbox("Peak Detect", 1105, x, 32, 206 - x - 2, 20, multiline=True)
     return d
@@ -388,9 +392,9 @@ def final_limiter():
 
 def final_clipper():
     d = Dialog(116, "Drelvant - Final Clipper", 151, 86)
-    short_slider(d, 4, "Drive (dB)", 1003, 1022)
-    short_slider(d, 4 + BAND_PITCH, "Thresh. (dB)", 1057, 1058)
-    short_meter(d, 6 + 2 * BAND_PITCH, "Clip Level (dB)", 1069, 1070)
+    short_slider(d, 4, "Drive\n(dB)", 1003, 1022)
+    short_slider(d, 4 + BAND_PITCH, "Thresh.\n(dB)", 1057, 1058)
+    short_meter(d, 6 + 2 * BAND_PITCH, "Clip\n(dB)", 1069, 1070)
     d.checkbox("Complex (RF) Clipping", 1106, 94, 32, 54, 20, multiline=True)
     return d
 
@@ -398,11 +402,11 @@ def final_clipper():
 def stereo_processor():
     d = Dialog(118, "Drelvant - Stereo Image Processor", 191, 86)
     x = 4
-    for caption, slider, label in [("Amount (%)", 1108, 1109), ("Fast Det. (ms)", 1110, 1111),
-                                   ("Slow Det. (ms)", 1063, 1064), ("Max Enh. (dB)", 1116, 1117)]:
+    for caption, slider, label in [("Amount\n(%)", 1108, 1109), ("Det. 1\n(ms)", 1110, 1111),
+                                   ("Det. 2\n(ms)", 1063, 1064), ("Max\n(dB)", 1116, 1117)]:
         short_slider(d, x, caption, slider, label)
         x += BAND_PITCH
-    short_meter(d, x + 2, "Enhance (dB)", 1112, 1113)
+    short_meter(d, x + 2, "Enhance\n(dB)", 1112, 1113, caption_width=33)
     d.checkbox("Mono", 1107, x + BAND_PITCH + 8, 36, 191 - (x + BAND_PITCH + 8) - 4, 10)
     return d
 
@@ -437,8 +441,8 @@ def advanced():
     for i in range(10):
         d.slider_column(x0 + BAND_PITCH * i, 13, BAND_HEADINGS[i], 1085 + 2 * i, 1086 + 2 * i, 54)
     d.group("AGC Detector Time Constants", 4, 92, 140, 68)
-    d.slider_column(30, 103, "Lowband", 1044, 1045, BAND_SLIDER_HEIGHT)
-    d.slider_column(30 + BAND_PITCH + 10, 103, "Highband", 1048, 1049, BAND_SLIDER_HEIGHT)
+    d.slider_column(30, 103, "Lowband", 1044, 1045, BAND_SLIDER_HEIGHT, caption_width=37)
+    d.slider_column(30 + BAND_PITCH + 12, 103, "Highband", 1048, 1049, BAND_SLIDER_HEIGHT, caption_width=37)
     d.group("Final Limiter Det. Time Constant", 150, 92, 143, 68)
     d.slider_column(208, 103, "Limiter", 1059, 1060, BAND_SLIDER_HEIGHT)
     return d
@@ -447,16 +451,16 @@ def advanced():
 def dynamic_eq():
     d = Dialog(122, "Drelvant - 10 Band Dynamic Equalizer", 285, 86)
     x = 4
-    for caption, slider, label in [("Speed (msec)", 1135, 1136), ("Amount (%)", 1108, 1109),
-                                   ("Max Enh. (dB)", 1116, 1117)]:
+    for caption, slider, label in [("Speed\n(ms)", 1135, 1136), ("Amount\n(%)", 1108, 1109),
+                                   ("Max\n(dB)", 1116, 1117)]:
         short_slider(d, x, caption, slider, label)
         x += BAND_PITCH
-    d.group("Equalization Levels (-12dB to +12dB)", x + 2, 1, 285 - x - 5, 82)
-    pitch, mx = 17, x + 30
-    d.text("+12", x + 6, 20, 20, 8, "RTEXT")
-    d.text("0", x + 6, 42, 20, 8, "RTEXT")
-    d.text("-12", x + 6, 64, 20, 8, "RTEXT")
-    d.band_headings(mx - 2, 11, pitch, 18)
+    d.group("Equalization Levels (-12dB to +12dB)", x + 3, 1, 285 - x - 7, 82)
+    pitch, mx = 16, x + 30
+    d.text("+12", x + 7, 20, 20, 8, "RTEXT")
+    d.text("0", x + 7, 46, 20, 8, "RTEXT")
+    d.text("-12", x + 7, 72, 20, 8, "RTEXT")
+    d.band_headings(mx - 1, 11, pitch, pitch)
     for i in range(10):
         d.meter(1137 + i, mx + pitch * i, 21, 58)
     return d

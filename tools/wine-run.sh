@@ -25,6 +25,9 @@ case "${1:-}" in
     start_display
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i >/dev/null 2>&1
+      # Without a window manager Wine waits for one each time a window closes; unmanaged
+      # windows close at once.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       wineserver -w
     fi
     exit 0 ;;

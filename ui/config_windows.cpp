@@ -1,0 +1,306 @@
+// Opening, binding, editing, refreshing and closing of every plug-in window through one dialog procedure.
+#include "ui/config_windows.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+
+#include "dsp/live_params.h"
+#include "dsp/processor_state.h"
+#include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/slider_math.h"
+#include "ui/analysis_windows.h"
+#include "ui/console_window.h"
+
+namespace {
+
+constexpr int kNameBoxId = 1009;
+constexpr int kPresetNameLimit = 16;
+constexpr int kSearchBoxId = 1072;
+constexpr int kSearchTextLimit = 64;
+constexpr int kFindButtonId = 1073;
+constexpr std::size_t kLabelTextSize = 64;
+
+bool isSlider(const ParamEntry& param) { return param.kind == VerticalSlider || param.kind == HorizontalSlider; }
+
+double& liveDouble(const ParamEntry& param) { return *static_cast<double*>(param.value); }
+uint8_t& liveByte(const ParamEntry& param) { return *static_cast<uint8_t*>(param.value); }
+
+void showLabel(HWND hwnd, const ParamEntry& param, double value) {
+    if (param.labelId == 0) return;
+    char text[kLabelTextSize];
+    formatParamLabel(param, value, text, sizeof text);
+    SetDlgItemTextA(hwnd, param.labelId, text);
+}
+
+void bindSlider(HWND hwnd, const ParamEntry& param) {
+    HWND trackbar = GetDlgItem(hwnd, param.controlId);
+    const TrackbarSetup setup = trackbarSetup(param);
+    const double value = loadShared(liveDouble(param));
+    SendMessageA(trackbar, TBM_SETRANGEMAX, FALSE, setup.rangeMax);
+    SendMessageA(trackbar, TBM_SETRANGEMIN, FALSE, 0);
+    SendMessageA(trackbar, TBM_SETTICFREQ, setup.tickFrequency, 0);
+    SendMessageA(trackbar, TBM_SETLINESIZE, 0, setup.lineSize);
+    SendMessageA(trackbar, TBM_SETPAGESIZE, 0, setup.pageSize);
+    SendMessageA(trackbar, TBM_SETPOS, TRUE, sliderPosition(param, value));
+    showLabel(hwnd, param, value);
+}
+
+void markSettingsChanged(const WindowEntry& entry) {
+    if (entry.marksSettingsChanged) storeShared(SettingsChanged, true);
+}
+
+void showMeter(HWND hwnd, ParamEntry& param, double value) {
+    param.lastShown = value;
+    SendDlgItemMessageA(hwnd, param.controlId, PBM_SETPOS, meterPosition(param, value), 0);
+    showLabel(hwnd, param, value);
+}
+
+HINSTANCE templateInstance() {
+    if (dspModule.hDllInstance != nullptr) return static_cast<HINSTANCE>(dspModule.hDllInstance);
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&templateInstance), &self);
+    return self;
+}
+
+void registerControlClasses() {
+    static bool registered = false;
+    if (registered) return;
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    registered = true;
+}
+
+bool isAnalysisTemplate(int templateId) {
+    return templateId == kOscilloscopeTemplate || templateId == kSpectrumTemplate ||
+           templateId == kResponsePlotTemplate;
+}
+
+// The registry keeps the dialog procedure in its portable form; every window is created with the
+// real one below, so this only forwards.
+intptr_t portableDialogProc(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    return ConfigDialogProc(static_cast<HWND>(hwnd), message, wParam, lParam);
+}
+
+// Set before Init registers the windows: the DLL's static initialisation runs at load.
+const bool dialogProcInstalled = (ConfigDialogProcPointer = portableDialogProc, true);
+
+}  // namespace
+
+WindowEntry* FindWindowEntry(HWND hwnd) {
+    if (hwnd == nullptr) return nullptr;
+    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+        if (entry->hwnd == hwnd) return entry;
+    }
+    return nullptr;
+}
+
+void ShowConfigWindow(int templateId) {
+    WindowEntry* entry = FindWindowByTemplate(templateId);
+    if (entry == nullptr) return;
+    if (entry->hwnd != nullptr) {
+        HWND open = static_cast<HWND>(entry->hwnd);
+        ShowWindow(open, SW_SHOW);
+        SetWindowPos(open, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return;
+    }
+    registerControlClasses();
+    HWND created = CreateDialogParamA(templateInstance(), MAKEINTRESOURCEA(templateId),
+                                      static_cast<HWND>(dspModule.hwndParent), ConfigDialogProc,
+                                      reinterpret_cast<LPARAM>(entry));
+    storeShared(entry->hwnd, static_cast<void*>(created));
+    SetWindowPos(created, nullptr, entry->x, entry->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(created, SW_SHOW);
+}
+
+void BindWindow(WindowEntry& entry, HWND hwnd) {
+    entry.visible = true;
+    storeShared(entry.hwnd, static_cast<void*>(hwnd));
+    if (entry.templateId == kConsoleTemplate) {
+        SendDlgItemMessageA(hwnd, kNameBoxId, EM_LIMITTEXT, kPresetNameLimit, 0);
+        ShowPresetNameInConsole(hwnd);
+    } else if (entry.templateId == kDocumentationTemplate) {
+        SendDlgItemMessageA(hwnd, kSearchBoxId, EM_LIMITTEXT, kSearchTextLimit, 0);
+    }
+    for (ParamEntry* param = entry.params; param != nullptr; param = param->next) {
+        switch (param->kind) {
+            case VerticalSlider:
+            case HorizontalSlider:
+                bindSlider(hwnd, *param);
+                break;
+            case CheckBox:
+                CheckDlgButton(hwnd, param->controlId, loadShared(liveByte(*param)) != 0 ? BST_CHECKED : BST_UNCHECKED);
+                break;
+            case Meter:
+                SendDlgItemMessageA(hwnd, param->controlId, PBM_SETRANGE32, 0, kMeterPositions);
+                break;
+            default:
+                break;
+        }
+    }
+    RefreshMeters(hwnd);
+}
+
+void OnSliderMoved(HWND hwnd, HWND slider) {
+    WindowEntry* entry = FindWindowEntry(hwnd);
+    if (entry == nullptr || slider == nullptr) return;
+    ParamEntry* param = entry->params;
+    while (param != nullptr && GetDlgItem(hwnd, param->controlId) != slider) param = param->next;
+    if (param == nullptr || !isSlider(*param)) return;
+    const int32_t position = static_cast<int32_t>(SendMessageA(slider, TBM_GETPOS, 0, 0));
+    const double value = sliderValue(*param, position);
+    storeShared(liveDouble(*param), value);
+    showLabel(hwnd, *param, value);
+    markSettingsChanged(*entry);
+}
+
+void OnControlCommand(HWND hwnd, int id) {
+    WindowEntry* entry = FindWindowEntry(hwnd);
+    if (entry == nullptr || id == 0) return;
+    for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
+        if (param->labelId == id) {
+            SetFocus(GetDlgItem(hwnd, param->controlId));
+            return;
+        }
+    }
+    for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
+        if (param->controlId != id) continue;
+        if (param->kind == CheckBox) {
+            const bool checked = IsDlgButtonChecked(hwnd, id) == BST_CHECKED;
+            storeShared(liveByte(*param), static_cast<uint8_t>(checked ? 1 : 0));
+            markSettingsChanged(*entry);
+        }
+        return;
+    }
+}
+
+void RefreshMeters(HWND target) {
+    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+        HWND hwnd = static_cast<HWND>(entry->hwnd);
+        if (hwnd == nullptr || (target != nullptr && hwnd != target)) continue;
+        for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
+            if (param->kind != Meter) continue;
+            const double value = loadShared(liveDouble(*param));
+            if (target == nullptr && value == param->lastShown) continue;
+            showMeter(hwnd, *param, value);
+        }
+    }
+}
+
+void CloseConfigWindow(HWND hwnd) {
+    const bool closingConsole = WindowList != nullptr && WindowList->hwnd == hwnd;
+    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+        HWND open = static_cast<HWND>(entry->hwnd);
+        if (open == nullptr) continue;
+        RECT rect;
+        if (GetWindowRect(open, &rect)) {
+            entry->x = rect.left;
+            entry->y = rect.top;
+        }
+        if (open == hwnd) {
+            entry->visible = false;
+        } else if (!closingConsole) {
+            continue;
+        }
+        ReleaseOffscreenSurface(*entry);
+        DestroyWindow(open);
+        storeShared(entry->hwnd, static_cast<void*>(nullptr));
+    }
+}
+
+bool CreateOffscreenSurface(WindowEntry& entry) {
+    HWND hwnd = static_cast<HWND>(entry.hwnd);
+    if (hwnd == nullptr || entry.surfaceDc != nullptr) return false;
+    HDC windowDc = GetDC(hwnd);
+    if (windowDc == nullptr) return false;
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    if (memoryDc == nullptr) {
+        ReleaseDC(hwnd, windowDc);
+        return false;
+    }
+    RECT client;
+    if (!GetClientRect(hwnd, &client)) {
+        DeleteDC(memoryDc);
+        ReleaseDC(hwnd, windowDc);
+        return false;
+    }
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, client.right - client.left, client.bottom - client.top);
+    ReleaseDC(hwnd, windowDc);
+    if (bitmap == nullptr) {
+        DeleteDC(memoryDc);
+        entry.surfaceDc = nullptr;
+        return false;
+    }
+    entry.surfaceDc = memoryDc;
+    entry.surfaceBitmap = bitmap;
+    entry.surfacePreviousBitmap = SelectObject(memoryDc, bitmap);
+    return true;
+}
+
+void ReleaseOffscreenSurface(WindowEntry& entry) {
+    HDC memoryDc = static_cast<HDC>(entry.surfaceDc);
+    if (memoryDc == nullptr) return;
+    SelectObject(memoryDc, static_cast<HGDIOBJ>(entry.surfacePreviousBitmap));
+    DeleteObject(static_cast<HGDIOBJ>(entry.surfaceBitmap));
+    DeleteDC(memoryDc);
+    entry.surfacePreviousBitmap = nullptr;
+    entry.surfaceBitmap = nullptr;
+    entry.surfaceDc = nullptr;
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Shut-down frees the registry while it destroys the windows; whatever a dying window still
+    // reports (focus changes, notifications) must not walk the lists any more.
+    if (loadShared(processorState.isQuitting) != 0) return FALSE;
+    switch (message) {
+        case WM_INITDIALOG: {
+            WindowEntry* entry = reinterpret_cast<WindowEntry*>(lParam);
+            if (entry == nullptr) return TRUE;
+            BindWindow(*entry, hwnd);
+            if (entry->templateId == kConsoleTemplate) InitConsole(hwnd);
+            if (isAnalysisTemplate(entry->templateId)) CreateOffscreenSurface(*entry);
+            if (entry->templateId == kDocumentationTemplate) {
+                LoadDocumentation(hwnd);
+                return FALSE;  // the documentation window sets its own focus
+            }
+            return TRUE;
+        }
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int templateId = TemplateIdOf(hwnd);
+            if (templateId == kConsoleTemplate) OnConsoleCommand(hwnd, id, HIWORD(wParam));
+            if (templateId == kDocumentationTemplate && id == kFindButtonId) FindInDocumentation(hwnd);
+            OnControlCommand(hwnd, id);
+            return FALSE;
+        }
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            OnSliderMoved(hwnd, reinterpret_cast<HWND>(lParam));
+            return FALSE;
+        case WM_TIMER:
+            if (TemplateIdOf(hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
+            return FALSE;
+        case WM_PAINT:
+            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) {
+                // Drawn inside the paint cycle: drawn before it, the background erase that the
+                // default painting does would wipe the plot until the next timer tick.
+                PAINTSTRUCT paint;
+                HDC dc = BeginPaint(hwnd, &paint);
+                if (dc != nullptr) DrawResponsePlot(dc);
+                EndPaint(hwnd, &paint);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_LBUTTONDOWN:
+            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
+            return FALSE;
+        case WM_CLOSE:
+            if (TemplateIdOf(hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
+            CloseConfigWindow(hwnd);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
