@@ -111,6 +111,28 @@ void runBandFrame(benchmark::State& state, bool refilter) {
 void BM_TenBandFrameF1Like(benchmark::State& state) { runBandFrame(state, false); }
 void BM_TenBandFrameF1LikeRefilter(benchmark::State& state) { runBandFrame(state, true); }
 
+// The band frame as ProcessBlock runs it: every stage over runs of kBandRunFrames frames.
+void runBandRuns(benchmark::State& state, bool refilter) {
+    Bench bench(true);
+    bench.params->saturator.refilter = refilter;
+    const std::vector<double>& signal = testSignal();
+    std::vector<double> pairs(2 * kBandRunFrames);
+    const BandStageSwitches on = readBandStageSwitches(bench.params->general);
+    for (auto _ : state) {
+        prepareBlock(*bench.processor, *bench.params);
+        for (int n = 0; n < kBlockFrames; n += kBandRunFrames) {
+            std::memcpy(pairs.data(), &signal[2 * n], pairs.size() * sizeof(double));
+            processFrames(*bench.processor, on, 1.2, pairs.data(), kBandRunFrames, n == 0);
+            benchmark::DoNotOptimize(pairs.data());
+        }
+        finishSaturatorBlock(*bench.processor, 0.01024);
+    }
+    reportPerFrame(state);
+}
+
+void BM_TenBandRunsF1Like(benchmark::State& state) { runBandRuns(state, false); }
+void BM_TenBandRunsF1LikeRefilter(benchmark::State& state) { runBandRuns(state, true); }
+
 void runSplit(benchmark::State& state, bool cascaded) {
     Bench bench(cascaded);
     const std::vector<double>& signal = testSignal();
@@ -126,6 +148,21 @@ void runSplit(benchmark::State& state, bool cascaded) {
 
 void BM_TenBandSplitPlain(benchmark::State& state) { runSplit(state, false); }
 void BM_TenBandSplitCascaded(benchmark::State& state) { runSplit(state, true); }
+
+// The cascaded split over runs of kBandRunFrames frames: each filter's recursion stays in
+// registers through a run, and every 4,096 frames the ten filters run their backward passes.
+void BM_TenBandSplitCascadedRuns(benchmark::State& state) {
+    Bench bench(true);
+    const std::vector<double>& signal = testSignal();
+    std::vector<BandSamples> out(kBandRunFrames);
+    for (auto _ : state) {
+        for (int n = 0; n < kBlockFrames; n += kBandRunFrames) {
+            splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    reportPerFrame(state);
+}
 
 // One band stage over the pre-split signal; `stage` is called once per frame.
 template <typename Stage>
@@ -193,8 +230,11 @@ void BM_TenBandStageBaseline(benchmark::State& state) {
 
 BENCHMARK(BM_TenBandFrameF1Like);
 BENCHMARK(BM_TenBandFrameF1LikeRefilter);
+BENCHMARK(BM_TenBandRunsF1Like);
+BENCHMARK(BM_TenBandRunsF1LikeRefilter);
 BENCHMARK(BM_TenBandSplitPlain);
 BENCHMARK(BM_TenBandSplitCascaded);
+BENCHMARK(BM_TenBandSplitCascadedRuns);
 BENCHMARK(BM_TenBandDynamicEq);
 BENCHMARK(BM_TenBandCompressorRms);
 BENCHMARK(BM_TenBandExpander);

@@ -38,8 +38,8 @@ inline double smoothGain(double gain, double target, double attack, double relea
 }
 
 void processSingleBand(TwoBandAgc& agc, double& L, double& R) {
-    const double hL = BiquadLeft(L, agc.highBand.biquad);
-    const double hR = BiquadRight(R, agc.highBand.biquad);
+    double hL = L, hR = R;
+    BiquadStereo(agc.highBand.biquad, hL, hR);
     const double dL = agc.detectLow;
     agc.envelopeLow = (hR * hR + hL * hL) * dL + agc.envelopeLow * (1 - dL);
 
@@ -56,10 +56,10 @@ void processSingleBand(TwoBandAgc& agc, double& L, double& R) {
 }
 
 void processTwoBand(TwoBandAgc& agc, double& L, double& R) {
-    double lowL = ReverseCascadeLeft(L, agc.lowBand);
-    double lowR = ReverseCascadeRight(R, agc.lowBand);
-    double highL = ReverseCascadeLeft(L, agc.highBand);
-    double highR = ReverseCascadeRight(R, agc.highBand);
+    double lowL = L, lowR = R;
+    double highL = L, highR = R;
+    ReverseCascadeStereo(agc.lowBand, lowL, lowR);
+    ReverseCascadeStereo(agc.highBand, highL, highR);
 
     const double dL = agc.detectLow;
     const double dH = agc.detectHigh;

@@ -5,6 +5,7 @@
 
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/simd_pair.h"
 
 struct TenBandProcessor;
 
@@ -18,6 +19,10 @@ struct CompressorBlock {
     double release[kBandCount];
     int lookahead[kBandCount];     // frames the detector reads ahead of the output, 0 ... 3969
     bool peakMode;                 // "Compressor.PeakDetect"
+    // 1 - blend, 1 - attack, 1 - release: the terms the per-frame formulas use, computed once
+    double oneMinusBlend[kBandCount];
+    double oneMinusAttack[kBandCount];
+    double oneMinusRelease[kBandCount];
 };
 
 // Blend weight of the ratio curve.
@@ -33,8 +38,33 @@ inline double compressorGain(double r, double ratio, double blend) {
     return (1 - blend) / r + blend * h;
 }
 
+// Which of compressorGain's two curves the bands of a pair take: ratio < 2 picks the gentle one.
+enum class RatioCurves { kGentle, kSteep, kMixed };
+
+// compressorGain on two bands (lanes j, j + 1): the curves the pair may take and h are computed,
+// then the ratio and threshold tests pick, so each lane holds exactly the scalar result. kCurves
+// (a block constant per pair) only leaves out a curve that no lane takes.
+template <RatioCurves kCurves = RatioCurves::kMixed>
+inline Pair compressorGainPair(Pair r, Pair ratio, Pair blend, Pair oneMinusBlend) {
+    const Pair one = splat(1.0);
+    const Pair h = _mm_div_pd(one, _mm_sqrt_pd(r));
+    Pair g;
+    if (kCurves == RatioCurves::kGentle) {
+        g = _mm_add_pd(_mm_mul_pd(blend, h), oneMinusBlend);
+    } else if (kCurves == RatioCurves::kSteep) {
+        g = _mm_add_pd(_mm_div_pd(oneMinusBlend, r), _mm_mul_pd(blend, h));
+    } else {
+        const Pair gentle = _mm_add_pd(_mm_mul_pd(blend, h), oneMinusBlend);
+        const Pair steep = _mm_add_pd(_mm_div_pd(oneMinusBlend, r), _mm_mul_pd(blend, h));
+        g = select(_mm_cmplt_pd(ratio, splat(2.0)), gentle, steep);
+    }
+    return select(_mm_cmplt_pd(r, one), one, g);
+}
+
 void prepareCompressor(CompressorBlock& block, const CompressorParams& params);
 
 // One frame in place: writes the pre-gained bands into the compressor line and outputs the row
 // written 4,095 frames ago times the band gain; on the first frame of a block writes compMeter.
 void compressBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+// n consecutive frames, exactly as n calls of compressBands (firstOfBlock applies to frame 0).
+void compressFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);

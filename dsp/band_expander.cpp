@@ -24,22 +24,49 @@ void prepareExpander(ExpanderBlock& block, const ExpanderParams& params) {
         block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
         block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
         block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
+        block.oneMinusFloor[j] = 1 - block.floor[j];
+        block.oneMinusAttack[j] = 1 - block.attack[j];
+        block.oneMinusRelease[j] = 1 - block.release[j];
     }
 }
 
 void expandBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
+    expandFrames(processor, &bands, 1, firstOfBlock);
+}
+
+void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+    if (n <= 0) return;
     const ExpanderBlock& block = processor.expBlock;
     const BandDetectors& detectors = processor.detectors;
-    for (int j = 0; j < kBandCount; ++j) {
-        processor.expLevel[j] = followPower(processor.expLevel[j], bands.left[j], bands.right[j], detectors.detect[j],
-                                            detectors.complement[j]);
-        const double r = (std::sqrt(processor.expLevel[j]) + kLevelFloor) / block.threshold[j];
-        const double g = expanderGain(r, block.floor[j]);
-        const double gain = smoothGain(processor.expGain[j], g, block.attack[j], block.release[j]);
-        processor.expGain[j] = gain;
-
-        bands.left[j] = bands.left[j] * gain;
-        bands.right[j] = bands.right[j] * gain;
-        if (firstOfBlock) storeShared(processor.expMeter[j], -LinearToDb(gain));
+    const Pair levelFloor = splat(kLevelFloor);
+    double gainAfterFirst[kBandCount];
+    // Bands j and j + 1 side by side, over all frames with their constants and state in registers
+    // (the bands are independent of each other).
+    for (int j = 0; j < kBandCount; j += 2) {
+        const Pair detect = loadAdjacent(&detectors.detect[j]);
+        const Pair complement = loadAdjacent(&detectors.complement[j]);
+        const Pair threshold = loadAdjacent(&block.threshold[j]);
+        const Pair floor = loadAdjacent(&block.floor[j]);
+        const Pair oneMinusFloor = loadAdjacent(&block.oneMinusFloor[j]);
+        const SmoothingPair smoothing =
+            smoothingPair(loadAdjacent(&block.attack[j]), loadAdjacent(&block.oneMinusAttack[j]),
+                          loadAdjacent(&block.release[j]), loadAdjacent(&block.oneMinusRelease[j]));
+        Pair power = loadAdjacent(&processor.expLevel[j]);
+        Pair gain = loadAdjacent(&processor.expGain[j]);
+        for (int f = 0; f < n; ++f) {
+            const Pair left = loadAdjacent(&bands[f].left[j]);
+            const Pair right = loadAdjacent(&bands[f].right[j]);
+            power = followPowerPair(power, left, right, detect, complement);
+            const Pair r = _mm_div_pd(_mm_add_pd(_mm_sqrt_pd(power), levelFloor), threshold);
+            gain = smoothGainPair(gain, expanderGainPair(r, floor, oneMinusFloor), smoothing);
+            if (f == 0) storeAdjacent(&gainAfterFirst[j], gain);
+            storeAdjacent(&bands[f].left[j], _mm_mul_pd(left, gain));
+            storeAdjacent(&bands[f].right[j], _mm_mul_pd(right, gain));
+        }
+        storeAdjacent(&processor.expLevel[j], power);
+        storeAdjacent(&processor.expGain[j], gain);
+    }
+    if (firstOfBlock) {
+        for (int j = 0; j < kBandCount; ++j) storeShared(processor.expMeter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }

@@ -3,6 +3,7 @@
 
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/simd_pair.h"
 
 struct TenBandProcessor;
 
@@ -12,6 +13,10 @@ struct ExpanderBlock {
     double threshold[kBandCount];  // linear RMS level, 10^(dB/20) x 0.1
     double attack[kBandCount];     // smoothing coefficients, 1 = at once
     double release[kBandCount];
+    // 1 - floor, 1 - attack, 1 - release: the terms the per-frame formulas use, computed once
+    double oneMinusFloor[kBandCount];
+    double oneMinusAttack[kBandCount];
+    double oneMinusRelease[kBandCount];
 };
 
 // Static gain at r = level / threshold, no state: 1 from the threshold up, falling linearly with r
@@ -21,7 +26,15 @@ inline double expanderGain(double r, double floor) {
     return 1;
 }
 
+// expanderGain on two bands (lanes j, j + 1); oneMinusFloor is 1 - floor.
+inline Pair expanderGainPair(Pair r, Pair floor, Pair oneMinusFloor) {
+    const Pair one = splat(1.0);
+    return select(_mm_cmple_pd(r, one), _mm_add_pd(_mm_mul_pd(r, oneMinusFloor), floor), one);
+}
+
 void prepareExpander(ExpanderBlock& block, const ExpanderParams& params);
 
 // One frame in place (RMS detection, no line, no delay); on the first frame of a block writes expMeter.
 void expandBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+// n consecutive frames, exactly as n calls of expandBands (firstOfBlock applies to frame 0).
+void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);

@@ -3,6 +3,7 @@
 
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/simd_pair.h"
 
 struct TenBandProcessor;
 
@@ -14,6 +15,9 @@ struct LimiterBlock {
     double release[kBandCount];
     int lookahead[kBandCount];     // frames the detector reads ahead of the output, 0 ... 3969
     bool peakMode;                 // "Limiter.PeakDetect"
+    // 1 - attack, 1 - release: the terms the per-frame smoothing uses, computed once
+    double oneMinusAttack[kBandCount];
+    double oneMinusRelease[kBandCount];
 };
 
 // Static gain, no state: min(1, threshold / level). The level carries the 1e-05 floor in both
@@ -23,8 +27,13 @@ inline double limiterGain(double threshold, double level) {
     return g < 1 ? g : 1;
 }
 
+// limiterGain on two bands (lanes j, j + 1): minpd(g, 1) is g < 1 ? g : 1.
+inline Pair limiterGainPair(Pair threshold, Pair level) { return _mm_min_pd(_mm_div_pd(threshold, level), splat(1.0)); }
+
 void prepareLimiter(LimiterBlock& block, const LimiterParams& params);
 
 // One frame in place through the limiter line (4,095 frames of delay); on the first frame of a
 // block writes limMeter.
 void limitBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+// n consecutive frames, exactly as n calls of limitBands (firstOfBlock applies to frame 0).
+void limitFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);

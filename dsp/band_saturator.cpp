@@ -13,18 +13,64 @@ constexpr ParamRange kLevelRange = scaleRange(0, 100);
 constexpr ParamRange kGainRange = dbRange(-24, 24);
 constexpr ParamRange kClipRange = dbRange(-24, 24);  // keeps C finite and positive: the meter divides by it
 
-// One band value through saturation, post gain and (when enabled) the clip.
-inline double shapeValue(double x, double amount, double gain, bool clipEnabled, double clipLevel, double& clipPeak) {
-    if (amount > 0) x = saturate(x, amount);
-    x = x * gain;
-    if (clipEnabled) {
-        const double p = x;
-        x = hardClip(p, clipLevel);
-        // Below the negative rail p - x is negative and leaves the hold alone.
-        const double overshoot = p - x;
-        if (overshoot > clipPeak) clipPeak = overshoot;
+// How a band pair's clip switches stand for the block: neither band clips, both do, or one.
+enum class PairClip { kNone, kBoth, kMixed };
+
+// The constants of one band pair, taken once per call.
+struct ShapeConstants {
+    Pair amount, oneMinusAmount, saturateMask, gain, clip, clipMask;
+};
+
+// One channel's pair of bands through saturation (where enabled), post gain and clip (where
+// enabled); raises clipPeak by the positive overshoot of the clipped lanes. kSaturate and kClip
+// only leave out work whose masks would keep the input: with both bands clipping, the masked
+// update of the hold is maxpd(overshoot, hold), which is overshoot > hold ? overshoot : hold.
+template <bool kSaturate, PairClip kClip>
+inline Pair shapePair(Pair x, const ShapeConstants& c, Pair& clipPeak) {
+    if (kSaturate) x = select(c.saturateMask, saturatePair(x, c.amount, c.oneMinusAmount), x);
+    x = _mm_mul_pd(x, c.gain);
+    if (kClip == PairClip::kNone) return x;
+    const Pair p = x;
+    // Below the negative rail p - x is negative and leaves the hold alone.
+    if (kClip == PairClip::kBoth) {
+        x = hardClipPair(p, c.clip);
+        clipPeak = _mm_max_pd(_mm_sub_pd(p, x), clipPeak);
+    } else {
+        x = select(c.clipMask, hardClipPair(p, c.clip), p);
+        const Pair overshoot = _mm_sub_pd(p, x);
+        clipPeak = select(_mm_and_pd(c.clipMask, _mm_cmpgt_pd(overshoot, clipPeak)), overshoot, clipPeak);
     }
     return x;
+}
+
+// Bands j and j + 1 over n frames; each band's hold sees its left value, then its right, frame
+// after frame.
+template <bool kSaturate, PairClip kClip>
+void shapeFrames(TenBandProcessor& processor, BandSamples* bands, int n, int j) {
+    const SaturatorBlock& block = processor.satBlock;
+    const ShapeConstants c = {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
+                              loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
+                              loadAdjacent(&block.clip[j]), loadMask(&block.clipMask[j])};
+    Pair clipPeak = loadAdjacent(&processor.clipPeak[j]);
+    for (int f = 0; f < n; ++f) {
+        storeAdjacent(&bands[f].left[j], shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].left[j]), c, clipPeak));
+        storeAdjacent(&bands[f].right[j], shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].right[j]), c, clipPeak));
+    }
+    storeAdjacent(&processor.clipPeak[j], clipPeak);
+}
+
+template <bool kSaturate>
+void shapeFrames(TenBandProcessor& processor, BandSamples* bands, int n, int j) {
+    const SaturatorBlock& block = processor.satBlock;
+    const bool low = block.clipEnable[j];
+    const bool high = block.clipEnable[j + 1];
+    if (low && high) {
+        shapeFrames<kSaturate, PairClip::kBoth>(processor, bands, n, j);
+    } else if (low || high) {
+        shapeFrames<kSaturate, PairClip::kMixed>(processor, bands, n, j);
+    } else {
+        shapeFrames<kSaturate, PairClip::kNone>(processor, bands, n, j);
+    }
 }
 
 }  // namespace
@@ -35,18 +81,28 @@ void prepareSaturator(SaturatorBlock& block, const SaturatorParams& params) {
         block.gain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
         block.clip[j] = DbToLinear(guardedParam(loadShared(params.clipDb[j]), kClipRange)) * kClipScale;
         block.clipEnable[j] = isOn(params.clipEnable[j]);
+        block.saturateMask[j] = laneMask(block.amount[j] > 0);
+        block.clipMask[j] = laneMask(block.clipEnable[j]);
+        block.oneMinusAmount[j] = 1 - block.amount[j];
     }
+    for (int j = 0; j < kBandCount; j += 2) block.anySaturation[j / 2] = block.amount[j] > 0 || block.amount[j + 1] > 0;
     block.refilter = isOn(params.refilter);
 }
 
-void saturateBands(TenBandProcessor& processor, BandSamples& bands) {
+void saturateBands(TenBandProcessor& processor, BandSamples& bands) { saturateFrames(processor, &bands, 1); }
+
+void saturateFrames(TenBandProcessor& processor, BandSamples* bands, int n) {
     const SaturatorBlock& block = processor.satBlock;
-    for (int j = 0; j < kBandCount; ++j) {
-        double& clipPeak = processor.clipPeak[j];
-        bands.left[j] = shapeValue(bands.left[j], block.amount[j], block.gain[j], block.clipEnable[j], block.clip[j], clipPeak);
-        bands.right[j] = shapeValue(bands.right[j], block.amount[j], block.gain[j], block.clipEnable[j], block.clip[j], clipPeak);
+    // Bands j and j + 1 side by side over all frames (the bands are independent). The re-filter
+    // follows for all frames: the bank does not feed back into the shaping.
+    for (int j = 0; j < kBandCount; j += 2) {
+        if (block.anySaturation[j / 2]) {
+            shapeFrames<true>(processor, bands, n, j);
+        } else {
+            shapeFrames<false>(processor, bands, n, j);
+        }
     }
-    if (block.refilter) filterBands(processor.refilters, processor.designedCascaded != 0, bands);
+    if (block.refilter) filterFrames(processor.refilters, processor.designedCascaded != 0, bands, n);
 }
 
 void finishSaturatorBlock(TenBandProcessor& processor, double bandMeterDecay) {

@@ -6,6 +6,7 @@
 
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/simd_pair.h"
 
 struct TenBandProcessor;
 
@@ -21,6 +22,12 @@ struct SaturatorBlock {
     double clip[kBandCount];    // C: clip level, 10^(dB/20) x 0.2, always positive
     bool clipEnable[kBandCount];
     bool refilter;              // "Saturator.Refilter"
+    // The per-band switches as lane masks (all bits set where on), and 1 - lambda, computed once:
+    // saturating where amount > 0, clipping where clipEnable.
+    uint64_t saturateMask[kBandCount];
+    uint64_t clipMask[kBandCount];
+    double oneMinusAmount[kBandCount];
+    bool anySaturation[kBandCount / 2];  // per band pair: does either band saturate?
 };
 
 // lambda s(x) + (1 - lambda) x with the sign-preserving square root s. Fixed points 0 and +-1,
@@ -38,8 +45,27 @@ inline double hardClip(double x, double clipLevel) {
     return x;
 }
 
+// saturate on two bands (lanes j, j + 1); oneMinusAmount is 1 - amount. The sign test picks the
+// argument and the sign of the square root lane by lane, so -0 stays -0 as in the scalar form.
+inline Pair saturatePair(Pair x, Pair amount, Pair oneMinusAmount) {
+    const Pair signBit = splat(-0.0);
+    const Pair nonNegative = _mm_cmpge_pd(x, _mm_setzero_pd());
+    const Pair root = _mm_sqrt_pd(select(nonNegative, x, _mm_xor_pd(x, signBit)));
+    const Pair s = select(nonNegative, root, _mm_xor_pd(root, signBit));
+    return _mm_add_pd(_mm_mul_pd(amount, s), _mm_mul_pd(oneMinusAmount, x));
+}
+
+// hardClip on two bands: minpd(C, x) is C < x ? C : x, then maxpd(-C, y) is -C > y ? -C : y.
+// With C > 0 (the block constants guarantee it) this is the scalar clip, NaN passing through.
+inline Pair hardClipPair(Pair x, Pair clipLevel) {
+    const Pair y = _mm_min_pd(clipLevel, x);
+    return _mm_max_pd(_mm_xor_pd(clipLevel, splat(-0.0)), y);
+}
+
 void prepareSaturator(SaturatorBlock& block, const SaturatorParams& params);
 
 // One frame in place: saturation, post gain and clip per band, then the re-filter when enabled,
 // on the runtime path the bank was designed for. Raises clipPeak by positive overshoot only.
 void saturateBands(TenBandProcessor& processor, BandSamples& bands);
+// n consecutive frames, exactly as n calls of saturateBands.
+void saturateFrames(TenBandProcessor& processor, BandSamples* bands, int n);

@@ -26,30 +26,54 @@ void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params) {
     block.amount = guardedParam(loadShared(params.amountPercent), kAmountRange) * 0.01;
     block.maxGain = DbToLinear(maxEnhanceDb);
     block.minGain = DbToLinear(-maxEnhanceDb);
+    block.oneMinusSpeed = 1 - block.speed;
 }
 
 void equalizeBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
+    equalizeFrames(processor, &bands, 1, firstOfBlock);
+}
+
+void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
     const DynamicEqBlock& block = processor.deqBlock;
     const BandDetectors& detectors = processor.detectors;
-    double applied[kBandCount];
-    double sum = 0.0;
-    for (int j = 0; j < kBandCount; ++j) {
-        const double level = followPower(processor.deqLevel[j], bands.left[j], bands.right[j], detectors.detect[j],
-                                         detectors.complement[j]);
-        processor.deqLevel[j] = level;
-        double target = kDynamicEqTargetLevel / (std::sqrt(level) + kLevelFloor);
-        if (target < block.minGain) target = block.minGain;
-        if (target > block.maxGain) target = block.maxGain;
-        const double gain = (1 - block.speed) * processor.deqGain[j] + block.speed * target;
-        processor.deqGain[j] = gain;
-        applied[j] = (gain - 1) * block.amount + 1;
-        sum += applied[j];
-    }
-    const double k = 1 / (0.1 * sum);
-    for (int j = 0; j < kBandCount; ++j) {
-        const double e = applied[j] * k;
-        bands.left[j] = bands.left[j] * e;
-        bands.right[j] = bands.right[j] * e;
-        if (firstOfBlock) storeShared(processor.deqMeter[j], LinearToDb(e));
+    const Pair targetLevel = splat(kDynamicEqTargetLevel);
+    const Pair levelFloor = splat(kLevelFloor);
+    const Pair minGain = splat(block.minGain);
+    const Pair maxGain = splat(block.maxGain);
+    const Pair speed = splat(block.speed);
+    const Pair oneMinusSpeed = splat(block.oneMinusSpeed);
+    const Pair amount = splat(block.amount);
+    const Pair one = splat(1.0);
+    // The normalisation couples the bands within a frame, so frames run one after the other and
+    // the bands of a frame two at a time.
+    for (int f = 0; f < n; ++f) {
+        BandSamples& frame = bands[f];
+        double applied[kBandCount];
+        for (int j = 0; j < kBandCount; j += 2) {
+            const Pair level = followPowerPair(loadAdjacent(&processor.deqLevel[j]), loadAdjacent(&frame.left[j]),
+                                               loadAdjacent(&frame.right[j]), loadAdjacent(&detectors.detect[j]),
+                                               loadAdjacent(&detectors.complement[j]));
+            storeAdjacent(&processor.deqLevel[j], level);
+            Pair target = _mm_div_pd(targetLevel, _mm_add_pd(_mm_sqrt_pd(level), levelFloor));
+            target = _mm_max_pd(minGain, target);  // gmin > target ? gmin : target
+            target = _mm_min_pd(maxGain, target);  // gmax < target ? gmax : target
+            const Pair gain =
+                _mm_add_pd(_mm_mul_pd(oneMinusSpeed, loadAdjacent(&processor.deqGain[j])), _mm_mul_pd(speed, target));
+            storeAdjacent(&processor.deqGain[j], gain);
+            storeAdjacent(&applied[j], _mm_add_pd(_mm_mul_pd(_mm_sub_pd(gain, one), amount), one));
+        }
+        // The normalising sum runs band by band in order, as the scalar sum does.
+        double sum = 0.0;
+        for (int j = 0; j < kBandCount; ++j) sum += applied[j];
+        const double k = 1 / (0.1 * sum);
+        const Pair kk = splat(k);
+        for (int j = 0; j < kBandCount; j += 2) {
+            const Pair e = _mm_mul_pd(loadAdjacent(&applied[j]), kk);
+            storeAdjacent(&frame.left[j], _mm_mul_pd(loadAdjacent(&frame.left[j]), e));
+            storeAdjacent(&frame.right[j], _mm_mul_pd(loadAdjacent(&frame.right[j]), e));
+        }
+        if (firstOfBlock && f == 0) {
+            for (int j = 0; j < kBandCount; ++j) storeShared(processor.deqMeter[j], LinearToDb(applied[j] * k));
+        }
     }
 }

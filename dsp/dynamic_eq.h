@@ -15,6 +15,7 @@ struct DynamicEqBlock {
     double amount;   // a: share of the correction applied, 0 ... 1
     double maxGain;  // gmax = 10^(MaxEnhance/20)
     double minGain;  // gmin = 10^(-MaxEnhance/20)
+    double oneMinusSpeed;  // 1 - s, the per-frame formula's other weight, computed once
 };
 
 void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params);
@@ -22,3 +23,5 @@ void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params);
 // One frame in place. Uses the band detector coefficients, deqLevel and deqGain of `processor`;
 // on the first frame of a block writes deqMeter (applied gain in dB).
 void equalizeBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+// n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0).
+void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);

@@ -25,30 +25,47 @@ BandDesign bandDesign(int band, bool cascaded, bool narrow) {
     return {bandwidth, kTrimDb[configuration][band]};
 }
 
+namespace {
+
+constexpr int kBandSamplesStride = sizeof(BandSamples) / sizeof(double);
+static_assert(sizeof(BandSamples) == 2 * kBandCount * sizeof(double), "frames of bands are packed");
+static_assert(kBandCount <= kMaxBankFilters, "the bank functions take the whole bank");
+
+BankFrames bankFrames(BandSamples* bands) { return {bands[0].left, bands[0].right, kBandSamplesStride}; }
+
+}  // namespace
+
 void splitBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, double L, double R, BandSamples& bands) {
+    const double input[2] = {L, R};
+    splitFrames(bank, cascaded, input, &bands, 1);
+}
+
+void splitFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, const double* inputPairs, BandSamples* bands,
+                 int n) {
     if (cascaded) {
+        ReverseCascadeBankSplit(bank, kBandCount, inputPairs, bankFrames(bands), n);
+        return;
+    }
+    for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; ++j) {
-            bands.left[j] = ReverseCascadeLeft(L, bank[j]);
-            bands.right[j] = ReverseCascadeRight(R, bank[j]);
-        }
-    } else {
-        for (int j = 0; j < kBandCount; ++j) {
-            bands.left[j] = BiquadLeft(L, bank[j].biquad);
-            bands.right[j] = BiquadRight(R, bank[j].biquad);
+            double L = inputPairs[2 * f], R = inputPairs[2 * f + 1];
+            BiquadStereo(bank[j].biquad, L, R);
+            bands[f].left[j] = L;
+            bands[f].right[j] = R;
         }
     }
 }
 
 void filterBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples& bands) {
+    filterFrames(bank, cascaded, &bands, 1);
+}
+
+void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n) {
     if (cascaded) {
-        for (int j = 0; j < kBandCount; ++j) {
-            bands.left[j] = ReverseCascadeLeft(bands.left[j], bank[j]);
-            bands.right[j] = ReverseCascadeRight(bands.right[j], bank[j]);
-        }
-    } else {
-        for (int j = 0; j < kBandCount; ++j) {
-            bands.left[j] = BiquadLeft(bands.left[j], bank[j].biquad);
-            bands.right[j] = BiquadRight(bands.right[j], bank[j].biquad);
-        }
+        ReverseCascadeBank(bank, kBandCount, bankFrames(bands), n);
+        return;
+    }
+    for (int f = 0; f < n; ++f) {
+        for (int j = 0; j < kBandCount; ++j) BiquadStereo(bank[j].biquad, bands[f].left[j], bands[f].right[j]);
     }
 }

@@ -31,6 +31,37 @@ inline double clampOutput(double x) {
 
 inline bool isProcessedFormat(int bps, int nch, int srate) { return bps == 16 && nch == 2 && srate == 44100; }
 
+// What the input pass decides for a frame's later passes. tenBand is 0 while the processor is off,
+// else 1 plus the band-stage switches as bits 1 ... 6, so that runs compare one byte. The lowpass
+// and dither switches are read here too, once per frame like all others; the dither value is
+// drawn here to keep rand() in order.
+struct FrameRoute {
+    uint8_t tenBand;
+    bool lowpass;
+    bool dither;
+    double ditherNoise;
+};
+
+inline uint8_t tenBandRoute(const GeneralParams& general) {
+    if (!isOn(general.processorActive)) return 0;
+    const BandStageSwitches on = readBandStageSwitches(general);
+    return static_cast<uint8_t>(1 | on.dynamicEq << 1 | on.compressor << 2 | on.expander << 3 | on.limiter << 4 |
+                                on.saturator << 5 | on.tenBandEq << 6);
+}
+
+inline BandStageSwitches bandStagesOf(uint8_t tenBand) {
+    return {(tenBand & 2) != 0, (tenBand & 4) != 0, (tenBand & 8) != 0, (tenBand & 16) != 0, (tenBand & 32) != 0,
+            (tenBand & 64) != 0};
+}
+
+// The end of the run of frames from `first` on whose routes agree by `same`.
+template <class Same>
+inline int runEnd(const FrameRoute* route, int first, int frames, Same same) {
+    int end = first + 1;
+    while (end < frames && same(route[end], route[first])) ++end;
+    return end;
+}
+
 }  // namespace
 
 double smallNoise() { return static_cast<double>((engineRand() & 255) - 128) * kNoiseStep; }
@@ -87,64 +118,133 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
 
     double inputMeter = state.inputMeter;
     double outputMeter = state.outputMeter;
-    for (int frame = 0; frame < frames; ++frame) {
-        short* pair = samples + 2 * frame;
-        double L = pair[0] * kInputScale;
-        double R = pair[1] * kInputScale;
+    // The frames go through the chain kBandRunFrames at a time, one stretch of stages after the
+    // other: the input side frame by frame, the ten-band processor stage by stage over runs of
+    // frames, final limiter and clipper frame by frame, the lowpass over runs, the output side
+    // frame by frame. A stage's frame depends only on its own state and that frame's input, so
+    // this gives the result of running each frame through the whole chain alone: every stage sees
+    // its frames in order and reads its switches once per frame. The dither value is drawn in the
+    // input pass, right after the frame's silence guard, so rand() is called in the same order.
+    for (int runStart = 0; runStart < frames; runStart += kBandRunFrames) {
+        const int runFrames = frames - runStart < kBandRunFrames ? frames - runStart : kBandRunFrames;
+        short* runSamples = samples + 2 * runStart;
+        double chain[2 * kBandRunFrames];  // (L, R) of each frame between the passes
+        FrameRoute route[kBandRunFrames];
+        bool anyTenBand = false;
+        bool anyLowpass = false;
 
-        processSample(state.testTone, L, R);
+        // Input side, frame by frame.
+        for (int f = 0; f < runFrames; ++f) {
+            const short* pair = runSamples + 2 * f;
+            double L = pair[0] * kInputScale;
+            double R = pair[1] * kInputScale;
 
-        if (L == 0.0 || R == 0.0) {
-            ++state.silenceCount;
-            if (state.silenceCount > kSilenceFramesBeforeNoise) {
-                const double n = smallNoise();
-                L += n;
-                R += n;
+            processSample(state.testTone, L, R);
+
+            if (L == 0.0 || R == 0.0) {
+                ++state.silenceCount;
+                if (state.silenceCount > kSilenceFramesBeforeNoise) {
+                    const double n = smallNoise();
+                    L += n;
+                    R += n;
+                }
+            } else {
+                state.silenceCount = 0;
             }
-        } else {
-            state.silenceCount = 0;
+
+            inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
+
+            if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
+            if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
+            if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
+            if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
+
+            chain[2 * f] = L;
+            chain[2 * f + 1] = R;
+            FrameRoute& r = route[f];
+            r.tenBand = tenBandRoute(general);
+            r.lowpass = isOn(general.lowpassActive);
+            r.dither = isOn(general.ditherActive);
+            r.ditherNoise = r.dither ? smallNoise() : 0.0;
+            anyTenBand = anyTenBand || r.tenBand != 0;
+            anyLowpass = anyLowpass || r.lowpass;
         }
 
-        inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
-
-        if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
-        if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
-        if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
-        if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
-        if (isOn(general.processorActive)) {
-            processSample(state.tenBand, params, densityGain, L, R, frame == 0);
-        } else {
-            L = L * densityGain;
-            R = R * densityGain;
-        }
-        if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, frame == 0);
-        if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
-        if (isOn(general.lowpassActive)) processSample(state.lowpass, L, R);
-
-        L = L * postGain;
-        R = R * postGain;
-        if (isOn(general.ditherActive)) {
-            const double n = smallNoise();
-            L = L + n;
-            R = R + n;
+        // The ten-band processor over runs of frames with the same switches; frames without it
+        // take the density drive alone (in the next pass when no frame of the stretch has it).
+        for (int f = 0; anyTenBand && f < runFrames;) {
+            const int end = runEnd(route, f, runFrames, [](const FrameRoute& a, const FrameRoute& b) {
+                return a.tenBand == b.tenBand;
+            });
+            if (route[f].tenBand != 0) {
+                processFrames(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &chain[2 * f], end - f,
+                              runStart + f == 0);
+            } else {
+                for (int g = f; g < end; ++g) {
+                    chain[2 * g] = chain[2 * g] * densityGain;
+                    chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
+                }
+            }
+            f = end;
         }
 
-        if (!std::isfinite(L) || !std::isfinite(R)) ++state.nonFiniteFrames;
-        if (L <= -kOutputLimit || L >= kOutputLimit || R <= -kOutputLimit || R >= kOutputLimit) {
-            storeShared(state.clipFlag, uint8_t{1});
+        // Post amp, dither, the output checks and the conversion of one frame.
+        auto emit = [&](int f, double L, double R) {
+            short* pair = runSamples + 2 * f;
+            L = L * postGain;
+            R = R * postGain;
+            if (route[f].dither) {
+                const double n = route[f].ditherNoise;
+                L = L + n;
+                R = R + n;
+            }
+
+            if (!std::isfinite(L) || !std::isfinite(R)) ++state.nonFiniteFrames;
+            if (L <= -kOutputLimit || L >= kOutputLimit || R <= -kOutputLimit || R >= kOutputLimit) {
+                storeShared(state.clipFlag, uint8_t{1});
+            }
+            L = clampOutput(L);
+            R = clampOutput(R);
+
+            const double mono = (L + R) * 0.5;
+            const uint16_t index = loadShared(state.capture.writeIndex);
+            storeShared(state.capture.samples[index], mono);
+            storeShared(state.capture.writeIndex, static_cast<uint16_t>(index + 1));
+
+            pair[0] = static_cast<short>(L * kOutputScale);
+            pair[1] = static_cast<short>(R * kOutputScale);
+
+            outputMeter = followPeakMeter(outputMeter, mono);
+        };
+
+        // Final limiter and clipper frame by frame; without the lowpass anywhere in the stretch
+        // the frame goes on to the output at once, else the lowpass runs over runs of frames first.
+        for (int f = 0; f < runFrames; ++f) {
+            double L = chain[2 * f];
+            double R = chain[2 * f + 1];
+            if (!anyTenBand) {
+                L = L * densityGain;
+                R = R * densityGain;
+            }
+            if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, runStart + f == 0);
+            if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
+            if (anyLowpass) {
+                chain[2 * f] = L;
+                chain[2 * f + 1] = R;
+            } else {
+                emit(f, L, R);
+            }
         }
-        L = clampOutput(L);
-        R = clampOutput(R);
-
-        const double mono = (L + R) * 0.5;
-        const uint16_t index = loadShared(state.capture.writeIndex);
-        storeShared(state.capture.samples[index], mono);
-        storeShared(state.capture.writeIndex, static_cast<uint16_t>(index + 1));
-
-        pair[0] = static_cast<short>(L * kOutputScale);
-        pair[1] = static_cast<short>(R * kOutputScale);
-
-        outputMeter = followPeakMeter(outputMeter, mono);
+        if (anyLowpass) {
+            for (int f = 0; f < runFrames;) {
+                const int end = runEnd(route, f, runFrames, [](const FrameRoute& a, const FrameRoute& b) {
+                    return a.lowpass == b.lowpass;
+                });
+                if (route[f].lowpass) processFrames(state.lowpass, &chain[2 * f], end - f);
+                f = end;
+            }
+            for (int f = 0; f < runFrames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
+        }
     }
     storeShared(state.inputMeter, inputMeter);
     storeShared(state.outputMeter, outputMeter);

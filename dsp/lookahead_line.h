@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "dsp/live_params.h"
 
@@ -38,6 +39,30 @@ inline LookaheadRows advanceLookaheadLine(LookaheadLine& line) {
 // The detector row of a band: lookaheadFrames ahead of the output row.
 inline uint32_t detectorRow(uint32_t outRow, int lookaheadFrames) {
     return (outRow + static_cast<uint32_t>(lookaheadFrames)) & kLookaheadRowMask;
+}
+
+// A stretch of frames of a band pair in which none of the rows the frames touch wraps around the
+// line: frame k of the stretch writes row write + k, outputs row out + k and detects on rows
+// detectLow + k (band j) and detectHigh + k (band j + 1).
+struct LookaheadStretch {
+    uint32_t write, out, detectLow, detectHigh;
+    int frames;  // 1 ... maxFrames
+};
+
+// The stretch starting at counter value c (the frame's advanceLookaheadLine), at most maxFrames.
+inline LookaheadStretch lookaheadStretch(uint32_t c, int lookaheadLow, int lookaheadHigh, int maxFrames) {
+    LookaheadStretch s;
+    s.write = c & kLookaheadRowMask;
+    s.out = (c + 1) & kLookaheadRowMask;
+    s.detectLow = detectorRow(s.out, lookaheadLow);
+    s.detectHigh = detectorRow(s.out, lookaheadHigh);
+    int frames = maxFrames;
+    for (const uint32_t row : {s.write, s.out, s.detectLow, s.detectHigh}) {
+        const int beforeWrap = kLookaheadRows - static_cast<int>(row);
+        if (beforeWrap < frames) frames = beforeWrap;
+    }
+    s.frames = frames;
+    return s;
 }
 
 // Lookahead of a band in whole frames, trunc(ms x 0.001 x 44100). A value outside 0 ... 90 ms

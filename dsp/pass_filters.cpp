@@ -20,16 +20,16 @@ BiquadCoefficients lowpassCoefficients(double cutoffHz) {
     return DesignCoefficients(kLowPass, 0.0, cutoffHz, kSampleRateHz, bandwidthOctaves);
 }
 
-void processSample(HighpassFilter& highpass, double& L, double& R) {
-    L = ReverseCascadeLeft(L, highpass.filter);
-    R = ReverseCascadeRight(R, highpass.filter);
-}
+void processSample(HighpassFilter& highpass, double& L, double& R) { ReverseCascadeStereo(highpass.filter, L, R); }
 
 void processSample(LowpassFilter& lowpass, double& L, double& R) {
-    L = ReverseCascadeLeft(L, lowpass.first);
-    R = ReverseCascadeRight(R, lowpass.first);
-    L = ReverseCascadeLeft(L, lowpass.second);
-    R = ReverseCascadeRight(R, lowpass.second);
+    ReverseCascadeStereo(lowpass.first, L, R);
+    ReverseCascadeStereo(lowpass.second, L, R);
+}
+
+void processFrames(LowpassFilter& lowpass, double* pairs, int n) {
+    ReverseCascadeFilter* const sections[2] = {&lowpass.first, &lowpass.second};
+    ReverseCascadeSeries(sections, 2, pairs, n);
 }
 
 void idleReset(HighpassFilter& highpass) { Reset(highpass.filter); }

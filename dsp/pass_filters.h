@@ -22,6 +22,9 @@ BiquadCoefficients lowpassCoefficients(double cutoffHz);
 
 void processSample(HighpassFilter& highpass, double& L, double& R);
 void processSample(LowpassFilter& lowpass, double& L, double& R);
+// n consecutive frames in place, exactly as n calls of processSample: frame f's (L, R) is
+// (pairs[2 f], pairs[2 f + 1]).
+void processFrames(LowpassFilter& lowpass, double* pairs, int n);
 
 void idleReset(HighpassFilter& highpass);
 void idleReset(LowpassFilter& lowpass);

@@ -4,6 +4,7 @@
 #include "dsp/db.h"
 #include "dsp/filter_bank.h"
 #include "dsp/shared_value.h"
+#include "dsp/simd_pair.h"
 #include "dsp/ten_band_eq.h"
 
 namespace {
@@ -53,29 +54,51 @@ void prepareBlock(TenBandProcessor& processor, const LiveParams& params) {
 
 void processSample(TenBandProcessor& processor, const LiveParams& params, double densityGain, double& L,
                    double& R, bool firstOfBlock) {
-    const GeneralParams& general = params.general;
-    BandSamples bands;
-    splitBands(processor.bandFilters, processor.designedCascaded != 0, L, R, bands);
+    double pair[2] = {L, R};
+    processFrames(processor, readBandStageSwitches(params.general), densityGain, pair, 1, firstOfBlock);
+    L = pair[0];
+    R = pair[1];
+}
 
-    if (isOn(general.dynamicEqActive)) equalizeBands(processor, bands, firstOfBlock);
-    for (int j = 0; j < kBandCount; ++j) {
-        bands.left[j] = bands.left[j] * densityGain;
-        bands.right[j] = bands.right[j] * densityGain;
+void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, double* pairs,
+                   int n, bool firstOfBlock) {
+    if (n > kBandRunFrames) {
+        processFrames(processor, on, densityGain, pairs, kBandRunFrames, firstOfBlock);
+        processFrames(processor, on, densityGain, pairs + 2 * kBandRunFrames, n - kBandRunFrames, false);
+        return;
     }
-    if (isOn(general.compressorActive)) compressBands(processor, bands, firstOfBlock);
-    if (isOn(general.expanderActive)) expandBands(processor, bands, firstOfBlock);
-    if (isOn(general.limiterActive)) limitBands(processor, bands, firstOfBlock);
-    if (isOn(general.saturatorActive)) saturateBands(processor, bands);
-    if (isOn(general.tenBandEqActive)) applyEqGains(processor.eqGain, bands);
+    BandSamples* bands = processor.runBands;
+    const bool cascaded = processor.designedCascaded != 0;
+    splitFrames(processor.bandFilters, cascaded, pairs, bands, n);
 
-    double sumL = 0.0;
-    double sumR = 0.0;
-    for (int j = 0; j < kBandCount; ++j) {
-        sumL += bands.left[j];
-        sumR += bands.right[j];
+    if (on.dynamicEq) equalizeFrames(processor, bands, n, firstOfBlock);
+    const Pair density = splat(densityGain);
+    for (int f = 0; f < n; ++f) {
+        for (int j = 0; j < kBandCount; j += 2) {
+            storeAdjacent(&bands[f].left[j], _mm_mul_pd(loadAdjacent(&bands[f].left[j]), density));
+            storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&bands[f].right[j]), density));
+        }
     }
-    L = sumL;
-    R = sumR;
+    if (on.compressor) compressFrames(processor, bands, n, firstOfBlock);
+    if (on.expander) expandFrames(processor, bands, n, firstOfBlock);
+    if (on.limiter) limitFrames(processor, bands, n, firstOfBlock);
+    if (on.saturator) saturateFrames(processor, bands, n);
+    if (on.tenBandEq) {
+        for (int f = 0; f < n; ++f) applyEqGains(processor.eqGain, bands[f]);
+    }
+
+    // The band sum runs band by band in order for each channel; lane 0 carries the left sum,
+    // lane 1 the right, so the pairs are transposed from (band j, band j + 1) to (left, right).
+    for (int f = 0; f < n; ++f) {
+        Pair sum = _mm_setzero_pd();
+        for (int j = 0; j < kBandCount; j += 2) {
+            const Pair left = loadAdjacent(&bands[f].left[j]);
+            const Pair right = loadAdjacent(&bands[f].right[j]);
+            sum = _mm_add_pd(sum, _mm_unpacklo_pd(left, right));
+            sum = _mm_add_pd(sum, _mm_unpackhi_pd(left, right));
+        }
+        storeAdjacent(&pairs[2 * f], sum);
+    }
 }
 
 void idleReset(TenBandProcessor& processor) {

@@ -13,6 +13,19 @@
 #include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
 #include "dsp/lookahead_line.h"
+#include "dsp/shared_value.h"
+
+// The ten-band processor runs up to this many frames stage by stage (processFrames).
+constexpr int kBandRunFrames = 64;
+
+// The band-stage switches of one frame ("General.<stage>.Active" inside the processor).
+struct BandStageSwitches {
+    bool dynamicEq, compressor, expander, limiter, saturator, tenBandEq;
+};
+inline BandStageSwitches readBandStageSwitches(const GeneralParams& general) {
+    return {isOn(general.dynamicEqActive), isOn(general.compressorActive), isOn(general.expanderActive),
+            isOn(general.limiterActive),   isOn(general.saturatorActive),  isOn(general.tenBandEqActive)};
+}
 
 // State glossary (index 0 = band 1). Levels are full scale 1.0: "Level" followers hold a power
 // (RMS detection) or a peak amplitude and move at the band detector rate. Compressor, expander
@@ -55,6 +68,9 @@ struct TenBandProcessor {
     ExpanderBlock expBlock;
     LimiterBlock limBlock;
     SaturatorBlock satBlock;
+
+    // Working space of the audio thread: the bands of the frames processFrames is running.
+    BandSamples runBands[kBandRunFrames];
 };
 
 // Band-pass coefficients and trims of the bank for one of the four configurations.
@@ -70,6 +86,13 @@ void prepareBlock(TenBandProcessor& processor, const LiveParams& params);
 // their switches (read per frame), density gain always, sum of the ten bands.
 void processSample(TenBandProcessor& processor, const LiveParams& params, double densityGain, double& L,
                    double& R, bool firstOfBlock);
+// n consecutive frames under the same switches, exactly as n calls of processSample: frame f's
+// (L, R) is (pairs[2 f], pairs[2 f + 1]), replaced by its band sum. Up to kBandRunFrames at a
+// time, each stage runs over all the frames before the next; a stage's frame depends only on its
+// own state and on that frame's bands, so this is the frame-by-frame result. firstOfBlock applies
+// to frame 0.
+void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, double* pairs,
+                   int n, bool firstOfBlock);
 // End-of-block clip meters; the frame calls it while the saturator switch is on, after prepareBlock.
 void finishSaturatorBlock(TenBandProcessor& processor, double bandMeterDecay);
 // Clears both banks, both lookahead lines, and sets the dynamic-EQ gains to 1.0.

@@ -1,6 +1,7 @@
 // The exported entry point, the header and module records, and the plug-in's lifecycle.
 #include "host/plugin.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -29,8 +30,34 @@ constexpr int kConsoleTemplate = 101;
 bool seedOverridden = false;
 uint32_t seedOverride = 0;
 
-bool consoleClosedWithRegistry() { return WindowList != nullptr && loadShared(WindowList->hwnd) == nullptr; }
-void pollFromPlayback() { PollRemoteSelection(nullptr); }
+// Hand-overs between the user-interface thread and the playback thread, without a lock: the
+// playback thread never waits; the user-interface thread waits at most for one poll or one block.
+// - The settings text, the preset store and the filter designer belong to the playback thread
+//   only while it polls with the console closed. Closing the console hands them over (the window
+//   handle is cleared with a release store, read here with acquire); Config takes them back by
+//   raising consoleOpening and waiting for a poll in progress to end, after which no poll starts.
+// - Quit writes the settings and releases the registry only once no block (and so no poll) runs.
+// The flag pairs (consoleOpening / playbackPolling, isQuitting / playbackInBlock) are stored and
+// loaded sequentially consistent: of two threads that each raise their flag and then read the
+// other's, at least one sees the other's flag raised.
+std::atomic<bool> consoleOpening{false};
+std::atomic<bool> playbackPolling{false};
+std::atomic<bool> playbackInBlock{false};
+
+bool consoleClosedWithRegistry() { return WindowList != nullptr && loadAcquire(WindowList->hwnd) == nullptr; }
+
+void pollFromPlayback() {
+    playbackPolling.store(true);
+    if (!consoleOpening.load() && consoleClosedWithRegistry()) PollRemoteSelection(nullptr);
+    playbackPolling.store(false, std::memory_order_release);
+}
+
+void takeSettingsFromPlayback() {
+    consoleOpening.store(true);
+    while (playbackPolling.load()) platform::sleepMs(1);
+}
+
+bool isQuitting() { return std::atomic_ref<uint8_t>(processorState.isQuitting).load() != 0; }
 
 winampDSPHeader dspHeader = {kDspHeaderVersion, kVersionString, getModule};
 
@@ -84,6 +111,7 @@ void Config(winampDSPModule* module) {
                              "Drelvant Configuration", platform::kIconWarning);
         return;
     }
+    takeSettingsFromPlayback();
     for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
         if (window == WindowList) {
             uiShowConfigWindow(window->templateId);
@@ -91,17 +119,25 @@ void Config(winampDSPModule* module) {
             uiShowConfigWindow(window->templateId);
         }
     }
+    consoleOpening.store(false, std::memory_order_release);
 }
 
 int ModifySamples(winampDSPModule*, short int* samples, int numsamples, int bps, int nch, int srate) {
-    if (loadShared(processorState.isQuitting)) return numsamples;
-    return ProcessBlock(samples, numsamples, bps, nch, srate, processorState, liveParams);
+    playbackInBlock.store(true);
+    if (isQuitting()) {
+        playbackInBlock.store(false, std::memory_order_release);
+        return numsamples;
+    }
+    const int returned = ProcessBlock(samples, numsamples, bps, nch, srate, processorState, liveParams);
+    playbackInBlock.store(false, std::memory_order_release);
+    return returned;
 }
 
 void Quit(winampDSPModule*) {
     if (!loadShared(processorState.isRunning)) return;
-    storeShared(processorState.isQuitting, uint8_t{1});
+    std::atomic_ref<uint8_t>(processorState.isQuitting).store(1);
     platform::sleepMs(kQuitWaitMs);
+    while (playbackInBlock.load()) platform::sleepMs(1);  // a block slower than the wait
 
     BeginText(kSettingsFileName);
     SaveWindowRecordsAndRelease();

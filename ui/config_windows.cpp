@@ -206,7 +206,9 @@ void CloseConfigWindow(HWND hwnd) {
         }
         ReleaseOffscreenSurface(*entry);
         DestroyWindow(open);
-        storeShared(entry->hwnd, static_cast<void*>(nullptr));
+        // Release: a closed console hands the settings text and the preset store to the playback
+        // thread's poll, which reads this handle with acquire.
+        storeRelease(entry->hwnd, static_cast<void*>(nullptr));
     }
 }
 

@@ -55,7 +55,40 @@ void Reset(ReverseCascadeFilter& filter);
 // One forward step of the plain section on the left or right state.
 double BiquadLeft(double x, Biquad& filter);
 double BiquadRight(double x, Biquad& filter);
+// Both channels' steps at once: exactly L = BiquadLeft(L), R = BiquadRight(R).
+void BiquadStereo(Biquad& filter, double& L, double& R);
 
 // One frame of the reverse cascade; returns the output belonging to the input 8,192 frames earlier.
 double ReverseCascadeLeft(double x, ReverseCascadeFilter& filter);
 double ReverseCascadeRight(double x, ReverseCascadeFilter& filter);
+
+// The same frame for both channels at once: exactly ReverseCascadeLeft(L) then
+// ReverseCascadeRight(R), computed side by side while the two channels' indices agree (they do
+// whenever a stage calls left and right once each per frame, as every stage does).
+void ReverseCascadeStereo(ReverseCascadeFilter& filter, double& L, double& R);
+
+// Largest bank the bank functions take.
+constexpr int kMaxBankFilters = 16;
+
+// Where a bank's frames live: frame f of filter j at left[f * stride + j] and right[f * stride + j].
+struct BankFrames {
+    double* left;
+    double* right;
+    int stride;  // doubles from one frame to the next
+};
+
+// n frames of `count` independent filters (a filter bank) in place: frame f of filter j through
+// filters[j], exactly as ReverseCascadeStereo frame by frame. A bank whose filters are in step
+// (as the engine's always are) runs filter by filter over the frames, keeping each recursion in
+// registers, and the filters that finish a chunk together run their backward passes side by
+// side, which overlaps their otherwise serial recursions.
+void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n);
+// The same with one input pair per frame for every filter (the bank split): frame f's input is
+// (inputPairs[2 f], inputPairs[2 f + 1]).
+void ReverseCascadeBankSplit(ReverseCascadeFilter* filters, int count, const double* inputPairs, BankFrames out,
+                             int n);
+
+// n frames of `count` filters in series, in place: frame f's (L, R) is (pairs[2 f], pairs[2 f + 1])
+// and goes through filters[0], then filters[1], ..., exactly as ReverseCascadeStereo on each in
+// turn frame by frame. Filters stepped together run as a bank does.
+void ReverseCascadeSeries(ReverseCascadeFilter* const* filters, int count, double* pairs, int n);
