@@ -125,68 +125,22 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     // this gives the result of running each frame through the whole chain alone: every stage sees
     // its frames in order and reads its switches once per frame. The dither value is drawn in the
     // input pass, right after the frame's silence guard, so rand() is called in the same order.
+    // Until a frame needs the ten-band processor or the lowpass, frames finish the chain in the
+    // input pass itself (all of them when neither runs), and the later passes start there.
     for (int runStart = 0; runStart < frames; runStart += kBandRunFrames) {
         const int runFrames = frames - runStart < kBandRunFrames ? frames - runStart : kBandRunFrames;
         short* runSamples = samples + 2 * runStart;
         double chain[2 * kBandRunFrames];  // (L, R) of each frame between the passes
         FrameRoute route[kBandRunFrames];
+        int staged = runFrames;  // the first frame that goes through the later passes
         bool anyTenBand = false;
         bool anyLowpass = false;
 
-        // Input side, frame by frame.
-        for (int f = 0; f < runFrames; ++f) {
-            const short* pair = runSamples + 2 * f;
-            double L = pair[0] * kInputScale;
-            double R = pair[1] * kInputScale;
-
-            processSample(state.testTone, L, R);
-
-            if (L == 0.0 || R == 0.0) {
-                ++state.silenceCount;
-                if (state.silenceCount > kSilenceFramesBeforeNoise) {
-                    const double n = smallNoise();
-                    L += n;
-                    R += n;
-                }
-            } else {
-                state.silenceCount = 0;
-            }
-
-            inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
-
-            if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
-            if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
-            if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
-            if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
-
-            chain[2 * f] = L;
-            chain[2 * f + 1] = R;
-            FrameRoute& r = route[f];
-            r.tenBand = tenBandRoute(general);
-            r.lowpass = isOn(general.lowpassActive);
-            r.dither = isOn(general.ditherActive);
-            r.ditherNoise = r.dither ? smallNoise() : 0.0;
-            anyTenBand = anyTenBand || r.tenBand != 0;
-            anyLowpass = anyLowpass || r.lowpass;
-        }
-
-        // The ten-band processor over runs of frames with the same switches; frames without it
-        // take the density drive alone (in the next pass when no frame of the stretch has it).
-        for (int f = 0; anyTenBand && f < runFrames;) {
-            const int end = runEnd(route, f, runFrames, [](const FrameRoute& a, const FrameRoute& b) {
-                return a.tenBand == b.tenBand;
-            });
-            if (route[f].tenBand != 0) {
-                processFrames(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &chain[2 * f], end - f,
-                              runStart + f == 0);
-            } else {
-                for (int g = f; g < end; ++g) {
-                    chain[2 * g] = chain[2 * g] * densityGain;
-                    chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
-                }
-            }
-            f = end;
-        }
+        // Final limiter and clipper of one frame.
+        auto finalStages = [&](int f, double& L, double& R) {
+            if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, runStart + f == 0);
+            if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
+        };
 
         // Post amp, dither, the output checks and the conversion of one frame.
         auto emit = [&](int f, double L, double R) {
@@ -217,17 +171,80 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
             outputMeter = followPeakMeter(outputMeter, mono);
         };
 
-        // Final limiter and clipper frame by frame; without the lowpass anywhere in the stretch
-        // the frame goes on to the output at once, else the lowpass runs over runs of frames first.
+        // Input side, frame by frame.
         for (int f = 0; f < runFrames; ++f) {
+            const short* pair = runSamples + 2 * f;
+            double L = pair[0] * kInputScale;
+            double R = pair[1] * kInputScale;
+
+            processSample(state.testTone, L, R);
+
+            if (L == 0.0 || R == 0.0) {
+                ++state.silenceCount;
+                if (state.silenceCount > kSilenceFramesBeforeNoise) {
+                    const double n = smallNoise();
+                    L += n;
+                    R += n;
+                }
+            } else {
+                state.silenceCount = 0;
+            }
+
+            inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
+
+            if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
+            if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
+            if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
+            if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
+
+            FrameRoute& r = route[f];
+            r.tenBand = tenBandRoute(general);
+            r.lowpass = isOn(general.lowpassActive);
+            r.dither = isOn(general.ditherActive);
+            r.ditherNoise = r.dither ? smallNoise() : 0.0;
+
+            if (staged == runFrames && r.tenBand == 0 && !r.lowpass) {
+                L = L * densityGain;
+                R = R * densityGain;
+                finalStages(f, L, R);
+                emit(f, L, R);
+                continue;
+            }
+            if (staged == runFrames) staged = f;
+            chain[2 * f] = L;
+            chain[2 * f + 1] = R;
+            anyTenBand = anyTenBand || r.tenBand != 0;
+            anyLowpass = anyLowpass || r.lowpass;
+        }
+
+        // The ten-band processor over runs of frames with the same switches; frames without it
+        // take the density drive alone (in the next pass when no staged frame has it).
+        for (int f = staged; anyTenBand && f < runFrames;) {
+            const int end = runEnd(route, f, runFrames, [](const FrameRoute& a, const FrameRoute& b) {
+                return a.tenBand == b.tenBand;
+            });
+            if (route[f].tenBand != 0) {
+                processFrames(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &chain[2 * f], end - f,
+                              runStart + f == 0);
+            } else {
+                for (int g = f; g < end; ++g) {
+                    chain[2 * g] = chain[2 * g] * densityGain;
+                    chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
+                }
+            }
+            f = end;
+        }
+
+        // Final limiter and clipper frame by frame; without the lowpass in any staged frame the
+        // frame goes on to the output at once, else the lowpass runs over runs of frames first.
+        for (int f = staged; f < runFrames; ++f) {
             double L = chain[2 * f];
             double R = chain[2 * f + 1];
             if (!anyTenBand) {
                 L = L * densityGain;
                 R = R * densityGain;
             }
-            if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, runStart + f == 0);
-            if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
+            finalStages(f, L, R);
             if (anyLowpass) {
                 chain[2 * f] = L;
                 chain[2 * f + 1] = R;
@@ -236,14 +253,14 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
             }
         }
         if (anyLowpass) {
-            for (int f = 0; f < runFrames;) {
+            for (int f = staged; f < runFrames;) {
                 const int end = runEnd(route, f, runFrames, [](const FrameRoute& a, const FrameRoute& b) {
                     return a.lowpass == b.lowpass;
                 });
                 if (route[f].lowpass) processFrames(state.lowpass, &chain[2 * f], end - f);
                 f = end;
             }
-            for (int f = 0; f < runFrames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
+            for (int f = staged; f < runFrames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
         }
     }
     storeShared(state.inputMeter, inputMeter);
