@@ -1,5 +1,8 @@
 // Soak host: runs the plug-in DLL for a long time as a busy Winamp would, and watches it.
-//   soak_host DLL SECONDS
+//   soak_host DLL SECONDS [SPEED]
+// SPEED feeds the audio at that many times real time, as a player does at 1; without it (or 0)
+// blocks follow each other as fast as the plug-in takes them. Pauses, preset changes and format
+// changes follow the clock either way.
 // Cycles formats (44.1 kHz stereo, 48 kHz, mono, 24-bit), block sizes from 1 to 4,608 frames,
 // pauses longer than 6 s, and remote preset changes through "DV_Select.tmp" (factory presets, a
 // user preset, some with "Default"); reports memory use over time. It checks what it drives:
@@ -149,10 +152,15 @@ struct SavedFile {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: soak_host DLL SECONDS\n");
+        std::fprintf(stderr, "usage: soak_host DLL SECONDS [SPEED]\n");
         return 2;
     }
     const double seconds = std::atof(argv[2]);
+    const double speed = argc > 3 ? std::atof(argv[3]) : 0.0;
+    if (!(seconds >= 0) || !(speed >= 0)) {
+        std::fprintf(stderr, "soak_host: SECONDS and SPEED must be numbers of 0 or more\n");
+        return 2;
+    }
     const std::string directory = settingsDirectory();
     const std::string selectionPath = directory + "DV_Select.tmp";
     const std::string settingsPath = directory + "dsp_Drelvant.ini";
@@ -200,6 +208,9 @@ int main(int argc, char** argv) {
     long long blocks = 0, badBlocks = 0, frames = 0, formatBlocks[kFormatCount] = {};
     int smallestBlock = kMaxBlockFrames, largestBlock = 0, pauses = 0;
     SIZE_T firstMemory = 0, peakMemory = 0, settledMemory = 0, lastMemory = 0;
+    // With a speed: the audio fed since playback (re)started, and when it started.
+    double fedMs = 0.0;
+    DWORD playbackStart = start;
 
     int nextSelection = 0;
     bool commandPending = false;
@@ -225,6 +236,15 @@ int main(int argc, char** argv) {
             Sleep(kPauseMs);
             ++pauses;
             lastPause = now = GetTickCount();
+            playbackStart = now;
+            fedMs = 0.0;
+        }
+        if (speed > 0) {
+            const double aheadMs = fedMs / speed - static_cast<double>(now - playbackStart);
+            if (aheadMs >= 1.0) {
+                Sleep(static_cast<DWORD>(aheadMs));
+                now = GetTickCount();
+            }
         }
         if (!commandPending && now - lastConsumed > kSelectionGapMs) {
             const Selection& selection = kSelections[nextSelection];
@@ -286,6 +306,7 @@ int main(int argc, char** argv) {
         }
         ++blocks;
         frames += blockFrames;
+        fedMs += blockFrames * 1000.0 / format.srate;
         ++formatBlocks[formatIndex];
         smallestBlock = std::min(smallestBlock, blockFrames);
         largestBlock = std::max(largestBlock, blockFrames);
@@ -319,7 +340,7 @@ int main(int argc, char** argv) {
         const long long count = formatBlocks[i] + (i == 0 ? formatBlocks[kFormatCount - 1] : 0);
         std::printf("  %s: %lld blocks\n", kFormats[i].name, count);
     }
-    std::printf("pauses over 6 s: %d\n", pauses);
+    std::printf("pauses over 6 s: %d, speed %s\n", pauses, speed > 0 ? argv[3] : "as fast as possible");
     std::printf("selections written %lld, consumed %lld, lost %lld, transparent blocks altered %lld, "
                 "selections not applied %lld, startup preset %d (last default %s%d)\n",
                 written, consumed, lostCommands, transparentViolations, unappliedSelections, startupPreset,
