@@ -2,8 +2,8 @@
 #include "dsp/band_compressor.h"
 
 #include "dsp/band_dynamics.h"
+#include "dsp/band_line_pass.h"
 #include "dsp/db.h"
-#include "dsp/lookahead_line.h"
 #include "dsp/shared_value.h"
 #include "dsp/ten_band_processor.h"
 
@@ -40,66 +40,20 @@ void prepareCompressor(CompressorBlock& block, const CompressorParams& params) {
 
 namespace {
 
-// One band pair (lanes j, j + 1) over n frames with its constants and its level and gain in
-// registers. A band writes and reads only its own column of the line, so running the pairs one
-// after the other over the frames is the same as running the frames one after the other. The
-// frames go in stretches in which none of the four rows a frame touches wraps around the line,
-// so that each row is a pointer moving one row per frame.
+// One band pair with the ratio curves its two bands take.
 template <bool kPeakMode, RatioCurves kCurves>
 void compressPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, double* gainAfterFirst) {
     const CompressorBlock& block = processor.compBlock;
-    const BandDetectors& detectors = processor.detectors;
-    LookaheadLine& line = processor.compressorLine;
-    const Pair preGain = loadAdjacent(&block.preGain[j]);
-    const Pair detect = loadAdjacent(&detectors.detect[j]);
-    const Pair complement = loadAdjacent(&detectors.complement[j]);
+    const LinePass pass{processor.compressorLine, block.lookahead,       block.preGain,        block.attack,
+                        block.oneMinusAttack,     block.release,         block.oneMinusRelease, processor.detectors,
+                        processor.compLevel,      processor.compGain};
     const Pair threshold = loadAdjacent(&block.threshold[j]);
     const Pair ratio = loadAdjacent(&block.ratio[j]);
     const Pair blend = loadAdjacent(&block.blend[j]);
     const Pair oneMinusBlend = loadAdjacent(&block.oneMinusBlend[j]);
-    const SmoothingPair smoothing =
-        smoothingPair(loadAdjacent(&block.attack[j]), loadAdjacent(&block.oneMinusAttack[j]),
-                      loadAdjacent(&block.release[j]), loadAdjacent(&block.oneMinusRelease[j]));
-    const Pair levelFloor = splat(kLevelFloor);
-    Pair level = loadAdjacent(&processor.compLevel[j]);
-    Pair gain = loadAdjacent(&processor.compGain[j]);
-    for (int f = 0; f < n;) {
-        const LookaheadStretch rows = lookaheadStretch(line.counter + static_cast<uint32_t>(f), block.lookahead[j],
-                                                       block.lookahead[j + 1], n - f);
-        // Rows of the stretch, each a pointer into the line moving one row per frame.
-        double(*writeLeft)[kBandCount] = &line.left[rows.write];
-        double(*writeRight)[kBandCount] = &line.right[rows.write];
-        const double(*detectLeftLow)[kBandCount] = &line.left[rows.detectLow];
-        const double(*detectLeftHigh)[kBandCount] = &line.left[rows.detectHigh];
-        const double(*detectRightLow)[kBandCount] = &line.right[rows.detectLow];
-        const double(*detectRightHigh)[kBandCount] = &line.right[rows.detectHigh];
-        const double(*outLeft)[kBandCount] = &line.left[rows.out];
-        const double(*outRight)[kBandCount] = &line.right[rows.out];
-        for (int k = 0; k < rows.frames; ++k, ++f) {
-            storeAdjacent(&writeLeft[k][j], _mm_mul_pd(preGain, loadAdjacent(&bands[f].left[j])));
-            storeAdjacent(&writeRight[k][j], _mm_mul_pd(preGain, loadAdjacent(&bands[f].right[j])));
-
-            const Pair a = loadPair(&detectLeftLow[k][j], &detectLeftHigh[k][j + 1]);
-            const Pair b = loadPair(&detectRightLow[k][j], &detectRightHigh[k][j + 1]);
-            Pair detected;
-            if (kPeakMode) {
-                level = followPeakPair(level, a, b, complement);
-                detected = level;
-            } else {
-                level = followPowerPair(level, a, b, detect, complement);
-                detected = _mm_add_pd(_mm_sqrt_pd(level), levelFloor);
-            }
-
-            const Pair g = compressorGainPair<kCurves>(_mm_div_pd(detected, threshold), ratio, blend, oneMinusBlend);
-            gain = smoothGainPair(gain, g, smoothing);
-            if (f == 0) storeAdjacent(gainAfterFirst, gain);
-
-            storeAdjacent(&bands[f].left[j], _mm_mul_pd(gain, loadAdjacent(&outLeft[k][j])));
-            storeAdjacent(&bands[f].right[j], _mm_mul_pd(gain, loadAdjacent(&outRight[k][j])));
-        }
-    }
-    storeAdjacent(&processor.compLevel[j], level);
-    storeAdjacent(&processor.compGain[j], gain);
+    runLinePair<kPeakMode, false>(pass, bands, n, j, gainAfterFirst, [&](Pair level) {
+        return compressorGainPair<kCurves>(_mm_div_pd(level, threshold), ratio, blend, oneMinusBlend);
+    });
 }
 
 template <bool kPeakMode>
