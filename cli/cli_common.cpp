@@ -126,6 +126,18 @@ bool takeValue(ArgumentCursor& cursor, const std::string& option, std::string* v
     return true;
 }
 
+bool takeSeed(ArgumentCursor& cursor, const std::string& option, uint32_t* seed) {
+    std::string value;
+    if (!takeValue(cursor, option, &value)) return false;
+    long long number = 0;
+    if (!parseInteger(value, 0, 4294967295LL, &number)) {
+        printError("%s needs a whole number 0 ... 4294967295, not '%s'", option.c_str(), value.c_str());
+        return false;
+    }
+    *seed = static_cast<uint32_t>(number);
+    return true;
+}
+
 void installInterruptHandlers() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;

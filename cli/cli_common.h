@@ -40,6 +40,9 @@ bool atEnd(const ArgumentCursor& cursor);
 const std::string& peek(const ArgumentCursor& cursor);
 // The value of the option just taken; prints a usage error and returns false when it is missing.
 bool takeValue(ArgumentCursor& cursor, const std::string& option, std::string* value);
+// The value of --seed, a whole number 0 ... 4294967295; prints a usage error and returns false
+// when it is missing or not such a number.
+bool takeSeed(ArgumentCursor& cursor, const std::string& option, uint32_t* seed);
 
 // Ctrl-C and termination requests: caught so that long work can stop cleanly and remove what
 // it had not finished. Also ignores SIGPIPE, so a closed output pipe becomes a write error.

@@ -41,23 +41,17 @@ constexpr uint32_t kProgrammeSeed = 20240501;
 
 int runDemoCommand(int argc, char** argv) {
     ArgumentCursor cursor = makeCursor(argc, argv, 0);
-    std::string directory = "drelvant-demo", value;
+    std::string directory = "drelvant-demo";
     uint32_t seed = 1;
     while (!atEnd(cursor)) {
         const std::string argument = cursor.arguments[cursor.next++];
-        long long number = 0;
         if (isHelpOption(argument)) {
             std::fputs(kDemoHelp, stdout);
             return kExitOk;
         } else if (argument == "--out") {
             if (!takeValue(cursor, argument, &directory)) return kExitUsage;
         } else if (argument == "--seed") {
-            if (!takeValue(cursor, argument, &value)) return kExitUsage;
-            if (!parseInteger(value, 0, 4294967295LL, &number)) {
-                printError("--seed needs a whole number 0 ... 4294967295, not '%s'", value.c_str());
-                return kExitUsage;
-            }
-            seed = static_cast<uint32_t>(number);
+            if (!takeSeed(cursor, argument, &seed)) return kExitUsage;
         } else {
             printError("unexpected argument '%s' for demo (see drelvant demo --help)", argument.c_str());
             return kExitUsage;

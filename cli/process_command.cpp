@@ -86,13 +86,8 @@ int runProcessCommand(int argc, char** argv) {
         } else if (argument == "--dir") {
             if (!takeValue(cursor, argument, &job.settingsDirectory)) return kExitUsage;
         } else if (argument == "--seed") {
-            if (!takeValue(cursor, argument, &value)) return kExitUsage;
-            if (!parseInteger(value, 0, 4294967295LL, &number)) {
-                printError("--seed needs a whole number 0 ... 4294967295, not '%s'", value.c_str());
-                return kExitUsage;
-            }
+            if (!takeSeed(cursor, argument, &job.seed)) return kExitUsage;
             job.fixSeed = true;
-            job.seed = static_cast<uint32_t>(number);
         } else if (argument == "--block") {
             if (!takeValue(cursor, argument, &value)) return kExitUsage;
             if (!parseInteger(value, 1, kMaxBlockFrames, &number)) {

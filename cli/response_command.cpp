@@ -157,12 +157,11 @@ std::string formatCsv(const SweepFrequencyTable& table) {
 
 int runResponseCommand(int argc, char** argv) {
     ArgumentCursor cursor = makeCursor(argc, argv, 0);
-    std::string presetText, svgPath, csvPath, directory, value;
+    std::string presetText, svgPath, csvPath, directory;
     uint32_t seed = 1;
     bool quiet = false;
     while (!atEnd(cursor)) {
         const std::string argument = cursor.arguments[cursor.next++];
-        long long number = 0;
         if (isHelpOption(argument)) {
             std::fputs(kResponseHelp, stdout);
             return kExitOk;
@@ -175,12 +174,7 @@ int runResponseCommand(int argc, char** argv) {
         } else if (argument == "--dir") {
             if (!takeValue(cursor, argument, &directory)) return kExitUsage;
         } else if (argument == "--seed") {
-            if (!takeValue(cursor, argument, &value)) return kExitUsage;
-            if (!parseInteger(value, 0, 4294967295LL, &number)) {
-                printError("--seed needs a whole number 0 ... 4294967295, not '%s'", value.c_str());
-                return kExitUsage;
-            }
-            seed = static_cast<uint32_t>(number);
+            if (!takeSeed(cursor, argument, &seed)) return kExitUsage;
         } else if (argument == "-q" || argument == "--quiet") {
             quiet = true;
         } else {
