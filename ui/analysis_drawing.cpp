@@ -28,6 +28,32 @@ void FillBlack(HDC dc, const RECT& rect) {
     DeleteObject(brush);
 }
 
+PlotCanvas BeginPlotCanvas(HDC surface, const RECT& client, COLORREF gridColour, COLORREF textColour) {
+    PlotCanvas canvas{};
+    canvas.surface = surface;
+    FillBlack(surface, client);
+    canvas.gridPen = CreatePen(PS_SOLID, 1, gridColour);
+    canvas.labelFont = CreateLabelFont();
+    canvas.previousPen = SelectObject(surface, canvas.gridPen);
+    canvas.previousFont = SelectObject(surface, canvas.labelFont);
+    SetBkColor(surface, RGB(0, 0, 0));
+    SetTextColor(surface, textColour);
+    return canvas;
+}
+
+void SwitchToDataPen(PlotCanvas& canvas, COLORREF dataColour) {
+    canvas.dataPen = CreatePen(PS_SOLID, 1, dataColour);
+    SelectObject(canvas.surface, canvas.dataPen);
+    DeleteObject(canvas.gridPen);
+    SelectObject(canvas.surface, canvas.previousFont);
+    DeleteObject(canvas.labelFont);
+}
+
+void EndPlotCanvas(PlotCanvas& canvas) {
+    SelectObject(canvas.surface, canvas.previousPen);
+    DeleteObject(canvas.dataPen);
+}
+
 void DrawLine(HDC dc, int x1, int y1, int x2, int y2) {
     MoveToEx(dc, x1, y1, nullptr);
     LineTo(dc, x2, y2);

@@ -116,13 +116,7 @@ void DrawResponsePlot(HDC dc) {
     const PlotFrame frame = MakePlotFrame(client.bottom);
     HDC surface = static_cast<HDC>(entry->surfaceDc);
 
-    FillBlack(surface, client);
-    HPEN gridPen = CreatePen(PS_SOLID, 1, kGridColour);
-    HFONT labelFont = CreateLabelFont();
-    HGDIOBJ previousPen = SelectObject(surface, gridPen);
-    HGDIOBJ previousFont = SelectObject(surface, labelFont);
-    SetBkColor(surface, RGB(0, 0, 0));
-    SetTextColor(surface, kTextColour);
+    PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kTextColour);
 
     const int halfY = PlotValueY(frame, 0.5);
     DrawLine(surface, kPlotLeftPx, frame.y0, client.right, frame.y0);
@@ -140,20 +134,14 @@ void DrawResponsePlot(HDC dc) {
     RECT hintBox = {client.left, kHintTextTop, client.right, kHintTextBottom};
     DrawTextA(surface, hint, -1, &hintBox, DT_CENTER);
 
-    // The curve pen goes in before the grid pen is deleted: GDI objects are deleted unselected.
-    HPEN curvePen = CreatePen(PS_SOLID, 1, kCurveColour);
-    SelectObject(surface, curvePen);
-    DeleteObject(gridPen);
-    SelectObject(surface, previousFont);
-    DeleteObject(labelFont);
+    SwitchToDataPen(canvas, kCurveColour);
 
     PlotPoint points[kResponsePointCount];
     ResponseCurve(sweepTable.response, frame, points);
     MoveToEx(surface, points[0].x, points[0].y, nullptr);
     for (int n = 1; n < kResponsePointCount; ++n) LineTo(surface, points[n].x, points[n].y);
 
-    SelectObject(surface, previousPen);
-    DeleteObject(curvePen);
+    EndPlotCanvas(canvas);
     CopySurface(target, surface, client);
     if (dc == nullptr) ReleaseDC(window, target);
 }

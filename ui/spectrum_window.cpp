@@ -33,32 +33,20 @@ void DrawSpectrum() {
     const PlotFrame frame = MakePlotFrame(client.bottom);
     HDC surface = static_cast<HDC>(entry->surfaceDc);
 
-    FillBlack(surface, client);
-    HPEN gridPen = CreatePen(PS_SOLID, 1, kGridColour);
-    HFONT labelFont = CreateLabelFont();
-    HGDIOBJ previousPen = SelectObject(surface, gridPen);
-    HGDIOBJ previousFont = SelectObject(surface, labelFont);
-    SetBkColor(surface, RGB(0, 0, 0));
-    SetTextColor(surface, kLabelColour);
+    PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kLabelColour);
 
     DrawLine(surface, kPlotLeftPx, frame.y0, client.right, frame.y0);
     DrawLine(surface, kPlotLeftPx, frame.top, client.right, frame.top);
     DrawLine(surface, kPlotLeftPx, frame.top, kPlotLeftPx, frame.y0);
     DrawOctaveAxis(surface, OctaveFrequencyTable, frame, client.bottom);
 
-    // The bar pen goes in before the grid pen is deleted: GDI objects are deleted unselected.
-    HPEN barPen = CreatePen(PS_SOLID, 1, kBarColour);
-    SelectObject(surface, barPen);
-    DeleteObject(gridPen);
-    SelectObject(surface, previousFont);
-    DeleteObject(labelFont);
+    SwitchToDataPen(canvas, kBarColour);
 
     SpectrumBars(spectrumWork.accumulator, OctaveFrequencyTable, bars);
     for (const SpectrumBar& bar : bars)
         DrawLine(surface, bar.x, frame.y0, bar.x, static_cast<int>(frame.baseY - bar.height - 1));
 
-    SelectObject(surface, previousPen);
-    DeleteObject(barPen);
+    EndPlotCanvas(canvas);
     CopySurface(windowDc, surface, client);
     ReleaseDC(window, windowDc);
 }
