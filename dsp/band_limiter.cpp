@@ -4,6 +4,7 @@
 #include "dsp/band_dynamics.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
+#include "dsp/lookahead_line.h"
 #include "dsp/shared_value.h"
 #include "dsp/ten_band_processor.h"
 
