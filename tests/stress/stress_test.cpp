@@ -256,6 +256,10 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
             // The user closes the console: from now on the audio thread polls for selections, and
             // an automation program drops a few; each must be consumed and applied.
             ++closedConsolePhases;
+            // A command the round before left behind is consumed by the console's timer while the
+            // console is still open: a writer that replaced it while the playback thread's poll
+            // was between reading and deleting it would lose its command (no handshake).
+            PollRemoteSelection(WindowList->hwnd);
             storeRelease(WindowList->hwnd, static_cast<void*>(nullptr));  // as the console's closing does
             int32_t lastSelected = 0;
             for (int i = 0; i < kSelectionsPerClosedConsole; ++i) {
