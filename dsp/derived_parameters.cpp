@@ -16,7 +16,7 @@ constexpr double kHighpassMinHz = 20, kHighpassMaxHz = 320;
 constexpr double kLowpassMinHz = 20, kLowpassMaxHz = 20480;
 constexpr double kAgcCrossoverMinHz = 20, kAgcCrossoverMaxHz = 2560;
 constexpr ParamRange kEqGainRange = dbRange(-24, 24);
-constexpr double kThreeBandMinHz = 20, kThreeBandMaxHz = 7240.773439350247;  // 20 x 2^8.5
+constexpr double kThreeBandMinHz = 20, kThreeBandMaxHz = 7241;  // the top slider position is 7240.77 Hz, shown as 7241
 
 void bump(DesignExchange& exchange, DesignGroup group) { ++exchange.designer.generation[group]; }
 

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "dsp/agc.h"
+#include "dsp/derived_parameters.h"
 #include "dsp/final_clipper.h"
 #include "dsp/final_limiter.h"
+#include "dsp/processor_state.h"
 #include "dsp/stereo_image.h"
 #include "dsp/test_tone.h"
 #include "dsp/three_band_eq.h"
@@ -391,6 +393,20 @@ TEST(ThreeBandEq, MutedBandsAndConstantInput) {
         EXPECT_NEAR(L, expected[band], 1e-15) << "band " << band + 1;
         EXPECT_EQ(L, R);
     }
+}
+
+TEST(ThreeBandEq, CrossoversFromFilesAreClampedToTheRegisteredRange) {
+    auto state = std::make_unique<ProcessorState>();
+    const auto c1 = [&] { return state->designs.designer.threeBandC1; };
+    const auto c2 = [&] { return state->designs.designer.threeBandC2; };
+    const double at7241 = 2 * std::sin(7241 * (1 / 44100.0) * 3.141592653589793);
+    DesignThreeBandEq(*state, true, 7241, 9000);  // the range's top is used as it stands
+    EXPECT_EQ(c1(), at7241);
+    EXPECT_NEAR(c1(), 0.9865, 5e-5);
+    EXPECT_EQ(c2(), at7241);
+    DesignThreeBandEq(*state, true, 5, -std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(c1(), 2 * std::sin(20 * (1 / 44100.0) * 3.141592653589793));
+    EXPECT_EQ(c2(), c1());
 }
 
 // ---- final limiter ----
