@@ -178,11 +178,9 @@ def console():
         d.checkbox("Active", active, 181, y, 37, 11)
         if open_button is not None:
             d.button("Open...", open_button, 221, y, 33, 11)
-    d.separator(97, 87, 159)
     d.text("Density Drive dB", 97, 91, 55, 11)
     d.value_label(1049, 153, 91, 22, 11)
     d.horizontal_slider(1050, 177, 88, 82, 18)
-    d.separator(97, 198, 159)
     d.text("Post Amp dB", 97, 241, 50, 11)
     d.value_label(1044, 153, 241, 22, 11)
     d.horizontal_slider(1043, 177, 238, 82, 18)

@@ -234,6 +234,9 @@ TEST_F(UiTest, ConsoleMatchesItsLayoutTable) {
             EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
         }
     }
+    ChildList every;  // the table's controls plus captions, group boxes and the one separator
+    EnumChildWindows(consoleWindow, collectChild, reinterpret_cast<LPARAM>(&every));
+    EXPECT_EQ(every.children.size(), 78u);
     const LONG listStyle = GetWindowLongA(GetDlgItem(consoleWindow, kPresetList), GWL_STYLE);
     EXPECT_TRUE((listStyle & LBS_NOTIFY) != 0);
     EXPECT_EQ(listStyle & LBS_SORT, 0);
