@@ -12,6 +12,11 @@ lock="/tmp/.X${display_number}-lock"
 
 start_display() {
   if [ -z "${DISPLAY:-}" ] || [ -n "${DRELVANT_DISPLAY_NUMBER:-}" ]; then
+    # A lock left by a display that no longer runs (a machine restarted with /tmp kept) would
+    # keep a new one from starting.
+    if [ -e "$lock" ] && ! kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null; then
+      rm -f "$lock" "/tmp/.X11-unix/X${display_number}"
+    fi
     if [ ! -e "$lock" ]; then
       (Xvfb ":${display_number}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
       for _ in $(seq 50); do [ -e "$lock" ] && break; sleep 0.1; done

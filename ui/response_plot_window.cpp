@@ -132,7 +132,9 @@ void DrawResponsePlot(HDC dc) {
     char hint[128];
     writeHint(hint, sizeof hint);
     RECT hintBox = {client.left, kHintTextTop, client.right, kHintTextBottom};
+    SetBkMode(surface, TRANSPARENT);  // the hint leaves the grid lines behind it standing
     DrawTextA(surface, hint, -1, &hintBox, DT_CENTER);
+    SetBkMode(surface, OPAQUE);
 
     SwitchToDataPen(canvas, kCurveColour);
 
