@@ -9,12 +9,13 @@ export WINEPREFIX="${DRELVANT_WINEPREFIX:-/tmp/drelvant-wine-$(id -u)}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 display_number="${DRELVANT_DISPLAY_NUMBER:-97}"
 lock="/tmp/.X${display_number}-lock"
+lock_pid() { tr -d ' ' < "$lock"; }
 
 start_display() {
   if [ -z "${DISPLAY:-}" ] || [ -n "${DRELVANT_DISPLAY_NUMBER:-}" ]; then
     # A lock left by a display that no longer runs (a machine restarted with /tmp kept) would
     # keep a new one from starting.
-    if [ -e "$lock" ] && ! kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null; then
+    if [ -e "$lock" ] && ! kill -0 "$(lock_pid)" 2>/dev/null; then
       rm -f "$lock" "/tmp/.X11-unix/X${display_number}"
     fi
     if [ ! -e "$lock" ]; then
@@ -38,7 +39,7 @@ case "${1:-}" in
     exit 0 ;;
   --shutdown)
     wineserver -k >/dev/null 2>&1 || true
-    if [ -e "$lock" ]; then kill "$(tr -d ' ' < "$lock")" 2>/dev/null || true; fi
+    if [ -e "$lock" ]; then kill "$(lock_pid)" 2>/dev/null || true; fi
     exit 0 ;;
 esac
 
