@@ -1,0 +1,94 @@
+// The engine's host API: independent engine instances for the command-line processor, the LV2
+// plug-in and tests. Each engine owns its processor state, live values, random generator, design
+// hand-over, meters, capture ring, registry and settings text; any number live in one process.
+//
+// Threads: one audio thread calls the process functions, setLiveValue and readMeters; one
+// control thread (which may be the same) calls the load functions, setValue, presetText and
+// requestIdleReset. A load made while audio runs is applied by the audio thread at its next block
+// start, whole: values, filter designs and the cleared filter memories together. The process
+// functions never allocate, lock or wait.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct Engine;
+
+// A new engine with the factory preset F1 loaded, its random generator seeded with `seed`. The
+// first block starts from cleared filter memories, exactly as the plug-in's first block after
+// Init. Returns nullptr when memory is short. Engines are large (several megabytes).
+Engine* createEngine(uint32_t seed);
+void destroyEngine(Engine* engine);
+
+// Seeds the random generator (dither, silence guard, test tone noise): the same seed gives the
+// same output bytes.
+void seedEngine(Engine& engine, uint32_t seed);
+
+// ---- presets: each loads exactly as the plug-in loads a user slot (the base factory preset, then
+// every key the text holds, then the forced redesign), and the next block starts from cleared
+// filter memories. On failure nothing changes and `error` (when given) says why. ----
+
+// Factory preset F1 ... F7 (factory = 1 ... 7).
+bool loadFactoryPreset(Engine& engine, int factory, std::string* error);
+// User slot 1 ... 99 ("DV_Preset%.2d.ini") from `settingsDirectory`.
+bool loadUserPreset(Engine& engine, const std::string& settingsDirectory, int slot, std::string* error);
+// A preset file anywhere; LF or CR LF line ends, an optional UTF-8 byte-order mark.
+bool loadPresetFile(Engine& engine, const std::string& path, std::string* error);
+// Preset text in memory, as a file would hold it (up to 16,383 bytes are read).
+bool loadPresetText(Engine& engine, const char* text, std::size_t size, std::string* error);
+
+// "General.Name" of the current setting, and its base ("General.BaseFactoryPreset").
+std::string presetName(const Engine& engine);
+double basePreset(const Engine& engine);
+// The current setting as a complete preset text (CR LF lines), loadable by loadPresetText.
+std::string presetText(Engine& engine);
+
+// ---- live values by registry key ("General.DensityDrive.dB", "Compressor.Threshold3.dB", ...).
+// Switches read 0 or 1 and take any number (non-zero = on). False for an unknown key. ----
+
+bool getValue(const Engine& engine, const char* key, double* value);
+// Control thread: sets the value and hands it (with any filter redesign it needs) to the audio
+// thread as a preset load is handed over, without clearing filter memories.
+bool setValue(Engine& engine, const char* key, double value);
+
+// Audio thread: a handle resolved once, then written directly into the values the next frames
+// read (no redesign: for switches and gains that take effect per block, such as stage switches,
+// density drive and post amp). kNoParam for an unknown key.
+using ParamHandle = int32_t;
+constexpr ParamHandle kNoParam = -1;
+ParamHandle findParam(const Engine& engine, const char* key);
+void setLiveValue(Engine& engine, ParamHandle param, double value);
+
+// ---- audio ----
+
+// The plug-in's path: interleaved signed 16-bit stereo at 44,100 Hz, processed in place, exactly
+// as ModifySamples processes it (the master bypass passes the block through).
+void processBlock16(Engine& engine, int16_t* interleaved, int frames);
+
+// The high-resolution path: interleaved floating-point samples, full scale +-1.0, `channels` 1 or
+// 2, processed in place at 44,100 Hz. Input enters the chain at the 16-bit scale without rounding;
+// the output is the chain's value after the clamp (+-0.9999) and before the 16-bit truncation.
+// Every stage, the dither included, runs as on the 16-bit path. Mono is processed as L = R and
+// returned as one channel.
+void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels);
+void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels);
+
+// Frames from a sample's entry to its exit through the stages switched on now.
+int64_t latencyFrames(const Engine& engine);
+
+// Asks for cleared filter memories at the next block, as after a pause of more than 6 s.
+void requestIdleReset(Engine& engine);
+
+// What the plug-in's windows show, read on any thread (each value whole).
+struct EngineMeters {
+    double inputPercent, outputPercent;     // peak meters, percent of full scale
+    double agcLowDb, agcHighDb, agcReductionDb;
+    double stereoEnhanceDb;
+    double bandCompressionDb[10];
+    double bandLimitingDb[10];
+    double finalLimiterDb;
+    double finalClipperDb;
+    bool clipped;                           // a sample reached the clamp since the last read
+};
+EngineMeters readMeters(Engine& engine);
