@@ -6,8 +6,10 @@ if(DRELVANT_CLI_SOURCES)
   pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
   pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
   pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
+  pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
   add_executable(drelvant ${DRELVANT_CLI_SOURCES})
-  target_link_libraries(drelvant PRIVATE drelvant_core PkgConfig::SNDFILE PkgConfig::EBUR128 PkgConfig::SOXR)
+  target_link_libraries(drelvant PRIVATE drelvant_core PkgConfig::SNDFILE PkgConfig::EBUR128 PkgConfig::SOXR
+                        PkgConfig::CAIRO)
   set_target_properties(drelvant PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
 
