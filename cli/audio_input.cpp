@@ -74,7 +74,14 @@ sf_count_t streamRead(StdinStream& stream, void* destination, sf_count_t count) 
             continue;
         }
         if (stream.position < stream.fetched) break;  // behind the kept window: cannot go back
-        while (stream.position > stream.fetched && !stream.ended && !stream.failed) {  // a seek forward
+        // Ahead of what was read (a header parser looking past the data): only as far as the kept
+        // window reaches, so the bytes skipped can still be read when it seeks back; beyond it the
+        // stream reads as ended.
+        if (stream.position > stream.fetched && (static_cast<sf_count_t>(stream.kept.size()) < stream.fetched ||
+                                                 stream.position > static_cast<sf_count_t>(kKeptStdinBytes))) {
+            break;
+        }
+        while (stream.position > stream.fetched && !stream.ended && !stream.failed) {
             unsigned char skip[4096];
             fetch(stream, skip, std::min<sf_count_t>(sizeof skip, stream.position - stream.fetched));
         }

@@ -38,11 +38,34 @@ std::string formatDuration(const LoudnessFigures& figures) {
     return text;
 }
 
+void notePeaks(LoudnessMeter& meter, const std::vector<double>& samples) {
+    for (const double value : samples) meter.peak = std::max(meter.peak, std::fabs(value));
+}
+
+void addToTruePeak(LoudnessMeter& meter, const double* samples, size_t frames) {
+    const size_t count = frames * static_cast<size_t>(meter.channels);
+    if (!meter.oversample) {
+        for (size_t i = 0; i < count; ++i) meter.peak = std::max(meter.peak, std::fabs(samples[i]));
+        return;
+    }
+    meter.upsampled.clear();
+    std::string error;
+    if (convertRate(meter.upsampler, samples, frames, &meter.upsampled, &error)) notePeaks(meter, meter.upsampled);
+}
+
+void addToTruePeak(LoudnessMeter& meter, const short* samples, size_t frames) {
+    const size_t count = frames * static_cast<size_t>(meter.channels);
+    meter.samples.resize(count);
+    for (size_t i = 0; i < count; ++i) meter.samples[i] = samples[i] / 32768.0;
+    addToTruePeak(meter, meter.samples.data(), frames);
+}
+
 // Feeds frames in pieces that end on 100 ms steps and notes the short-term loudness at each step.
 template <typename Sample>
 void addInSteps(LoudnessMeter& meter, const Sample* samples, size_t frames,
                 int (*add)(ebur128_state*, const Sample*, size_t)) {
     const size_t channels = static_cast<size_t>(meter.channels);
+    addToTruePeak(meter, samples, frames);
     while (frames > 0) {
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(frames, meter.framesPerStep - meter.framesInStep));
         add(meter.state, samples, piece);
@@ -73,7 +96,13 @@ bool startMeter(LoudnessMeter& meter, int rate, int channels) {
     meter.channels = channels;
     meter.framesPerStep = static_cast<uint64_t>((rate + 5) / 10);
     meter.state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                               EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+                               EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_HISTOGRAM);
+    meter.oversample = rate < kTruePeakRate;
+    std::string error;
+    if (meter.oversample && !startRateConverter(meter.upsampler, rate, kTruePeakRate, channels, &error)) {
+        discardMeter(meter);
+        return false;
+    }
     return meter.state != nullptr;
 }
 
@@ -119,19 +148,18 @@ LoudnessFigures finishMeter(LoudnessMeter& meter, int rate) {
         figures.integratedLufs = -HUGE_VAL;
     }
     figures.rangeLu = loudnessRange(meter.shortTermLufs);
-    double peak = 0.0;
-    for (unsigned channel = 0; channel < static_cast<unsigned>(meter.channels); ++channel) {
-        double channelPeak = 0.0;
-        if (ebur128_true_peak(meter.state, channel, &channelPeak) == EBUR128_SUCCESS && channelPeak > peak) {
-            peak = channelPeak;
-        }
+    if (meter.oversample) {
+        meter.upsampled.clear();
+        std::string error;
+        if (convertRate(meter.upsampler, nullptr, 0, &meter.upsampled, &error)) notePeaks(meter, meter.upsampled);
     }
-    figures.truePeakDbtp = peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
+    figures.truePeakDbtp = meter.peak > 0.0 ? 20.0 * std::log10(meter.peak) : -HUGE_VAL;
     discardMeter(meter);
     return figures;
 }
 
 void discardMeter(LoudnessMeter& meter) {
+    stopRateConverter(meter.upsampler);
     if (meter.state != nullptr) ebur128_destroy(&meter.state);
     meter.state = nullptr;
     meter.shortTermLufs.clear();

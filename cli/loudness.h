@@ -3,6 +3,8 @@
 
 #include <ebur128.h>
 
+#include "cli/conversion.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,8 +13,9 @@ namespace cli {
 
 // Measures interleaved audio of any rate and channel count as it passes: integrated loudness
 // (EBU R 128, libebur128, histogram mode so memory stays bounded), the short-term loudness every
-// 100 ms for the loudness range (EBU Tech 3342), and the true peak: libebur128 oversamples 4x
-// below 96 kHz (2x up to 192 kHz) and takes the largest absolute value.
+// 100 ms for the loudness range (EBU Tech 3342), and the true peak: the largest absolute value of
+// the signal upsampled to 192 kHz with libsoxr (4.35x at 44.1 kHz, 4x at 48 kHz), as ffmpeg's
+// ebur128 filter measures it.
 struct LoudnessMeter {
     ebur128_state* state = nullptr;
     int channels = 2;
@@ -22,7 +25,13 @@ struct LoudnessMeter {
     uint64_t stepsDone = 0;
     std::vector<float> shortTermLufs;  // one per 100 ms once 3 s have passed
     uint64_t hardClippedSamples = 0;   // at or beyond the processor's clamp, +-32764 of 32768
+    bool oversample = true;            // false at 192 kHz and above: the sample peak is the true peak
+    RateConverter upsampler;
+    std::vector<double> samples, upsampled;
+    double peak = 0.0;                 // largest absolute value, upsampled
 };
+
+constexpr int kTruePeakRate = 192000;
 
 struct LoudnessFigures {
     double integratedLufs = 0.0;  // -inf for silence
