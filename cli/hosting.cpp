@@ -1,5 +1,5 @@
-// The hosted processor: today the Winamp module record (Init, ModifySamples), presets loaded through
-// the module's preset store, nothing written back.
+// The hosted processor: one engine of the host API per job, presets read by the program itself
+// (any line ends) and handed over as text, nothing written back.
 #include "cli/hosting.h"
 
 #include <sys/stat.h>
@@ -10,24 +10,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
-#include "cli/files.h"
-#include "dsp/live_params.h"
 #include "dsp/response_sweep.h"
-#include "host/plugin.h"
-#include "params/preset_file.h"
-#include "params/preset_store.h"
-#include "params/settings_text.h"
+#include "host/engine_api.h"
+#include "host/winamp_dsp.h"
+#include "params/engine.h"
 #include "platform/platform.h"
 
 namespace cli {
 
 struct HostedEngine {
-    winampDSPModule* module = nullptr;
+    Engine* engine = nullptr;
     std::string settingsDirectory;
-    PresetChoice preset;
+    PresetChoice preset;    // as chosen
+    int32_t number = 0;     // what was loaded: 0 ... -6 factory, 1 ... 99 a slot (unused for files)
 };
 
 namespace {
@@ -36,9 +35,8 @@ constexpr const char* kSettingsFile = "dsp_Drelvant.ini";
 constexpr const char* kNameKey = "General.Name";
 constexpr const char* kStartupKey = "General.StartupPreset";
 constexpr std::size_t kNameTextSize = 32;  // a name longer than 31 characters is not read
-// A directory nothing can be read from or created in: the module's own search (which would create
-// a per-user folder, or fall back to the current directory) never runs.
-constexpr const char* kNowhere = "/dev/null/";
+constexpr const char* kPresetFilePrefix = "DV_Preset";
+constexpr std::size_t kFileNameLineLimit = 127;  // the header's "Filename:" text, as the plug-in keeps it
 
 bool readWholeFile(const std::string& path, std::string* bytes) {
     std::ifstream file(path, std::ios::binary);
@@ -67,24 +65,6 @@ std::string textValue(const std::string& text, const char* key) {
 
 std::string userSlotPath(const std::string& directory, int slot) {
     return directory.empty() ? std::string() : directory + userPresetFileName(slot);
-}
-
-// Hands normalised preset text to the module's preset-file loader through a private file.
-bool loadPresetTextIntoModule(const std::string& text, std::string* error) {
-    std::string scratch;
-    if (!makeScratchDirectory(&scratch, error)) return false;
-    const std::string path = scratch + "preset.ini";
-    bool loaded = false;
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        if (std::fclose(file) == 0 && written) loaded = LoadPresetFile(path.c_str());
-    }
-    removeScratchDirectory(scratch);
-    return loaded;
-}
-
-int32_t presetNumberOf(const PresetChoice& choice) {
-    return choice.kind == PresetChoice::kUser ? choice.number : 1 - choice.number;
 }
 
 std::string listText(int32_t number, const std::string& name) {
@@ -185,18 +165,20 @@ std::string normalisePresetText(const std::string& bytes) {
 }
 
 std::string userPresetFileName(int slot) {
-    char name[kPresetFileNameSize];
-    PresetFileName(slot, name);
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%.2d.ini", kPresetFilePrefix, slot);
     return name;
 }
 
 HostedEngine* startEngine(const EngineSetup& setup, std::string* error) {
-    SetHostDirectory(setup.settingsDirectory.empty() ? std::string(kNowhere) : setup.settingsDirectory);
-    setRandomSeedOverride(setup.fixSeed, setup.seed);
-    winampDSPModule* module = winampDSPGetHeader2()->getModule(0);
-    module->Init(module);
+    const uint32_t seed = setup.fixSeed ? setup.seed : static_cast<uint32_t>(std::time(nullptr));
+    Engine* created = createEngine(seed);
+    if (created == nullptr) {
+        *error = "not enough memory for the processor";
+        return nullptr;
+    }
     HostedEngine* engine = new HostedEngine;
-    engine->module = module;
+    engine->engine = created;
     engine->settingsDirectory = setup.settingsDirectory;
     if (!loadPreset(*engine, setup.preset, error)) {
         stopEngine(engine);
@@ -205,9 +187,11 @@ HostedEngine* startEngine(const EngineSetup& setup, std::string* error) {
     return engine;
 }
 
-// The module is never told to quit: Quit would write its settings file, and a command-line run
-// changes no settings.
-void stopEngine(HostedEngine* engine) { delete engine; }
+void stopEngine(HostedEngine* engine) {
+    if (engine == nullptr) return;
+    destroyEngine(engine->engine);
+    delete engine;
+}
 
 bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* error) {
     PresetChoice chosen = choice;
@@ -215,16 +199,15 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
         const int32_t startup = startupPresetNumber(engine.settingsDirectory);
         chosen.kind = startup >= 1 ? PresetChoice::kUser : PresetChoice::kFactory;
         chosen.number = startup >= 1 ? startup : 1 - startup;
-        if (chosen.kind == PresetChoice::kFactory && (chosen.number < 1 || chosen.number > kFactoryPresetCount)) {
-            chosen.number = 1;
-        }
     }
     std::string text;
+    Engine& processor = *engine.engine;
     switch (chosen.kind) {
         case PresetChoice::kStartup:
             break;
         case PresetChoice::kFactory:
-            LoadPreset(1 - chosen.number);
+            if (!loadFactoryPreset(processor, chosen.number, error)) return false;
+            engine.number = 1 - chosen.number;
             break;
         case PresetChoice::kUser: {
             const std::string path = userSlotPath(engine.settingsDirectory, chosen.number);
@@ -235,17 +218,19 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
             }
             if (!readWholeFile(path, &text) || textValue(text = normalisePresetText(text), kNameKey).empty()) {
                 if (choice.kind == PresetChoice::kStartup) {  // as the plug-in: an empty startup slot gives F1
-                    LoadPreset(0);
+                    if (!loadFactoryPreset(processor, 1, error)) return false;
+                    engine.number = 0;
                     break;
                 }
                 *error = "user preset slot " + std::to_string(chosen.number) + " is empty (no named preset in " +
                          path + ")";
                 return false;
             }
-            if (!loadPresetTextIntoModule(text, error)) {
-                if (error->empty()) *error = "cannot load user preset slot " + std::to_string(chosen.number);
+            if (!loadPresetText(processor, text.data(), text.size(), error)) {
+                *error = "'" + path + "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
                 return false;
             }
+            engine.number = chosen.number;
             break;
         }
         case PresetChoice::kFile:
@@ -253,11 +238,10 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
                 *error = "cannot read preset file '" + chosen.path + "': " + std::strerror(errno);
                 return false;
             }
-            if (!loadPresetTextIntoModule(normalisePresetText(text), error)) {
-                if (error->empty()) {
-                    *error = "'" + chosen.path +
-                             "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
-                }
+            text = normalisePresetText(text);
+            if (!loadPresetText(processor, text.data(), text.size(), error)) {
+                *error = "'" + chosen.path +
+                         "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
                 return false;
             }
             break;
@@ -267,25 +251,27 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
 }
 
 void processBlock(HostedEngine& engine, short* interleaved, int frames) {
-    engine.module->ModifySamples(engine.module, interleaved, frames, 16, 2, 44100);
+    processBlock16(*engine.engine, interleaved, frames);
 }
 
-long latencyFrames(const HostedEngine&) { return ProcessingDelayFrames(liveParams); }
+void processBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
+    processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
+}
+
+long latencyFrames(const HostedEngine& engine) { return static_cast<long>(::latencyFrames(*engine.engine)); }
 
 std::string describeLoadedPreset(const HostedEngine& engine) {
     const PresetChoice& choice = engine.preset;
-    const std::string name = liveParams.presetName;
+    const std::string name = presetName(*engine.engine);
     switch (choice.kind) {
-        case PresetChoice::kStartup: {
-            const int32_t startup = startupPresetNumber(engine.settingsDirectory);
-            return "startup preset " + listText(startup, name);
-        }
+        case PresetChoice::kStartup:
+            return "startup preset " + listText(engine.number, name);
         case PresetChoice::kFactory:
         case PresetChoice::kUser:
-            return listText(presetNumberOf(choice), name);
+            return listText(engine.number, name);
         case PresetChoice::kFile: {
             char base[48];
-            const double number = BaseFactoryPreset;
+            const double number = basePreset(*engine.engine);
             if (number <= 0 && number > -kFactoryPresetCount) {
                 std::snprintf(base, sizeof base, "based on F%d", 1 - static_cast<int>(number));
             } else {
@@ -297,16 +283,26 @@ std::string describeLoadedPreset(const HostedEngine& engine) {
     return std::string();
 }
 
-std::string loadedPresetText(HostedEngine&, const std::string& fileName) {
-    std::string name = fileName;
-    if (name.size() >= static_cast<size_t>(kTextFileNameSize)) name.resize(kTextFileNameSize - 1);
-    BuildPresetText(name.c_str());
-    return SettingsText;
+std::string loadedPresetText(HostedEngine& engine, const std::string& fileName) {
+    std::string text = presetText(*engine.engine);
+    const std::string label = "\r\nFilename: ";
+    const size_t line = text.find(label);
+    if (line != std::string::npos) {
+        const size_t start = line + label.size();
+        const size_t end = text.find('\r', start);
+        text.replace(start, end == std::string::npos ? std::string::npos : end - start,
+                     fileName.substr(0, kFileNameLineLimit));
+    }
+    return text;
 }
 
-std::vector<std::string> factoryPresetNames(HostedEngine&) {
+std::vector<std::string> factoryPresetNames(HostedEngine& engine) {
     std::vector<std::string> names;
-    for (int index = 0; index < kFactoryPresetCount; ++index) names.emplace_back(FactoryPresetNames[index]);
+    std::string error;
+    for (int factory = 1; factory <= kFactoryPresetCount; ++factory) {
+        names.push_back(loadFactoryPreset(*engine.engine, factory, &error) ? presetName(*engine.engine) : std::string());
+    }
+    loadPreset(engine, engine.preset, &error);
     return names;
 }
 
@@ -332,10 +328,11 @@ int32_t startupPresetNumber(const std::string& settingsDirectory) {
 
 int responsePointCount() { return kSweepPointCount; }
 
-bool measureResponse(HostedEngine&, ResponseCurve* curve, const std::atomic<bool>* cancel,
+bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atomic<bool>* cancel,
                      std::atomic<int>* pointsDone) {
-    ResetResponsePlot();
-    const LiveParams parameters = liveParams;
+    static SweepFrequencyTable sweepTable;  // large; one sweep at a time
+    ResetResponsePlot(sweepTable);
+    const LiveParams parameters = boundParams(*engine.engine);
     const bool complete = FrequencyResponseSweep(parameters, sweepTable, cancel, pointsDone);
     curve->frequencyHz.clear();
     curve->amplitude.clear();

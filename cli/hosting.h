@@ -48,6 +48,9 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
 
 // Interleaved 16-bit stereo at 44,100 Hz through the plug-in's own path, in place.
 void processBlock(HostedEngine& engine, short* interleaved, int frames);
+// Interleaved stereo at 44,100 Hz, full scale +-1.0, through the high-resolution path: the same
+// chain without the 16-bit rounding of input and output.
+void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);
 

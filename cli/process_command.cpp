@@ -141,7 +141,7 @@ int runProcessCommand(int argc, char** argv) {
         if (taken == SharedTake::kTaken) continue;
         switch (option.id) {
             case kKeepLatency: job.keepLatency = true; break;
-            case kNoPrime: break;  // the processor starts from rest
+            case kNoPrime: job.noPrime = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;
             case kOutputFormat:
                 if (option.value.empty()) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "cli/audio_input.h"
@@ -13,6 +14,8 @@ namespace cli {
 namespace {
 
 constexpr double kShortScale = 32768.0;
+constexpr size_t kPrimingFrames = 10 * kSampleRate;  // long enough for the slowest gains to settle
+constexpr size_t kOffsetTaperFrames = kSampleRate / 10;
 
 // From the engine's 44,100 Hz stereo output to the output file: the processing delay dropped, the
 // channel count and rate of the output, the measurement of what is written.
@@ -39,8 +42,8 @@ bool writeOut(OutputChain& chain, const double* samples, size_t frames, std::str
     return true;
 }
 
-// Frames the engine returned, 16-bit stereo.
-bool emit(OutputChain& chain, const short* samples, long frames, std::string* error) {
+// Frames the engine returned: stereo, full scale +-1.0.
+bool emit(OutputChain& chain, const double* stereo, long frames, std::string* error) {
     long offset = 0;
     if (chain.skipFrames > 0) {
         offset = static_cast<long>(std::min<int64_t>(chain.skipFrames, frames));
@@ -48,10 +51,8 @@ bool emit(OutputChain& chain, const short* samples, long frames, std::string* er
     }
     const long count = frames - offset;
     if (count <= 0) return true;
-    chain.stereo.resize(2 * static_cast<size_t>(count));
-    for (size_t i = 0; i < chain.stereo.size(); ++i) chain.stereo[i] = samples[2 * offset + static_cast<long>(i)] / kShortScale;
     chain.layout.clear();
-    appendFromStereo(chain.stereo.data(), chain.writer->format.channels, static_cast<size_t>(count), &chain.layout);
+    appendFromStereo(stereo + 2 * offset, chain.writer->format.channels, static_cast<size_t>(count), &chain.layout);
     const size_t channels = static_cast<size_t>(chain.writer->format.channels);
     if (!chain.resample) return writeOut(chain, chain.layout.data(), chain.layout.size() / channels, error);
     chain.resampled.clear();
@@ -78,44 +79,95 @@ bool finishOutput(OutputChain& chain, int64_t frames, std::string* error) {
     return true;
 }
 
-// The input on its way to the engine: 44,100 Hz stereo 16-bit frames waiting to be processed.
+// The input on its way to the engine: 44,100 Hz stereo frames (full scale +-1.0) waiting to be
+// processed.
 struct InputChain {
     bool resample = false;
     RateConverter resampler;
-    std::vector<double> stereo, resampled;
-    std::vector<short> pending;  // interleaved stereo
-    uint64_t clippedSamples = 0;
+    std::vector<double> stereo;
+    std::vector<double> pending;  // interleaved stereo
 };
 
-void queueForEngine(InputChain& chain, const std::vector<double>& stereo) {
-    const size_t start = chain.pending.size();
-    chain.pending.resize(start + stereo.size());
-    for (size_t i = 0; i < stereo.size(); ++i) {
-        double value = std::nearbyint(stereo[i] * kShortScale);
-        if (!(value >= -32768.0)) {  // also NaN
-            value = -32768.0;
-            ++chain.clippedSamples;
-        } else if (value > 32767.0) {
-            value = 32767.0;
-            ++chain.clippedSamples;
-        }
-        chain.pending[start + i] = static_cast<short>(value);
-    }
-}
-
 bool convertInput(InputChain& chain, const double* samples, int channels, size_t frames, std::string* error) {
-    chain.stereo.clear();
-    if (samples != nullptr) appendAsStereo(samples, channels, frames, &chain.stereo);
     if (!chain.resample) {
-        queueForEngine(chain, chain.stereo);
+        if (samples != nullptr) appendAsStereo(samples, channels, frames, &chain.pending);
         return true;
     }
-    chain.resampled.clear();
-    if (!convertRate(chain.resampler, samples == nullptr ? nullptr : chain.stereo.data(), frames, &chain.resampled,
-                     error)) {
-        return false;
+    chain.stereo.clear();
+    if (samples != nullptr) appendAsStereo(samples, channels, frames, &chain.stereo);
+    return convertRate(chain.resampler, samples == nullptr ? nullptr : chain.stereo.data(), frames, &chain.pending,
+                       error);
+}
+
+// The engine with the path chosen for the job: the plug-in's 16-bit path, or the high-resolution
+// path for input and output that are not 16-bit at 44,100 Hz.
+struct EngineRun {
+    HostedEngine* engine = nullptr;
+    bool sixteenBit = true;
+    int blockFrames = kDefaultBlockFrames;
+    std::vector<short> shorts;
+    std::vector<double> block;
+    uint64_t clippedSamples = 0;  // input beyond 16-bit full scale on the 16-bit path
+};
+
+// Runs `frames` stereo frames through the engine in blocks of the host's size; `output` (when
+// given) receives each processed block.
+bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
+    const size_t blockFrames = static_cast<size_t>(run.blockFrames);
+    for (size_t done = 0; done < frames;) {
+        const size_t count = std::min(blockFrames, frames - done);
+        const double* in = stereo + 2 * done;
+        run.block.assign(in, in + 2 * count);
+        if (run.sixteenBit) {
+            run.shorts.resize(2 * count);
+            for (size_t i = 0; i < 2 * count; ++i) {
+                double value = std::nearbyint(run.block[i] * kShortScale);
+                if (!(value >= -32768.0)) {  // also NaN
+                    value = -32768.0;
+                    ++run.clippedSamples;
+                } else if (value > 32767.0) {
+                    value = 32767.0;
+                    ++run.clippedSamples;
+                }
+                run.shorts[i] = static_cast<short>(value);
+            }
+            processBlock(*run.engine, run.shorts.data(), static_cast<int>(count));
+            for (size_t i = 0; i < 2 * count; ++i) run.block[i] = run.shorts[i] / kShortScale;
+        } else {
+            processBlock(*run.engine, run.block.data(), static_cast<int>(count));
+        }
+        if (output != nullptr && !emit(*output, run.block.data(), static_cast<long>(count), error)) return false;
+        done += count;
     }
-    queueForEngine(chain, chain.resampled);
+    return true;
+}
+
+// Settles the processor on the programme's opening before its first sample: the opening (up to
+// kPrimingFrames) is played into the engine reflected through its first frame, x(-j) =
+// 2 x(0) - x(j), so the last thing the slow gains heard is how the programme starts and the
+// filters' memory runs on into the programme with neither a step nor a kink (a sine starting at
+// phase 0 continues as the same sine). The 2 x(0) term fades out over the first kOffsetTaperFrames
+// going back, so a programme that starts away from zero does not prime on a constant offset; an
+// opening shorter than the priming is walked back and forth. What the priming leaves in the delay
+// lines comes out within the processing delay, which is dropped. Deterministic: the same input,
+// preset and seed prime alike.
+bool prime(EngineRun& run, const std::vector<double>& pending, std::string* error) {
+    const size_t opening = std::min(pending.size() / 2, kPrimingFrames);
+    if (opening < 2) return true;
+    const size_t period = 2 * (opening - 1);
+    std::vector<double> priming(2 * kPrimingFrames);
+    for (size_t i = 0; i < kPrimingFrames; ++i) {
+        const size_t back = kPrimingFrames - i;  // frames before the programme's first
+        const size_t phase = back % period;
+        const size_t frame = phase <= opening - 1 ? phase : period - phase;
+        const double offsetWeight =
+            back > kOffsetTaperFrames ? 0.0 : 1.0 - static_cast<double>(back - 1) / kOffsetTaperFrames;
+        for (size_t channel = 0; channel < 2; ++channel) {
+            priming[2 * i + channel] = offsetWeight * 2.0 * pending[channel] - pending[2 * frame + channel];
+        }
+    }
+    if (!runFrames(run, priming.data(), kPrimingFrames, nullptr, error)) return false;
+    run.clippedSamples = 0;
     return true;
 }
 
@@ -147,15 +199,16 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     setup.preset = job.preset;
     setup.fixSeed = job.fixSeed;
     setup.seed = job.seed;
-    HostedEngine* engine = startEngine(setup, &error);
-    if (engine == nullptr) {
+    EngineRun run;
+    run.engine = startEngine(setup, &error);
+    if (run.engine == nullptr) {
         closeReader(reader);
         return fail(error);
     }
-    const long latency = latencyFrames(*engine);
+    const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
         closeReader(reader);
-        stopEngine(engine);
+        stopEngine(run.engine);
         return status;
     };
 
@@ -189,32 +242,39 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         !startRateConverter(output.resampler, kSampleRate, outputFormat.rate, outputFormat.channels, &error)) {
         return abandon(error);
     }
-    const bool direct = hasShortSamples(reader) && reader.format.rate == kSampleRate && reader.format.channels == kChannels;
     input.resample = reader.format.rate != kSampleRate;
     if (input.resample && !startRateConverter(input.resampler, reader.format.rate, kSampleRate, kChannels, &error)) {
         return abandon(error);
     }
+    const bool shortSource = hasShortSamples(reader);
+    const bool sixteenBitOutput = isRawFormat(outputFormat) || (outputFormat.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    run.sixteenBit = shortSource && !input.resample && !output.resample && sixteenBitOutput;
+    run.blockFrames = job.blockFrames;
+    const bool direct = run.sixteenBit && reader.format.channels == kChannels;
     if (!direct) {
-        printNote("'%s' is %s; processing it as 44100 Hz stereo and writing %s", job.input.c_str(),
-                  describeFormat(reader.format).c_str(), describeFormat(outputFormat).c_str());
+        printNote("'%s' is %s; processing it at 44100 Hz (%s path) and writing %s", job.input.c_str(),
+                  describeFormat(reader.format).c_str(), run.sixteenBit ? "16-bit" : "high-resolution",
+                  describeFormat(outputFormat).c_str());
     }
+    const bool priming = !job.keepLatency && !job.noPrime;
+    bool primed = !priming;
+    size_t primingFrames = 0;
 
     const size_t sourceChannels = static_cast<size_t>(reader.format.channels);
-    std::vector<short> block(2 * static_cast<size_t>(job.blockFrames));
+    std::vector<short> shorts(sourceChannels * static_cast<size_t>(job.blockFrames));
     std::vector<double> sourceSamples(sourceChannels * static_cast<size_t>(job.blockFrames));
-    // Runs the queued input through the engine in blocks of the host's size.
+    // Runs what is queued through the engine, all of it at the end.
     auto processPending = [&](bool all) {
-        const size_t blockSamples = 2 * static_cast<size_t>(job.blockFrames);
-        size_t offset = 0;
-        while (input.pending.size() - offset >= blockSamples || (all && input.pending.size() > offset)) {
-            const size_t samples = std::min(blockSamples, input.pending.size() - offset);
-            std::copy(input.pending.begin() + static_cast<std::ptrdiff_t>(offset),
-                      input.pending.begin() + static_cast<std::ptrdiff_t>(offset + samples), block.begin());
-            processBlock(*engine, block.data(), static_cast<int>(samples / 2));
-            if (!emit(output, block.data(), static_cast<long>(samples / 2), &error)) return false;
-            offset += samples;
+        if (!primed) {
+            if (!all && input.pending.size() < 2 * kPrimingFrames) return true;
+            primingFrames = std::min(input.pending.size() / 2, kPrimingFrames);
+            if (!prime(run, input.pending, &error)) return false;
+            primed = true;
         }
-        input.pending.erase(input.pending.begin(), input.pending.begin() + static_cast<std::ptrdiff_t>(offset));
+        const size_t blockSamples = 2 * static_cast<size_t>(job.blockFrames);
+        const size_t ready = all ? input.pending.size() : input.pending.size() / blockSamples * blockSamples;
+        if (!runFrames(run, input.pending.data(), ready / 2, &output, &error)) return false;
+        input.pending.erase(input.pending.begin(), input.pending.begin() + static_cast<std::ptrdiff_t>(ready));
         return true;
     };
 
@@ -223,23 +283,22 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     int64_t sourceFrames = 0;
     for (;;) {
         long frames = 0;
-        if (direct) {
-            frames = readShorts(reader, block.data(), job.blockFrames, &error);
+        if (shortSource) {
+            frames = readShorts(reader, shorts.data(), job.blockFrames, &error);
             if (frames > 0) {
-                if (job.measure) addFrames(inputMeter, block.data(), static_cast<size_t>(frames));
-                processBlock(*engine, block.data(), static_cast<int>(frames));
-                if (!emit(output, block.data(), frames, &error)) frames = -1;
+                if (job.measure) addFrames(inputMeter, shorts.data(), static_cast<size_t>(frames));
+                for (size_t i = 0; i < sourceChannels * static_cast<size_t>(frames); ++i) {
+                    sourceSamples[i] = shorts[i] / kShortScale;
+                }
             }
         } else {
             frames = readDoubles(reader, sourceSamples.data(), job.blockFrames, &error);
-            if (frames > 0) {
-                if (job.measure) addFrames(inputMeter, sourceSamples.data(), static_cast<size_t>(frames));
-                if (!convertInput(input, sourceSamples.data(), reader.format.channels, static_cast<size_t>(frames),
-                                  &error) ||
-                    !processPending(false)) {
-                    frames = -1;
-                }
-            }
+            if (frames > 0 && job.measure) addFrames(inputMeter, sourceSamples.data(), static_cast<size_t>(frames));
+        }
+        if (frames > 0 &&
+            (!convertInput(input, sourceSamples.data(), reader.format.channels, static_cast<size_t>(frames), &error) ||
+             !processPending(false))) {
+            frames = -1;
         }
         if (frames < 0 || interrupted()) {
             finishProgress(progress);
@@ -251,22 +310,18 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
     finishProgress(progress);
     warnIfCutShort(reader);
-    if (!direct && ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true))) {
+    if ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true)) {
         return abandon(error);
     }
     // The last input frames are still inside the chain: push them out with silence.
-    for (int64_t left = job.keepLatency ? 0 : latency; left > 0;) {
-        const long frames = static_cast<long>(std::min<int64_t>(left, job.blockFrames));
-        std::fill(block.begin(), block.begin() + 2 * frames, 0);
-        processBlock(*engine, block.data(), static_cast<int>(frames));
-        if (!emit(output, block.data(), frames, &error)) return abandon(error);
-        left -= frames;
+    if (!job.keepLatency) {
+        const std::vector<double> silence(2 * static_cast<size_t>(latency), 0.0);
+        if (!runFrames(run, silence.data(), static_cast<size_t>(latency), &output, &error)) return abandon(error);
     }
     const int64_t outputFrames = static_cast<int64_t>(
         std::llround(static_cast<double>(sourceFrames) * outputFormat.rate / reader.format.rate));
     if (!finishOutput(output, outputFrames, &error) || !finishWriter(writer, &error)) return abandon(error);
 
-    report->output.measured = false;
     if (outputReadBack) {
         if (!measureFile(finishedFilePath(writer), &report->output, &error)) return abandon(error);
         report->outputMeasured = "by decoding the written file";
@@ -276,20 +331,26 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     if (!commitWriter(writer, &error)) return abandon(error);
     stopRateConverter(input.resampler);
     stopRateConverter(output.resampler);
-    if (input.clippedSamples > 0) {
+    if (run.clippedSamples > 0) {
         printNote("%llu samples of '%s' lay beyond 16-bit full scale after conversion and were clipped",
-                  static_cast<unsigned long long>(input.clippedSamples), job.input.c_str());
+                  static_cast<unsigned long long>(run.clippedSamples), job.input.c_str());
     }
     if (writer.clippedSamples > 0) {
         printNote("%llu samples lay beyond full scale after resampling to %d Hz and were clipped",
                   static_cast<unsigned long long>(writer.clippedSamples), outputFormat.rate);
     }
 
-    report->preset = describeLoadedPreset(*engine);
+    report->preset = describeLoadedPreset(*run.engine);
     report->inputFormat = describeFormat(reader.format);
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;
     report->latencyKept = job.keepLatency;
+    if (primingFrames > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "on the first %.1f s of the input (--no-prime: start from rest)",
+                      static_cast<double>(primingFrames) / kSampleRate);
+        report->priming = text;
+    }
     if (job.measure) {
         report->input = finishMeter(inputMeter, reader.format.rate);
         if (!outputReadBack) report->output = finishMeter(outputMeter, outputFormat.rate);

@@ -20,6 +20,7 @@ struct ProcessJob {
     uint32_t seed = 0;
     int blockFrames = kDefaultBlockFrames;
     bool keepLatency = false;
+    bool noPrime = false;   // start from rest, as the plug-in does (always so with keepLatency)
     bool overwriteInput = false;
     OutputRequest outputRequest;
     bool showProgress = true;

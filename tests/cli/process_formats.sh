@@ -9,7 +9,7 @@ sox -n -r 48000 -c 1 -b 24 tone48.flac synth 2 sine 1000 vol 0.5
 "$DRELVANT" process tone48.flac tone.wav --preset F7 --seed 1 2>notes.txt >report.txt
 check "48 kHz mono FLAC: succeeds" test $? -eq 0
 check "48 kHz mono FLAC: the conversion is announced" \
-    grep -q "'tone48.flac' is 48000 Hz mono 24-bit FLAC; processing it as 44100 Hz stereo and writing 48000 Hz mono 24-bit WAV" notes.txt
+    grep -q "'tone48.flac' is 48000 Hz mono 24-bit FLAC; processing it at 44100 Hz (high-resolution path) and writing 48000 Hz mono 24-bit WAV" notes.txt
 check "output is 48000 Hz" test "$(soxi -r tone.wav)" = 48000
 check "output is mono" test "$(soxi -c tone.wav)" = 1
 check "output is 24-bit" test "$(soxi -b tone.wav)" = 24
