@@ -14,7 +14,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "dsp/response_sweep.h"
+#include "analysis/response_sweep.h"
 #include "host/engine_api.h"
 #include "host/winamp_dsp.h"
 #include "params/engine.h"
