@@ -130,10 +130,13 @@ double loudnessRange(std::vector<float> shortTermLufs) {
     }
     if (kept.empty()) return 0.0;
     std::sort(kept.begin(), kept.end());
-    const double last = static_cast<double>(kept.size() - 1);
-    const double low = kept[static_cast<size_t>(std::lround(last * kLowPercentile))];
-    const double high = kept[static_cast<size_t>(std::lround(last * kHighPercentile))];
-    return high - low;
+    // The p-th percentile is the value of rank round(p x count), counted from 1, as ffmpeg's
+    // ebur128 filter takes it; with few values the choice of rank moves the range by a step.
+    auto percentile = [&kept](double fraction) {
+        const size_t rank = static_cast<size_t>(fraction * static_cast<double>(kept.size()) + 0.5);
+        return kept[rank > 0 ? rank - 1 : 0];
+    };
+    return percentile(kHighPercentile) - percentile(kLowPercentile);
 }
 
 LoudnessFigures finishMeter(LoudnessMeter& meter, int rate) {
