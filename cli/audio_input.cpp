@@ -229,6 +229,8 @@ bool openStdin(AudioReader& reader, std::string* error) {
         *error = "refusing to read audio from a terminal: pipe audio into standard input or name an input file";
         return false;
     }
+    struct stat input {};
+    reader.live = fstat(STDIN_FILENO, &input) != 0 || !S_ISREG(input.st_mode);
     auto stream = std::make_shared<StdinStream>();
     std::vector<unsigned char> start(kSniffBytes);
     start.resize(static_cast<size_t>(streamRead(*stream, start.data(), kSniffBytes)));
@@ -267,6 +269,7 @@ bool openRawFile(AudioReader& reader, std::string* error) {
             return false;
         }
         if (S_ISREG(info.st_mode)) reader.frames = info.st_size / kRawFrameBytes;
+        reader.live = !S_ISREG(info.st_mode);
     }
     return true;
 }
@@ -293,6 +296,7 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
                  "); headerless 16-bit stereo needs a name ending in .raw";
         return false;
     }
+    reader.live = !S_ISREG(info.st_mode);
     std::vector<unsigned char> start;
     if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
     return checkSoundFile(reader, format, error);

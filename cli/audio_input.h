@@ -36,6 +36,7 @@ struct AudioReader {
     AudioFormat format;
     int64_t frames = -1;          // frames the source holds; -1 when not known (pipes)
     int64_t declaredFrames = -1;  // frames a WAV header announces, when it does
+    bool live = false;            // a pipe, FIFO or device: audio arrives as it is played
     // raw sources
     int fd = -1;
     bool closeFd = false;

@@ -256,7 +256,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
                   describeFormat(reader.format).c_str(), run.sixteenBit ? "16-bit" : "high-resolution",
                   describeFormat(outputFormat).c_str());
     }
-    const bool priming = !job.keepLatency && !job.noPrime;
+    // Files are primed; live input (a pipe) starts from rest, so its output starts at once.
+    const bool priming = !job.keepLatency && !job.noPrime && !reader.live;
     bool primed = !priming;
     size_t primingFrames = 0;
 

@@ -41,11 +41,16 @@ check "FLAC output is 16-bit 44100 Hz stereo" \
 sox music_out.flac -t raw from_flac.raw
 check "FLAC output holds the bytes of the raw route" cmp -s from_flac.raw music_out.raw
 
-# A pipe: standard input to standard output; the report moves to standard error.
+# A pipe: standard input to standard output; the report moves to standard error. A pipe is not
+# held back for priming: it starts from rest, as the file route does with --no-prime.
+"$DRELVANT" process music.raw music_rest.raw --preset F2 --seed 3 --no-prime -q
 cat music.raw | "$DRELVANT" process - - --preset F2 --seed 3 >piped.raw 2>report.txt
 check "pipe: succeeds" test $? -eq 0
-check "pipe: same bytes as the file route" cmp -s piped.raw music_out.raw
+check "pipe: the bytes of the file route with --no-prime" cmp -s piped.raw music_rest.raw
+check "pipe: not primed, and the report does not say it was" bash -c '! grep -q "^Primed" report.txt'
 check "pipe: the report went to standard error" grep -q "Integrated loudness" report.txt
+"$DRELVANT" process - redirected.raw --preset F2 --seed 3 -q <music.raw
+check "standard input redirected from a file is primed as a file" cmp -s redirected.raw music_out.raw
 
 # Ogg Vorbis out, named by its extension.
 "$DRELVANT" process music.wav music.ogg --preset F1 --seed 1 -q
