@@ -248,10 +248,12 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
     const bool shortSource = hasShortSamples(reader);
     const bool sixteenBitOutput = isRawFormat(outputFormat) || (outputFormat.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
-    run.sixteenBit = shortSource && !input.resample && !output.resample && sixteenBitOutput;
+    // --keep-latency is the plug-in's own output: always its 16-bit arithmetic.
+    run.sixteenBit = job.keepLatency || (shortSource && !input.resample && !output.resample && sixteenBitOutput);
     run.blockFrames = job.blockFrames;
-    const bool direct = run.sixteenBit && reader.format.channels == kChannels;
-    if (!direct) {
+    const bool asItIs = shortSource && !input.resample && !output.resample && sixteenBitOutput &&
+                        reader.format.channels == kChannels && outputFormat.channels == kChannels;
+    if (!asItIs) {
         printNote("'%s' is %s; processing it at 44100 Hz (%s path) and writing %s", job.input.c_str(),
                   describeFormat(reader.format).c_str(), run.sixteenBit ? "16-bit" : "high-resolution",
                   describeFormat(outputFormat).c_str());

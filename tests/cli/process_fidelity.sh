@@ -17,6 +17,8 @@ check "24-bit 48 kHz FLAC: same length" test "$(soxi -s hires_out.flac)" -eq "$(
 check "24-bit 48 kHz FLAC: the report gives both formats" \
     grep -q "^Output format  *48000 Hz stereo 24-bit FLAC$" report.txt
 check "24-bit 48 kHz FLAC: the note names the high-resolution path" grep -q "high-resolution path" notes.txt
+"$DRELVANT" process hires.flac kept.flac --preset F1 --seed 1 --keep-latency >/dev/null 2>notes.txt
+check "--keep-latency: the plug-in's 16-bit path even for 24-bit input" grep -q "(16-bit path)" notes.txt
 
 # Mono 22.05 kHz 16-bit WAV in: mono 22.05 kHz 16-bit WAV out.
 sox -n -r 22050 -c 1 -b 16 mono.wav synth 3 pluck 220 vol 0.5
