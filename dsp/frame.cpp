@@ -129,7 +129,7 @@ double followPeakMeter(double meter, double mono) {
 void IdleReset(ProcessorState& state) {
     idleReset(state.highpass);
     idleReset(state.agc);
-    idleReset(state.tenBand);  // band filters, refilters, lookahead lines, dynamic-EQ gains
+    idleReset(state.tenBand);  // band filters, re-filter, lookahead lines, dynamic-EQ gains
     idleReset(state.lowpass);
     idleReset(state.finalLimiter);
     idleReset(state.finalClipper);
@@ -359,7 +359,7 @@ void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState&
     if (isOn(general.stereoImageActive)) finishBlock(state.stereoImage, params.stereoImage);
     if (isOn(general.agcActive)) finishBlock(state.agc, params.agc);
     if (isOn(general.finalClipperActive)) finishBlock(state.finalClipper, blockMeterDecay);
-    if (isOn(general.saturatorActive)) finishSaturatorBlock(state.tenBand, bandMeterDecay);
+    if (isOn(general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
 }
 
 }  // namespace
