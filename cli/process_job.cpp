@@ -25,8 +25,8 @@ struct OutputChain {
     bool resample = false;
     RateConverter resampler;
     int64_t skipFrames = 0;
-    int64_t frameLimit = -1;  // when resampling: the output's length, known at the end
-    std::vector<double> stereo, layout, resampled, stored;
+    int64_t frameLimit = -1;  // the output's length, set at the end
+    std::vector<double> layout, resampled, stored;
 };
 
 bool writeOut(OutputChain& chain, const double* samples, size_t frames, std::string* error) {

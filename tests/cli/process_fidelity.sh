@@ -20,6 +20,14 @@ check "24-bit 48 kHz FLAC: the note names the high-resolution path" grep -q "hig
 "$DRELVANT" process hires.flac kept.flac --preset F1 --seed 1 --keep-latency >/dev/null 2>notes.txt
 check "--keep-latency: the plug-in's 16-bit path even for 24-bit input" grep -q "(16-bit path)" notes.txt
 
+# The high-resolution path, resampling included, does not depend on the host's block size.
+for block in 7 4096; do
+    "$DRELVANT" process hires.flac "block_$block.flac" --preset F1 --seed 1 --block "$block" -q
+done
+check "high-resolution path: blocks of 7 give the bytes of blocks of 4096" cmp -s block_7.flac block_4096.flac
+"$DRELVANT" process hires.flac block_576.flac --preset F1 --seed 1 -q
+check "high-resolution path: blocks of 576 (default) give the same bytes" cmp -s block_576.flac block_4096.flac
+
 # Mono 22.05 kHz 16-bit WAV in: mono 22.05 kHz 16-bit WAV out.
 sox -n -r 22050 -c 1 -b 16 mono.wav synth 3 pluck 220 vol 0.5
 "$DRELVANT" process mono.wav mono_out.wav --preset F1 --seed 1 -q
