@@ -31,6 +31,13 @@ check "without -q: the conversion note" grep -q "^drelvant: note: 'mono.wav' is 
 "$DRELVANT" process mono.wav mono_q.wav -q >out.txt 2>err.txt
 check "-q: no note, no report" test ! -s err.txt -a ! -s out.txt
 
+# -q measures nothing: the loudness library is never called. The dynamic linker binds a function
+# at its first call and says so under LD_DEBUG=bindings; a run with the report shows the method sees it.
+LD_DEBUG=bindings "$DRELVANT" process mono.wav measured.wav >/dev/null 2>bindings.txt
+check "with the report: the loudness measurement runs" grep -q "symbol \`ebur128_init'" bindings.txt
+LD_DEBUG=bindings "$DRELVANT" process mono.wav unmeasured.wav -q 2>bindings.txt
+check "-q: no loudness measurement at all" bash -c "! grep -q \"symbol \\\`ebur128_init'\" bindings.txt"
+
 # The progress line fits a 40-column terminal: every redraw is at most 40 characters wide.
 sox -n -r 44100 -c 2 -b 16 long.wav synth 60 pinknoise vol 0.2
 script -qfec "stty cols 40; '$DRELVANT' process long.wav long_out.wav --preset F1 --seed 1 >/dev/null" /dev/null >tty.txt
