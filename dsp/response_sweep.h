@@ -45,7 +45,8 @@ int ProcessingDelayFrames(const LiveParams& params);
 //
 // Copies `params` on entry: call it on the thread that writes the parameters, or pass a copy.
 // Returns false when `cancel` became true (the responses measured so far stay) or when the
-// private state could not be allocated. The sweep draws its dither from the engine's random
-// source, so it belongs to times when no audio is being processed.
+// private state could not be allocated. The sweep switches quantization dither off in its copy
+// of the parameters, so the measured response holds no noise and draws nothing from the
+// engine's random source.
 bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
                             std::atomic<int>* pointsDone = nullptr);
