@@ -253,7 +253,7 @@ std::vector<PresetDesign> designs() {
                     flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 2.0),
                     row("Expander.Threshold%d.dB", kF1ExpanderThreshold), row("Expander.Attack%d.msec", kF1ExpanderTimes),
                     row("Expander.Release%d.msec", kF1ExpanderTimes), flat("Limiter.Gain%d.dB", 14.0),
-                    flat("Limiter.Threshold%d.dB", 9.0), flat("Limiter.Lookahead%d.msec", 2),
+                    flat("Limiter.Threshold%d.dB", 8.0), flat("Limiter.Lookahead%d.msec", 2),
                     flat("Limiter.Attack%d.msec", 0),
                     row("Limiter.Release%d.msec", {140, 140, 60, 40, 30, 20, 16, 12, 8, 4}),
                     flat("Saturator.Level%d.%%", 0), flat("Saturator.Gain%d.dB", 0.0), flat("Saturator.Clip%d.dB", 12.0),
@@ -263,7 +263,7 @@ std::vector<PresetDesign> designs() {
     // F6, Vol Normalizer: F5's levelling for volume only. No band gain and no dynamic EQ, and the
     // same levelling point in every band, so the programme's own balance is changed as little
     // as levelling allows; the limiters' pre-gain is 1 dB more than F5's to make up for the
-    // band gains it lacks.
+    // band gains it lacks, and their thresholds 1 dB higher to match.
     all.push_back({"Vol Normalizer", 0,
                    {flat("Compressor.Gain%d.dB", 0.0), flat("Compressor.Ratio%d", 10.0),
                     flat("Compressor.Threshold%d.dB", -20.0), row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
