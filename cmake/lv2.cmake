@@ -8,6 +8,10 @@ pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
 set_target_properties(drelvant_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 set(DRELVANT_LV2_BUNDLE ${CMAKE_BINARY_DIR}/drelvant.lv2)
+# build/native/lv2/ holds only a link to the bundle: LV2_PATH=build/native/lv2 shows hosts the
+# plug-in without making them read every other file of the build folder.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/lv2)
+file(CREATE_LINK ../drelvant.lv2 ${CMAKE_BINARY_DIR}/lv2/drelvant.lv2 SYMBOLIC)
 add_library(drelvant_lv2 MODULE lv2/drelvant_lv2.cpp lv2/rate_bridge.cpp)
 target_link_libraries(drelvant_lv2 PRIVATE drelvant_core PkgConfig::LV2 PkgConfig::SOXR)
 set_target_properties(drelvant_lv2 PROPERTIES
@@ -46,11 +50,12 @@ if(DRELVANT_TESTS)
                              DRELVANT_LV2_TURTLE_WRITER="$<TARGET_FILE:drelvant_lv2_turtle>")
   add_dependencies(drelvant_lv2_tests drelvant_lv2)
   gtest_discover_tests(drelvant_lv2_tests TEST_PREFIX lv2. DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600
-                       ENVIRONMENT LV2_PATH=${CMAKE_BINARY_DIR})
+                       ENVIRONMENT LV2_PATH=${CMAKE_BINARY_DIR}/lv2:/usr/lib/lv2)
   file(GLOB DRELVANT_LV2_TEST_SCRIPTS CONFIGURE_DEPENDS tests/lv2/*.sh)
   foreach(script ${DRELVANT_LV2_TEST_SCRIPTS})
     get_filename_component(name ${script} NAME_WE)
     add_test(NAME lv2.${name} COMMAND bash ${script} ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+    set_tests_properties(lv2.${name} PROPERTIES ENVIRONMENT LV2_PATH=${CMAKE_BINARY_DIR}/lv2:/usr/lib/lv2)
     set_tests_properties(lv2.${name} PROPERTIES TIMEOUT 300)
   endforeach()
 endif()
