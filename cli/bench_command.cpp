@@ -9,8 +9,10 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/programme.h"
-#include "dsp/response_sweep.h"
 #include "dsp/live_params.h"
+#include "dsp/response_sweep.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 
 namespace cli {
@@ -122,7 +124,7 @@ int runBenchCommand(int argc, char** argv) {
         char factor[32];
         std::snprintf(factor, sizeof factor, "%.1fx", cpuSeconds > 0 ? audioSeconds / cpuSeconds : 0.0);
         std::printf("%-28s %8.1f %10.3f %12s %7.1f ms\n", describePreset(choice).c_str(), audioSeconds, cpuSeconds,
-                    factor, 1000.0 * ProcessingDelayFrames(liveParams) / kSampleRate);
+                    factor, 1000.0 * ProcessingDelayFrames(PluginEngine().live) / kSampleRate);
         std::fflush(stdout);
     }
     return kExitOk;

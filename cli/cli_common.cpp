@@ -1,5 +1,7 @@
 // Messages, option values, interruption, settings directories, temporary files, the hosted module and preset choice.
 #include "cli/cli_common.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,7 +17,6 @@
 #include <cstring>
 
 #include "dsp/live_params.h"
-#include "host/plugin.h"
 #include "params/preset_file.h"
 #include "params/preset_store.h"
 #include "params/settings_text.h"
@@ -163,12 +164,12 @@ bool useSettingsDirectory(const std::string& directory, std::string* error) {
         *error = "'" + directory + "' is not a directory";
         return false;
     }
-    SetHostDirectory(directory.back() == '/' ? directory : directory + "/");
+    SetHostDirectory(PluginEngine().text, directory.back() == '/' ? directory : directory + "/");
     return true;
 }
 
 std::string settingsDirectory() {
-    const std::string directory = ResolvePath("");
+    const std::string directory = ResolvePath(PluginEngine().text, "");
     return directory.empty() ? std::string("./") : directory;
 }
 
@@ -244,21 +245,21 @@ bool applyPresetChoice(const PresetChoice& choice, std::string* error) {
         case PresetChoice::kStartup:
             return true;
         case PresetChoice::kNumber:
-            if (choice.number >= 1 && UserPresetNames[choice.number][0] == '\0') {
+            if (choice.number >= 1 && PluginEngine().presets.userNames[choice.number][0] == '\0') {
                 char fileName[kPresetFileNameSize];
                 PresetFileName(choice.number, fileName);
                 *error = "user preset slot " + std::to_string(choice.number) + " is empty (no named preset in " +
-                         ResolvePath(fileName) + ")";
+                         ResolvePath(PluginEngine().text, fileName) + ")";
                 return false;
             }
-            LoadPreset(choice.number);
+            LoadPreset(PluginEngine(), choice.number);
             return true;
         case PresetChoice::kFile:
             if (access(choice.path.c_str(), R_OK) != 0) {
                 *error = "cannot read preset file '" + choice.path + "': " + std::strerror(errno);
                 return false;
             }
-            if (!LoadPresetFile(choice.path.c_str())) {
+            if (!LoadPresetFile(PluginEngine(), choice.path.c_str())) {
                 *error = "'" + choice.path +
                          "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
                 return false;
@@ -271,9 +272,9 @@ bool applyPresetChoice(const PresetChoice& choice, std::string* error) {
 std::string presetListText(int32_t number) {
     char text[64];
     if (number <= 0 && number > -kFactorySlots) {
-        std::snprintf(text, sizeof text, "F%d:%s", static_cast<int>(1 - number), FactoryPresetNames[-number]);
+        std::snprintf(text, sizeof text, "F%d:%s", static_cast<int>(1 - number), PluginEngine().presets.factoryNames[-number]);
     } else if (number >= 1 && number <= kUserSlots) {
-        std::snprintf(text, sizeof text, "%.2d:%s", static_cast<int>(number), UserPresetNames[number]);
+        std::snprintf(text, sizeof text, "%.2d:%s", static_cast<int>(number), PluginEngine().presets.userNames[number]);
     } else {
         std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
     }
@@ -283,18 +284,18 @@ std::string presetListText(int32_t number) {
 std::string describePreset(const PresetChoice& choice) {
     switch (choice.kind) {
         case PresetChoice::kStartup:
-            return "startup preset " + presetListText(StartupPreset());
+            return "startup preset " + presetListText(StartupPreset(PluginEngine()));
         case PresetChoice::kNumber:
             return presetListText(choice.number);
         case PresetChoice::kFile: {
             char base[48];
-            const double number = BaseFactoryPreset;
+            const double number = PluginEngine().presets.baseFactoryPreset;
             if (number <= 0 && number > -kFactoryResources) {
                 std::snprintf(base, sizeof base, "based on F%d", 1 - static_cast<int>(number));
             } else {
                 std::snprintf(base, sizeof base, "on registered defaults");
             }
-            return choice.path + " (\"" + liveParams.presetName + "\", " + base + ")";
+            return choice.path + " (\"" + PluginEngine().live.presetName + "\", " + base + ")";
         }
     }
     return std::string();

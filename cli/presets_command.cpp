@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/cli_common.h"
+#include "cli/commands.h"
 #include "dsp/live_params.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/settings_text.h"
-#include "host/plugin.h"
 
 namespace cli {
 namespace {
@@ -73,20 +74,20 @@ std::string textFileNameFor(const PresetChoice& choice, const std::string& expor
 }
 
 int listPresets() {
-    ScanPresets();
-    ReadTextFile(kSettingsFileName);
-    const int32_t startup = static_cast<int32_t>(GetNumber("General.StartupPreset", 0));
+    ScanPresets(PluginEngine());
+    ReadTextFile(PluginEngine().text, kSettingsFileName);
+    const int32_t startup = static_cast<int32_t>(GetNumber(PluginEngine().text, "General.StartupPreset", 0));
 
     std::printf("Factory presets\n");
     for (int index = 0; index < kFactorySlots; ++index) {
-        if (FactoryPresetNames[index][0] == '\0') continue;
-        std::printf("  F%-3d %s\n", index + 1, FactoryPresetNames[index]);
+        if (PluginEngine().presets.factoryNames[index][0] == '\0') continue;
+        std::printf("  F%-3d %s\n", index + 1, PluginEngine().presets.factoryNames[index]);
     }
     std::printf("\nUser presets in %s\n", settingsDirectory().c_str());
     int count = 0;
     for (int slot = 1; slot <= kUserSlots; ++slot) {
-        if (UserPresetNames[slot][0] == '\0') continue;
-        std::printf("  %-4d %s\n", slot, UserPresetNames[slot]);
+        if (PluginEngine().presets.userNames[slot][0] == '\0') continue;
+        std::printf("  %-4d %s\n", slot, PluginEngine().presets.userNames[slot]);
         ++count;
     }
     if (count == 0) std::printf("  (none)\n");
@@ -111,12 +112,12 @@ int showOrExport(const std::string& presetText, const std::string& exportPath) {
         printError("%s", error.c_str());
         return kExitFailure;
     }
-    BuildPresetText(textFileNameFor(choice, exportPath).c_str());
+    BuildPresetText(PluginEngine(), textFileNameFor(choice, exportPath).c_str());
     if (exportPath.empty()) {
-        std::fputs(withUnixLineEnds(SettingsText).c_str(), stdout);
+        std::fputs(withUnixLineEnds(PluginEngine().text.text).c_str(), stdout);
         return kExitOk;
     }
-    if (!writeFileAtomically(exportPath, std::string(SettingsText), &error)) {
+    if (!writeFileAtomically(exportPath, std::string(PluginEngine().text.text), &error)) {
         printError("%s", error.c_str());
         return kExitFailure;
     }

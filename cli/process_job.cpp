@@ -1,5 +1,7 @@
 // Hosting the module over a whole input: blocks in, ModifySamples, latency removal, blocks out, figures.
 #include "cli/process_job.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <algorithm>
 #include <vector>
@@ -56,7 +58,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         return status;
     };
     if (!applyPresetChoice(job.preset, &error)) return stopWith(fail(error));
-    const long latencyFrames = ProcessingDelayFrames(liveParams);
+    const long latencyFrames = ProcessingDelayFrames(PluginEngine().live);
 
     AudioWriter writer;
     if (!openWriter(job.output, writer, &error)) return stopWith(fail(error));

@@ -13,6 +13,8 @@
 #include "dsp/db.h"
 #include "dsp/live_params.h"
 #include "dsp/response_sweep.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 namespace cli {
 namespace {
@@ -201,8 +203,9 @@ int runResponseCommand(int argc, char** argv) {
     }
     const std::string presetDescription = describePreset(choice);
 
-    ResetResponsePlot();
-    const LiveParams parameters = liveParams;
+    static SweepFrequencyTable sweepTable;
+    ResetResponsePlot(sweepTable);
+    const LiveParams parameters = PluginEngine().live;
     std::atomic<bool> cancel{false};
     std::atomic<int> pointsDone{0};
     std::atomic<bool> finished{false};

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/db.h"
+#include "dsp/final_clipper.h"
 #include "dsp/param_guard.h"
 #include "dsp/shared_value.h"
 
@@ -130,7 +131,7 @@ void designBank(ProcessorState& state, bool resetStates, bool cascaded, bool nar
     }
 }
 
-void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bool force) {
+void ComputeDerivedDesign(ProcessorState& state, const LiveParams& params, bool force) {
     const DesignRecord& record = state.designRecord;
     DerivedDesign& design = state.designs.designer;
 
@@ -167,10 +168,9 @@ void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bo
 
     const double lowpassHz = loadShared(params.passFilters.lowpassCutoffHz);
     if (force || lowpassHz != record.lowpassHz) DesignLowpass(state, false, lowpassHz);
+}
 
-    publishDesign(state.designs);
-
-    // Meters of stages that do not run read zero.
+void ZeroIdleMeters(ProcessorState& state, const LiveParams& params) {
     const GeneralParams& general = params.general;
     if (!isOn(general.stereoImageActive) || isOn(params.stereoImage.mono)) {
         storeShared(state.stereoImage.meterDb, 0.0);
@@ -195,11 +195,20 @@ void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bo
     if (!isOn(general.finalClipperActive)) storeShared(state.finalClipper.meterDb, 0.0);
 }
 
+void UpdateDerivedParameters(ProcessorState& state, const LiveParams& params, bool force) {
+    ComputeDerivedDesign(state, params, force);
+    publishDesign(state.designs);
+    ZeroIdleMeters(state, params);
+}
+
 void applyPendingDesigns(ProcessorState& state) {
-    DesignExchange& exchange = state.designs;
-    const DerivedDesign* design = takeDesign(exchange);
-    if (design == nullptr) return;
-    uint32_t* applied = exchange.applied;
+    const DerivedDesign* design = takeDesign(state.designs);
+    if (design != nullptr) InstallDesign(state, *design);
+}
+
+void InstallDesign(ProcessorState& state, const DerivedDesign& snapshot) {
+    const DerivedDesign* design = &snapshot;
+    uint32_t* applied = state.designs.applied;
     const uint32_t* generation = design->generation;
 
     if (generation[kDesignHighpass] != applied[kDesignHighpass]) {
@@ -229,4 +238,13 @@ void applyPendingDesigns(ProcessorState& state) {
     }
     state.tenBand.eqPreamp = design->eqPreamp;
     for (int band = 0; band < kBandCount; ++band) state.tenBand.eqGain[band] = design->eqGain[band];
+}
+
+void DesignStartupFilters(ProcessorState& state) {
+    DesignHighpass(state, true, kStartupHighpassHz);
+    DesignAgcCrossover(state, true, kStartupAgcCrossoverHz);
+    DesignThreeBandEq(state, true, kStartupThreeBandLowMidHz, kStartupThreeBandMidHighHz);
+    designBank(state, true, false, false);
+    clearHilbertLines(state.finalClipper);
+    DesignLowpass(state, true, kStartupLowpassHz);
 }

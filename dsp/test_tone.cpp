@@ -25,7 +25,7 @@ void prepareBlock(TestToneGenerator& tone) {
     tone.toneStep = guardedParam(loadShared(tone.frequencyHz), kFrequencyRange) * kRadiansPerHzFrame;
 }
 
-void processSample(TestToneGenerator& tone, double& L, double& R) {
+void processSample(TestToneGenerator& tone, EngineRandom& random, double& L, double& R) {
     if (isOn(tone.muteInput)) {
         L = 0.0;
         R = 0.0;
@@ -38,7 +38,7 @@ void processSample(TestToneGenerator& tone, double& L, double& R) {
         if (tone.tonePhase > kTwoPi) tone.tonePhase -= kTwoPi;
     }
     if (isOn(tone.noise)) {
-        const int r = engineRand();
+        const int r = engineRand(random);
         const double n = (r * kInverseRandMax - 0.5) * tone.toneAmplitude * 2;
         L += n;
         R += n;

@@ -7,17 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "dsp/derived_parameters.h"
-#include "dsp/final_clipper.h"
-#include "dsp/response_sweep.h"
-#include "dsp/spectrum_analysis.h"
-#include "host/ui_seam.h"
 #include "params/settings_text.h"
-
-WindowEntry* WindowList = nullptr;
-double CascadePosition = kFirstCascadePosition;
-bool SettingsChanged = false;
-DialogProc ConfigDialogProcPointer = nullptr;
+#include "params/ui_seam.h"
 
 namespace {
 
@@ -119,13 +110,19 @@ void meterRow(WindowEntry* window, int32_t firstControl, double minValue, double
     for (int band = 0; band < kBandCount; ++band) meter(window, firstControl + band, 0, minValue, maxValue, &values[band]);
 }
 
-WindowEntry* window(const char* name, int32_t templateId, bool marksSettingsChanged) {
-    return RegisterWindow(ConfigDialogProcPointer, name, templateId, marksSettingsChanged);
+// The registry being built and the settings text the windows' places are read from.
+struct Registrar {
+    Registry& registry;
+    const SettingsText& text;
+};
+
+WindowEntry* window(Registrar& r, const char* name, int32_t templateId, bool marksSettingsChanged) {
+    return RegisterWindow(r.registry, r.text, name, templateId, marksSettingsChanged);
 }
 
-void registerMain(LiveParams& p, ProcessorState& state) {
+void registerMain(Registrar& r, LiveParams& p, ProcessorState& state) {
     GeneralParams& g = p.general;
-    WindowEntry* w = window("Main", 101, true);
+    WindowEntry* w = window(r, "Main", 101, true);
     checkBox(w, 1001, &g.mainBypass, "General.MainBypass");
     checkBox(w, 1038, &g.highpassActive, "General.HighpassFilter.Active");
     checkBox(w, 1040, &g.stereoImageActive, "General.StereoImageProc.Active");
@@ -150,10 +147,10 @@ void registerMain(LiveParams& p, ProcessorState& state) {
     meter(w, 1007, 1031, 0.0, 100.0, &state.outputMeter);
 }
 
-void registerAdvanced(LiveParams& p) {
+void registerAdvanced(Registrar& r, LiveParams& p) {
     constexpr double kProcessorDetectDefaults[kBandCount] = {20, 10, 8, 7, 6, 5, 4, 3, 2, 1};
     constexpr SliderSpec kAgcDetectMs = {0, 1.0, 500.0, 100.0, 1.0, 10.0, 0.0};
-    WindowEntry* w = window("Advanced", 121, true);
+    WindowEntry* w = window(r, "Advanced", 121, true);
     for (int band = 0; band < kBandCount; ++band) {
         char key[sizeof ParamEntry::key];
         std::snprintf(key, sizeof key, "Processor.Detect%d.msec", band + 1);
@@ -165,9 +162,9 @@ void registerAdvanced(LiveParams& p) {
     slider(w, 1059, 1060, kDetectMs, &p.finalLimiter.detectMs, "FinalLimiter.Detect.msec", 20.0);
 }
 
-void registerStereo(LiveParams& p, ProcessorState& state) {
+void registerStereo(Registrar& r, LiveParams& p, ProcessorState& state) {
     StereoImageParams& s = p.stereoImage;
-    WindowEntry* w = window("Stereo_Processor", 118, true);
+    WindowEntry* w = window(r, "Stereo_Processor", 118, true);
     checkBox(w, 1107, &s.mono, "StereoImageProc.Mono");
     slider(w, 1108, 1109, {0, 1.0, 100.0, 25.0, 1.0, 10.0, 50.0}, &s.amountPercent, "StereoImageProc.Amount.%");
     slider(w, 1110, 1111, {0, 1.0, 500.0, 100.0, 1.0, 10.0, 50.0}, &s.detect1Ms, "StereoImageProc.Detect1.msec");
@@ -176,10 +173,10 @@ void registerStereo(LiveParams& p, ProcessorState& state) {
     meter(w, 1112, 1113, 0.0, 18.0, &state.stereoImage.meterDb);
 }
 
-void registerAgc(LiveParams& p, ProcessorState& state) {
+void registerAgc(Registrar& r, LiveParams& p, ProcessorState& state) {
     constexpr SliderSpec kAgcTimeMs = {0, 0.0, 5000.0, 1000.0, 1.0, 100.0, 1000.0};
     AgcParams& a = p.agc;
-    WindowEntry* w = window("2_Band_AGC", 109, true);
+    WindowEntry* w = window(r, "2_Band_AGC", 109, true);
     slider(w, 1046, 1047, {0, 0.0, 100.0, 10.0, 1.0, 10.0, 90.0}, &a.levelPercent, "AGC.Level.%");
     slider(w, 1042, 1043, {0, 0.0, 40.0, 10.0, 1.0, 3.0, 25.0}, &a.maxGainDb, "AGC.MaxGain.dB");
     frequencySlider(w, 1040, 1041, 700.0, 50.0, &a.crossoverHz, "AGC.Crossover", 400.0);
@@ -196,9 +193,9 @@ void registerAgc(LiveParams& p, ProcessorState& state) {
     checkBox(w, 1120, &a.singleBand, "AGC.SingleBand");
 }
 
-void registerThreeBandEq(LiveParams& p) {
+void registerThreeBandEq(Registrar& r, LiveParams& p) {
     ThreeBandEqParams& e = p.threeBandEq;
-    WindowEntry* w = window("3_Band_EQ", 108, true);
+    WindowEntry* w = window(r, "3_Band_EQ", 108, true);
     slider(w, 1001, 1004, kBandGainDb, &e.bandDb[0], "3BandEQ.Band1.dB");
     slider(w, 1002, 1005, kBandGainDb, &e.bandDb[1], "3BandEQ.Band2.dB");
     slider(w, 1006, 1007, kBandGainDb, &e.bandDb[2], "3BandEQ.Band3.dB");
@@ -209,11 +206,11 @@ void registerThreeBandEq(LiveParams& p) {
     frequencySlider(w, 1033, 1034, 850.0, 50.0, &e.crossoverMidHighHz, "3BandEQ.Crossover.M-H", 5000.0);
 }
 
-void registerProcessor(LiveParams& p, ProcessorState& state) {
+void registerProcessor(Registrar& r, LiveParams& p, ProcessorState& state) {
     constexpr double kReductionRangeDb = 24.0;
     constexpr double kClipRangeDb = 12.0;
     TenBandProcessor& bands = state.tenBand;
-    WindowEntry* w = window("10_Band_Processor", 111, true);
+    WindowEntry* w = window(r, "10_Band_Processor", 111, true);
     checkBox(w, 1037, &p.processor.cascadedFilters, "Processor.CascadedFilters");
     checkBox(w, 1038, &p.processor.narrowBandwidth, "Processor.NarrowBandwidth");
     meterRow(w, 1054, 0.0, kReductionRangeDb, bands.compMeter);
@@ -222,18 +219,18 @@ void registerProcessor(LiveParams& p, ProcessorState& state) {
     meterRow(w, 1084, 0.0, kClipRangeDb, bands.clipMeter);
 }
 
-void registerDynamicEq(LiveParams& p, ProcessorState& state) {
+void registerDynamicEq(Registrar& r, LiveParams& p, ProcessorState& state) {
     DynamicEqParams& d = p.dynamicEq;
-    WindowEntry* w = window("10_Band_Dynamic_EQ", 122, true);
+    WindowEntry* w = window(r, "10_Band_Dynamic_EQ", 122, true);
     slider(w, 1135, 1136, {0, 200.0, 8000.0, 1000.0, 1.0, 100.0, 2000.0}, &d.speedMs, "DynamicEQ.Speed.msec");
     slider(w, 1108, 1109, {0, 0.0, 100.0, 25.0, 1.0, 10.0, 50.0}, &d.amountPercent, "DynamicEQ.Amount.%");
     slider(w, 1116, 1117, {0, 0.0, 24.0, 6.0, 1.0, 3.0, 9.0}, &d.maxEnhanceDb, "DynamicEQ.MaxEnhance.dB");
     meterRow(w, 1137, -12.0, 12.0, state.tenBand.deqMeter);
 }
 
-void registerCompressor(LiveParams& p) {
+void registerCompressor(Registrar& r, LiveParams& p) {
     CompressorParams& c = p.compressor;
-    WindowEntry* w = window("10_Band_Compressor", 110, true);
+    WindowEntry* w = window(r, "10_Band_Compressor", 110, true);
     sliderFamily(w, "Compressor.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, c.gainDb);
     sliderFamily(w, "Compressor.Ratio%d", idRow(1106, 2), idRow(1107, 2), kRatio, c.ratio);
     sliderFamily(w, "Compressor.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, {1, -24.0, 24.0, 6.0, 0.1, 3.0, -6.0},
@@ -244,9 +241,9 @@ void registerCompressor(LiveParams& p) {
     checkBox(w, 1105, &c.peakDetect, "Compressor.PeakDetect");
 }
 
-void registerExpander(LiveParams& p) {
+void registerExpander(Registrar& r, LiveParams& p) {
     ExpanderParams& e = p.expander;
-    WindowEntry* w = window("10_Band_Expander", 112, true);
+    WindowEntry* w = window(r, "10_Band_Expander", 112, true);
     sliderFamily(w, "Expander.Ratio%d", idRow(1085, 2), idRow(1086, 2), kRatio, e.ratio);
     sliderFamily(w, "Expander.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, {1, -40.0, 6.0, 10.0, 0.1, 3.0, -6.0},
                  e.thresholdDb);
@@ -255,9 +252,9 @@ void registerExpander(LiveParams& p) {
                  e.releaseMs);
 }
 
-void registerLimiter(LiveParams& p) {
+void registerLimiter(Registrar& r, LiveParams& p) {
     LimiterParams& l = p.limiter;
-    WindowEntry* w = window("10_Band_Limiter", 113, true);
+    WindowEntry* w = window(r, "10_Band_Limiter", 113, true);
     sliderFamily(w, "Limiter.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, l.gainDb);
     sliderFamily(w, "Limiter.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, kBandGainDb, l.thresholdDb);
     sliderFamily(w, "Limiter.Lookahead%d.msec", idRow(1065, 2), idRow(1066, 2), kLookaheadMs, l.lookaheadMs);
@@ -266,9 +263,9 @@ void registerLimiter(LiveParams& p) {
     checkBox(w, 1105, &l.peakDetect, "Limiter.PeakDetect");
 }
 
-void registerSaturator(LiveParams& p) {
+void registerSaturator(Registrar& r, LiveParams& p) {
     SaturatorParams& s = p.saturator;
-    WindowEntry* w = window("10_Band_Saturator", 120, true);
+    WindowEntry* w = window(r, "10_Band_Saturator", 120, true);
     sliderFamily(w, "Saturator.Level%d.%%", kFirstRowSliders, kFirstRowLabels, {0, 0.0, 100.0, 25.0, 1.0, 10.0, 15.0},
                  s.levelPercent);
     sliderFamily(w, "Saturator.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, s.gainDb);
@@ -277,18 +274,18 @@ void registerSaturator(LiveParams& p) {
     checkBox(w, 1076, &s.refilter, "Saturator.Refilter");
 }
 
-void registerTenBandEq(LiveParams& p) {
+void registerTenBandEq(Registrar& r, LiveParams& p) {
     TenBandEqParams& e = p.tenBandEq;
-    WindowEntry* w = window("10_Band_EQ", 103, true);
+    WindowEntry* w = window(r, "10_Band_EQ", 103, true);
     slider(w, 1000, 1003, kBandGainDb, &e.preampDb, "10BandEQ.Preamp.dB");
     sliderFamily(w, "10BandEQ.Band%d.dB", kFirstRowSliders, kFirstRowLabels, kBandGainDb, e.bandDb);
     checkBoxFamily(w, "10BandEQ.Band%d.Mute", idRow(1022, 1), e.bandMute);
 }
 
-void registerFinalLimiter(LiveParams& p, ProcessorState& state) {
+void registerFinalLimiter(Registrar& r, LiveParams& p, ProcessorState& state) {
     FinalLimiterParams& l = p.finalLimiter;
     constexpr SliderSpec kWideGainDb = {1, -24.0, 24.0, 12.0, 0.1, 3.0, 0.0};
-    WindowEntry* w = window("Final_Limiter", 115, true);
+    WindowEntry* w = window(r, "Final_Limiter", 115, true);
     slider(w, 1003, 1022, kWideGainDb, &l.driveDb, "FinalLimiter.Drive.dB");
     slider(w, 1057, 1058, kWideGainDb, &l.thresholdDb, "FinalLimiter.Threshold.dB");
     slider(w, 1061, 1062, kLookaheadMs, &l.lookaheadMs, "FinalLimiter.Lookahead.msec");
@@ -298,18 +295,18 @@ void registerFinalLimiter(LiveParams& p, ProcessorState& state) {
     checkBox(w, 1105, &l.peakDetect, "FinalLimiter.PeakDetect");
 }
 
-void registerFinalClipper(LiveParams& p, ProcessorState& state) {
+void registerFinalClipper(Registrar& r, LiveParams& p, ProcessorState& state) {
     FinalClipperParams& c = p.finalClipper;
-    WindowEntry* w = window("Final_Clipper", 116, true);
+    WindowEntry* w = window(r, "Final_Clipper", 116, true);
     checkBox(w, 1106, &c.complex, "FinalClipper.Complex");
     slider(w, 1003, 1022, {1, -24.0, 24.0, 12.0, 0.1, 3.0, 0.0}, &c.driveDb, "FinalClipper.Drive.dB");
     slider(w, 1057, 1058, {1, -12.0, 12.0, 6.0, 0.1, 3.0, -0.1}, &c.thresholdDb, "FinalClipper.Threshold.dB");
     meter(w, 1069, 1070, 0.0, 12.0, &state.finalClipper.meterDb);
 }
 
-void registerTestTones(ProcessorState& state) {
+void registerTestTones(Registrar& r, ProcessorState& state) {
     TestToneGenerator& tone = state.testTone;
-    WindowEntry* w = window("Test_Tones", 104, false);
+    WindowEntry* w = window(r, "Test_Tones", 104, false);
     slider(w, 1027, 1028, {1, -60.0, 12.0, 12.0, 0.1, 3.0, 0.0}, &tone.levelDb, "");
     frequencySlider(w, 1001, 1029, 1000.0, 100.0, &tone.frequencyHz, "", 0.0);
     checkBox(w, 1024, &tone.muteInput, "");
@@ -329,24 +326,25 @@ void releaseParams(WindowEntry& entry) {
 
 }  // namespace
 
-WindowEntry* RegisterWindow(DialogProc dialogProc, const char* name, int32_t templateId, bool marksSettingsChanged) {
+WindowEntry* RegisterWindow(Registry& registry, const SettingsText& text, const char* name, int32_t templateId,
+                            bool marksSettingsChanged) {
     WindowEntry* entry = new (std::nothrow) WindowEntry{};
     if (entry == nullptr) return nullptr;  // out of memory: the window simply does not exist
     copyText(entry->name, sizeof entry->name, name);
     entry->templateId = templateId;
-    entry->dialogProc = dialogProc;
+    entry->dialogProc = registry.dialogProc;
     entry->marksSettingsChanged = marksSettingsChanged;
 
     char key[kWindowKeySize];
     windowKey(key, entry->name, "Show");
-    entry->visible = GetNumber(key, 0.0) > kShowThreshold;
+    entry->visible = GetNumber(text, key, 0.0) > kShowThreshold;
     windowKey(key, entry->name, "X");
-    entry->x = static_cast<int32_t>(clampToCoordinate(GetNumber(key, CascadePosition)));
+    entry->x = static_cast<int32_t>(clampToCoordinate(GetNumber(text, key, registry.cascadePosition)));
     windowKey(key, entry->name, "Y");
-    entry->y = static_cast<int32_t>(clampToCoordinate(GetNumber(key, CascadePosition)));
-    CascadePosition += kCascadeStep;
+    entry->y = static_cast<int32_t>(clampToCoordinate(GetNumber(text, key, registry.cascadePosition)));
+    registry.cascadePosition += kCascadeStep;
 
-    WindowEntry** tail = &WindowList;
+    WindowEntry** tail = &registry.windows;
     while (*tail != nullptr) tail = &(*tail)->next;
     *tail = entry;
     return entry;
@@ -377,57 +375,50 @@ ParamEntry* RegisterParam(WindowEntry* window, int32_t kind, int32_t decimals, i
     return param;
 }
 
-int32_t TemplateIdOf(void* hwnd) {
+int32_t TemplateIdOf(const Registry& registry, void* hwnd) {
     if (hwnd == nullptr) return 0;  // a closed window has no handle; none matches "no window"
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = registry.windows; entry != nullptr; entry = entry->next) {
         if (entry->hwnd == hwnd) return entry->templateId;
     }
     return 0;
 }
 
-WindowEntry* FindWindowByTemplate(int32_t templateId) {
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+WindowEntry* FindWindowByTemplate(const Registry& registry, int32_t templateId) {
+    for (WindowEntry* entry = registry.windows; entry != nullptr; entry = entry->next) {
         if (entry->templateId == templateId) return entry;
     }
     return nullptr;
 }
 
-void RegisterAllWindows(LiveParams& params, ProcessorState& state) {
-    registerMain(params, state);
-    registerAdvanced(params);
-    RegisterParam(window("Highpass_Filter", 117, true), VerticalSlider, -1, 1055, 1056, 0.0, 400.0, 100.0, 1.0, 100.0,
+void RegisterAllWindows(Registry& registry, const SettingsText& text, LiveParams& params, ProcessorState& state) {
+    Registrar r{registry, text};
+    registerMain(r, params, state);
+    registerAdvanced(r, params);
+    RegisterParam(window(r, "Highpass_Filter", 117, true), VerticalSlider, -1, 1055, 1056, 0.0, 400.0, 100.0, 1.0, 100.0,
                   &params.passFilters.highpassCutoffHz, "HighpassFilter.Cutoff.Hz", 30.0);
-    DesignHighpass(state, true, 25.0);
-    registerStereo(params, state);
-    registerAgc(params, state);
-    DesignAgcCrossover(state, true, 300.0);
-    registerThreeBandEq(params);
-    DesignThreeBandEq(state, true, 880.0, 5000.0);
-    registerProcessor(params, state);
-    designBank(state, true, false, false);
-    registerDynamicEq(params, state);
-    registerCompressor(params);
-    registerExpander(params);
-    registerLimiter(params);
-    registerSaturator(params);
-    registerTenBandEq(params);
-    registerFinalLimiter(params, state);
-    registerFinalClipper(params, state);
-    clearHilbertLines(state.finalClipper);
-    RegisterParam(window("Lowpass_Filter", 114, true), VerticalSlider, -1, 1055, 1056, 0.0, 1000.0, 100.0, 1.0, 100.0,
+    registerStereo(r, params, state);
+    registerAgc(r, params, state);
+    registerThreeBandEq(r, params);
+    registerProcessor(r, params, state);
+    registerDynamicEq(r, params, state);
+    registerCompressor(r, params);
+    registerExpander(r, params);
+    registerLimiter(r, params);
+    registerSaturator(r, params);
+    registerTenBandEq(r, params);
+    registerFinalLimiter(r, params, state);
+    registerFinalClipper(r, params, state);
+    RegisterParam(window(r, "Lowpass_Filter", 114, true), VerticalSlider, -1, 1055, 1056, 0.0, 1000.0, 100.0, 1.0, 100.0,
                   &params.passFilters.lowpassCutoffHz, "LowpassFilter.Cutoff.Hz", 18000.0);
-    DesignLowpass(state, true, 1000.0);
-    registerTestTones(state);
-    window("SpectrumAnalyzer", 106, false);
-    BuildOctaveFrequencyTable();
-    window("Oscilloscope", 105, false);
-    window("Freq_Response", 107, false);
-    ResetResponsePlot();
-    window("Documentation", 119, false);
+    registerTestTones(r, state);
+    window(r, "SpectrumAnalyzer", 106, false);
+    window(r, "Oscilloscope", 105, false);
+    window(r, "Freq_Response", 107, false);
+    window(r, "Documentation", 119, false);
 }
 
-void SaveWindowRecordsAndRelease() {
-    WindowEntry* entry = WindowList;
+void SaveWindowRecordsAndRelease(Registry& registry, SettingsText& text) {
+    WindowEntry* entry = registry.windows;
     while (entry != nullptr) {
         if (entry->hwnd != nullptr) {
             int left = 0;
@@ -439,11 +430,11 @@ void SaveWindowRecordsAndRelease() {
         }
         char key[kWindowKeySize];
         windowKey(key, entry->name, "Show");
-        AppendNumber(key, 0, entry->visible ? 1.0 : 0.0);
+        AppendNumber(text, key, 0, entry->visible ? 1.0 : 0.0);
         windowKey(key, entry->name, "X");
-        AppendNumber(key, 0, entry->x);
+        AppendNumber(text, key, 0, entry->x);
         windowKey(key, entry->name, "Y");
-        AppendNumber(key, 0, entry->y);
+        AppendNumber(text, key, 0, entry->y);
 
         releaseParams(*entry);
         if (entry->hwnd != nullptr) uiDestroyWindow(*entry);
@@ -451,6 +442,6 @@ void SaveWindowRecordsAndRelease() {
         delete entry;
         entry = next;
     }
-    WindowList = nullptr;
-    CascadePosition = kFirstCascadePosition;  // an empty registry is as the module was loaded
+    registry.windows = nullptr;
+    registry.cascadePosition = kFirstCascadePosition;  // an empty registry is as the module was loaded
 }

@@ -1,5 +1,7 @@
 // Window lookup, font, fill, octave axis and block copy shared by the analysis windows.
 #include "ui/analysis_drawing.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include "params/registry.h"
 
@@ -12,7 +14,7 @@ constexpr BYTE kLabelCharset = 1;  // DEFAULT_CHARSET
 }  // namespace
 
 WindowEntry* DrawableAnalysisWindow(int templateId) {
-    WindowEntry* entry = FindWindowByTemplate(templateId);
+    WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
     if (entry == nullptr || entry->hwnd == nullptr || entry->surfaceDc == nullptr) return nullptr;
     return entry;
 }

@@ -1,5 +1,7 @@
 // Opening, binding, editing, refreshing and closing of every plug-in window through one dialog procedure.
 #include "ui/config_windows.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <commctrl.h>
 
@@ -8,7 +10,6 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
-#include "host/plugin.h"
 #include "params/slider_math.h"
 #include "ui/analysis_windows.h"
 #include "ui/console_window.h"
@@ -48,7 +49,7 @@ void bindSlider(HWND hwnd, const ParamEntry& param) {
 }
 
 void markSettingsChanged(const WindowEntry& entry) {
-    if (entry.marksSettingsChanged) storeShared(SettingsChanged, true);
+    if (entry.marksSettingsChanged) storeShared(PluginEngine().registry.settingsChanged, true);
 }
 
 void showMeter(HWND hwnd, ParamEntry& param, double value) {
@@ -84,21 +85,20 @@ intptr_t portableDialogProc(void* hwnd, unsigned message, uintptr_t wParam, intp
     return ConfigDialogProc(static_cast<HWND>(hwnd), message, wParam, lParam);
 }
 
-// Set before Init registers the windows: the DLL's static initialisation runs at load.
-const bool dialogProcInstalled = (ConfigDialogProcPointer = portableDialogProc, true);
-
 }  // namespace
+
+DialogProc uiDialogProc() { return portableDialogProc; }
 
 WindowEntry* FindWindowEntry(HWND hwnd) {
     if (hwnd == nullptr) return nullptr;
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         if (entry->hwnd == hwnd) return entry;
     }
     return nullptr;
 }
 
 void ShowConfigWindow(int templateId) {
-    WindowEntry* entry = FindWindowByTemplate(templateId);
+    WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
     if (entry == nullptr) return;
     if (entry->hwnd != nullptr) {
         HWND open = static_cast<HWND>(entry->hwnd);
@@ -177,7 +177,7 @@ void OnControlCommand(HWND hwnd, int id) {
 }
 
 void RefreshMeters(HWND target) {
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         HWND hwnd = static_cast<HWND>(entry->hwnd);
         if (hwnd == nullptr || (target != nullptr && hwnd != target)) continue;
         for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
@@ -190,8 +190,8 @@ void RefreshMeters(HWND target) {
 }
 
 void CloseConfigWindow(HWND hwnd) {
-    const bool closingConsole = WindowList != nullptr && WindowList->hwnd == hwnd;
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    const bool closingConsole = PluginEngine().registry.windows != nullptr && PluginEngine().registry.windows->hwnd == hwnd;
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         HWND open = static_cast<HWND>(entry->hwnd);
         if (open == nullptr) continue;
         RECT rect;
@@ -255,7 +255,7 @@ void ReleaseOffscreenSurface(WindowEntry& entry) {
 INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // Shut-down frees the registry while it destroys the windows; whatever a dying window still
     // reports (focus changes, notifications) must not walk the lists any more.
-    if (loadShared(processorState.isQuitting) != 0) return FALSE;
+    if (loadShared(PluginEngine().state.isQuitting) != 0) return FALSE;
     switch (message) {
         case WM_INITDIALOG: {
             WindowEntry* entry = reinterpret_cast<WindowEntry*>(lParam);
@@ -271,7 +271,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         }
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            const int templateId = TemplateIdOf(hwnd);
+            const int templateId = TemplateIdOf(PluginEngine().registry, hwnd);
             if (templateId == kConsoleTemplate) OnConsoleCommand(hwnd, id, HIWORD(wParam));
             if (templateId == kDocumentationTemplate && id == kFindButtonId) FindInDocumentation(hwnd);
             OnControlCommand(hwnd, id);
@@ -282,10 +282,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             OnSliderMoved(hwnd, reinterpret_cast<HWND>(lParam));
             return FALSE;
         case WM_TIMER:
-            if (TemplateIdOf(hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
             return FALSE;
         case WM_PAINT:
-            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) {
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) {
                 // Drawn inside the paint cycle: drawn before it, the background erase that the
                 // default painting does would wipe the plot until the next timer tick.
                 PAINTSTRUCT paint;
@@ -296,10 +296,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             }
             return FALSE;
         case WM_LBUTTONDOWN:
-            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
             return FALSE;
         case WM_CLOSE:
-            if (TemplateIdOf(hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
             CloseConfigWindow(hwnd);
             return TRUE;
         default:

@@ -4,6 +4,8 @@
 #include "dsp/plot_geometry.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "ui/analysis_drawing.h"
 #include "ui/analysis_windows.h"
@@ -41,8 +43,8 @@ void DrawOscilloscope() {
 
     SelectObject(surface, tracePen);
     if (width > 0) {
-        const uint16_t writeIndex = loadShared(processorState.capture.writeIndex);  // read once
-        OscilloscopeTrace(processorState.capture, writeIndex, width, g, traceY);
+        const uint16_t writeIndex = loadShared(PluginEngine().state.capture.writeIndex);  // read once
+        OscilloscopeTrace(PluginEngine().state.capture, writeIndex, width, g, traceY);
         MoveToEx(surface, 0, traceY[0], nullptr);
         for (int x = 1; x < width; ++x) LineTo(surface, x, traceY[x]);
     }

@@ -11,6 +11,8 @@
 #include "dsp/processor_state.h"
 #include "dsp/response_sweep.h"
 #include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "platform/platform.h"
 #include "ui/analysis_drawing.h"
@@ -34,6 +36,10 @@ const char kHintPlaying[] = "Stop playback, then click here to measure the frequ
 const char kHintRunningFormat[] = "Measuring the frequency response: %d of %d frequencies";
 const char kHintCancelled[] = "Measurement stopped when playback started: stop it and click again";
 
+// The plot's table: frequencies from the module's load on, responses from the last sweep.
+SweepFrequencyTable sweepTable;
+const bool sweepTableReset = (ResetResponsePlot(sweepTable), true);
+
 // Sweep hand-over between the user-interface thread and the sweep thread.
 std::atomic<bool> sweepRunning{false};
 std::atomic<bool> sweepCancel{false};
@@ -41,7 +47,7 @@ std::atomic<bool> sweepCancelled{false};  // the last sweep ended because playba
 std::atomic<int> sweepPointsDone{0};
 
 bool playbackStopped() {
-    const uint32_t elapsed = platform::tickCountMs() - loadShared(processorState.lastProcessTick);
+    const uint32_t elapsed = platform::tickCountMs() - loadShared(PluginEngine().state.lastProcessTick);
     return elapsed >= kStoppedAfterMs;
 }
 
@@ -86,7 +92,7 @@ DWORD WINAPI sweepThread(LPVOID parameterCopy) {
 bool startSweep() {
     LiveParams* copy = static_cast<LiveParams*>(std::malloc(sizeof(LiveParams)));
     if (copy == nullptr) return false;
-    std::memcpy(static_cast<void*>(copy), &liveParams, sizeof(LiveParams));
+    std::memcpy(static_cast<void*>(copy), &PluginEngine().live, sizeof(LiveParams));
     sweepCancel.store(false, std::memory_order_relaxed);
     sweepCancelled.store(false, std::memory_order_relaxed);
     sweepPointsDone.store(0, std::memory_order_relaxed);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
@@ -309,8 +311,8 @@ std::set<std::string> applyDesign(int preset, const PresetDesign& design) {
         paramsrig::setLive(single.key, single.value);
         named.insert(single.key);
     }
-    std::snprintf(liveParams.presetName, sizeof liveParams.presetName, "%s", design.name);
-    BaseFactoryPreset = design.base;
+    std::snprintf(PluginEngine().live.presetName, sizeof PluginEngine().live.presetName, "%s", design.name);
+    PluginEngine().presets.baseFactoryPreset = design.base;
     return named;
 }
 
@@ -330,8 +332,8 @@ std::string readFile(const std::string& path) {
 
 // The text of a factory resource as the module carries it.
 std::string factoryText(int index) {
-    EXPECT_TRUE(LoadFactoryText(index));
-    return SettingsText;
+    EXPECT_TRUE(LoadFactoryText(PluginEngine().text, index));
+    return PluginEngine().text.text;
 }
 
 // F1's key lines typed by hand, value by value, in registration order.
@@ -466,13 +468,13 @@ TEST(FactoryPresetTexts, ResourcesAreTheDesignsWrittenAsSavePresetWrites) {
     const bool writeFiles = std::getenv("DRELVANT_WRITE_FACTORY_PRESETS") != nullptr;
     const std::vector<PresetDesign> all = designs();
     for (int preset = 0; preset < kPresets; ++preset) {
-        std::memset(SettingsText, 0, sizeof SettingsText);
-        ApplyText(true);  // registered defaults everywhere first
+        std::memset(PluginEngine().text.text, 0, sizeof PluginEngine().text.text);
+        ApplyText(PluginEngine(), true);  // registered defaults everywhere first
         const std::set<std::string> named = applyDesign(preset, all[preset]);
         EXPECT_EQ(named.size(), 285u) << "F" << preset + 1 << " leaves keys at their defaults";
         const std::string fileName = factoryFileName(preset);
-        BuildPresetText(fileName.c_str());
-        const std::string built = SettingsText;
+        BuildPresetText(PluginEngine(), fileName.c_str());
+        const std::string built = PluginEngine().text.text;
         if (writeFiles) {
             std::ofstream(presetPath(preset), std::ios::binary) << built;
         }
@@ -497,8 +499,8 @@ TEST(FactoryPresetTexts, EveryResourceHasTheFormatOfAPresetFile) {
         EXPECT_EQ(lines[5], std::string("General.BaseFactoryPreset      = ") + kFactoryBaseLines[preset]);
         for (const std::string& line : lines) EXPECT_EQ(line.find('\n'), std::string::npos);
     }
-    EXPECT_FALSE(LoadFactoryText(7));  // F8 ... F10 have no resource
-    EXPECT_FALSE(LoadFactoryText(-1));
+    EXPECT_FALSE(LoadFactoryText(PluginEngine().text, 7));  // F8 ... F10 have no resource
+    EXPECT_FALSE(LoadFactoryText(PluginEngine().text, -1));
 }
 
 TEST(FactoryPresetTexts, F1MatchesItsTablesLineByLine) {
@@ -511,18 +513,18 @@ TEST(FactoryPresetTexts, F1MatchesItsTablesLineByLine) {
 
 TEST(FactoryPresetTexts, LoadingAFactoryPresetGivesItsDesign) {
     BuiltRegistry registry;
-    LoadPreset(-2);
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo Loud");
-    EXPECT_EQ(BaseFactoryPreset, -2.0);  // its own number, not the base line of the resource
+    LoadPreset(PluginEngine(), -2);
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo Loud");
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, -2.0);  // its own number, not the base line of the resource
     EXPECT_EQ(liveValue("Compressor.Gain7.dB"), 18.0);
     EXPECT_EQ(liveValue("FinalLimiter.Drive.dB"), -10.0);
     EXPECT_EQ(liveValue("StereoImageProc.MaxEnhance.dB"), 10.0);
     EXPECT_EQ(liveValue("General.DynamicEQ.Active"), 0.0);
-    LoadPreset(-3);
+    LoadPreset(PluginEngine(), -3);
     EXPECT_EQ(liveValue("StereoImageProc.Mono"), 1.0);
     EXPECT_EQ(liveValue("LowpassFilter.Cutoff.Hz"), 5487.0);
-    LoadPreset(-6);
-    EXPECT_STREQ(liveParams.presetName, "CD (No Proc)");
+    LoadPreset(PluginEngine(), -6);
+    EXPECT_STREQ(PluginEngine().live.presetName, "CD (No Proc)");
     EXPECT_EQ(liveValue("General.QuantizationDither.Active"), 0.0);
     EXPECT_EQ(liveValue("AGC.Detect.LowBand.msec"), 400.0);
 }

@@ -53,6 +53,7 @@ inline void setBandDefaults(LiveParams& p) {
 struct TenBandRig {
     std::unique_ptr<ProcessorState> state = std::make_unique<ProcessorState>();
     std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    EngineRandom random{};
 
     static uint32_t fixedClock() { return 100000; }
 
@@ -60,7 +61,7 @@ struct TenBandRig {
         ClearProcessorState(*state);
         std::memset(params.get(), 0, sizeof(LiveParams));
         platform::setTickSourceForTesting(&fixedClock);
-        seedEngineRandom(12345);
+        seedEngineRandom(random, 12345);
         params->passFilters.highpassCutoffHz = 30;
         params->passFilters.lowpassCutoffHz = 18000;
         params->agc.crossoverHz = 400;
@@ -82,7 +83,7 @@ struct TenBandRig {
         const int frames = static_cast<int>(samples.size() / 2);
         for (int start = 0; start < frames; start += blockFrames) {
             const int count = frames - start < blockFrames ? frames - start : blockFrames;
-            ProcessBlock(samples.data() + 2 * start, count, 16, 2, 44100, *state, *params);
+            ProcessBlock(samples.data() + 2 * start, count, 16, 2, 44100, *state, *params, random);
         }
     }
 };
@@ -133,6 +134,7 @@ namespace tenband {
 struct BandStage {
     std::unique_ptr<TenBandProcessor> processor = std::make_unique<TenBandProcessor>();
     std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    EngineRandom random{};
 
     BandStage() {
         setBandDefaults(*params);

@@ -214,7 +214,7 @@ TEST(TenBandEq, PreampAndBandGainsMultiplyAndMutesRemoveBands) {
     rig.params->tenBandEq.bandDb[2] = -6;
     rig.params->tenBandEq.bandMute[7] = 1;
     rig.update();
-    ProcessBlock(nullptr, 0, 16, 2, 44100, *rig.state, *rig.params);  // block start takes the gains
+    ProcessBlock(nullptr, 0, 16, 2, 44100, *rig.state, *rig.params, rig.random);  // block start takes the gains
     BandSamples bands = constantBands(0.5);
     applyEqGains(rig.state->tenBand.eqGain, bands);
     EXPECT_NEAR(bands.left[2], 0.5, 1e-15);  // band 3 at 0 dB
