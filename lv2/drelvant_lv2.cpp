@@ -54,13 +54,16 @@ struct Urids {
     LV2_URID settingsText, presetFile;
 };
 
-enum WorkKind : int32_t { kWorkFactoryPreset = 1, kWorkPresetFile = 2 };
+enum WorkKind : int32_t { kWorkFactoryPreset = 1, kWorkPresetFile = 2, kWorkConsoleValues = 3 };
 
 struct WorkMessage {
     int32_t kind;
-    int32_t preset;            // factory preset 1 ... 7
-    char path[kMaxPathBytes];  // preset file, NUL-terminated
+    int32_t preset;                                     // factory preset 1 ... 7
+    uint32_t consoleMask;                               // console controls moved (bit per control)
+    float consoleValues[lv2port::kConsoleControlCount]; // their values
+    char path[kMaxPathBytes];                           // preset file, NUL-terminated
 };
+static_assert(lv2port::kConsoleControlCount <= 32, "one mask bit per console control");
 
 struct Plugin {
     int channels = 2;
@@ -87,6 +90,12 @@ struct Plugin {
     float lastConsole[lv2port::kConsoleControlCount];
     int lastPreset = 1;
     int loadsInFlight = 0;                     // audio thread only
+    // Console values the control side has not heard of yet: moved controls wait in `unsynced`
+    // while one message is with the worker (`syncedMask` names the controls it carries).
+    uint32_t unsynced = 0;
+    uint32_t syncedMask = 0;
+    bool syncInFlight = false;
+    bool reapplySynced = false;
     int64_t consoleHeldUntil = 0;              // engine block count before which console changes wait
     std::atomic<bool> adoptPortValues{false};  // after a state restore: take the ports as they are
 
@@ -102,7 +111,7 @@ int64_t engineCallsSoFar(const Plugin& plugin) {
 }
 
 int64_t totalLatency(const Plugin& plugin) {
-    const int64_t engineFrames = latencyFrames(*plugin.engine);
+    const int64_t engineFrames = audioLatencyFrames(*plugin.engine);
     return plugin.bridged ? rateBridgeLatency(plugin.bridge, engineFrames) : engineFrames;
 }
 
@@ -134,6 +143,16 @@ bool loadFactory(Plugin& plugin, int preset) {
     return loadFactoryPreset(*plugin.engine, preset, &error);
 }
 
+// The control side takes the console values set on the audio thread, so a saved state and later
+// loads know them (setValue hands the same values back to the audio thread).
+void syncConsole(Plugin& plugin, const WorkMessage& message) {
+    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
+        if ((message.consoleMask >> i & 1u) == 0) continue;
+        const int control = lv2port::kFirstConsoleControl + i;
+        setValue(*plugin.engine, lv2port::kControls[control].key, consoleValue(control, message.consoleValues[i]));
+    }
+}
+
 LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
                        uint32_t size, const void* data) {
     Plugin& plugin = *static_cast<Plugin*>(instance);
@@ -147,6 +166,8 @@ LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
             loadFactory(plugin, message.preset);
         } else if (message.kind == kWorkPresetFile) {
             loadPresetFile(*plugin.engine, message.path, &error);
+        } else if (message.kind == kWorkConsoleValues) {
+            syncConsole(plugin, message);
         }
     }
     const int32_t done = message.kind;
@@ -154,9 +175,19 @@ LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
     return LV2_WORKER_SUCCESS;
 }
 
-LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t, const void*) {
+LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* data) {
     Plugin& plugin = *static_cast<Plugin*>(instance);
-    if (plugin.loadsInFlight > 0) --plugin.loadsInFlight;
+    int32_t kind = 0;
+    std::memcpy(&kind, data, std::min<size_t>(size, sizeof kind));
+    if (kind == kWorkConsoleValues) {
+        // The hand-over brings the values the message carried; the controls it carried are set
+        // again from their ports after it, in case they moved meanwhile.
+        plugin.syncInFlight = false;
+        plugin.reapplySynced = true;
+    } else if (plugin.loadsInFlight > 0) {
+        --plugin.loadsInFlight;
+        plugin.reapplySynced = false;
+    }
     plugin.consoleHeldUntil = engineCallsSoFar(plugin) + 1;
     return LV2_WORKER_SUCCESS;
 }
@@ -198,6 +229,8 @@ LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function r
 // ---- audio side ----
 
 void adoptPorts(Plugin& plugin) {
+    plugin.unsynced = 0;
+    plugin.reapplySynced = false;
     plugin.lastPreset = presetChoice(readPort(plugin, lv2port::kPresetControl, static_cast<float>(plugin.lastPreset)));
     for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
         plugin.lastConsole[i] = readPort(plugin, lv2port::kFirstConsoleControl + i, plugin.lastConsole[i]);
@@ -229,10 +262,31 @@ void followConsole(Plugin& plugin) {
     for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
         const int control = lv2port::kFirstConsoleControl + i;
         const float value = readPort(plugin, control, plugin.lastConsole[i]);
-        if (value == plugin.lastConsole[i] || (std::isnan(value) && std::isnan(plugin.lastConsole[i]))) continue;
+        const bool moved = value != plugin.lastConsole[i] && !(std::isnan(value) && std::isnan(plugin.lastConsole[i]));
+        const bool reapply = plugin.reapplySynced && (plugin.syncedMask >> i & 1u) != 0;
+        if (!moved && !reapply) continue;
         plugin.lastConsole[i] = value;
         if (plugin.consoleHandles[i] != kNoParam) setLiveValue(*plugin.engine, plugin.consoleHandles[i], consoleValue(control, value));
+        if (moved) plugin.unsynced |= 1u << i;
     }
+    plugin.reapplySynced = false;
+    if (plugin.unsynced == 0 || plugin.syncInFlight) return;
+    WorkMessage message{};
+    message.kind = kWorkConsoleValues;
+    message.consoleMask = plugin.unsynced;
+    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) message.consoleValues[i] = plugin.lastConsole[i];
+    if (plugin.schedule != nullptr) {
+        const uint32_t size = static_cast<uint32_t>(offsetof(WorkMessage, path));
+        if (plugin.schedule->schedule_work(plugin.schedule->handle, size, &message) != LV2_WORKER_SUCCESS) return;
+        plugin.syncInFlight = true;
+        plugin.syncedMask = plugin.unsynced;
+    } else {
+        // No worker: an offline host, whose audio thread is its only thread.
+        std::unique_lock<std::mutex> hold(plugin.controlLock, std::try_to_lock);
+        if (!hold.owns_lock()) return;
+        syncConsole(plugin, message);
+    }
+    plugin.unsynced = 0;
 }
 
 void followMessages(Plugin& plugin) {

@@ -223,7 +223,7 @@ void releaseRateBridge(RateBridge& bridge) {
 
 void processRateBridge(RateBridge& bridge, Engine& engine, const float* const* in, float* const* out, int frames) {
     const int channels = bridge.channels;
-    const int64_t alignFrames = alignmentFrames(bridge, latencyFrames(engine));
+    const int64_t alignFrames = alignmentFrames(bridge, audioLatencyFrames(engine));
     const int64_t inputMask = bridge.input.capacityFrames - 1;
     const int64_t outputMask = bridge.output.capacityFrames - 1;
     int done = 0;
