@@ -234,6 +234,7 @@ TEST(Lv2Rates, NoProcessingPresetIsTheInputDelayedByTheLatency) {
         ASSERT_EQ(latency, std::floor(latency));
         ASSERT_GT(latency, 0.0f);
         const int delay = static_cast<int>(latency);
+        std::printf("F7 at %.0f Hz: latency %d frames (%.1f ms)\n", rate, delay, 1000.0 * delay / rate);
         const int first = delay + static_cast<int>(0.5 * rate);  // past the 20 Hz tone's start
         ASSERT_LT(first, frames);
         double residualSquares = 0;
