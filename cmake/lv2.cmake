@@ -58,4 +58,6 @@ if(DRELVANT_TESTS)
     set_tests_properties(lv2.${name} PROPERTIES ENVIRONMENT LV2_PATH=${CMAKE_BINARY_DIR}/lv2:/usr/lib/lv2)
     set_tests_properties(lv2.${name} PROPERTIES TIMEOUT 300)
   endforeach()
+  # A real-time client: nothing else of the test run competes with it for the two cores.
+  set_tests_properties(lv2.jalv_jack PROPERTIES RUN_SERIAL TRUE)
 endif()

@@ -450,7 +450,10 @@ void activate(LV2_Handle instance) {
     // The preset the host has chosen before starting is loaded before the first block.
     if (!plugin.adoptPortValues.load()) {
         const int preset = presetChoice(readPort(plugin, lv2port::kPresetControl, static_cast<float>(plugin.lastPreset)));
-        if (preset != plugin.lastPreset && loadFactory(plugin, preset)) plugin.lastPreset = preset;
+        if (preset != plugin.lastPreset && loadFactory(plugin, preset)) {
+            plugin.lastPreset = preset;
+            plugin.consoleHeldUntil = engineCallsSoFar(plugin) + 1;
+        }
     }
     std::fill(plugin.dryRing.begin(), plugin.dryRing.end(), 0.0f);
     plugin.dryWrite = 0;
