@@ -43,7 +43,7 @@ if(DRELVANT_TESTS)
   file(GLOB DRELVANT_LV2_TEST_SOURCES CONFIGURE_DEPENDS tests/lv2/*.cpp)
   add_executable(drelvant_lv2_tests ${DRELVANT_LV2_TEST_SOURCES})
   target_link_libraries(drelvant_lv2_tests PRIVATE PkgConfig::LILV PkgConfig::LV2 GTest::gtest GTest::gtest_main
-                        drelvant_flags)
+                        drelvant_core)
   target_include_directories(drelvant_lv2_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(drelvant_lv2_tests PRIVATE DRELVANT_LV2_BUILD_DIR="${CMAKE_BINARY_DIR}"
                              DRELVANT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

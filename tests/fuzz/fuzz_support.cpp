@@ -66,7 +66,7 @@ void restoreInitialEngineState() {
     fuzzSettingsDirectory();
     std::memcpy(&PluginEngine().state, initialState.get(), sizeof(ProcessorState));
     PluginEngine().live = *initialParams;
-    seedEngineRandom(1);
+    seedEngineRandom(PluginEngine().random, 1);
     fuzzClockMs = kFirstTickMs;
 }
 
@@ -77,7 +77,7 @@ void restoreInitialSettingsState() {
     copyRange(0, offsetof(ProcessorState, testTone));
     copyRange(offsetof(ProcessorState, designRecord), sizeof(ProcessorState));
     PluginEngine().live = *initialParams;
-    seedEngineRandom(1);
+    seedEngineRandom(PluginEngine().random, 1);
     fuzzClockMs = kFirstTickMs;
 }
 
