@@ -118,12 +118,17 @@ int64_t warmUp(soxr_t resampler, int inChunk, int outChunk, int channels, int64_
     return mostHeld;
 }
 
-void runEngineChunk(RateBridge& bridge, Engine& engine, int64_t alignFrames) {
+int64_t alignmentFrames(const RateBridge& bridge, int64_t engineLatencyFrames);
+
+void runEngineChunk(RateBridge& bridge, Engine& engine) {
     const int channels = bridge.channels;
     float* chunk = bridge.chunk.data();
     fifoRead(bridge.engineInput, chunk, bridge.engineChunk);
     processBlockFloat(engine, chunk, bridge.engineChunk, channels);
     ++bridge.engineCalls;
+    // The pad follows the latency of the settings this chunk ran with, so it changes at the same
+    // chunk whatever the host's block sizes.
+    const int64_t alignFrames = alignmentFrames(bridge, audioLatencyFrames(engine));
     // Alignment delay; the ring is written first so a pad of 0 passes the chunk through.
     const int64_t mask = kAlignRingFrames - 1;
     for (int i = 0; i < bridge.engineChunk; ++i) {
@@ -146,7 +151,7 @@ void runEngineChunk(RateBridge& bridge, Engine& engine, int64_t alignFrames) {
     fifoWrite(bridge.output, bridge.resampled.data() + offset * channels, given - offset);
 }
 
-void runHostChunk(RateBridge& bridge, Engine& engine, int64_t alignFrames) {
+void runHostChunk(RateBridge& bridge, Engine& engine) {
     const int channels = bridge.channels;
     float* chunk = bridge.chunk.data();
     fifoRead(bridge.input, chunk, bridge.hostChunk);
@@ -155,7 +160,7 @@ void runHostChunk(RateBridge& bridge, Engine& engine, int64_t alignFrames) {
     const int64_t offset = std::min(given, bridge.skipDown);
     bridge.skipDown -= offset;
     fifoWrite(bridge.engineInput, bridge.resampled.data() + offset * channels, given - offset);
-    while (fifoFrames(bridge.engineInput) >= bridge.engineChunk) runEngineChunk(bridge, engine, alignFrames);
+    while (fifoFrames(bridge.engineInput) >= bridge.engineChunk) runEngineChunk(bridge, engine);
 }
 
 int64_t alignmentFrames(const RateBridge& bridge, int64_t engineLatencyFrames) {
@@ -227,7 +232,6 @@ void releaseRateBridge(RateBridge& bridge) {
 
 void processRateBridge(RateBridge& bridge, Engine& engine, const float* const* in, float* const* out, int frames) {
     const int channels = bridge.channels;
-    const int64_t alignFrames = alignmentFrames(bridge, audioLatencyFrames(engine));
     const int64_t inputMask = bridge.input.capacityFrames - 1;
     const int64_t outputMask = bridge.output.capacityFrames - 1;
     int done = 0;
@@ -244,7 +248,7 @@ void processRateBridge(RateBridge& bridge, Engine& engine, const float* const* i
         }
         bridge.input.writeFrame += count;
         // The whole chunk is read before any output is written: `in` and `out` may be one buffer.
-        if (fifoFrames(bridge.input) == bridge.hostChunk) runHostChunk(bridge, engine, alignFrames);
+        if (fifoFrames(bridge.input) == bridge.hostChunk) runHostChunk(bridge, engine);
         const int available = static_cast<int>(std::min<int64_t>(fifoFrames(bridge.output), count));
         for (int i = 0; i < available; ++i) {
             const float* slot = &bridge.output.samples[static_cast<size_t>(((bridge.output.readFrame + i) & outputMask) * channels)];

@@ -28,6 +28,12 @@ std::unique_ptr<Instance> started(const char* uri, double rate, const std::map<s
 }
 
 bool sameBytes(const std::vector<float>& a, const std::vector<float>& b) {
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) {
+            std::printf("first difference at sample %zu: %.9g and %.9g\n", i, a[i], b[i]);
+            break;
+        }
+    }
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
