@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dsp/chain.h"
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
@@ -18,11 +19,6 @@ constexpr double kInputScale = 0.000030517578125;  // 2^-15
 constexpr double kOutputScale = 32768.0;
 constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
 
-// What each delaying stage adds between a sample's entry and its exit.
-constexpr int kLookaheadLineDelay = kLookaheadRows - 1;     // 4,095 frames
-constexpr int kFinalLimiterDelay = kLimiterRingFrames - 1;  // 4,095 frames
-constexpr int kComplexClipperDelay = 32;                    // centre tap of the quadrature filter
-constexpr int kThreeBandEqDelay = 3;                        // the crossover's summed output
 
 // Saturates to the output range; a value that is not a number leaves as silence rather than
 // reaching the integer conversion.
@@ -127,12 +123,9 @@ double followPeakMeter(double meter, double mono) {
 }
 
 void IdleReset(ProcessorState& state) {
-    idleReset(state.highpass);
-    idleReset(state.agc);
-    idleReset(state.tenBand);  // band filters, refilters, lookahead lines, dynamic-EQ gains
-    idleReset(state.lowpass);
-    idleReset(state.finalLimiter);
-    idleReset(state.finalClipper);
+    for (int i = 0; i < kChainStageCount; ++i) {
+        if (kChainStages[i].idleReset != nullptr) kChainStages[i].idleReset(state);
+    }
 }
 
 // Reads the gains, polls, gates the format and the master bypass; true when the block is to be
@@ -359,28 +352,16 @@ void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState&
     if (isOn(general.stereoImageActive)) finishBlock(state.stereoImage, params.stereoImage);
     if (isOn(general.agcActive)) finishBlock(state.agc, params.agc);
     if (isOn(general.finalClipperActive)) finishBlock(state.finalClipper, blockMeterDecay);
-    if (isOn(general.saturatorActive)) finishSaturatorBlock(state.tenBand, bandMeterDecay);
+    if (isOn(general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
 }
 
 }  // namespace
 
 int ProcessingDelayFrames(const LiveParams& params) {
-    const GeneralParams& general = params.general;
     int frames = 0;
-    if (isOn(general.highpassActive)) frames += kReverseCascadeDelay;
-    if (isOn(general.agcActive) && !isOn(params.agc.singleBand)) frames += kReverseCascadeDelay;
-    if (isOn(general.threeBandEqActive)) frames += kThreeBandEqDelay;
-    if (isOn(general.processorActive)) {
-        const bool cascaded = isOn(params.processor.cascadedFilters);
-        if (cascaded) frames += kReverseCascadeDelay;
-        if (cascaded && isOn(general.saturatorActive) && isOn(params.saturator.refilter)) {
-            frames += kReverseCascadeDelay;
-        }
-        if (isOn(general.compressorActive)) frames += kLookaheadLineDelay;
-        if (isOn(general.limiterActive)) frames += kLookaheadLineDelay;
+    for (int i = 0; i < kChainStageCount; ++i) {
+        const ChainStage& stage = kChainStages[i];
+        if (stage.delayFrames != nullptr && stageRuns(stage, params)) frames += stage.delayFrames(params);
     }
-    if (isOn(general.finalLimiterActive)) frames += kFinalLimiterDelay;
-    if (isOn(general.finalClipperActive) && isOn(params.finalClipper.complex)) frames += kComplexClipperDelay;
-    if (isOn(general.lowpassActive)) frames += 2 * kReverseCascadeDelay;
     return frames;
 }

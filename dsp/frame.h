@@ -25,7 +25,7 @@ void ProcessFloatBlock(float* samples, int frames, int channels, ProcessorState&
 void ProcessFloatBlock(double* samples, int frames, int channels, ProcessorState& state, const LiveParams& params,
                        EngineRandom& random);
 
-// Clears the filter memories listed for a pause of more than 6,000 ms (also after a preset load).
+// Clears what the chain table lists for a pause of more than 6,000 ms (also after a preset load).
 void IdleReset(ProcessorState& state);
 
 // Peak meter in percent: follows rises at once, falls by 0.01 per frame.

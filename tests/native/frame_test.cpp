@@ -165,7 +165,7 @@ TEST_F(FrameFixture, IdleResetAfterMoreThan6000ms) {
 }
 
 TEST_F(FrameFixture, EmptyBlockStillPollsTestsIdleAndRefreshesTheTick) {
-    state->hooks = {alwaysPoll, countPoll};
+    state->hooks = {alwaysPoll, countPoll, nullptr};
     pollCount = 0;
     state->highpass.filter.leftRing[5] = 1.0;
     EXPECT_EQ(ProcessBlock(nullptr, 0, 16, 2, 44100, *state, *params, random), 0);
@@ -176,7 +176,7 @@ TEST_F(FrameFixture, EmptyBlockStillPollsTestsIdleAndRefreshesTheTick) {
 }
 
 TEST_F(FrameFixture, PollRunsEvery2sEvenForUnprocessedFormats) {
-    state->hooks = {alwaysPoll, countPoll};
+    state->hooks = {alwaysPoll, countPoll, nullptr};
     pollCount = 0;
     std::vector<short> samples(4, 0);
     process(samples, 8);
