@@ -14,7 +14,7 @@ loudness() {  # integrated loudness (LUFS) of a file, by ffmpeg's ebur128 filter
 
 status=0
 for rate in 44100 48000; do
-  sox -q -n -r "$rate" -c 2 -b 16 -e signed-integer "$work/in-$rate.wav" \
+  sox -R -q -n -r "$rate" -c 2 -b 16 -e signed-integer "$work/in-$rate.wav" \
     synth 12 pinknoise synth 12 sine mix 220 tremolo 0.3 70 gain -14
   # The filter argument: each colon of the URI escaped twice (ffmpeg must receive \\:).
   ffmpeg -hide_banner -loglevel error -y -i "$work/in-$rate.wav" \

@@ -11,7 +11,7 @@ work="$(mktemp -d /tmp/drelvant-lv2apply-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
 # 16-bit-valued programme: pink noise with a slow swell and a tone, 8 s.
-sox -q -n -r 44100 -c 2 -b 16 -e signed-integer "$work/in16.wav" \
+sox -R -q -n -r 44100 -c 2 -b 16 -e signed-integer "$work/in16.wav" \
   synth 8 pinknoise synth 8 sine mix 180 tremolo 0.4 80 gain -8
 sox -q "$work/in16.wav" -e floating-point -b 32 "$work/in-float.wav"
 
