@@ -330,7 +330,7 @@ void processDirect(Plugin& plugin, const float* const* in, float* const* out, in
     }
 }
 
-// Keeps the input for the dry path, then mixes it in by the bypass fade.
+// Keeps the input for the dry (bypass) path.
 void storeDry(Plugin& plugin, const float* const* in, int frames) {
     const int64_t mask = kDryRingFrames - 1;
     for (int i = 0; i < frames; ++i) {
@@ -339,6 +339,7 @@ void storeDry(Plugin& plugin, const float* const* in, int frames) {
     }
 }
 
+// Mixes the input, delayed by the latency, into the output by the bypass fade.
 void mixDry(Plugin& plugin, float* const* out, int frames, int64_t latency) {
     const int64_t mask = kDryRingFrames - 1;
     const int64_t delay = std::min(latency, kDryRingFrames - kSegmentFrames);
