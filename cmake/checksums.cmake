@@ -1,0 +1,20 @@
+# Writes OUTPUT in the format of sha256sum (check with: sha256sum -c SHA256SUMS in the folder that
+# holds the files) for each of FILES that exists; files not built yet are named and left out.
+#   cmake -DOUTPUT=SHA256SUMS "-DFILES=a.deb;b.exe" -P checksums.cmake
+set(lines "")
+set(count 0)
+foreach(path ${FILES})
+  get_filename_component(name "${path}" NAME)
+  if(EXISTS "${path}")
+    file(SHA256 "${path}" hash)
+    string(APPEND lines "${hash}  ${name}\n")
+    math(EXPR count "${count} + 1")
+  else()
+    message(WARNING "not built, left out of the checksums: ${path}")
+  endif()
+endforeach()
+if(count EQUAL 0)
+  message(FATAL_ERROR "none of the release files is built: ${FILES}")
+endif()
+file(WRITE "${OUTPUT}" "${lines}")
+message(STATUS "${OUTPUT}: ${count} files")
