@@ -23,13 +23,17 @@ function(drelvant_compress source output)
   set(DRELVANT_COMPRESSED_FILES ${DRELVANT_COMPRESSED_FILES} ${DRELVANT_PACKAGING_OUT}/${output} PARENT_SCOPE)
 endfunction()
 drelvant_compress(${CMAKE_SOURCE_DIR}/packaging/drelvant.1 drelvant.1.gz)
-drelvant_compress(${CMAKE_SOURCE_DIR}/CHANGELOG.md changelog.gz)
+# changelog.gz is the package's own (Debian format, one entry per packaged version);
+# CHANGELOG.md is the project's.
+drelvant_compress(${CMAKE_SOURCE_DIR}/packaging/debian/changelog changelog.gz)
+drelvant_compress(${CMAKE_SOURCE_DIR}/CHANGELOG.md CHANGELOG.md.gz)
 drelvant_compress(${CMAKE_SOURCE_DIR}/README.md README.md.gz)
 drelvant_compress(${CMAKE_SOURCE_DIR}/resources/manual.txt manual.txt.gz)
 add_custom_target(drelvant_packaging_files ALL DEPENDS ${DRELVANT_COMPRESSED_FILES})
 
 if(TARGET drelvant)
   drelvant_split_debug_info(drelvant)
+  target_link_options(drelvant PRIVATE -Wl,-z,relro,-z,now)  # read-only GOT, as Debian builds
   install(TARGETS drelvant RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${DRELVANT_PACKAGING_OUT}/drelvant.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -39,6 +43,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/completion/_drelvant
   DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 install(FILES
   ${DRELVANT_PACKAGING_OUT}/changelog.gz
+  ${DRELVANT_PACKAGING_OUT}/CHANGELOG.md.gz
   ${DRELVANT_PACKAGING_OUT}/README.md.gz
   ${DRELVANT_PACKAGING_OUT}/manual.txt.gz
   ${CMAKE_SOURCE_DIR}/packaging/debian/copyright
@@ -81,8 +86,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.drelvant.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-drelvant gives recorded music the loud, clear, consistent sound of an on-air
+# The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "drelvant gives recorded music the loud, clear, consistent sound of an on-air
 processor: highpass, stereo image, two-band AGC, equalizers, a ten-band
 processor with compressor, expander, limiter and saturator per band, final
 limiter and clipper, lowpass and dither, with seven factory presets.
@@ -100,3 +105,16 @@ add_custom_target(checksums
           -P ${CMAKE_SOURCE_DIR}/cmake/checksums.cmake
   COMMENT "Writing SHA256SUMS"
   VERBATIM)
+
+# ---- tests: manual page, completion, install layout, the package itself ----
+if(DRELVANT_TESTS AND TARGET drelvant)
+  foreach(name manpage completion)
+    add_test(NAME package.${name} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/${name}_test.sh
+      $<TARGET_FILE:drelvant> ${CMAKE_SOURCE_DIR})
+  endforeach()
+  add_test(NAME package.install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/install_test.sh ${CMAKE_BINARY_DIR})
+  # Installs into the running system (as root, then purges): never beside another test doing so.
+  add_test(NAME package.deb COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/deb_test.sh ${CMAKE_BINARY_DIR}
+    ${PROJECT_VERSION})
+  set_tests_properties(package.deb PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77 RESOURCE_LOCK system_packages)
+endif()
