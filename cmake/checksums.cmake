@@ -1,11 +1,15 @@
-# Writes OUTPUT in the format of sha256sum (check with: sha256sum -c SHA256SUMS in the folder that
-# holds the files) for each of FILES that exists; files not built yet are named and left out.
-#   cmake -DOUTPUT=SHA256SUMS "-DFILES=a.deb;b.exe" -P checksums.cmake
+# Copies each of FILES that exists into the folder of OUTPUT and writes OUTPUT there in the format
+# of sha256sum (check with `sha256sum -c SHA256SUMS` in that folder); files not built yet are
+# named and left out.
+#   cmake -DOUTPUT=release/SHA256SUMS "-DFILES=a.deb;b.exe" -P checksums.cmake
+get_filename_component(folder "${OUTPUT}" DIRECTORY)
+file(MAKE_DIRECTORY "${folder}")
 set(lines "")
 set(count 0)
 foreach(path ${FILES})
   get_filename_component(name "${path}" NAME)
   if(EXISTS "${path}")
+    file(COPY "${path}" DESTINATION "${folder}")
     file(SHA256 "${path}" hash)
     string(APPEND lines "${hash}  ${name}\n")
     math(EXPR count "${count} + 1")

@@ -1,7 +1,8 @@
 # Installation of the Linux build and its Debian package:
 #   cmake --install build/native [--prefix DIR]       drelvant, man page, completion, documentation
 #   cmake --build --preset native --target package   build/native/drelvant_<version>_<arch>.deb
-#   cmake --build --preset native --target checksums build/native/SHA256SUMS of the release files
+#   cmake --build --preset native --target checksums build/release/: the package, the Windows
+#                                                    installer (when built) and their SHA256SUMS
 include(GNUInstallDirs)
 include(${CMAKE_SOURCE_DIR}/cmake/debug_info.cmake)
 
@@ -98,13 +99,23 @@ loudness, true peak and frequency response.")
 include(CPack)
 
 # ---- checksums of the release files ----
+# Makes the Debian package afresh (what `package` does, without building the tests first), then
+# hashes it and the Windows installer if that is built.
 set(DRELVANT_DEB ${CMAKE_BINARY_DIR}/drelvant_${PROJECT_VERSION}_${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}.deb)
 set(DRELVANT_SETUP ${CMAKE_SOURCE_DIR}/build/windows/drelvant-${PROJECT_VERSION}-setup.exe)
 add_custom_target(checksums
-  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${CMAKE_BINARY_DIR}/SHA256SUMS "-DFILES=${DRELVANT_DEB};${DRELVANT_SETUP}"
+  COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${CMAKE_SOURCE_DIR}/build/release/SHA256SUMS "-DFILES=${DRELVANT_DEB};${DRELVANT_SETUP}"
           -P ${CMAKE_SOURCE_DIR}/cmake/checksums.cmake
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Writing SHA256SUMS"
   VERBATIM)
+if(TARGET drelvant)
+  add_dependencies(checksums drelvant drelvant_packaging_files)
+endif()
+if(TARGET drelvant_lv2)
+  add_dependencies(checksums drelvant_lv2)
+endif()
 
 # ---- tests: manual page, completion, install layout, the package itself ----
 if(DRELVANT_TESTS AND TARGET drelvant)

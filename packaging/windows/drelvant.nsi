@@ -57,8 +57,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 Var ForceFolder      ; 1 when /FORCE was given or the user accepted a folder without winamp.exe
 Var SettingsNote     ; where the settings and presets are, shown on the last page
+Var SettingsFolder   ; the folder holding dsp_Drelvant.ini, or "" when none was found
 
 !define MUI_ABORTWARNING
+; The details stay on screen (where the settings are, what was replaced) until the user goes on.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
 !define MUI_WELCOMEPAGE_TITLE "${PRODUCT} ${VERSION} for Winamp"
 !define MUI_WELCOMEPAGE_TEXT "This installs the ${PRODUCT} broadcast-style audio processor as a DSP plug-in \
 into Winamp's Plugins folder.$\r$\n$\r$\nClose Winamp before you go on.$\r$\n$\r$\nYour ${PRODUCT} settings \
@@ -135,6 +139,7 @@ Function FindSettingsNote
   StrCpy $SettingsNote "Your settings and presets (dsp_Drelvant.ini, DV_Preset*.ini) were not changed. The plug-in \
 keeps them in C:\Program Files\Winamp when it can write there, else in the Windows folder, a drive root or \
 %APPDATA%\Drelvant."
+  StrCpy $SettingsFolder ""
   ${ForEach} $R0 0 12 + 1
     ${Select} $R0
       ${Case} 0
@@ -167,6 +172,7 @@ keeps them in C:\Program Files\Winamp when it can write there, else in the Windo
     ${EndSelect}
     ${If} ${FileExists} "$R1dsp_Drelvant.ini"
       GetFullPathName $R1 $R1
+      StrCpy $SettingsFolder $R1
       StrCpy $SettingsNote "Your settings and presets were not changed: dsp_Drelvant.ini and DV_Preset*.ini are in \
 $R1"
       ${Break}
@@ -261,7 +267,10 @@ Section "Plug-in" SectionPlugin
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $R0
 
   Call FindSettingsNote
-  DetailPrint "$SettingsNote"
+  DetailPrint "Settings and presets (dsp_Drelvant.ini, DV_Preset*.ini) were not changed."
+  ${If} $SettingsFolder != ""
+    DetailPrint "They are in $SettingsFolder"
+  ${EndIf}
 SectionEnd
 
 ; ---- uninstalling ----

@@ -9,7 +9,7 @@ fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man --warnings: $warnings"
-rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null | col -b)
+rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null | sed 's/.\x08//g')
 [ -n "$rendered" ] || fail "the page renders empty"
 
 version=$("$drelvant" --version | sed -n 's/^Drelvant v//p')
