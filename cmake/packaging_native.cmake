@@ -50,19 +50,18 @@ install(FILES
   ${CMAKE_SOURCE_DIR}/packaging/debian/copyright
   DESTINATION ${DRELVANT_DOC_DIR})
 
-# The LV2 bundle, once the build makes one: the whole drelvant.lv2 folder under lib/lv2 (LV2
-# hosts look there, not in the multiarch library folder), its shared objects stripped on the way.
-set(DRELVANT_LV2_BUNDLE ${CMAKE_BINARY_DIR}/drelvant.lv2)
+# The LV2 bundle, once the build makes one: its own install rules put it under lib/lv2 (where LV2
+# hosts look, not the multiarch library folder); this rule, declared after them, strips the
+# installed shared objects and keeps their debug information in the build folder.
 if(TARGET drelvant_lv2)
-  install(DIRECTORY ${DRELVANT_LV2_BUNDLE} DESTINATION lib/lv2 USE_SOURCE_PERMISSIONS
-    PATTERN "*.debug" EXCLUDE)
   install(CODE "
     file(GLOB_RECURSE lv2_objects \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/lv2/drelvant.lv2/*.so\")
     foreach(object \${lv2_objects})
       get_filename_component(name \"\${object}\" NAME)
-      execute_process(COMMAND ${CMAKE_OBJCOPY} --only-keep-debug \"\${object}\" \"${CMAKE_BINARY_DIR}/\${name}.debug\")
+      execute_process(COMMAND ${CMAKE_OBJCOPY} --only-keep-debug \"\${object}\" \"${CMAKE_BINARY_DIR}/lv2-\${name}.debug\"
+        COMMAND_ERROR_IS_FATAL ANY)
       execute_process(COMMAND ${CMAKE_OBJCOPY} --strip-unneeded --remove-section=.comment
-        \"--add-gnu-debuglink=${CMAKE_BINARY_DIR}/\${name}.debug\" \"\${object}\" COMMAND_ERROR_IS_FATAL ANY)
+        \"--add-gnu-debuglink=${CMAKE_BINARY_DIR}/lv2-\${name}.debug\" \"\${object}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()")
 endif()
 

@@ -20,8 +20,12 @@ struct Search {
 
 BOOL CALLBACK visitWindow(HWND hwnd, LPARAM context) {
     Search* search = reinterpret_cast<Search*>(context);
+    // InternalGetWindowText reads the title without sending the window a message, so a busy
+    // installer cannot keep this program waiting.
+    wchar_t wideTitle[256];
+    InternalGetWindowText(hwnd, wideTitle, 256);
     char title[256];
-    GetWindowTextA(hwnd, title, sizeof title);
+    WideCharToMultiByte(CP_ACP, 0, wideTitle, -1, title, sizeof title, nullptr, nullptr);
     const bool titled = std::strncmp(title, search->title, std::strlen(search->title)) == 0;
     if (search->report && titled) {
         std::fprintf(stderr, "  window %p visible %d enabled %d\n", static_cast<void*>(hwnd), IsWindowVisible(hwnd) ? 1 : 0,
@@ -44,9 +48,17 @@ int main(int argc, char** argv) {
     const int buttonId = std::atoi(argv[2]);
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 20;
     Search search{argv[1], nullptr, false};
-    for (int waited = 0; search.found == nullptr && waited < seconds * 10; ++waited) {
+    HWND button = nullptr;
+    // The window may not be there yet, and a page's button may still be disabled (an installer
+    // at work): wait for both.
+    for (int waited = 0; waited < seconds * 10; ++waited) {
+        search.found = nullptr;
         EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found == nullptr) Sleep(100);
+        if (search.found != nullptr) {
+            button = GetDlgItem(search.found, buttonId);
+            if (button != nullptr && IsWindowEnabled(button)) break;
+        }
+        Sleep(100);
     }
     if (search.found == nullptr) {
         std::fprintf(stderr, "dialog_click: no enabled window titled \"%s\"\n", argv[1]);
@@ -54,11 +66,10 @@ int main(int argc, char** argv) {
         EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
         return 1;
     }
-    HWND button = GetDlgItem(search.found, buttonId);
     if (button == nullptr || !IsWindowEnabled(button)) {
         std::fprintf(stderr, "dialog_click: \"%s\" has no enabled button %d\n", argv[1], buttonId);
         return 1;
     }
-    SendMessageA(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return 0;
 }

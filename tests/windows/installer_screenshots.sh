@@ -14,10 +14,19 @@ setup_title="Drelvant $version Setup"
 uninstall_title="Drelvant $version Uninstall"
 
 export DRELVANT_WINEPREFIX="${DRELVANT_SCREENSHOT_WINEPREFIX:-/tmp/drelvant-wine-screenshots-$(id -u)}"
-export DRELVANT_DISPLAY_NUMBER="${DRELVANT_SCREENSHOT_DISPLAY:-93}"
 export WINEPREFIX="$DRELVANT_WINEPREFIX"
-cleanup() { "$runner" --shutdown; rm -rf "$WINEPREFIX"; }
+display_number="${DRELVANT_SCREENSHOT_DISPLAY:-93}"
+# A display of our own that keeps running between the scenes: without -noreset the X server
+# resets each time its last client (the Wine desktop of a finished scene) goes, and it has been
+# seen to die doing so.
+Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+display_pid=$!
+export DISPLAY=":$display_number"
+unset DRELVANT_DISPLAY_NUMBER
+cleanup() { wineserver -k >/dev/null 2>&1; kill "$display_pid" 2>/dev/null; rm -rf "$WINEPREFIX"; }
 trap cleanup EXIT
+sleep 1
+kill -0 "$display_pid" 2>/dev/null || { echo "cannot start Xvfb on $DISPLAY"; exit 1; }
 rm -rf "$WINEPREFIX"
 "$runner" --init || exit 1
 mkdir -p "$output"
@@ -32,12 +41,18 @@ printf 'Drelvant\r\nThis is a settings file for Drelvant v1.20\r\n' > "$drive_c/
 
 shot() {  # shot NAME: the screen, trimmed to the windows on it
   sleep 1.5
-  import -display ":$DRELVANT_DISPLAY_NUMBER" -window root "png:$output/tmp.png" &&
+  import -display "$DISPLAY" -window root "png:$output/tmp.png" &&
     convert "$output/tmp.png" -trim +repage "$output/$1.png" && rm -f "$output/tmp.png"
   echo "$output/$1.png"
 }
-settle() {  # the programs of a scene end (the uninstaller finishes from a copy of itself)
-  wait
+settle() {  # settle PID...: the programs of a scene end (the uninstaller finishes from a copy of itself)
+  local _ pid
+  for _ in $(seq 300); do
+    local running=0
+    for pid in "$@"; do kill -0 "$pid" 2>/dev/null && running=1; done
+    [ "$running" -eq 0 ] && break
+    sleep 0.1
+  done
   timeout 30 wineserver -w || wineserver -k
 }
 click() {  # click TITLE BUTTON_ID
@@ -45,37 +60,39 @@ click() {  # click TITLE BUTTON_ID
 }
 
 echo "== install"
-timeout 120 "$runner" "$setup" &
+"$runner" "$setup" &
+scene=$!
 shot 01-welcome;            click "$setup_title" 1
 shot 02-license;            click "$setup_title" 1
 shot 03-winamp-folder;      click "$setup_title" 1
 shot 04-installed;          click "$setup_title" 1
 shot 05-finish;             click "$setup_title" 1
-settle
+settle $scene
 
 echo "== a folder without winamp.exe"
-timeout 120 "$runner" "$setup" '/D=C:\Empty' &
+"$runner" "$setup" '/D=C:\Empty' &
+scene=$!
 sleep 1; click "$setup_title" 1; sleep 0.5; click "$setup_title" 1; sleep 0.5; click "$setup_title" 1
 shot 06-no-winamp-exe;      click "$setup_title" 7
 sleep 0.5; click "$setup_title" 2
 shot 07-cancel;             click "$setup_title" 6
-settle
+settle $scene
 
 echo "== Winamp running"
 "$runner" "$winamp_unix/winamp.exe" - 60 &
 holder=$!
-timeout 120 "$runner" "$setup" &
+"$runner" "$setup" &
 installer=$!
 sleep 1; click "$setup_title" 1; sleep 0.5; click "$setup_title" 1; sleep 0.5; click "$setup_title" 1
 shot 08-winamp-running;     click "$setup_title" 2
 shot 09-aborted;            click "$setup_title" 2
-wait $installer
-kill $holder 2>/dev/null; wineserver -k; settle
+kill $holder 2>/dev/null; wineserver -k; settle $installer $holder
 
 echo "== uninstall"
-timeout 120 "$runner" 'C:\Apps\My Winamp\Plugins\Drelvant\uninstall.exe' &
+"$runner" 'C:\Apps\My Winamp\Plugins\Drelvant\uninstall.exe' &
+scene=$!
 shot 10-uninstall-confirm;  click "$uninstall_title" 1
 shot 11-uninstalled;        click "$uninstall_title" 1
 shot 12-uninstall-finish;   click "$uninstall_title" 1
-settle
+settle $scene
 echo "screenshots in $output"
