@@ -13,6 +13,20 @@ for needed in "$setup" "$build/dsp_drelvant.dll" "$build/fake_winamp.exe" "$buil
   [ -f "$needed" ] || { echo "missing $needed: build the windows preset first"; exit 1; }
 done
 
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+echo "== the shipped DLL"
+sections=$(i686-w64-mingw32-objdump -h "$build/dsp_drelvant.dll" | awk '{ print $2 }')
+debug_sections=$(i686-w64-mingw32-objdump -h "$build/dsp_drelvant.dll.debug" | awk '{ print $2 }')
+check "dsp_drelvant.dll carries no debug sections" bash -c "! grep -q '^\.debug_' <<<'$sections'"
+check "dsp_drelvant.dll links to its debug file" grep -qx '\.gnu_debuglink' <<<"$sections"
+check "dsp_drelvant.dll.debug holds the debug information" grep -qx '\.debug_info' <<<"$debug_sections"
+echo "     dsp_drelvant.dll: $(stat -c %s "$build/dsp_drelvant.dll") bytes, dsp_drelvant.dll.debug: $(stat -c %s "$build/dsp_drelvant.dll.debug") bytes"
+
 # A prefix of our own: the fake Winamp folders and registry keys must not reach the other tests,
 # and `wineserver -w` then waits for exactly the processes started here (the uninstaller copies
 # itself to a temporary folder and finishes after the command that started it has returned).
@@ -34,11 +48,6 @@ winamp='C:\Apps\My Winamp'                  # a blank in the name, as "Program F
 winamp_unix="$drive_c/Apps/My Winamp"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Drelvant'
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
 wine_run() { "$runner" "$@"; local status=$?; wineserver -w; return $status; }
 # Every Wine process goes through the runner, which sets the display: the first process of a Wine
 # session sets up its desktop, and one started without a display would leave the session unable
