@@ -3,7 +3,8 @@
 # virtual display of their own, clicked through as a user would.
 #   tests/windows/installer_screenshots.sh WINDOWS_BUILD_DIR VERSION [OUTPUT_DIR]
 # The pictures go to OUTPUT_DIR (default WINDOWS_BUILD_DIR/installer-screenshots) as PNG files
-# numbered in the order a user meets them.
+# numbered in the order a user meets them. DRELVANT_SCREENSHOT_DISPLAY (default 71) picks the X
+# display number; DRELVANT_SCREENSHOT_WINEPREFIX the prefix (made afresh and removed).
 set -uo pipefail
 build=$(cd "$1" && pwd); version="$2"
 output=${3:-$build/installer-screenshots}
@@ -15,10 +16,13 @@ uninstall_title="Drelvant $version Uninstall"
 
 export DRELVANT_WINEPREFIX="${DRELVANT_SCREENSHOT_WINEPREFIX:-/tmp/drelvant-wine-screenshots-$(id -u)}"
 export WINEPREFIX="$DRELVANT_WINEPREFIX"
-display_number="${DRELVANT_SCREENSHOT_DISPLAY:-93}"
+display_number="${DRELVANT_SCREENSHOT_DISPLAY:-71}"
 # A display of our own that keeps running between the scenes: without -noreset the X server
 # resets each time its last client (the Wine desktop of a finished scene) goes, and it has been
 # seen to die doing so.
+if [ -e "/tmp/.X$display_number-lock" ]; then
+  echo "display :$display_number is taken; set DRELVANT_SCREENSHOT_DISPLAY to a free number"; exit 1
+fi
 Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 display_pid=$!
 export DISPLAY=":$display_number"
