@@ -36,14 +36,15 @@ const std::vector<double>& testSignal() {
 uint32_t fixedClock() { return 100000; }
 
 // An engine designed from live values typical of a preset, every wideband stage on.
-struct Engine {
+struct BenchEngine {
     std::unique_ptr<ProcessorState> state = std::make_unique<ProcessorState>();
     std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    EngineRandom random{};
 
-    Engine() {
+    BenchEngine() {
         ClearProcessorState(*state);
         platform::setTickSourceForTesting(&fixedClock);
-        seedEngineRandom(1);
+        seedEngineRandom(random, 1);
         LiveParams& p = *params;
         p.passFilters = {30, 18000};
         p.stereoImage = {0, 50, 50, 500, 6};
@@ -63,7 +64,7 @@ struct Engine {
         applyPendingDesigns(*state);
         IdleReset(*state);
     }
-    ~Engine() { platform::setTickSourceForTesting(nullptr); }
+    ~BenchEngine() { platform::setTickSourceForTesting(nullptr); }
 };
 
 // Seconds per stereo frame, printed with an SI prefix ("24.5n" is 24.5 ns).
@@ -89,48 +90,48 @@ void runStage(benchmark::State& run, const std::function<void(double&, double&, 
 }
 
 void BM_Highpass(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     runStage(run, [&](double& L, double& R, int) { processSample(e.state->highpass, L, R); });
 }
 
 void BM_Lowpass(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     runStage(run, [&](double& L, double& R, int) { processSample(e.state->lowpass, L, R); });
 }
 
 void BM_TestTone(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     prepareBlock(e.state->testTone);
-    runStage(run, [&](double& L, double& R, int) { processSample(e.state->testTone, L, R); });
+    runStage(run, [&](double& L, double& R, int) { processSample(e.state->testTone, e.random, L, R); });
 }
 
 void BM_StereoImage(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     prepareBlock(e.state->stereoImage, e.params->stereoImage);
     runStage(run, [&](double& L, double& R, int) { processSample(e.state->stereoImage, e.params->stereoImage, L, R); });
 }
 
 void BM_Agc(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     e.params->agc.singleBand = static_cast<uint8_t>(run.range(0));
     prepareBlock(e.state->agc, e.params->agc);
     runStage(run, [&](double& L, double& R, int) { processSample(e.state->agc, e.params->agc, L, R); });
 }
 
 void BM_ThreeBandEq(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     runStage(run, [&](double& L, double& R, int) { processSample(e.state->threeBandEq, L, R); });
 }
 
 void BM_FinalLimiter(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     e.params->finalLimiter.peakDetect = static_cast<uint8_t>(run.range(0));
     prepareBlock(e.state->finalLimiter, e.params->finalLimiter);
     runStage(run, [&](double& L, double& R, int n) { processSample(e.state->finalLimiter, L, R, n == 0); });
 }
 
 void BM_FinalClipper(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     e.params->finalClipper.complex = static_cast<uint8_t>(run.range(0));
     e.params->finalClipper.driveDb = 6;
     prepareBlock(e.state->finalClipper, e.params->finalClipper);
@@ -141,7 +142,7 @@ void BM_FinalClipper(benchmark::State& run) {
 // highpass, stereo image, two-band AGC, three-band EQ, final limiter, final clipper, lowpass and
 // dither on (arg 1). The ten-band processor stays off.
 void BM_ProcessBlockChain(benchmark::State& run) {
-    Engine e;
+    BenchEngine e;
     if (run.range(0) != 0) {
         GeneralParams& g = e.params->general;
         g.highpassActive = g.stereoImageActive = g.agcActive = g.threeBandEqActive = 1;
@@ -154,7 +155,7 @@ void BM_ProcessBlockChain(benchmark::State& run) {
     for (size_t i = 0; i < pristine.size(); ++i) pristine[i] = static_cast<short>(in[i] * 32767);
     for (auto _ : run) {
         std::memcpy(block.data(), pristine.data(), block.size() * sizeof(short));
-        ProcessBlock(block.data(), kBlockFrames, 16, 2, 44100, *e.state, *e.params);
+        ProcessBlock(block.data(), kBlockFrames, 16, 2, 44100, *e.state, *e.params, e.random);
         benchmark::DoNotOptimize(block.data());
     }
     reportPerFrame(run);

@@ -3,41 +3,37 @@
 
 #include <cmath>
 
-#include "dsp/band_dynamics.h"
 #include "dsp/db.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
-constexpr ParamRange kThresholdRange = dbRange(-40, 6);
-constexpr ParamRange kRatioRange = bandRatioRange(1, 10);
-constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
-constexpr ParamRange kReleaseRange = detectorTimeRange(0, 1000);
 constexpr double kThresholdScale = 0.1;
 
 }  // namespace
 
-void prepareExpander(ExpanderBlock& block, const ExpanderParams& params) {
+void prepareBlock(BandExpander& expander, const ExpanderParams& params) {
+    ExpanderBlock& block = expander.block;
     for (int j = 0; j < kBandCount; ++j) {
-        block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kRatioRange);
-        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
-        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
-        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
+        block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kExpanderRatio.range);
+        const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kExpanderThresholdDb.range);
+        block.threshold[j] = DbToLinear(thresholdDb) * kThresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kExpanderAttackMs.range);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kExpanderReleaseMs.range);
         block.oneMinusFloor[j] = 1 - block.floor[j];
         block.oneMinusAttack[j] = 1 - block.attack[j];
         block.oneMinusRelease[j] = 1 - block.release[j];
     }
 }
 
-void expandBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    expandFrames(processor, &bands, 1, firstOfBlock);
+void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    expandFrames(expander, detectors, &bands, 1, firstOfBlock);
 }
 
-void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
     if (n <= 0) return;
-    const ExpanderBlock& block = processor.expBlock;
-    const BandDetectors& detectors = processor.detectors;
+    const ExpanderBlock& block = expander.block;
     const Pair levelFloor = splat(kLevelFloor);
     double gainAfterFirst[kBandCount];
     // Bands j and j + 1 side by side, over all frames with their constants and state in registers
@@ -51,8 +47,8 @@ void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool f
         const SmoothingPair smoothing =
             smoothingPair(loadAdjacent(&block.attack[j]), loadAdjacent(&block.oneMinusAttack[j]),
                           loadAdjacent(&block.release[j]), loadAdjacent(&block.oneMinusRelease[j]));
-        Pair power = loadAdjacent(&processor.expLevel[j]);
-        Pair gain = loadAdjacent(&processor.expGain[j]);
+        Pair power = loadAdjacent(&expander.level[j]);
+        Pair gain = loadAdjacent(&expander.gain[j]);
         for (int f = 0; f < n; ++f) {
             const Pair left = loadAdjacent(&bands[f].left[j]);
             const Pair right = loadAdjacent(&bands[f].right[j]);
@@ -63,10 +59,10 @@ void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool f
             storeAdjacent(&bands[f].left[j], _mm_mul_pd(left, gain));
             storeAdjacent(&bands[f].right[j], _mm_mul_pd(right, gain));
         }
-        storeAdjacent(&processor.expLevel[j], power);
-        storeAdjacent(&processor.expGain[j], gain);
+        storeAdjacent(&expander.level[j], power);
+        storeAdjacent(&expander.gain[j], gain);
     }
     if (firstOfBlock) {
-        for (int j = 0; j < kBandCount; ++j) storeShared(processor.expMeter[j], -LinearToDb(gainAfterFirst[j]));
+        for (int j = 0; j < kBandCount; ++j) storeShared(expander.meter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }

@@ -1,34 +1,29 @@
 // Band limiter: detector on the look-ahead row, gain min(1, threshold / level), smoothing.
 #include "dsp/band_limiter.h"
 
-#include "dsp/band_dynamics.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
-#include "dsp/lookahead_line.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
-
-constexpr ParamRange kGainRange = dbRange(-24, 24);
-constexpr ParamRange kThresholdRange = dbRange(-24, 24);
-constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
-constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
 
 constexpr double kPeakThresholdScale = 0.2;
 constexpr double kRmsThresholdScale = 0.1;
 
 }  // namespace
 
-void prepareLimiter(LimiterBlock& block, const LimiterParams& params) {
+void prepareBlock(BandLimiter& limiter, const LimiterParams& params) {
+    LimiterBlock& block = limiter.block;
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
-        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
-        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
-        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
-        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
-        block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]));
+        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kLimiterGainDb.range));
+        const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kLimiterThresholdDb.range);
+        block.threshold[j] = DbToLinear(thresholdDb) * thresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kLimiterAttackMs.range);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kLimiterReleaseMs.range);
+        block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]), kLimiterLookaheadMs.range);
         block.oneMinusAttack[j] = 1 - block.attack[j];
         block.oneMinusRelease[j] = 1 - block.release[j];
     }
@@ -38,11 +33,12 @@ namespace {
 
 // One band pair: the compressor's pass with the peak level floored too and gain min(1, threshold / level).
 template <bool kPeakMode>
-void limitPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, double* gainAfterFirst) {
-    const LimiterBlock& block = processor.limBlock;
-    const LinePass pass{processor.limiterLine, block.lookahead,       block.preGain,        block.attack,
-                        block.oneMinusAttack,  block.release,         block.oneMinusRelease, processor.detectors,
-                        processor.limLevel,    processor.limGain};
+void limitPair(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, int j,
+               double* gainAfterFirst) {
+    const LimiterBlock& block = limiter.block;
+    const LinePass pass{limiter.line,         block.lookahead, block.preGain,        block.attack,
+                        block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
+                        limiter.level,        limiter.gain};
     const Pair threshold = loadAdjacent(&block.threshold[j]);
     runLinePair<kPeakMode, true>(pass, bands, n, j, gainAfterFirst,
                                  [&](Pair level) { return limiterGainPair(threshold, level); });
@@ -50,22 +46,24 @@ void limitPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, do
 
 }  // namespace
 
-void limitBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    limitFrames(processor, &bands, 1, firstOfBlock);
+void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    limitFrames(limiter, detectors, &bands, 1, firstOfBlock);
 }
 
-void limitFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
     if (n <= 0) return;
     double gainAfterFirst[kBandCount];
     for (int j = 0; j < kBandCount; j += 2) {
-        if (processor.limBlock.peakMode) {
-            limitPair<true>(processor, bands, n, j, &gainAfterFirst[j]);
+        if (limiter.block.peakMode) {
+            limitPair<true>(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
         } else {
-            limitPair<false>(processor, bands, n, j, &gainAfterFirst[j]);
+            limitPair<false>(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
         }
     }
-    processor.limiterLine.counter += static_cast<uint32_t>(n);
+    limiter.line.counter += static_cast<uint32_t>(n);
     if (firstOfBlock) {
-        for (int j = 0; j < kBandCount; ++j) storeShared(processor.limMeter[j], -LinearToDb(gainAfterFirst[j]));
+        for (int j = 0; j < kBandCount; ++j) storeShared(limiter.meter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }
+
+void idleReset(BandLimiter& limiter) { clearLookaheadLine(limiter.line); }

@@ -3,22 +3,20 @@
 
 #include <cmath>
 
+#include "dsp/chain.h"
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 #include "platform/platform.h"
 
-EngineRandom engineRandom = {0};
-
 namespace {
 
-constexpr ParamRange kDensityDriveRange = dbRange(-12, 36);
-constexpr ParamRange kPostAmpRange = dbRange(-24, 24);
 constexpr double kInputScale = 0.000030517578125;  // 2^-15
 constexpr double kOutputScale = 32768.0;
 constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
+
 
 // Saturates to the output range; a value that is not a number leaves as silence rather than
 // reaching the integer conversion.
@@ -62,9 +60,59 @@ inline int runEnd(const FrameRoute* route, int first, int frames, Same same) {
     return end;
 }
 
+// Where a block's samples come from and go to. The chain's input is the 16-bit value x 2^-15;
+// its output leaves after the clamp, at the 16-bit scale, truncated toward zero.
+struct Pcm16Io {
+    short* samples;
+    void read(int frame, double& L, double& R) const {
+        const short* pair = samples + 2 * frame;
+        L = pair[0] * kInputScale;
+        R = pair[1] * kInputScale;
+    }
+    void write(int frame, double L, double R) const {
+        short* pair = samples + 2 * frame;
+        pair[0] = static_cast<short>(L * kOutputScale);
+        pair[1] = static_cast<short>(R * kOutputScale);
+    }
+};
+
+// Floating-point samples, full scale 1.0: taken to the 16-bit scale (x 32768, exact) and into
+// the chain as a 16-bit value is, but without rounding; returned at the 16-bit scale before the
+// truncation, scaled back. One channel is processed as L = R and returned as L.
+template <class Sample>
+struct FloatIo {
+    Sample* samples;
+    int channels;
+    void read(int frame, double& L, double& R) const {
+        const Sample* at = samples + channels * frame;
+        L = (static_cast<double>(at[0]) * kOutputScale) * kInputScale;
+        R = channels == 1 ? L : (static_cast<double>(at[1]) * kOutputScale) * kInputScale;
+    }
+    void write(int frame, double L, double R) const {
+        Sample* at = samples + channels * frame;
+        at[0] = static_cast<Sample>((L * kOutputScale) / kOutputScale);
+        if (channels != 1) at[1] = static_cast<Sample>((R * kOutputScale) / kOutputScale);
+    }
+};
+
+inline uint32_t readClock(const FrameHooks& hooks) {
+    return hooks.tickCount != nullptr ? hooks.tickCount() : platform::tickCountMs();
+}
+
+// The gains read at block start, before the poll (which may load a preset), and the block's tick.
+struct BlockStart {
+    double densityGain;
+    double postGain;
+    uint32_t now;
+};
+
+template <class Io>
+void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState& state, const LiveParams& params,
+              EngineRandom& random);
+
 }  // namespace
 
-double smallNoise() { return static_cast<double>((engineRand() & 255) - 128) * kNoiseStep; }
+double smallNoise(EngineRandom& random) { return static_cast<double>((engineRand(random) & 255) - 128) * kNoiseStep; }
 
 double followPeakMeter(double meter, double mono) {
     double m = std::fabs(mono) * 100;
@@ -73,30 +121,67 @@ double followPeakMeter(double meter, double mono) {
 }
 
 void IdleReset(ProcessorState& state) {
-    idleReset(state.highpass);
-    idleReset(state.agc);
-    idleReset(state.tenBand);  // band filters, refilters, lookahead lines, dynamic-EQ gains
-    idleReset(state.lowpass);
-    idleReset(state.finalLimiter);
-    idleReset(state.finalClipper);
+    for (int i = 0; i < kChainStageCount; ++i) {
+        if (kChainStages[i].idleReset != nullptr) kChainStages[i].idleReset(state);
+    }
+}
+
+// Reads the gains, polls, gates the format and the master bypass; true when the block is to be
+// processed.
+static bool admitBlock(int bps, int nch, int srate, ProcessorState& state, const LiveParams& params,
+                       BlockStart* start) {
+    const GeneralParams& general = params.general;
+    start->densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveDb.range));
+    start->postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpDb.range));
+
+    const FrameHooks& hooks = state.hooks;
+    start->now = readClock(hooks);
+    if (hooks.canPoll != nullptr && hooks.canPoll() && start->now > state.lastPollTick + kPollIntervalMs) {
+        hooks.poll();
+        state.lastPollTick = start->now;
+    }
+    return isProcessedFormat(bps, nch, srate) && !isOn(general.mainBypass);
 }
 
 int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, ProcessorState& state,
-                 const LiveParams& params) {
-    const GeneralParams& general = params.general;
-    const double densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveRange));
-    const double postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpRange));
-
-    const uint32_t now = platform::tickCountMs();
-    const FrameHooks& hooks = state.hooks;
-    if (hooks.canPoll != nullptr && hooks.canPoll() && now > state.lastPollTick + kPollIntervalMs) {
-        hooks.poll();
-        state.lastPollTick = now;
-    }
-
-    if (!isProcessedFormat(bps, nch, srate) || isOn(general.mainBypass)) return numsamples;
+                 const LiveParams& params, EngineRandom& random) {
+    BlockStart start;
+    if (!admitBlock(bps, nch, srate, state, params, &start)) return numsamples;
     // A block without a buffer is processed as an empty one: the idle test still runs.
     const int frames = samples != nullptr && numsamples > 0 ? numsamples : 0;
+    runBlock(Pcm16Io{samples}, frames, start, state, params, random);
+    return numsamples;
+}
+
+template <class Sample>
+static void processFloat(Sample* samples, int frames, int channels, ProcessorState& state, const LiveParams& params,
+                         EngineRandom& random) {
+    if (channels != 1 && channels != 2) return;
+    BlockStart start;
+    if (!admitBlock(16, 2, 44100, state, params, &start)) return;
+    runBlock(FloatIo<Sample>{samples, channels}, samples != nullptr && frames > 0 ? frames : 0, start, state, params,
+             random);
+}
+
+void ProcessFloatBlock(float* samples, int frames, int channels, ProcessorState& state, const LiveParams& params,
+                       EngineRandom& random) {
+    processFloat(samples, frames, channels, state, params, random);
+}
+
+void ProcessFloatBlock(double* samples, int frames, int channels, ProcessorState& state, const LiveParams& params,
+                       EngineRandom& random) {
+    processFloat(samples, frames, channels, state, params, random);
+}
+
+namespace {
+
+template <class Io>
+void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState& state, const LiveParams& params,
+              EngineRandom& random) {
+    const GeneralParams& general = params.general;
+    const double densityGain = start.densityGain;
+    const double postGain = start.postGain;
+    const uint32_t now = start.now;
 
     applyPendingDesigns(state);
     // A preset load sets lastProcessTick to 0 to ask for this reset. Taken literally, the
@@ -105,7 +190,7 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     // memories, so 0 always counts as a request.
     const uint32_t lastProcessTick = loadShared(state.lastProcessTick);
     if (lastProcessTick == 0 || now > lastProcessTick + kIdleResetMs) IdleReset(state);
-    storeShared(state.lastProcessTick, platform::tickCountMs());
+    storeShared(state.lastProcessTick, readClock(state.hooks));
 
     prepareBlock(state.testTone);
     prepareBlock(state.stereoImage, params.stereoImage);
@@ -129,7 +214,6 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     // input pass itself (all of them when neither runs), and the later passes start there.
     for (int runStart = 0; runStart < frames; runStart += kBandRunFrames) {
         const int runFrames = frames - runStart < kBandRunFrames ? frames - runStart : kBandRunFrames;
-        short* runSamples = samples + 2 * runStart;
         double chain[2 * kBandRunFrames];  // (L, R) of each frame between the passes
         FrameRoute route[kBandRunFrames];
         int staged = runFrames;  // the first frame that goes through the later passes
@@ -144,7 +228,6 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
 
         // Post amp, dither, the output checks and the conversion of one frame.
         auto emit = [&](int f, double L, double R) {
-            short* pair = runSamples + 2 * f;
             L = L * postGain;
             R = R * postGain;
             if (route[f].dither) {
@@ -165,24 +248,22 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
             storeShared(state.capture.samples[index], mono);
             storeShared(state.capture.writeIndex, static_cast<uint16_t>(index + 1));
 
-            pair[0] = static_cast<short>(L * kOutputScale);
-            pair[1] = static_cast<short>(R * kOutputScale);
+            io.write(runStart + f, L, R);
 
             outputMeter = followPeakMeter(outputMeter, mono);
         };
 
         // Input side, frame by frame.
         for (int f = 0; f < runFrames; ++f) {
-            const short* pair = runSamples + 2 * f;
-            double L = pair[0] * kInputScale;
-            double R = pair[1] * kInputScale;
+            double L, R;
+            io.read(runStart + f, L, R);
 
-            processSample(state.testTone, L, R);
+            processSample(state.testTone, random, L, R);
 
             if (L == 0.0 || R == 0.0) {
                 ++state.silenceCount;
                 if (state.silenceCount > kSilenceFramesBeforeNoise) {
-                    const double n = smallNoise();
+                    const double n = smallNoise(random);
                     L += n;
                     R += n;
                 }
@@ -201,7 +282,7 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
             r.tenBand = tenBandRoute(general);
             r.lowpass = isOn(general.lowpassActive);
             r.dither = isOn(general.ditherActive);
-            r.ditherNoise = r.dither ? smallNoise() : 0.0;
+            r.ditherNoise = r.dither ? smallNoise(random) : 0.0;
 
             if (staged == runFrames && r.tenBand == 0 && !r.lowpass) {
                 L = L * densityGain;
@@ -269,6 +350,16 @@ int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, Pr
     if (isOn(general.stereoImageActive)) finishBlock(state.stereoImage, params.stereoImage);
     if (isOn(general.agcActive)) finishBlock(state.agc, params.agc);
     if (isOn(general.finalClipperActive)) finishBlock(state.finalClipper, blockMeterDecay);
-    if (isOn(general.saturatorActive)) finishSaturatorBlock(state.tenBand, bandMeterDecay);
-    return numsamples;
+    if (isOn(general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
+}
+
+}  // namespace
+
+int ProcessingDelayFrames(const LiveParams& params) {
+    int frames = 0;
+    for (int i = 0; i < kChainStageCount; ++i) {
+        const ChainStage& stage = kChainStages[i];
+        if (stage.delayFrames != nullptr && stageRuns(stage, params)) frames += stage.delayFrames(params);
+    }
+    return frames;
 }

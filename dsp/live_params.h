@@ -150,6 +150,3 @@ struct LiveParams {
     FinalClipperParams finalClipper;
     char presetName[32];  // "General.Name" of the current setting
 };
-
-// The one live block the plug-in and its windows use; cleared in one sweep by Init.
-extern LiveParams liveParams;

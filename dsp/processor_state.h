@@ -33,9 +33,12 @@ struct DesignRecord {
 // The remote-selection poll, supplied by the plug-in for its own state only (a private state,
 // such as the frequency response sweep's, never polls). `canPoll` answers whether the window
 // list exists and the console is closed; `poll` looks for and applies a selection file.
+// `tickCount`, when set, replaces the millisecond tick counter: an engine that processes files
+// runs on a clock of its own, so a pause of the process never resets its filters.
 struct FrameHooks {
     bool (*canPoll)();
     void (*poll)();
+    uint32_t (*tickCount)();
 };
 
 struct ProcessorState {
@@ -73,9 +76,6 @@ struct ProcessorState {
     DesignRecord designRecord;
     DesignExchange designs;
 };
-
-// The plug-in's one instance; tests make their own.
-extern ProcessorState processorState;
 
 // Zeroes the whole block in one sweep and readies the design hand-over.
 void ClearProcessorState(ProcessorState& state);

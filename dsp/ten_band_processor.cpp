@@ -3,17 +3,9 @@
 
 #include "dsp/db.h"
 #include "dsp/filter_bank.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 #include "dsp/simd_pair.h"
-#include "dsp/ten_band_eq.h"
-
-namespace {
-
-// "Processor.DetectN.msec": times of 0 or less, NaN, or too short for a coefficient of at most 1
-// (from a file) would make the followers run away; the guard puts them back in range.
-constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
-
-}  // namespace
 
 void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCount]) {
     for (int j = 0; j < kBandCount; ++j) {
@@ -25,31 +17,29 @@ void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCo
 void installBankDesign(TenBandProcessor& processor, const BiquadCoefficients coefficients[kBandCount],
                        bool cascaded, bool narrow, bool resetStates) {
     for (int j = 0; j < kBandCount; ++j) SetCoefficients(processor.bandFilters[j].biquad, coefficients[j]);
-    for (int j = 0; j < kBandCount; ++j) {
-        processor.refilters[j] = processor.bandFilters[j];
-        Biquad& refilter = processor.refilters[j].biquad;
-        refilter.gain = refilter.gain * kRefilterFactors[j];
-    }
+    installRefilters(processor.saturator, processor.bandFilters);
     processor.designedCascaded = cascaded ? 1 : 0;
     processor.designedNarrow = narrow ? 1 : 0;
     if (resetStates) {
         for (ReverseCascadeFilter& filter : processor.bandFilters) Reset(filter);
-        for (ReverseCascadeFilter& filter : processor.refilters) Reset(filter);
+        idleReset(processor.saturator);
     }
 }
 
 void prepareBlock(TenBandProcessor& processor, const LiveParams& params) {
     for (int j = 0; j < kBandCount; ++j) {
-        const double detectMs = guardedParam(loadShared(params.processor.detectMs[j]), kDetectRange);
+        // Times of 0 or less, NaN, or too short for a coefficient of at most 1 (from a file) would
+        // make the followers run away; the guard puts them back in range.
+        const double detectMs = guardedParam(loadShared(params.processor.detectMs[j]), kProcessorDetectMs[j].range);
         const double d = 1 / (detectMs * 0.001 * 44100);
         processor.detectors.detect[j] = d;
         processor.detectors.complement[j] = 1 - d;
     }
-    prepareDynamicEq(processor.deqBlock, params.dynamicEq);
-    prepareCompressor(processor.compBlock, params.compressor);
-    prepareExpander(processor.expBlock, params.expander);
-    prepareLimiter(processor.limBlock, params.limiter);
-    prepareSaturator(processor.satBlock, params.saturator);
+    prepareBlock(processor.dynamicEq, params.dynamicEq);
+    prepareBlock(processor.compressor, params.compressor);
+    prepareBlock(processor.expander, params.expander);
+    prepareBlock(processor.limiter, params.limiter);
+    prepareBlock(processor.saturator, params.saturator);
 }
 
 void processSample(TenBandProcessor& processor, const LiveParams& params, double densityGain, double& L,
@@ -71,7 +61,8 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
     const bool cascaded = processor.designedCascaded != 0;
     splitFrames(processor.bandFilters, cascaded, pairs, bands, n);
 
-    if (on.dynamicEq) equalizeFrames(processor, bands, n, firstOfBlock);
+    const BandDetectors& detectors = processor.detectors;
+    if (on.dynamicEq) equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
     const Pair density = splat(densityGain);
     for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; j += 2) {
@@ -79,12 +70,12 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
             storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&bands[f].right[j]), density));
         }
     }
-    if (on.compressor) compressFrames(processor, bands, n, firstOfBlock);
-    if (on.expander) expandFrames(processor, bands, n, firstOfBlock);
-    if (on.limiter) limitFrames(processor, bands, n, firstOfBlock);
-    if (on.saturator) saturateFrames(processor, bands, n);
+    if (on.compressor) compressFrames(processor.compressor, detectors, bands, n, firstOfBlock);
+    if (on.expander) expandFrames(processor.expander, detectors, bands, n, firstOfBlock);
+    if (on.limiter) limitFrames(processor.limiter, detectors, bands, n, firstOfBlock);
+    if (on.saturator) saturateFrames(processor.saturator, cascaded, bands, n);
     if (on.tenBandEq) {
-        for (int f = 0; f < n; ++f) applyEqGains(processor.eqGain, bands[f]);
+        for (int f = 0; f < n; ++f) applyEqGains(processor.eq, bands[f]);
     }
 
     // The band sum runs band by band in order for each channel; lane 0 carries the left sum,
@@ -103,8 +94,8 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
 
 void idleReset(TenBandProcessor& processor) {
     for (ReverseCascadeFilter& filter : processor.bandFilters) Reset(filter);
-    for (ReverseCascadeFilter& filter : processor.refilters) Reset(filter);
-    clearLookaheadLine(processor.compressorLine);
-    clearLookaheadLine(processor.limiterLine);
-    for (double& gain : processor.deqGain) gain = 1.0;
+    idleReset(processor.dynamicEq);
+    idleReset(processor.compressor);
+    idleReset(processor.limiter);
+    idleReset(processor.saturator);
 }

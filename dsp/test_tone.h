@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/engine_random.h"
+
 // The window's controls are bound straight to the first five fields (written by the user
 // interface, read once per block or per frame); they are never stored in presets. Both tones
 // are mono and share one level: 0 dB is a full-scale peak.
@@ -18,5 +20,5 @@ struct TestToneGenerator {
 };
 
 void prepareBlock(TestToneGenerator& tone);
-// Mute, then sine, then noise, each by its switch; the noise draws from engineRand().
-void processSample(TestToneGenerator& tone, double& L, double& R);
+// Mute, then sine, then noise, each by its switch; the noise draws from the engine's generator.
+void processSample(TestToneGenerator& tone, EngineRandom& random, double& L, double& R);

@@ -54,7 +54,8 @@ bool setValue(Engine& engine, const char* key, double value);
 
 // Audio thread: a handle resolved once, then written directly into the values the next frames
 // read (no redesign: for switches and gains that take effect per block, such as stage switches,
-// density drive and post amp). kNoParam for an unknown key.
+// density drive and post amp). kNoParam for an unknown key. A later load or setValue hands over
+// the control thread's values whole and so replaces what was set here.
 using ParamHandle = int32_t;
 constexpr ParamHandle kNoParam = -1;
 ParamHandle findParam(const Engine& engine, const char* key);
@@ -74,8 +75,11 @@ void processBlock16(Engine& engine, int16_t* interleaved, int frames);
 void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels);
 void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels);
 
-// Frames from a sample's entry to its exit through the stages switched on now.
+// Frames from a sample's entry to its exit through the stages switched on: latencyFrames for the
+// settings last loaded or set (control thread), audioLatencyFrames for those the last block ran
+// with (audio thread).
 int64_t latencyFrames(const Engine& engine);
+int64_t audioLatencyFrames(const Engine& engine);
 
 // Asks for cleared filter memories at the next block, as after a pause of more than 6 s.
 void requestIdleReset(Engine& engine);

@@ -6,16 +6,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "dsp/derived_parameters.h"
-#include "dsp/engine_random.h"
 #include "dsp/frame.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
-#include "host/ui_seam.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/remote_selection.h"
 #include "params/settings_text.h"
+#include "params/ui_seam.h"
 #include "platform/platform.h"
 
 const char kVersionString[] = "Drelvant v1.20";
@@ -23,9 +22,10 @@ const char kVersionString[] = "Drelvant v1.20";
 namespace {
 
 constexpr uint32_t kQuitWaitMs = 100;
-constexpr double kStartupToneLevelDb = -12.0;
-constexpr double kStartupToneFrequencyHz = 640.0;
-constexpr int kConsoleTemplate = 101;
+
+// The module's one engine: static, as a host expects of a plug-in's state, and bound directly to
+// the windows.
+Engine moduleEngine;
 
 bool seedOverridden = false;
 uint32_t seedOverride = 0;
@@ -44,11 +44,14 @@ std::atomic<bool> consoleOpening{false};
 std::atomic<bool> playbackPolling{false};
 std::atomic<bool> playbackInBlock{false};
 
-bool consoleClosedWithRegistry() { return WindowList != nullptr && loadAcquire(WindowList->hwnd) == nullptr; }
+bool consoleClosedWithRegistry() {
+    const WindowEntry* console = moduleEngine.registry.windows;
+    return console != nullptr && loadAcquire(console->hwnd) == nullptr;
+}
 
 void pollFromPlayback() {
     playbackPolling.store(true);
-    if (!consoleOpening.load() && consoleClosedWithRegistry()) PollRemoteSelection(nullptr);
+    if (!consoleOpening.load() && consoleClosedWithRegistry()) PollRemoteSelection(moduleEngine, nullptr);
     playbackPolling.store(false, std::memory_order_release);
 }
 
@@ -57,7 +60,7 @@ void takeSettingsFromPlayback() {
     while (playbackPolling.load()) platform::sleepMs(1);
 }
 
-bool isQuitting() { return std::atomic_ref<uint8_t>(processorState.isQuitting).load() != 0; }
+bool isQuitting() { return std::atomic_ref<uint8_t>(moduleEngine.state.isQuitting).load() != 0; }
 
 winampDSPHeader dspHeader = {kDspHeaderVersion, kVersionString, getModule};
 
@@ -69,6 +72,8 @@ winampDSPModule dspModule = {kVersionString, nullptr, nullptr, Config, Init, Mod
 
 extern "C" winampDSPHeader* winampDSPGetHeader2(void) { return &dspHeader; }
 
+Engine& PluginEngine() { return moduleEngine; }
+
 winampDSPModule* getModule(int index) { return index == 0 ? &dspModule : nullptr; }
 
 void setRandomSeedOverride(bool enabled, uint32_t seed) {
@@ -78,42 +83,39 @@ void setRandomSeedOverride(bool enabled, uint32_t seed) {
 
 int Init(winampDSPModule* module) {
     if (initDone) return 0;
-    seedEngineRandom(seedOverridden ? seedOverride : static_cast<uint32_t>(std::time(nullptr)));
+    Engine& engine = moduleEngine;
+    ClearEngine(engine, seedOverridden ? seedOverride : static_cast<uint32_t>(std::time(nullptr)), false);
+    ProcessorState& state = engine.state;
 
-    std::memset(&liveParams, 0, sizeof liveParams);
-    ClearProcessorState(processorState);
+    ScanPresets(engine);
+    ReadTextFile(engine.text, kSettingsFileName);
+    state.startupPreset = StartupPresetFromSettings(engine.text);
 
-    processorState.testTone.levelDb = kStartupToneLevelDb;
-    processorState.testTone.frequencyHz = kStartupToneFrequencyHz;
-    processorState.lastListSelection = -1;
+    RegisterEngine(engine);
+    state.hooks.canPoll = consoleClosedWithRegistry;
+    state.hooks.poll = pollFromPlayback;
 
-    ScanPresets();
-    ReadTextFile(kSettingsFileName);
-    processorState.startupPreset = static_cast<int32_t>(GetNumber("General.StartupPreset", 0));
+    LoadPreset(engine, state.startupPreset);
 
-    RegisterAllWindows(liveParams, processorState);
-    processorState.hooks.canPoll = consoleClosedWithRegistry;
-    processorState.hooks.poll = pollFromPlayback;
-
-    LoadPreset(processorState.startupPreset);
-
-    storeShared(processorState.isRunning, uint8_t{1});
+    storeShared(state.isRunning, uint8_t{1});
     initDone = true;
 
-    if (WindowList != nullptr && WindowList->visible) Config(module);
+    const WindowEntry* console = engine.registry.windows;
+    if (console != nullptr && console->visible) Config(module);
     return 0;
 }
 
 void Config(winampDSPModule* module) {
-    if (!loadShared(processorState.isRunning)) {
+    if (!loadShared(moduleEngine.state.isRunning)) {
         platform::messageBox(module != nullptr ? module->hwndParent : nullptr,
                              "Drelvant is not running.  Please select / run the plugin before attempting to configure.",
                              "Drelvant Configuration", platform::kIconWarning);
         return;
     }
     takeSettingsFromPlayback();
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
-        if (window == WindowList) {
+    WindowEntry* console = moduleEngine.registry.windows;
+    for (WindowEntry* window = console; window != nullptr; window = window->next) {
+        if (window == console) {
             uiShowConfigWindow(window->templateId);
         } else if (window->hwnd == nullptr && window->visible) {
             uiShowConfigWindow(window->templateId);
@@ -128,21 +130,24 @@ int ModifySamples(winampDSPModule*, short int* samples, int numsamples, int bps,
         playbackInBlock.store(false, std::memory_order_release);
         return numsamples;
     }
-    const int returned = ProcessBlock(samples, numsamples, bps, nch, srate, processorState, liveParams);
+    Engine& engine = moduleEngine;
+    const int returned = ProcessBlock(samples, numsamples, bps, nch, srate, engine.state, engine.live, engine.random);
     playbackInBlock.store(false, std::memory_order_release);
     return returned;
 }
 
 void Quit(winampDSPModule*) {
-    if (!loadShared(processorState.isRunning)) return;
-    std::atomic_ref<uint8_t>(processorState.isQuitting).store(1);
+    Engine& engine = moduleEngine;
+    ProcessorState& state = engine.state;
+    if (!loadShared(state.isRunning)) return;
+    std::atomic_ref<uint8_t>(state.isQuitting).store(1);
     platform::sleepMs(kQuitWaitMs);
     while (playbackInBlock.load()) platform::sleepMs(1);  // a block slower than the wait
 
-    BeginText(kSettingsFileName);
-    SaveWindowRecordsAndRelease();
-    AppendNumber("General.StartupPreset", 0, processorState.startupPreset);
-    WriteTextFile();
+    BeginText(engine.text, kSettingsFileName);
+    SaveWindowRecordsAndRelease(engine.registry, engine.text);
+    AppendNumber(engine.text, "General.StartupPreset", 0, state.startupPreset);
+    WriteTextFile(engine.text);
 
-    storeShared(processorState.isRunning, uint8_t{0});
+    storeShared(state.isRunning, uint8_t{0});
 }

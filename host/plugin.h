@@ -12,6 +12,10 @@ void Quit(winampDSPModule* module);
 
 winampDSPModule* getModule(int index);
 
+struct Engine;
+// The module's one engine (its state, live values, registry and settings text), for the windows.
+Engine& PluginEngine();
+
 // The module record handed to the host.
 extern winampDSPModule dspModule;
 

@@ -6,9 +6,10 @@
 
 #include "dsp/live_params.h"
 #include "dsp/shared_value.h"
-#include "host/ui_seam.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
+#include "params/ui_seam.h"
 #include "platform/platform.h"
 
 namespace {
@@ -44,7 +45,7 @@ bool askYes(const PresetListControls& controls, const char* text) {
            platform::kAnswerYes;
 }
 
-bool slotEmpty(int32_t number) { return UserPresetNames[number][0] == '\0'; }
+bool slotEmpty(const Engine& engine, int32_t number) { return engine.presets.userNames[number][0] == '\0'; }
 
 bool equalIgnoringCase(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -57,50 +58,51 @@ bool equalIgnoringCase(const char* a, const char* b) {
 
 void showStartupLabel(const PresetListControls& controls) {
     char label[kLabelTextSize];
-    FormatDefaultLabel(StartupPreset(), label, sizeof label);
+    FormatDefaultLabel(StartupPreset(*controls.engine), label, sizeof label);
     controls.setControlText(controls.context, kDefaultPresetLabelId, label);
 }
 
 void onSave(const PresetListControls& controls, int32_t number) {
-    const char* name = liveParams.presetName;
+    Engine& engine = *controls.engine;
+    const char* name = boundParams(engine).presetName;
     if (number <= 0) return warn(controls, kNoFactoryOverwrite);
     if (name[0] == '\0') return warn(controls, kNameMissing);
     bool taken = false;
     for (int slot = 1; slot <= kUserSlots; ++slot) {
-        if (equalIgnoringCase(UserPresetNames[slot], name)) taken = true;
+        if (equalIgnoringCase(engine.presets.userNames[slot], name)) taken = true;
     }
-    if (taken && std::strcmp(UserPresetNames[number], name) != 0) return warn(controls, kNameTaken);
+    if (taken && std::strcmp(engine.presets.userNames[number], name) != 0) return warn(controls, kNameTaken);
     const std::size_t length = std::strlen(name);
     if (name[0] == ' ' || name[length - 1] == ' ') return warn(controls, kNameBlankEdged);
-    if (!slotEmpty(number) && std::strcmp(UserPresetNames[number], name) != 0 && !askYes(controls, kOverwriteQuestion)) {
+    if (!slotEmpty(*controls.engine, number) && std::strcmp(engine.presets.userNames[number], name) != 0 && !askYes(controls, kOverwriteQuestion)) {
         return;
     }
-    if (!SavePreset(number)) return warn(controls, kSaveFailed);
+    if (!SavePreset(engine, number)) return warn(controls, kSaveFailed);
     FillPresetList(controls, number);
 }
 
 void onDelete(const PresetListControls& controls, int32_t number) {
     if (number <= 0) return warn(controls, kNoFactoryDelete);
-    if (slotEmpty(number)) return warn(controls, kSlotEmpty);
-    if (number == StartupPreset()) return warn(controls, kStartupSlot);
+    if (slotEmpty(*controls.engine, number)) return warn(controls, kSlotEmpty);
+    if (number == StartupPreset(*controls.engine)) return warn(controls, kStartupSlot);
     if (!askYes(controls, kDeleteQuestion)) return;
-    if (!DeletePreset(number)) return warn(controls, kDeleteFailed);
+    if (!DeletePreset(*controls.engine, number)) return warn(controls, kDeleteFailed);
     FillPresetList(controls, number);
 }
 
 void onLoad(const PresetListControls& controls, int32_t number) {
-    if (number >= 1 && slotEmpty(number)) return warn(controls, kSlotEmpty);
-    if (loadShared(SettingsChanged) && !askYes(controls, kLoadQuestion)) return;
-    LoadPreset(number);
+    if (number >= 1 && slotEmpty(*controls.engine, number)) return warn(controls, kSlotEmpty);
+    if (loadShared(controls.engine->registry.settingsChanged) && !askYes(controls, kLoadQuestion)) return;
+    LoadPreset(*controls.engine, number);
     uiRebindOpenWindows();
 }
 
 void onDefault(const PresetListControls& controls, int32_t number) {
-    if (number >= 1 && slotEmpty(number)) {
+    if (number >= 1 && slotEmpty(*controls.engine, number)) {
         platform::messageBox(controls.console, kDefaultNeedsPreset, kCaption, platform::kButtonsOk);
         return;
     }
-    SetStartupPreset(number);
+    SetStartupPreset(*controls.engine, number);
     showStartupLabel(controls);
 }
 
@@ -110,18 +112,19 @@ int32_t PresetNumberOfItem(const char* text, int32_t itemData) { return text[0] 
 
 bool FillPresetList(const PresetListControls& controls, int32_t selectNumber) {
     if (controls.console == nullptr || controls.resetList == nullptr) return false;
+    const Engine& engine = *controls.engine;
     controls.resetList(controls.context);
     int itemIndex = 0;
     char text[kItemTextSize];
     for (int index = 0; index < kFactorySlots; ++index) {
-        if (FactoryPresetNames[index][0] == '\0') continue;
-        std::snprintf(text, sizeof text, "F%d:%.31s", index + 1, FactoryPresetNames[index]);
+        if (engine.presets.factoryNames[index][0] == '\0') continue;
+        std::snprintf(text, sizeof text, "F%d:%.31s", index + 1, engine.presets.factoryNames[index]);
         controls.addItem(controls.context, text, index);
         if (index == -selectNumber) controls.selectItem(controls.context, itemIndex);
         ++itemIndex;
     }
     for (int slot = 1; slot <= kUserSlots; ++slot, ++itemIndex) {
-        std::snprintf(text, sizeof text, "%.2d:%.31s", slot, UserPresetNames[slot]);
+        std::snprintf(text, sizeof text, "%.2d:%.31s", slot, engine.presets.userNames[slot]);
         controls.addItem(controls.context, text, slot - 1);
         if (slot == selectNumber) controls.selectItem(controls.context, itemIndex);
     }

@@ -14,7 +14,10 @@ constexpr int kDefaultButtonId = 1010;
 // What the preset logic needs of the console: its list box 1005 (not sorted, so items keep
 // insertion order), the label 1042, and the window that owns the message boxes. The Windows
 // console binds these to its real controls; tests bind them to a scripted list.
+struct Engine;
+
 struct PresetListControls {
+    Engine* engine;  // whose presets the console shows
     void* console;  // owner of every message box; nullptr = no console window
     void* context;  // handed back to every callback
     void (*resetList)(void* context);

@@ -1,8 +1,14 @@
 // Preset files named by a path of their own, loaded the way user preset slots are.
 #pragma once
 
-// Applies the preset file at `path` exactly as a user slot is loaded: its base factory preset
-// first, then every key the file holds, then the forced derived-parameter update, and the next
-// block starts from cleared filter memories. Returns false, changing no value, when the file
-// cannot be read or holds neither "General.Name" nor "General.BaseFactoryPreset" (not a preset).
-bool LoadPresetFile(const char* path);
+#include <cstddef>
+#include <string>
+
+struct Engine;
+
+// Applies the preset file at `path` exactly as a user slot is loaded (ApplyPresetFile). Returns
+// false, changing no value, when the file cannot be read or holds neither "General.Name" nor
+// "General.BaseFactoryPreset" (not a preset).
+bool LoadPresetFile(Engine& engine, const char* path);
+// The same for a preset text in memory (at most 16,383 bytes of it are read).
+bool LoadPresetFileText(Engine& engine, const char* text, std::size_t size);

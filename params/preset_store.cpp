@@ -9,13 +9,11 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
+#include "params/ui_seam.h"
 #include "platform/platform.h"
-
-char FactoryPresetNames[kFactorySlots][kPresetNameSize];
-char UserPresetNames[kUserSlots + 1][kPresetNameSize];
-double BaseFactoryPreset = 0;
 
 static_assert(sizeof(LiveParams::presetName) == kPresetNameSize, "the current name fits a name slot");
 
@@ -49,12 +47,13 @@ bool slotFromFileName(const char* name, int* slot) {
     return true;
 }
 
-void visitPresetFile(const char* name, bool isDirectory, void*) {
+void visitPresetFile(const char* name, bool isDirectory, void* context) {
     if (isDirectory) return;
+    Engine& engine = *static_cast<Engine*>(context);
     int slot = 0;
     if (!slotFromFileName(name, &slot) || slot < 1 || slot > kUserSlots) return;
-    ReadTextFile(name);
-    GetString("General.Name", UserPresetNames[slot]);
+    ReadTextFile(engine.text, name);
+    GetString(engine.text, "General.Name", engine.presets.userNames[slot]);
 }
 
 // A user file names its base as a double; anything outside the factory numbers has no resource.
@@ -64,14 +63,14 @@ int factoryIndexOfBase(double base) {
     return -static_cast<int>(truncated);
 }
 
-void applySlider(const ParamEntry& param, bool forceAll) {
+void applySlider(const SettingsText& text, const ParamEntry& param, bool forceAll) {
     double* live = static_cast<double*>(param.value);
     if (forceAll) {
-        storeShared(*live, GetNumber(param.key, param.defaultValue));
+        storeShared(*live, GetNumber(text, param.key, param.defaultValue));
         return;
     }
     double value = 0.0;
-    switch (LookupNumber(param.key, &value)) {
+    switch (LookupNumber(text, param.key, &value)) {
         case kNumberFound:
             storeShared(*live, value);
             break;
@@ -85,14 +84,14 @@ void applySlider(const ParamEntry& param, bool forceAll) {
     }
 }
 
-void applyCheckBox(const ParamEntry& param, bool forceAll) {
+void applyCheckBox(const SettingsText& text, const ParamEntry& param, bool forceAll) {
     uint8_t* live = static_cast<uint8_t*>(param.value);
     if (forceAll) {
-        storeShared(*live, static_cast<uint8_t>(GetNumber(param.key, param.defaultValue) != 0.0 ? 1 : 0));
+        storeShared(*live, static_cast<uint8_t>(GetNumber(text, param.key, param.defaultValue) != 0.0 ? 1 : 0));
         return;
     }
     double value = 0.0;
-    switch (LookupNumber(param.key, &value)) {
+    switch (LookupNumber(text, param.key, &value)) {
         case kNumberFound:
             storeShared(*live, static_cast<uint8_t>(value != 0.0 ? 1 : 0));
             break;
@@ -116,106 +115,135 @@ void FormatDefaultLabel(int32_t number, char* out, std::size_t size) {
     if (number > 0) {
         std::snprintf(out, size, "Default: %d", static_cast<int>(number));
     } else {
-        std::snprintf(out, size, "Default: F%d", static_cast<int>(1 - number));
+        // 1 - number in 64 bits: the lowest 32-bit number has no positive 32-bit counterpart.
+        std::snprintf(out, size, "Default: F%lld", 1LL - static_cast<long long>(number));
     }
 }
 
-int32_t StartupPreset() { return loadShared(processorState.startupPreset); }
+int32_t StartupPreset(const Engine& engine) { return loadShared(engine.state.startupPreset); }
 
-void SetStartupPreset(int32_t number) { storeShared(processorState.startupPreset, number); }
+void SetStartupPreset(Engine& engine, int32_t number) { storeShared(engine.state.startupPreset, number); }
 
-void ScanPresets() {
-    std::memset(FactoryPresetNames, 0, sizeof FactoryPresetNames);
-    std::memset(UserPresetNames, 0, sizeof UserPresetNames);
+int32_t StartupPresetFromSettings(const SettingsText& text) {
+    const double value = GetNumber(text, "General.StartupPreset", 0);
+    if (!(value >= INT32_MIN)) return INT32_MIN;  // also NaN, which the reader never yields
+    if (value > INT32_MAX) return INT32_MAX;
+    return static_cast<int32_t>(value);
+}
+
+void ScanPresets(Engine& engine) {
+    PresetStore& store = engine.presets;
+    std::memset(store.factoryNames, 0, sizeof store.factoryNames);
+    std::memset(store.userNames, 0, sizeof store.userNames);
     for (int index = 0; index < kFactorySlots; ++index) {
-        if (LoadFactoryText(index)) GetString("General.Name", FactoryPresetNames[index]);
+        if (LoadFactoryText(engine.text, index)) GetString(engine.text, "General.Name", store.factoryNames[index]);
     }
-    platform::findFiles(ResolvePath(kPresetFilePattern), visitPresetFile, nullptr);
+    platform::findFiles(ResolvePath(engine.text, kPresetFilePattern), visitPresetFile, &engine);
 }
 
-bool LoadFactoryText(int index) {
-    std::memset(SettingsText, 0, sizeof SettingsText);
+bool LoadFactoryText(SettingsText& text, int index) {
+    std::memset(text.text, 0, sizeof text.text);
     if (index < 0 || index >= kFactoryResources) return false;
     const unsigned char* data = nullptr;
     std::size_t size = 0;
     if (!platform::findModuleResource(kFactoryResourceType, kFirstFactoryResourceId + index, &data, &size)) return false;
     if (size < 1 || size > static_cast<std::size_t>(kSettingsTextMaxFileBytes)) return false;
-    std::memcpy(SettingsText, data, size);
+    std::memcpy(text.text, data, size);
     return true;
 }
 
-void ApplyText(bool forceAll) {
+void ApplyText(Engine& engine, bool forceAll) {
+    const SettingsText& text = engine.text;
     char name[kPresetNameSize];
-    GetString("General.Name", name);
-    std::memcpy(liveParams.presetName, name, sizeof liveParams.presetName);
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+    GetString(text, "General.Name", name);
+    std::memcpy(boundParams(engine).presetName, name, sizeof name);
+    for (WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (param->key[0] == '\0' || param->value == nullptr) continue;
             if (isSlider(*param)) {
-                applySlider(*param, forceAll);
+                applySlider(text, *param, forceAll);
             } else if (param->kind == CheckBox) {
-                applyCheckBox(*param, forceAll);
+                applyCheckBox(text, *param, forceAll);
             }
         }
     }
 }
 
-bool LoadPreset(int32_t number) {
-    BeginText(kScratchFileName);
+void ApplyPresetFile(Engine& engine, const char* file, std::size_t size) {
+    SettingsText& text = engine.text;
+    if (size > static_cast<std::size_t>(kSettingsTextMaxFileBytes)) size = kSettingsTextMaxFileBytes;
+    auto readFile = [&] {
+        std::memset(text.text, 0, sizeof text.text);
+        std::memcpy(text.text, file, size);
+    };
+    readFile();
+    double& base = engine.presets.baseFactoryPreset;
+    base = GetNumber(text, "General.BaseFactoryPreset", 0.0);
+    LoadFactoryText(text, factoryIndexOfBase(base));
+    ApplyText(engine, true);
+    readFile();
+    ApplyText(engine, false);
+    base = GetNumber(text, "General.BaseFactoryPreset", 0.0);
+    storeShared(engine.registry.settingsChanged, false);
+    CommitSettings(engine, true, true);
+}
+
+bool LoadPreset(Engine& engine, int32_t number) {
+    SettingsText& text = engine.text;
+    BeginText(text, kScratchFileName);
     if (number >= kLowestPresetNumber && number <= 0) {
-        LoadFactoryText(-number);
-        ApplyText(true);
-        BaseFactoryPreset = number;
+        LoadFactoryText(text, -number);
+        ApplyText(engine, true);
+        engine.presets.baseFactoryPreset = number;
     } else if (number >= 1 && number <= kUserSlots) {
         char fileName[kPresetFileNameSize];
         PresetFileName(number, fileName);
-        ReadTextFile(fileName);
-        BaseFactoryPreset = GetNumber("General.BaseFactoryPreset", 0.0);
-        LoadFactoryText(factoryIndexOfBase(BaseFactoryPreset));
-        ApplyText(true);
-        ReadTextFile(fileName);
-        ApplyText(false);
-        BaseFactoryPreset = GetNumber("General.BaseFactoryPreset", 0.0);
+        ReadTextFile(text, fileName);  // a missing file reads as an empty text
+        char* file = engine.presets.fileCopy;
+        std::memcpy(file, text.text, sizeof text.text);
+        ApplyPresetFile(engine, file, std::strlen(file));
+        return true;
     }
-    storeShared(SettingsChanged, false);
-    UpdateDerivedParameters(processorState, liveParams, true);
-    storeShared(processorState.lastProcessTick, uint32_t{0});
+    storeShared(engine.registry.settingsChanged, false);
+    CommitSettings(engine, true, true);
     return true;
 }
 
-void BuildPresetText(const char* fileName) {
-    BeginText(fileName);
-    AppendString("General.Name", liveParams.presetName);
-    AppendNumber("General.BaseFactoryPreset", 0, BaseFactoryPreset);
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+void BuildPresetText(Engine& engine, const char* fileName) {
+    SettingsText& text = engine.text;
+    BeginText(text, fileName);
+    AppendString(text, "General.Name", boundParams(engine).presetName);
+    AppendNumber(text, "General.BaseFactoryPreset", 0, engine.presets.baseFactoryPreset);
+    for (WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (param->key[0] == '\0' || param->value == nullptr) continue;
             if (isSlider(*param)) {
-                AppendNumber(param->key, param->decimals > 0 ? param->decimals : 0,
+                AppendNumber(text, param->key, param->decimals > 0 ? param->decimals : 0,
                              loadShared(*static_cast<const double*>(param->value)));
             } else if (param->kind == CheckBox) {
-                AppendNumber(param->key, 0, loadShared(*static_cast<const uint8_t*>(param->value)) != 0 ? 1.0 : 0.0);
+                AppendNumber(text, param->key, 0,
+                             loadShared(*static_cast<const uint8_t*>(param->value)) != 0 ? 1.0 : 0.0);
             }
         }
     }
 }
 
-bool SavePreset(int32_t slot) {
+bool SavePreset(Engine& engine, int32_t slot) {
     if (slot < 1 || slot > kUserSlots) return false;
     char fileName[kPresetFileNameSize];
     PresetFileName(slot, fileName);
-    BuildPresetText(fileName);
-    if (!WriteTextFile()) return false;
-    std::memcpy(UserPresetNames[slot], liveParams.presetName, kPresetNameSize);
-    storeShared(SettingsChanged, false);
+    BuildPresetText(engine, fileName);
+    if (!WriteTextFile(engine.text)) return false;
+    std::memcpy(engine.presets.userNames[slot], boundParams(engine).presetName, kPresetNameSize);
+    storeShared(engine.registry.settingsChanged, false);
     return true;
 }
 
-bool DeletePreset(int32_t slot) {
+bool DeletePreset(Engine& engine, int32_t slot) {
     if (slot < 1 || slot > kUserSlots) return false;
     char fileName[kPresetFileNameSize];
     PresetFileName(slot, fileName);
-    if (!platform::deleteFile(ResolvePath(fileName))) return false;
-    std::memset(UserPresetNames[slot], 0, kPresetNameSize);
+    if (!platform::deleteFile(ResolvePath(engine.text, fileName))) return false;
+    std::memset(engine.presets.userNames[slot], 0, kPresetNameSize);
     return true;
 }

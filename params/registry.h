@@ -5,6 +5,7 @@
 
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
+#include "params/settings_text.h"
 
 enum ParamKind : int32_t { VerticalSlider = 0, HorizontalSlider = 1, CheckBox = 2, Meter = 3 };
 
@@ -26,9 +27,6 @@ using DialogProc = intptr_t (*)(void* hwnd, unsigned message, uintptr_t wParam, 
 
 struct WindowEntry {
     void* hwnd;                   // open dialog; nullptr while closed
-    void* surfacePreviousBitmap;  // analysis windows' offscreen surface
-    void* surfaceBitmap;
-    void* surfaceDc;
     char name[32];
     int32_t x, y;                 // screen position of the top-left corner
     bool visible;                 // the Show flag
@@ -42,26 +40,30 @@ struct WindowEntry {
 // Default position of the first registered window; each further window cascades 20 further.
 constexpr double kFirstCascadePosition = 32.0;
 
-extern WindowEntry* WindowList;
-extern double CascadePosition;
-// Written on the user-interface thread and by the playback thread's remote selection poll:
-// access it with loadShared()/storeShared().
-extern bool SettingsChanged;
+// The windows of one engine, in registration order, with their parameters bound to its values.
+struct Registry {
+    WindowEntry* windows = nullptr;
+    double cascadePosition = kFirstCascadePosition;
+    // Written on the user-interface thread and by the playback thread's remote selection poll:
+    // access it with loadShared()/storeShared().
+    bool settingsChanged = false;
+    // The dialog procedure every window is created with; the Windows user interface sets it
+    // before the windows are registered (the headless build leaves it null).
+    DialogProc dialogProc = nullptr;
+};
 
-WindowEntry* RegisterWindow(DialogProc dialogProc, const char* name, int32_t templateId, bool marksSettingsChanged);
+// Appends a window whose Show flag and place come from the settings text (cascading defaults).
+WindowEntry* RegisterWindow(Registry& registry, const SettingsText& text, const char* name, int32_t templateId,
+                            bool marksSettingsChanged);
 ParamEntry* RegisterParam(WindowEntry* window, int32_t kind, int32_t decimals, int32_t controlId, int32_t labelId,
                           double minValue, double maxValue, double tickSpacing, double lineStep, double pageStep,
                           void* value, const char* key, double defaultValue);
-int32_t TemplateIdOf(void* hwnd);
-WindowEntry* FindWindowByTemplate(int32_t templateId);
+int32_t TemplateIdOf(const Registry& registry, void* hwnd);
+WindowEntry* FindWindowByTemplate(const Registry& registry, int32_t templateId);
 
-// Start-up step: registers the 21 windows and their parameters in order, with the initial
-// filter designs in between, bound to `params` and `state`.
-void RegisterAllWindows(LiveParams& params, ProcessorState& state);
+// Start-up step: registers the 21 windows and their parameters in order, bound to `params` and
+// `state`, their places read from `text`.
+void RegisterAllWindows(Registry& registry, const SettingsText& text, LiveParams& params, ProcessorState& state);
 // Shut-down step: appends every window's Show/X/Y lines to the settings text (taking open
 // windows' positions first), destroys open windows and frees the registry.
-void SaveWindowRecordsAndRelease();
-
-// The dialog procedure every window is created with; the Windows user interface sets it before
-// Init registers the windows (the headless build leaves it null).
-extern DialogProc ConfigDialogProcPointer;
+void SaveWindowRecordsAndRelease(Registry& registry, SettingsText& text);

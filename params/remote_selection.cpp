@@ -6,11 +6,12 @@
 #include <cstring>
 
 #include "dsp/shared_value.h"
-#include "host/ui_seam.h"
+#include "params/engine.h"
 #include "params/preset_console.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
+#include "params/ui_seam.h"
 #include "platform/platform.h"
 
 namespace {
@@ -44,8 +45,8 @@ int32_t firstInteger(const char* text) {
 
 }  // namespace
 
-void PollRemoteSelection(void* hwnd) {
-    const std::string path = ResolvePath(kCommandFileName);
+void PollRemoteSelection(Engine& engine, void* hwnd) {
+    const std::string path = ResolvePath(engine.text, kCommandFileName);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return;
     char text[kCommandBytes + 1] = {};
@@ -57,10 +58,10 @@ void PollRemoteSelection(void* hwnd) {
     }
     const int32_t number = firstInteger(text);
     if (number >= kLowestPresetNumber && number <= kUserSlots) {
-        LoadPreset(number);
-        storeShared(SettingsChanged, false);
+        LoadPreset(engine, number);
+        storeShared(engine.registry.settingsChanged, false);
         if (std::strstr(text, "def") != nullptr) {
-            SetStartupPreset(number);
+            SetStartupPreset(engine, number);
             if (hwnd != nullptr) {
                 char label[kLabelTextSize];
                 FormatDefaultLabel(number, label, sizeof label);

@@ -10,9 +10,6 @@
 #include "host/winamp_dsp.h"
 #include "platform/platform.h"
 
-char SettingsText[kSettingsTextSize];
-char TextFileName[kTextFileNameSize];
-
 namespace {
 
 constexpr int kMaxFixedDecimals = 20;
@@ -30,23 +27,19 @@ constexpr const char* kCandidateDirectories[] = {
 };
 #endif
 
-bool directoryOverridden = false;
-std::string overrideDirectory;
-std::string foundDirectory;  // empty until a usable directory has been found
-
 // A directory counts only when a file can really be created in it: a folder that exists but is
 // write-protected (Program Files without elevation) would lose every preset saved there.
-void searchHostDirectory() {
+void searchHostDirectory(HostFolder& folder) {
 #ifdef _WIN32
     for (const char* candidate : kCandidateDirectories) {
         if (DirectoryExists(candidate) && platform::canCreateFileIn(candidate)) {
-            foundDirectory = candidate;
+            folder.found = candidate;
             return;
         }
     }
 #endif
     const std::string perUser = platform::perUserDirectory();
-    if (!perUser.empty() && platform::canCreateFileIn(perUser)) foundDirectory = perUser;
+    if (!perUser.empty() && platform::canCreateFileIn(perUser)) folder.found = perUser;
 }
 
 bool isUsableKey(const char* key) {
@@ -57,12 +50,12 @@ bool isUsableKey(const char* key) {
 
 // The first "=" after the first line that starts with the key and a blank; nullptr when the key
 // is unusable, absent, has no "=" after it, or the "=" ends the text (no value characters follow).
-const char* findValueSign(const char* key, bool* keyPresent) {
+const char* findValueSign(const SettingsText& text, const char* key, bool* keyPresent) {
     *keyPresent = false;
     if (!isUsableKey(key)) return nullptr;
     char pattern[kSettingsKeyMaxLength + 4];
     std::snprintf(pattern, sizeof pattern, "\r\n%s ", key);
-    const char* line = std::strstr(SettingsText, pattern);
+    const char* line = std::strstr(text.text, pattern);
     if (line == nullptr) return nullptr;
     *keyPresent = true;
     const char* sign = std::strchr(line + std::strlen(pattern), '=');
@@ -81,9 +74,9 @@ bool startsWithIgnoringCase(const char* text, const char* prefix) {
 bool isCLocaleSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // Appends key, padding, " = ", value and CR LF when the text has room; refuses otherwise.
-bool appendLine(const char* key, const char* valueText) {
+bool appendLine(SettingsText& text, const char* key, const char* valueText) {
     if (!isUsableKey(key)) return false;
-    const std::size_t used = std::strlen(SettingsText);
+    const std::size_t used = std::strlen(text.text);
     if (used > static_cast<std::size_t>(kSettingsTextAppendLimit)) return false;
     const std::size_t keyLength = std::strlen(key);
     const std::size_t padding = keyLength < static_cast<std::size_t>(kSettingsKeyColumnWidth)
@@ -93,7 +86,7 @@ bool appendLine(const char* key, const char* valueText) {
     const std::size_t lineLength = keyLength + padding + 3 + valueLength + 2;
     // A very long text value must not run past the buffer; such a line is refused whole.
     if (used + lineLength >= static_cast<std::size_t>(kSettingsTextSize)) return false;
-    char* out = SettingsText + used;
+    char* out = text.text + used;
     std::memcpy(out, key, keyLength);
     out += keyLength;
     std::memset(out, ' ', padding);
@@ -163,73 +156,76 @@ NumberLookup ParseSinglePrecision(const char* text, double* value) {
     return kNumberFound;
 }
 
-std::string ResolvePath(const char* fileName) {
-    if (!directoryOverridden && foundDirectory.empty()) searchHostDirectory();
-    return HostDirectory() + fileName;
+std::string ResolvePath(SettingsText& text, const char* fileName) {
+    HostFolder& folder = text.folder;
+    if (!folder.overridden && folder.found.empty()) searchHostDirectory(folder);
+    return HostDirectory(text) + fileName;
 }
 
 bool DirectoryExists(const std::string& directory) { return platform::directoryExists(directory); }
 
-void BeginText(const char* fileName) {
-    std::memset(SettingsText, 0, sizeof SettingsText);
-    std::snprintf(TextFileName, sizeof TextFileName, "%s", fileName);
-    const bool settingsFlavour = startsWithIgnoringCase(TextFileName, kSettingsFilePrefix);
-    std::snprintf(SettingsText, sizeof SettingsText, "Drelvant\r\nThis is a %s file for %s\r\nFilename: %s\r\n%s\r\n",
-                  settingsFlavour ? "settings" : "preset", kVersionString, TextFileName, kHeaderRule);
+void BeginText(SettingsText& text, const char* fileName) {
+    std::memset(text.text, 0, sizeof text.text);
+    std::snprintf(text.fileName, sizeof text.fileName, "%s", fileName);
+    const bool settingsFlavour = startsWithIgnoringCase(text.fileName, kSettingsFilePrefix);
+    std::snprintf(text.text, sizeof text.text, "Drelvant\r\nThis is a %s file for %s\r\nFilename: %s\r\n%s\r\n",
+                  settingsFlavour ? "settings" : "preset", kVersionString, text.fileName, kHeaderRule);
 }
 
-bool ReadTextFile(const char* fileName) {
-    std::memset(SettingsText, 0, sizeof SettingsText);
-    std::FILE* file = std::fopen(ResolvePath(fileName).c_str(), "rb");
+bool ReadTextFile(SettingsText& text, const char* fileName) {
+    std::memset(text.text, 0, sizeof text.text);
+    std::FILE* file = std::fopen(ResolvePath(text, fileName).c_str(), "rb");
     if (file == nullptr) return false;
-    std::fread(SettingsText, 1, kSettingsTextMaxFileBytes, file);
+    std::fread(text.text, 1, kSettingsTextMaxFileBytes, file);
     // A read error leaves nothing half-read behind: the text is empty as for a missing file.
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) std::memset(SettingsText, 0, sizeof SettingsText);
+    if (failed) std::memset(text.text, 0, sizeof text.text);
     return !failed;
 }
 
-bool WriteTextFile() {
-    std::FILE* file = std::fopen(ResolvePath(TextFileName).c_str(), "wb");
+bool WriteTextFile(SettingsText& text) {
+    std::FILE* file = std::fopen(ResolvePath(text, text.fileName).c_str(), "wb");
     if (file == nullptr) return false;
-    const std::size_t length = std::strlen(SettingsText);
+    const std::size_t length = std::strlen(text.text);
     // A short write or a failing close (disk full) is a failed save, not a silent partial file.
-    const bool written = std::fwrite(SettingsText, 1, length, file) == length;
+    const bool written = std::fwrite(text.text, 1, length, file) == length;
     const bool closed = std::fclose(file) == 0;
     return written && closed;
 }
 
-bool AppendNumber(const char* key, int decimals, double value) {
+bool AppendNumber(SettingsText& text, const char* key, int decimals, double value) {
     char number[kNumberTextSize];
     if (FormatFixed(number, sizeof number, value, decimals) == 0) return false;
-    return appendLine(key, number);
+    return appendLine(text, key, number);
 }
 
-bool AppendString(const char* key, const char* text) { return appendLine(key, text != nullptr ? text : ""); }
+bool AppendString(SettingsText& text, const char* key, const char* value) {
+    return appendLine(text, key, value != nullptr ? value : "");
+}
 
-bool HasKey(const char* key) {
+bool HasKey(const SettingsText& text, const char* key) {
     bool present = false;
-    findValueSign(key, &present);
+    findValueSign(text, key, &present);
     return present;
 }
 
-NumberLookup LookupNumber(const char* key, double* value) {
+NumberLookup LookupNumber(const SettingsText& text, const char* key, double* value) {
     bool present = false;
-    const char* sign = findValueSign(key, &present);
+    const char* sign = findValueSign(text, key, &present);
     if (sign == nullptr) return present ? kNumberUnparsed : kNumberAbsent;
     return ParseSinglePrecision(sign + 2, value);
 }
 
-double GetNumber(const char* key, double fallback) {
+double GetNumber(const SettingsText& text, const char* key, double fallback) {
     double value = fallback;
-    return LookupNumber(key, &value) == kNumberFound ? value : fallback;
+    return LookupNumber(text, key, &value) == kNumberFound ? value : fallback;
 }
 
-bool GetString(const char* key, char out[32]) {
+bool GetString(const SettingsText& text, const char* key, char out[32]) {
     std::memset(out, 0, kSettingsStringSize);
     bool present = false;
-    const char* sign = findValueSign(key, &present);
+    const char* sign = findValueSign(text, key, &present);
     if (sign == nullptr) return false;
     const char* start = sign + 2;
     if (sign[1] == '\r') start = sign + 1;  // "=" right before CR: the value is empty
@@ -241,11 +237,13 @@ bool GetString(const char* key, char out[32]) {
     return true;
 }
 
-void SetHostDirectory(const std::string& directory) {
-    directoryOverridden = !directory.empty();
-    overrideDirectory = directory;
+void SetHostDirectory(SettingsText& text, const std::string& directory) {
+    text.folder.overridden = !directory.empty();
+    text.folder.override = directory;
 }
 
-void ForgetFoundHostDirectory() { foundDirectory.clear(); }
+void ForgetFoundHostDirectory(SettingsText& text) { text.folder.found.clear(); }
 
-const std::string& HostDirectory() { return directoryOverridden ? overrideDirectory : foundDirectory; }
+const std::string& HostDirectory(const SettingsText& text) {
+    return text.folder.overridden ? text.folder.override : text.folder.found;
+}

@@ -12,25 +12,38 @@ constexpr int kSettingsKeyColumnWidth = 30;      // keys are padded to this widt
 constexpr int kSettingsStringSize = 32;          // output size of GetString, terminator included
 constexpr int kTextFileNameSize = 128;
 
-extern char SettingsText[kSettingsTextSize];
-extern char TextFileName[kTextFileNameSize];
+// The folder all files live in: fixed by the host (tests, the command-line processor) or found
+// by a search on first use and kept.
+struct HostFolder {
+    bool overridden = false;
+    std::string override;  // with its trailing separator
+    std::string found;     // empty until a usable directory has been found
+};
 
-std::string ResolvePath(const char* fileName);
+// One in-memory text through which settings and preset files are read or built, and the name
+// of the file it is written to. Each engine owns one.
+struct SettingsText {
+    char text[kSettingsTextSize] = {};
+    char fileName[kTextFileNameSize] = {};
+    HostFolder folder;
+};
+
+std::string ResolvePath(SettingsText& text, const char* fileName);
 bool DirectoryExists(const std::string& directory);
-void BeginText(const char* fileName);
-bool ReadTextFile(const char* fileName);
-bool WriteTextFile();
-bool AppendNumber(const char* key, int decimals, double value);
-bool AppendString(const char* key, const char* text);
-bool HasKey(const char* key);
-double GetNumber(const char* key, double fallback);
-bool GetString(const char* key, char out[32]);
+void BeginText(SettingsText& text, const char* fileName);
+bool ReadTextFile(SettingsText& text, const char* fileName);
+bool WriteTextFile(SettingsText& text);
+bool AppendNumber(SettingsText& text, const char* key, int decimals, double value);
+bool AppendString(SettingsText& text, const char* key, const char* value);
+bool HasKey(const SettingsText& text, const char* key);
+double GetNumber(const SettingsText& text, const char* key, double fallback);
+bool GetString(const SettingsText& text, const char* key, char out[32]);
 
 // What a lookup of a numeric value found; GetNumber turns everything but kNumberFound into its
 // fallback. A value that parses to infinity or NaN (or overflows single precision) is kept apart
 // so that a preset applied over a base can keep the base's value instead.
 enum NumberLookup { kNumberAbsent, kNumberUnparsed, kNumberNonFinite, kNumberFound };
-NumberLookup LookupNumber(const char* key, double* value);
+NumberLookup LookupNumber(const SettingsText& text, const char* key, double* value);
 
 // Fixed-point text of `value` with `decimals` digits after a point, independent of the C locale
 // and of the C library (the same digits on every build); `decimals` is limited to 0 ... 20.
@@ -43,8 +56,8 @@ NumberLookup ParseSinglePrecision(const char* text, double* value);
 
 // Uses `directory` (with its trailing separator) instead of searching; tests and the command-line
 // processor point it at a directory of their own. An empty text restores the search.
-void SetHostDirectory(const std::string& directory);
-const std::string& HostDirectory();
+void SetHostDirectory(SettingsText& text, const std::string& directory);
+const std::string& HostDirectory(const SettingsText& text);
 // Drops a directory the search has found, so the next ResolvePath searches again (tests only:
 // the module keeps what it found for its whole life).
-void ForgetFoundHostDirectory();
+void ForgetFoundHostDirectory(SettingsText& text);

@@ -1,5 +1,7 @@
 // Opening, binding, editing, refreshing and closing of every plug-in window through one dialog procedure.
 #include "ui/config_windows.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <commctrl.h>
 
@@ -8,7 +10,6 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
-#include "host/plugin.h"
 #include "params/slider_math.h"
 #include "ui/analysis_windows.h"
 #include "ui/console_window.h"
@@ -48,7 +49,7 @@ void bindSlider(HWND hwnd, const ParamEntry& param) {
 }
 
 void markSettingsChanged(const WindowEntry& entry) {
-    if (entry.marksSettingsChanged) storeShared(SettingsChanged, true);
+    if (entry.marksSettingsChanged) storeShared(PluginEngine().registry.settingsChanged, true);
 }
 
 void showMeter(HWND hwnd, ParamEntry& param, double value) {
@@ -84,21 +85,20 @@ intptr_t portableDialogProc(void* hwnd, unsigned message, uintptr_t wParam, intp
     return ConfigDialogProc(static_cast<HWND>(hwnd), message, wParam, lParam);
 }
 
-// Set before Init registers the windows: the DLL's static initialisation runs at load.
-const bool dialogProcInstalled = (ConfigDialogProcPointer = portableDialogProc, true);
-
 }  // namespace
+
+DialogProc uiDialogProc() { return portableDialogProc; }
 
 WindowEntry* FindWindowEntry(HWND hwnd) {
     if (hwnd == nullptr) return nullptr;
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         if (entry->hwnd == hwnd) return entry;
     }
     return nullptr;
 }
 
 void ShowConfigWindow(int templateId) {
-    WindowEntry* entry = FindWindowByTemplate(templateId);
+    WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
     if (entry == nullptr) return;
     if (entry->hwnd != nullptr) {
         HWND open = static_cast<HWND>(entry->hwnd);
@@ -177,7 +177,7 @@ void OnControlCommand(HWND hwnd, int id) {
 }
 
 void RefreshMeters(HWND target) {
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         HWND hwnd = static_cast<HWND>(entry->hwnd);
         if (hwnd == nullptr || (target != nullptr && hwnd != target)) continue;
         for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
@@ -190,8 +190,8 @@ void RefreshMeters(HWND target) {
 }
 
 void CloseConfigWindow(HWND hwnd) {
-    const bool closingConsole = WindowList != nullptr && WindowList->hwnd == hwnd;
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    const bool closingConsole = PluginEngine().registry.windows != nullptr && PluginEngine().registry.windows->hwnd == hwnd;
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         HWND open = static_cast<HWND>(entry->hwnd);
         if (open == nullptr) continue;
         RECT rect;
@@ -212,9 +212,38 @@ void CloseConfigWindow(HWND hwnd) {
     }
 }
 
+namespace {
+
+// The offscreen surfaces of the analysis windows, kept here rather than in the registry: GDI
+// handles are this user interface's business. One per analysis window, by template.
+struct OffscreenSurface {
+    int templateId;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previousBitmap;
+};
+OffscreenSurface surfaces[] = {{kOscilloscopeTemplate, nullptr, nullptr, nullptr},
+                               {kSpectrumTemplate, nullptr, nullptr, nullptr},
+                               {kResponsePlotTemplate, nullptr, nullptr, nullptr}};
+
+OffscreenSurface* surfaceOf(const WindowEntry& entry) {
+    for (OffscreenSurface& surface : surfaces) {
+        if (surface.templateId == entry.templateId) return &surface;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+HDC SurfaceDc(const WindowEntry& entry) {
+    const OffscreenSurface* surface = surfaceOf(entry);
+    return surface != nullptr ? surface->dc : nullptr;
+}
+
 bool CreateOffscreenSurface(WindowEntry& entry) {
     HWND hwnd = static_cast<HWND>(entry.hwnd);
-    if (hwnd == nullptr || entry.surfaceDc != nullptr) return false;
+    OffscreenSurface* surface = surfaceOf(entry);
+    if (hwnd == nullptr || surface == nullptr || surface->dc != nullptr) return false;
     HDC windowDc = GetDC(hwnd);
     if (windowDc == nullptr) return false;
     HDC memoryDc = CreateCompatibleDC(windowDc);
@@ -232,30 +261,29 @@ bool CreateOffscreenSurface(WindowEntry& entry) {
     ReleaseDC(hwnd, windowDc);
     if (bitmap == nullptr) {
         DeleteDC(memoryDc);
-        entry.surfaceDc = nullptr;
         return false;
     }
-    entry.surfaceDc = memoryDc;
-    entry.surfaceBitmap = bitmap;
-    entry.surfacePreviousBitmap = SelectObject(memoryDc, bitmap);
+    surface->dc = memoryDc;
+    surface->bitmap = bitmap;
+    surface->previousBitmap = SelectObject(memoryDc, bitmap);
     return true;
 }
 
 void ReleaseOffscreenSurface(WindowEntry& entry) {
-    HDC memoryDc = static_cast<HDC>(entry.surfaceDc);
-    if (memoryDc == nullptr) return;
-    SelectObject(memoryDc, static_cast<HGDIOBJ>(entry.surfacePreviousBitmap));
-    DeleteObject(static_cast<HGDIOBJ>(entry.surfaceBitmap));
-    DeleteDC(memoryDc);
-    entry.surfacePreviousBitmap = nullptr;
-    entry.surfaceBitmap = nullptr;
-    entry.surfaceDc = nullptr;
+    OffscreenSurface* surface = surfaceOf(entry);
+    if (surface == nullptr || surface->dc == nullptr) return;
+    SelectObject(surface->dc, surface->previousBitmap);
+    DeleteObject(surface->bitmap);
+    DeleteDC(surface->dc);
+    surface->dc = nullptr;
+    surface->bitmap = nullptr;
+    surface->previousBitmap = nullptr;
 }
 
 INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // Shut-down frees the registry while it destroys the windows; whatever a dying window still
     // reports (focus changes, notifications) must not walk the lists any more.
-    if (loadShared(processorState.isQuitting) != 0) return FALSE;
+    if (loadShared(PluginEngine().state.isQuitting) != 0) return FALSE;
     switch (message) {
         case WM_INITDIALOG: {
             WindowEntry* entry = reinterpret_cast<WindowEntry*>(lParam);
@@ -271,7 +299,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         }
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            const int templateId = TemplateIdOf(hwnd);
+            const int templateId = TemplateIdOf(PluginEngine().registry, hwnd);
             if (templateId == kConsoleTemplate) OnConsoleCommand(hwnd, id, HIWORD(wParam));
             if (templateId == kDocumentationTemplate && id == kFindButtonId) FindInDocumentation(hwnd);
             OnControlCommand(hwnd, id);
@@ -282,10 +310,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             OnSliderMoved(hwnd, reinterpret_cast<HWND>(lParam));
             return FALSE;
         case WM_TIMER:
-            if (TemplateIdOf(hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
             return FALSE;
         case WM_PAINT:
-            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) {
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) {
                 // Drawn inside the paint cycle: drawn before it, the background erase that the
                 // default painting does would wipe the plot until the next timer tick.
                 PAINTSTRUCT paint;
@@ -296,10 +324,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             }
             return FALSE;
         case WM_LBUTTONDOWN:
-            if (TemplateIdOf(hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
             return FALSE;
         case WM_CLOSE:
-            if (TemplateIdOf(hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
+            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
             CloseConfigWindow(hwnd);
             return TRUE;
         default:

@@ -1,5 +1,7 @@
 // The console's preset list, buttons, name box and timers, on top of the shared window binding.
 #include "ui/console_window.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <shellapi.h>
 
@@ -23,7 +25,6 @@
 namespace {
 
 constexpr char kTitleNotice[] = "- broadcast-style audio processor for Winamp";
-constexpr char kWebsiteProgram[] = "iexplore";
 constexpr char kWebsiteAddress[] = "https://www.drelvant.example/";
 
 constexpr UINT_PTR kSlowTimer = 1;
@@ -98,7 +99,7 @@ void setControlText(void* context, int controlId, const char* text) {
 }
 
 PresetListControls presetControls(HWND console) {
-    return {console, console, resetList, addItem, selectItem, selectedItem, itemAt, setControlText};
+    return {&PluginEngine(), console, console, resetList, addItem, selectItem, selectedItem, itemAt, setControlText};
 }
 
 // Rewrites a label only when its text changes, so the indicators do not flicker on every tick.
@@ -111,20 +112,20 @@ void setLabel(HWND console, int id, const char* text) {
 void copyNameBox(HWND console) {
     char name[kPresetNameLimit + 1] = {};
     GetDlgItemTextA(console, kNameBoxId, name, sizeof name);
-    static_assert(sizeof name <= sizeof liveParams.presetName);
-    std::memset(liveParams.presetName, 0, sizeof liveParams.presetName);
-    std::memcpy(liveParams.presetName, name, sizeof name);
+    static_assert(sizeof name <= sizeof PluginEngine().live.presetName);
+    std::memset(PluginEngine().live.presetName, 0, sizeof PluginEngine().live.presetName);
+    std::memcpy(PluginEngine().live.presetName, name, sizeof name);
 }
 
 void onSlowTick(HWND console) {
     changedBlink = !changedBlink;
-    setLabel(console, kChangedLabelId, changedBlink && loadShared(SettingsChanged) ? kChangedText : "");
-    UpdateDerivedParameters(processorState, liveParams, false);
+    setLabel(console, kChangedLabelId, changedBlink && loadShared(PluginEngine().registry.settingsChanged) ? kChangedText : "");
+    UpdateDerivedParameters(PluginEngine().state, PluginEngine().live, false);
     DrawResponsePlot(nullptr);
-    PollRemoteSelection(console);
+    PollRemoteSelection(PluginEngine(), console);
     // Read and clear in one step: a clip the audio thread flags between a separate read and
     // clear would otherwise never be shown.
-    const uint8_t clipped = std::atomic_ref<uint8_t>(processorState.clipFlag).exchange(0, std::memory_order_relaxed);
+    const uint8_t clipped = std::atomic_ref<uint8_t>(PluginEngine().state.clipFlag).exchange(0, std::memory_order_relaxed);
     setLabel(console, kHardClipLabelId, clipped != 0 ? kHardClipText : "");
 }
 
@@ -140,8 +141,8 @@ void InitConsole(HWND console) {
     char title[kTitleSize];
     std::snprintf(title, sizeof title, "%s %s", kVersionString, kTitleNotice);
     SetWindowTextA(console, title);
-    FillPresetList(presetControls(console), StartupPreset());
-    const int32_t lastSelection = processorState.lastListSelection;
+    FillPresetList(presetControls(console), StartupPreset(PluginEngine()));
+    const int32_t lastSelection = PluginEngine().state.lastListSelection;
     if (lastSelection >= 0) SendDlgItemMessageA(console, kPresetListBoxId, LB_SETCURSEL, lastSelection, 0);
     SetTimer(console, kSlowTimer, kSlowTimerMs, nullptr);
     SetTimer(console, kFastTimer, kFastTimerMs, nullptr);
@@ -149,7 +150,7 @@ void InitConsole(HWND console) {
 
 void ShowPresetNameInConsole(HWND console) {
     writingNameBox = true;
-    SetDlgItemTextA(console, kNameBoxId, liveParams.presetName);
+    SetDlgItemTextA(console, kNameBoxId, PluginEngine().live.presetName);
     writingNameBox = false;
 }
 
@@ -168,9 +169,10 @@ void OnConsoleCommand(HWND console, int id, int notification) {
             if (notification == kEditChanged && !writingNameBox) copyNameBox(console);
             return;
         case kWebsiteButtonId:
-            // A browser that cannot be started is not worth a message.
+            // Opening the address itself starts the user's default browser, whichever it is. A
+            // browser that cannot be started is not worth a message.
             if (notification == BN_CLICKED) {
-                ShellExecuteA(console, "open", kWebsiteProgram, kWebsiteAddress, nullptr, SW_SHOWNORMAL);
+                ShellExecuteA(console, "open", kWebsiteAddress, nullptr, nullptr, SW_SHOWNORMAL);
             }
             return;
         default:
@@ -192,5 +194,5 @@ void OnConsoleTimer(HWND console, UINT_PTR timerId) {
 
 void RememberListSelection(HWND console) {
     const LRESULT index = SendDlgItemMessageA(console, kPresetListBoxId, LB_GETCURSEL, 0, 0);
-    processorState.lastListSelection = index == LB_ERR ? -1 : static_cast<int32_t>(index);
+    PluginEngine().state.lastListSelection = index == LB_ERR ? -1 : static_cast<int32_t>(index);
 }

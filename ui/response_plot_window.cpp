@@ -6,19 +6,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "analysis/plot_geometry.h"
+#include "analysis/response_sweep.h"
 #include "dsp/live_params.h"
-#include "dsp/plot_geometry.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
 #include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "platform/platform.h"
 #include "ui/analysis_drawing.h"
+#include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
 
 namespace {
 
-constexpr int kResponsePlotTemplate = 107;
 constexpr COLORREF kGridColour = 0x000066;
 constexpr COLORREF kTextColour = 0x0000FF;
 constexpr COLORREF kCurveColour = 0x0000FF;
@@ -34,6 +36,10 @@ const char kHintPlaying[] = "Stop playback, then click here to measure the frequ
 const char kHintRunningFormat[] = "Measuring the frequency response: %d of %d frequencies";
 const char kHintCancelled[] = "Measurement stopped when playback started: stop it and click again";
 
+// The plot's table: frequencies from the module's load on, responses from the last sweep.
+SweepFrequencyTable sweepTable;
+const bool sweepTableReset = (ResetResponsePlot(sweepTable), true);
+
 // Sweep hand-over between the user-interface thread and the sweep thread.
 std::atomic<bool> sweepRunning{false};
 std::atomic<bool> sweepCancel{false};
@@ -41,7 +47,7 @@ std::atomic<bool> sweepCancelled{false};  // the last sweep ended because playba
 std::atomic<int> sweepPointsDone{0};
 
 bool playbackStopped() {
-    const uint32_t elapsed = platform::tickCountMs() - loadShared(processorState.lastProcessTick);
+    const uint32_t elapsed = platform::tickCountMs() - loadShared(PluginEngine().state.lastProcessTick);
     return elapsed >= kStoppedAfterMs;
 }
 
@@ -58,8 +64,9 @@ void writeHint(char* text, std::size_t size) {
     }
 }
 
-// The sweep feeds its own private engine state, never the live one, but draws dither from the
-// engine's random source: once playback resumes it stops and keeps what it has measured.
+// The sweep feeds its own private engine state and its own copy of the parameters (dither off),
+// never the live ones. It runs only while playback is stopped: once playback resumes it stops and
+// keeps what it has measured.
 void cancelSweepIfPlaying() {
     if (sweepRunning.load(std::memory_order_relaxed) && !playbackStopped()) {
         sweepCancel.store(true, std::memory_order_relaxed);
@@ -86,7 +93,7 @@ DWORD WINAPI sweepThread(LPVOID parameterCopy) {
 bool startSweep() {
     LiveParams* copy = static_cast<LiveParams*>(std::malloc(sizeof(LiveParams)));
     if (copy == nullptr) return false;
-    std::memcpy(static_cast<void*>(copy), &liveParams, sizeof(LiveParams));
+    std::memcpy(static_cast<void*>(copy), &PluginEngine().live, sizeof(LiveParams));
     sweepCancel.store(false, std::memory_order_relaxed);
     sweepCancelled.store(false, std::memory_order_relaxed);
     sweepPointsDone.store(0, std::memory_order_relaxed);
@@ -114,7 +121,7 @@ void DrawResponsePlot(HDC dc) {
     RECT client;
     GetClientRect(window, &client);
     const PlotFrame frame = MakePlotFrame(client.bottom);
-    HDC surface = static_cast<HDC>(entry->surfaceDc);
+    HDC surface = SurfaceDc(*entry);
 
     PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kTextColour);
 

@@ -1,21 +1,27 @@
 // The spectrum analyser window: blue bars of the capture ring's spectrum on an octave axis.
 #include <windows.h>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
+#include "analysis/spectrum_analysis.h"
 #include "dsp/processor_state.h"
-#include "dsp/spectrum_analysis.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "ui/analysis_drawing.h"
+#include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
 
 namespace {
 
-constexpr int kSpectrumTemplate = 106;
 constexpr COLORREF kGridColour = 0x880000;
 constexpr COLORREF kLabelColour = 0xFF0000;
 constexpr COLORREF kBarColour = 0xFF0000;
 
-SpectrumBar bars[kSpectrumBarCount];  // user-interface thread only
+// The analyser's work arrays, bars and octave table: user-interface thread only.
+SpectrumWork spectrumWork;
+SpectrumBar bars[kSpectrumBarCount];
+uint16_t OctaveFrequencyTable[kOctaveTableSize];
+const bool octaveTableBuilt = (BuildOctaveFrequencyTable(OctaveFrequencyTable), true);  // at load
 
 }  // namespace
 
@@ -23,7 +29,7 @@ void DrawSpectrum() {
     WindowEntry* entry = DrawableAnalysisWindow(kSpectrumTemplate);
     if (entry == nullptr) return;
 
-    AccumulateSpectrum(spectrumWork, processorState.capture);
+    AccumulateSpectrum(spectrumWork, PluginEngine().state.capture);
 
     HWND window = static_cast<HWND>(entry->hwnd);
     HDC windowDc = GetDC(window);
@@ -31,7 +37,7 @@ void DrawSpectrum() {
     RECT client;
     GetClientRect(window, &client);
     const PlotFrame frame = MakePlotFrame(client.bottom);
-    HDC surface = static_cast<HDC>(entry->surfaceDc);
+    HDC surface = SurfaceDc(*entry);
 
     PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kLabelColour);
 

@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "dsp/shared_value.h"
-#include "host/ui_seam.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
+#include "params/ui_seam.h"
 #include "ui/config_windows.h"
 
 void uiShowConfigWindow(int templateId) { ShowConfigWindow(templateId); }
@@ -12,7 +14,7 @@ void uiRebindOpenWindows() {
     // Only windows of the calling thread: a preset loaded by the playback thread's poll (console
     // closed) must never reach into a window the user-interface thread is just opening.
     const DWORD thread = GetCurrentThreadId();
-    for (WindowEntry* entry = WindowList; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
         HWND hwnd = static_cast<HWND>(loadShared(entry->hwnd));
         if (hwnd != nullptr && GetWindowThreadProcessId(hwnd, nullptr) == thread) BindWindow(*entry, hwnd);
     }

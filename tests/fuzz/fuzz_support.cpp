@@ -1,5 +1,7 @@
 // One initialised plug-in for the fuzz targets, with its engine state saved right after Init.
 #include "tests/fuzz/fuzz_support.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -10,7 +12,6 @@
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-#include "host/plugin.h"
 #include "params/settings_text.h"
 #include "platform/platform.h"
 
@@ -38,19 +39,19 @@ std::string initialise() {
     const char* made = mkdtemp(pattern);
     if (made == nullptr) std::abort();
     std::string directory = std::string(made) + "/";
-    SetHostDirectory(directory);
+    SetHostDirectory(PluginEngine().text, directory);
     setRandomSeedOverride(true, 1);
     platform::setTickSourceForTesting(fuzzClock);
     winampDSPModule* module = winampDSPGetHeader2()->getModule(0);
     module->Init(module);
     initialState = std::make_unique<ProcessorState>();
-    std::memcpy(initialState.get(), &processorState, sizeof(ProcessorState));
-    initialParams = std::make_unique<LiveParams>(liveParams);
+    std::memcpy(initialState.get(), &PluginEngine().state, sizeof(ProcessorState));
+    initialParams = std::make_unique<LiveParams>(PluginEngine().live);
     return directory;
 }
 
 void copyRange(std::size_t from, std::size_t to) {
-    std::memcpy(reinterpret_cast<char*>(&processorState) + from,
+    std::memcpy(reinterpret_cast<char*>(&PluginEngine().state) + from,
                 reinterpret_cast<const char*>(initialState.get()) + from, to - from);
 }
 
@@ -63,9 +64,9 @@ const std::string& fuzzSettingsDirectory() {
 
 void restoreInitialEngineState() {
     fuzzSettingsDirectory();
-    std::memcpy(&processorState, initialState.get(), sizeof(ProcessorState));
-    liveParams = *initialParams;
-    seedEngineRandom(1);
+    std::memcpy(&PluginEngine().state, initialState.get(), sizeof(ProcessorState));
+    PluginEngine().live = *initialParams;
+    seedEngineRandom(PluginEngine().random, 1);
     fuzzClockMs = kFirstTickMs;
 }
 
@@ -75,8 +76,8 @@ void restoreInitialSettingsState() {
     // design hand-over after the capture ring.
     copyRange(0, offsetof(ProcessorState, testTone));
     copyRange(offsetof(ProcessorState, designRecord), sizeof(ProcessorState));
-    liveParams = *initialParams;
-    seedEngineRandom(1);
+    PluginEngine().live = *initialParams;
+    seedEngineRandom(PluginEngine().random, 1);
     fuzzClockMs = kFirstTickMs;
 }
 

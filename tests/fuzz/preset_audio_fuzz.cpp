@@ -7,6 +7,7 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size -= 2;
     if (presetSize > size) presetSize = size;
     writeFile(fuzzSettingsDirectory() + "DV_Preset01.ini", data, presetSize);
-    LoadPreset(1);
+    LoadPreset(PluginEngine(), 1);
 
     const uint8_t* audio = data + presetSize;
     const size_t audioBytes = size - presetSize;
@@ -40,12 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   "ModifySamples returns the frame count");
         // A preset may switch the main bypass on ("General.MainBypass" = any non-zero number):
         // then the block passes untouched, otherwise every sample is inside the clamp.
-        if (liveParams.general.mainBypass != 0) {
+        if (PluginEngine().live.general.mainBypass != 0) {
             fuzzCheck(block == sent, "with the main bypass on a block comes back untouched");
         } else {
             for (short s : block) fuzzCheck(s <= 32764 && s >= -32764, "processed samples stay inside the clamp");
         }
     }
-    fuzzCheck(processorState.nonFiniteFrames == 0, "the chain never produces infinities or NaN");
+    fuzzCheck(PluginEngine().state.nonFiniteFrames == 0, "the chain never produces infinities or NaN");
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/remote_selection.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -30,13 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     restoreInitialSettingsState();
     const std::string path = fuzzSettingsDirectory() + "DV_Select.tmp";
     writeFile(path, data, size);
-    const int32_t startupBefore = StartupPreset();
-    PollRemoteSelection(nullptr);
+    const int32_t startupBefore = StartupPreset(PluginEngine());
+    PollRemoteSelection(PluginEngine(), nullptr);
     // The command is consumed whatever it held.
     struct stat info;
     fuzzCheck(stat(path.c_str(), &info) != 0, "the command file is deleted");
     // Only a text containing "def" may change the startup preset, and only to a preset number.
-    const int32_t startupAfter = StartupPreset();
+    const int32_t startupAfter = StartupPreset(PluginEngine());
     if (startupAfter != startupBefore) {
         fuzzCheck(containsDefIgnoringCase(data, size), "only a command with \"def\" sets the startup preset");
         fuzzCheck(startupAfter >= kLowestPresetNumber && startupAfter <= kUserSlots, "the startup preset is a preset number");

@@ -6,6 +6,8 @@
 
 #include "dsp/live_params.h"
 #include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
@@ -32,36 +34,36 @@ bool readsBackAs(double written, double read, int decimals) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     restoreInitialSettingsState();
     writeFile(fuzzSettingsDirectory() + "fuzz.ini", data, size);
-    fuzzCheck(ReadTextFile("fuzz.ini"), "an existing file reads");
-    fuzzCheck(SettingsText[kSettingsTextSize - 1] == '\0', "the settings text ends with a NUL after reading");
+    fuzzCheck(ReadTextFile(PluginEngine().text, "fuzz.ini"), "an existing file reads");
+    fuzzCheck(PluginEngine().text.text[kSettingsTextSize - 1] == '\0', "the settings text ends with a NUL after reading");
     char text[32];
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+    for (WindowEntry* window = PluginEngine().registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (param->key[0] == '\0') continue;
-            HasKey(param->key);
-            GetNumber(param->key, param->defaultValue);
-            GetString(param->key, text);
+            HasKey(PluginEngine().text, param->key);
+            GetNumber(PluginEngine().text, param->key, param->defaultValue);
+            GetString(PluginEngine().text, param->key, text);
             fuzzCheck(text[31] == '\0', "GetString leaves a terminated text");
         }
     }
-    GetString("General.Name", text);
-    GetNumber("General.StartupPreset", 0);
-    ApplyText(size % 2 == 0);
+    GetString(PluginEngine().text, "General.Name", text);
+    GetNumber(PluginEngine().text, "General.StartupPreset", 0);
+    ApplyText(PluginEngine(), size % 2 == 0);
 
     // What was applied, saved and applied again, gives the same values (to the digits saved).
     static LiveParams applied;
-    applied = liveParams;
-    BuildPresetText("DV_Preset01.ini");
-    fuzzCheck(SettingsText[kSettingsTextSize - 1] == '\0', "the settings text ends with a NUL after building");
-    std::memset(&liveParams, 0, sizeof liveParams);
-    ApplyText(true);
-    fuzzCheck(std::memcmp(liveParams.presetName, applied.presetName, sizeof applied.presetName) == 0,
+    applied = PluginEngine().live;
+    BuildPresetText(PluginEngine(), "DV_Preset01.ini");
+    fuzzCheck(PluginEngine().text.text[kSettingsTextSize - 1] == '\0', "the settings text ends with a NUL after building");
+    std::memset(&PluginEngine().live, 0, sizeof PluginEngine().live);
+    ApplyText(PluginEngine(), true);
+    fuzzCheck(std::memcmp(PluginEngine().live.presetName, applied.presetName, sizeof applied.presetName) == 0,
               "the preset name reads back");
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+    for (WindowEntry* window = PluginEngine().registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (!isStoredKey(*param)) continue;
-            fuzzCheck(HasKey(param->key), "every stored key is in the built text");
-            const std::ptrdiff_t offset = static_cast<const char*>(param->value) - reinterpret_cast<const char*>(&liveParams);
+            fuzzCheck(HasKey(PluginEngine().text, param->key), "every stored key is in the built text");
+            const std::ptrdiff_t offset = static_cast<const char*>(param->value) - reinterpret_cast<const char*>(&PluginEngine().live);
             const char* before = reinterpret_cast<const char*>(&applied) + offset;
             if (param->kind == CheckBox) {
                 const bool wasOn = *reinterpret_cast<const uint8_t*>(before) != 0;

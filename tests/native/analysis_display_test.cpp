@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
+#include "analysis/spectrum_analysis.h"
 #include "dsp/processor_state.h"
-#include "dsp/spectrum_analysis.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ constexpr double kTransformTolerance = 1e-3;
 }  // namespace
 
 TEST(OctaveFrequencyTable, HoldsTwentyHertzDoublingEveryHundredEntries) {
-    BuildOctaveFrequencyTable();
+    uint16_t OctaveFrequencyTable[kOctaveTableSize];
+    BuildOctaveFrequencyTable(OctaveFrequencyTable);
     EXPECT_EQ(OctaveFrequencyTable[0], 20);
     EXPECT_EQ(OctaveFrequencyTable[1], 20);    // 20.14 Hz
     EXPECT_EQ(OctaveFrequencyTable[100], 40);
@@ -134,7 +135,8 @@ TEST(SpectrumTransform, AccumulatesEightOverlappingStretches) {
 }
 
 TEST(SpectrumBars, SilenceGivesNoBars) {
-    BuildOctaveFrequencyTable();
+    uint16_t OctaveFrequencyTable[kOctaveTableSize];
+    BuildOctaveFrequencyTable(OctaveFrequencyTable);
     auto ring = makeRing();
     ring->writeIndex = 12345;
     auto work = makeWork();
@@ -172,7 +174,8 @@ TEST(SpectrumBars, SumsBinsOfPositionsSteppingThirtyNineHertz) {
 }
 
 TEST(SpectrumBars, FullScaleThousandHertzPeaksAtTheOneKGridLine) {
-    BuildOctaveFrequencyTable();
+    uint16_t OctaveFrequencyTable[kOctaveTableSize];
+    BuildOctaveFrequencyTable(OctaveFrequencyTable);
     auto ring = makeRing();
     for (int n = 0; n < 65536; ++n) ring->samples[n] = 0.9999 * std::sin(2 * kPi * 1000.0 * n / 44100.0);
     ring->writeIndex = 31000;
@@ -199,7 +202,8 @@ TEST(SpectrumBars, FullScaleThousandHertzPeaksAtTheOneKGridLine) {
 }
 
 TEST(OctaveAxis, TenLabelsAtTheFirstEntriesReachingEachOctave) {
-    BuildOctaveFrequencyTable();
+    uint16_t OctaveFrequencyTable[kOctaveTableSize];
+    BuildOctaveFrequencyTable(OctaveFrequencyTable);
     AxisLabel labels[kAxisLabelCount];
     ASSERT_EQ(OctaveAxisLabels(OctaveFrequencyTable, labels), 10);
     // Hand-derived: the first i = 0, 3, 6, ... with trunc(20 x 2^(i/100)) >= 31.25 x 2^n.
@@ -212,7 +216,8 @@ TEST(OctaveAxis, TenLabelsAtTheFirstEntriesReachingEachOctave) {
 }
 
 TEST(OctaveAxis, FirstLabelAtFirstEntryOfAtLeast31Hz) {
-    BuildOctaveFrequencyTable();
+    uint16_t OctaveFrequencyTable[kOctaveTableSize];
+    BuildOctaveFrequencyTable(OctaveFrequencyTable);
     int first = -1;
     for (int i = 0; i < 1000 && first < 0; i += 3)
         if (OctaveFrequencyTable[i] >= 31.25) first = i;

@@ -22,19 +22,20 @@ void countPoll() { ++pollCount; }
 struct FrameFixture : ::testing::Test {
     std::unique_ptr<ProcessorState> state = std::make_unique<ProcessorState>();
     std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    EngineRandom random{};
 
     void SetUp() override {
         ClearProcessorState(*state);
         std::memset(params.get(), 0, sizeof(LiveParams));
         fakeNow = 100000;
         platform::setTickSourceForTesting(fakeTick);
-        seedEngineRandom(12345);
+        seedEngineRandom(random, 12345);
     }
     void TearDown() override { platform::setTickSourceForTesting(nullptr); }
 
     int process(std::vector<short>& samples, int bps = 16, int nch = 2, int srate = 44100) {
         const int frames = static_cast<int>(samples.size()) / 2;
-        return ProcessBlock(samples.data(), frames, bps, nch, srate, *state, *params);
+        return ProcessBlock(samples.data(), frames, bps, nch, srate, *state, *params, random);
     }
 };
 
@@ -42,12 +43,13 @@ struct FrameFixture : ::testing::Test {
 
 TEST(EngineRandom, FollowsTheLinearCongruentialSequence) {
     // state = state * 214013 + 2531011, result = (state >> 16) & 32767, from seed 1.
-    seedEngineRandom(1);
+    EngineRandom random;
+    seedEngineRandom(random, 1);
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
-    for (int value : expected) EXPECT_EQ(engineRand(), value);
-    seedEngineRandom(0xFFFFFFFFu);  // wraps modulo 2^32
+    for (int value : expected) EXPECT_EQ(engineRand(random), value);
+    seedEngineRandom(random, 0xFFFFFFFFu);  // wraps modulo 2^32
     const uint32_t next = 0xFFFFFFFFu * 214013u + 2531011u;
-    EXPECT_EQ(engineRand(), static_cast<int>((next >> 16) & 32767u));
+    EXPECT_EQ(engineRand(random), static_cast<int>((next >> 16) & 32767u));
 }
 
 TEST_F(FrameFixture, UnprocessedFormatsComeBackUntouched) {
@@ -57,7 +59,7 @@ TEST_F(FrameFixture, UnprocessedFormatsComeBackUntouched) {
         std::vector<short> samples(6 * 600);
         for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<short>(i * 7919 % 65536 - 32768);
         const std::vector<short> original = samples;
-        EXPECT_EQ(ProcessBlock(samples.data(), 600, format.bps, format.nch, format.srate, *state, *params), 600);
+        EXPECT_EQ(ProcessBlock(samples.data(), 600, format.bps, format.nch, format.srate, *state, *params, random), 600);
         EXPECT_EQ(samples, original) << format.bps << " bits, " << format.nch << " channels, " << format.srate;
     }
     EXPECT_EQ(state->lastProcessTick, 0u);
@@ -163,10 +165,10 @@ TEST_F(FrameFixture, IdleResetAfterMoreThan6000ms) {
 }
 
 TEST_F(FrameFixture, EmptyBlockStillPollsTestsIdleAndRefreshesTheTick) {
-    state->hooks = {alwaysPoll, countPoll};
+    state->hooks = {alwaysPoll, countPoll, nullptr};
     pollCount = 0;
     state->highpass.filter.leftRing[5] = 1.0;
-    EXPECT_EQ(ProcessBlock(nullptr, 0, 16, 2, 44100, *state, *params), 0);
+    EXPECT_EQ(ProcessBlock(nullptr, 0, 16, 2, 44100, *state, *params, random), 0);
     EXPECT_EQ(pollCount, 1);
     EXPECT_EQ(state->lastPollTick, 100000u);
     EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
@@ -174,7 +176,7 @@ TEST_F(FrameFixture, EmptyBlockStillPollsTestsIdleAndRefreshesTheTick) {
 }
 
 TEST_F(FrameFixture, PollRunsEvery2sEvenForUnprocessedFormats) {
-    state->hooks = {alwaysPoll, countPoll};
+    state->hooks = {alwaysPoll, countPoll, nullptr};
     pollCount = 0;
     std::vector<short> samples(4, 0);
     process(samples, 8);
@@ -199,8 +201,8 @@ TEST_F(FrameFixture, TickComparisonsWrapAsUnsignedAdditions) {
 }
 
 TEST_F(FrameFixture, NullSamplesWithFramesDoNotCrash) {
-    EXPECT_EQ(ProcessBlock(nullptr, 576, 16, 2, 44100, *state, *params), 576);
-    EXPECT_EQ(ProcessBlock(nullptr, -3, 16, 2, 44100, *state, *params), -3);
+    EXPECT_EQ(ProcessBlock(nullptr, 576, 16, 2, 44100, *state, *params, random), 576);
+    EXPECT_EQ(ProcessBlock(nullptr, -3, 16, 2, 44100, *state, *params, random), -3);
 }
 
 TEST_F(FrameFixture, PostAmpAndDitherStayWithinHalfAStep) {

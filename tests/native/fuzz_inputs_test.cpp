@@ -10,6 +10,7 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params_rig.h"
 #include "platform/platform.h"
@@ -44,8 +45,8 @@ TEST(FuzzInputs, PresetWithMainBypassFiveLeavesEveryBlockUntouched) {
     winampDSPModule* module = winampDSPGetHeader2()->getModule(0);
     ASSERT_EQ(module->Init(module), 0);
     folder.write("DV_Preset01.ini", presetText);
-    ASSERT_TRUE(LoadPreset(1));
-    EXPECT_NE(liveParams.general.mainBypass, 0);
+    ASSERT_TRUE(LoadPreset(PluginEngine(), 1));
+    EXPECT_NE(PluginEngine().live.general.mainBypass, 0);
 
     constexpr int kFrames = 576;
     const size_t usableBytes = audio.size() - audio.size() % 2;
@@ -62,7 +63,7 @@ TEST(FuzzInputs, PresetWithMainBypassFiveLeavesEveryBlockUntouched) {
         EXPECT_EQ(block, sent) << "round " << round;
     }
     EXPECT_TRUE(sawSampleBeyondClamp) << "the input keeps its full-scale sample";
-    EXPECT_EQ(processorState.nonFiniteFrames, 0u);
+    EXPECT_EQ(PluginEngine().state.nonFiniteFrames, 0u);
     module->Quit(module);
     platform::setTickSourceForTesting(nullptr);
 }

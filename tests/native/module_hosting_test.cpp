@@ -8,11 +8,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params_rig.h"
 #include "platform/platform.h"
@@ -61,20 +62,20 @@ TEST(ModuleHosting, F1OutputIsTheSameWhateverTheHostsBlockSize) {
     winampDSPModule* module = header->getModule(0);
     ASSERT_NE(module, nullptr);
     ASSERT_EQ(module->Init(module), 0);
-    ASSERT_TRUE(LoadPreset(0));
-    ASSERT_EQ(liveParams.general.processorActive, 1) << "F1 switches the ten-band processor on";
-    ASSERT_EQ(liveParams.general.ditherActive, 1) << "F1 dithers, so the seed matters";
+    ASSERT_TRUE(LoadPreset(PluginEngine(), 0));
+    ASSERT_EQ(PluginEngine().live.general.processorActive, 1) << "F1 switches the ten-band processor on";
+    ASSERT_EQ(PluginEngine().live.general.ditherActive, 1) << "F1 dithers, so the seed matters";
 
     // Every run starts from the state the preset load left, and the same random sequence.
     auto start = std::make_unique<ProcessorState>();
-    std::memcpy(start.get(), &processorState, sizeof(ProcessorState));
-    const EngineRandom random = engineRandom;
+    std::memcpy(start.get(), &PluginEngine().state, sizeof(ProcessorState));
+    const EngineRandom random = PluginEngine().random;
 
     const std::vector<short> input = testSignal();
     std::vector<std::vector<short>> outputs;
     for (const int blockFrames : {576, 1, 7, 4096}) {
-        std::memcpy(&processorState, start.get(), sizeof(ProcessorState));
-        engineRandom = random;
+        std::memcpy(&PluginEngine().state, start.get(), sizeof(ProcessorState));
+        PluginEngine().random = random;
         std::vector<short> samples = input;
         for (int frame = 0; frame < kFrames; frame += blockFrames) {
             const int count = std::min(blockFrames, kFrames - frame);
@@ -85,11 +86,11 @@ TEST(ModuleHosting, F1OutputIsTheSameWhateverTheHostsBlockSize) {
     module->Quit(module);
     platform::setTickSourceForTesting(nullptr);
     setRandomSeedOverride(false, 0);
-    ClearProcessorState(processorState);
+    ClearProcessorState(PluginEngine().state);
     initDone = false;
 
     // The first F1 output frames are the chain's delay; after it the audio is processed.
-    const int delay = ProcessingDelayFrames(liveParams);
+    const int delay = ProcessingDelayFrames(PluginEngine().live);
     EXPECT_EQ(delay, 8192 + 4095 + 4095 + 4095);
     for (int n = 0; n < delay - 4096; ++n) {
         ASSERT_LE(std::abs(outputs[0][2 * n]), 1) << "frame " << n << " lies inside the delay";

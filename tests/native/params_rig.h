@@ -15,6 +15,8 @@
 
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
@@ -34,10 +36,10 @@ struct ScratchFolder {
         const char* made = mkdtemp(buffer.data());
         EXPECT_NE(made, nullptr);
         path = std::string(buffer.data()) + "/";
-        SetHostDirectory(path);
+        SetHostDirectory(PluginEngine().text, path);
     }
     ~ScratchFolder() {
-        SetHostDirectory(std::string());
+        SetHostDirectory(PluginEngine().text, std::string());
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
@@ -76,23 +78,23 @@ inline std::string presetFile(const std::string& fileName, const std::string& bo
 // settings file (windows cascade); releases it again at the end.
 struct BuiltRegistry {
     BuiltRegistry() {
-        std::memset(&liveParams, 0, sizeof liveParams);
-        ClearProcessorState(processorState);
-        CascadePosition = kFirstCascadePosition;
-        std::memset(SettingsText, 0, sizeof SettingsText);
-        RegisterAllWindows(liveParams, processorState);
+        std::memset(&PluginEngine().live, 0, sizeof PluginEngine().live);
+        ClearProcessorState(PluginEngine().state);
+        PluginEngine().registry.cascadePosition = kFirstCascadePosition;
+        std::memset(PluginEngine().text.text, 0, sizeof PluginEngine().text.text);
+        RegisterAllWindows(PluginEngine().registry, PluginEngine().text, PluginEngine().live, PluginEngine().state);
     }
     ~BuiltRegistry() {
-        BeginText("dsp_unused.ini");
-        SaveWindowRecordsAndRelease();
-        SettingsChanged = false;
+        BeginText(PluginEngine().text, "dsp_unused.ini");
+        SaveWindowRecordsAndRelease(PluginEngine().registry, PluginEngine().text);
+        PluginEngine().registry.settingsChanged = false;
     }
     BuiltRegistry(const BuiltRegistry&) = delete;
     BuiltRegistry& operator=(const BuiltRegistry&) = delete;
 };
 
 inline ParamEntry* findParam(const char* key) {
-    for (WindowEntry* w = WindowList; w != nullptr; w = w->next) {
+    for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next) {
         for (ParamEntry* p = w->params; p != nullptr; p = p->next) {
             if (std::strcmp(p->key, key) == 0) return p;
         }
@@ -124,7 +126,7 @@ inline void setLive(const char* key, double value) {
 // Every keyed value in registration order, to compare whole settings.
 inline std::vector<double> allKeyedValues() {
     std::vector<double> values;
-    for (WindowEntry* w = WindowList; w != nullptr; w = w->next) {
+    for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next) {
         for (ParamEntry* p = w->params; p != nullptr; p = p->next) {
             if (p->key[0] != '\0') values.push_back(liveValue(p->key));
         }

@@ -9,6 +9,8 @@
 
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_console.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
@@ -34,6 +36,7 @@ struct FakeConsole {
 
     PresetListControls controls() {
         PresetListControls c{};
+        c.engine = &PluginEngine();
         c.console = &windowTag;
         c.context = this;
         c.resetList = [](void* self) {
@@ -76,11 +79,11 @@ struct PresetStage {
     FakeConsole console;
 
     PresetStage() {
-        SetStartupPreset(0);
-        ScanPresets();
-        LoadPreset(0);
+        SetStartupPreset(PluginEngine(), 0);
+        ScanPresets(PluginEngine());
+        LoadPreset(PluginEngine(), 0);
     }
-    void setName(const char* name) { std::snprintf(liveParams.presetName, sizeof liveParams.presetName, "%s", name); }
+    void setName(const char* name) { std::snprintf(PluginEngine().live.presetName, sizeof PluginEngine().live.presetName, "%s", name); }
     // A user file holding only the given key lines after the header.
     void writeUserFile(int slot, const std::string& body) {
         char name[32];
@@ -106,70 +109,70 @@ TEST(PresetScan, NamesFromResourcesAndSlotFiles) {
     stage.writeUserFile(9, "General.BaseFactoryPreset = 0\n");  // no name: the slot counts as free
     stage.writeUserFile(12, "General.Name = " + std::string(31, 'L') + "\n");
     std::filesystem::create_directory(stage.folder.file("DV_Preset08.ini"));
-    ScanPresets();
-    EXPECT_STREQ(FactoryPresetNames[0], "FM Stereo 1");
-    EXPECT_STREQ(FactoryPresetNames[1], "FM Stereo 2");
-    EXPECT_STREQ(FactoryPresetNames[2], "FM Stereo Loud");
-    EXPECT_STREQ(FactoryPresetNames[3], "AM Radio");
-    EXPECT_STREQ(FactoryPresetNames[4], "Normalizer");
-    EXPECT_STREQ(FactoryPresetNames[5], "Vol Normalizer");
-    EXPECT_STREQ(FactoryPresetNames[6], "CD (No Proc)");
-    EXPECT_STREQ(FactoryPresetNames[7], "");
-    EXPECT_STREQ(UserPresetNames[7], "Rock");
-    EXPECT_STREQ(UserPresetNames[5], "Five");
-    EXPECT_STREQ(UserPresetNames[10], "Ten");
-    EXPECT_STREQ(UserPresetNames[9], "");
-    EXPECT_STREQ(UserPresetNames[8], "");
-    EXPECT_EQ(std::string(UserPresetNames[12]), std::string(31, 'L'));  // a hand-edited name is kept whole
+    ScanPresets(PluginEngine());
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[0], "FM Stereo 1");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[1], "FM Stereo 2");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[2], "FM Stereo Loud");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[3], "AM Radio");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[4], "Normalizer");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[5], "Vol Normalizer");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[6], "CD (No Proc)");
+    EXPECT_STREQ(PluginEngine().presets.factoryNames[7], "");
+    EXPECT_STREQ(PluginEngine().presets.userNames[7], "Rock");
+    EXPECT_STREQ(PluginEngine().presets.userNames[5], "Five");
+    EXPECT_STREQ(PluginEngine().presets.userNames[10], "Ten");
+    EXPECT_STREQ(PluginEngine().presets.userNames[9], "");
+    EXPECT_STREQ(PluginEngine().presets.userNames[8], "");
+    EXPECT_EQ(std::string(PluginEngine().presets.userNames[12]), std::string(31, 'L'));  // a hand-edited name is kept whole
 }
 
 TEST(PresetLoad, FactoryPresetsAndTheDefaultsBeyondF7) {
     PresetStage stage;
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo 1");
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo 1");
     EXPECT_EQ(liveValue("Compressor.Gain5.dB"), 9.5);
-    EXPECT_EQ(BaseFactoryPreset, 0.0);
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, 0.0);
 
-    storeShared(processorState.lastProcessTick, uint32_t{12345});
-    SettingsChanged = true;
-    LoadPreset(-8);  // F9: no resource
-    EXPECT_STREQ(liveParams.presetName, "");
+    storeShared(PluginEngine().state.lastProcessTick, uint32_t{12345});
+    PluginEngine().registry.settingsChanged = true;
+    LoadPreset(PluginEngine(), -8);  // F9: no resource
+    EXPECT_STREQ(PluginEngine().live.presetName, "");
     EXPECT_EQ(liveValue("Compressor.Gain5.dB"), 0.0);
     EXPECT_EQ(liveValue("Compressor.Ratio5"), 5.0);
     EXPECT_EQ(liveValue("General.QuantizationDither.Active"), 1.0);
     EXPECT_EQ(liveValue("LowpassFilter.Cutoff.Hz"), 18000.0);
-    EXPECT_EQ(BaseFactoryPreset, -8.0);
-    EXPECT_FALSE(SettingsChanged);
-    EXPECT_EQ(processorState.lastProcessTick, 0u);  // the next block starts from cleared filters
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, -8.0);
+    EXPECT_FALSE(PluginEngine().registry.settingsChanged);
+    EXPECT_EQ(PluginEngine().state.lastProcessTick, 0u);  // the next block starts from cleared filters
 
     const std::vector<double> before = paramsrig::allKeyedValues();
-    LoadPreset(100);  // no such preset: values stay
-    LoadPreset(-10);
+    LoadPreset(PluginEngine(), 100);  // no such preset: values stay
+    LoadPreset(PluginEngine(), -10);
     EXPECT_EQ(paramsrig::allKeyedValues(), before);
 }
 
 TEST(PresetLoad, UserFileOverItsBase) {
     PresetStage stage;
     stage.writeUserFile(4, "General.Name = Loud Copy\nGeneral.BaseFactoryPreset = -2\n");
-    LoadPreset(4);
-    EXPECT_STREQ(liveParams.presetName, "Loud Copy");
-    EXPECT_EQ(BaseFactoryPreset, -2.0);
+    LoadPreset(PluginEngine(), 4);
+    EXPECT_STREQ(PluginEngine().live.presetName, "Loud Copy");
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, -2.0);
     const std::vector<double> userValues = paramsrig::allKeyedValues();
-    LoadPreset(-2);
+    LoadPreset(PluginEngine(), -2);
     EXPECT_EQ(paramsrig::allKeyedValues(), userValues);  // exactly F3's values
 
     stage.writeUserFile(5, "General.Name = Odd Base\nGeneral.BaseFactoryPreset = 3\nCompressor.Ratio1 = 7.5\n");
-    LoadPreset(5);
-    EXPECT_STREQ(liveParams.presetName, "Odd Base");
-    EXPECT_EQ(BaseFactoryPreset, 3.0);
+    LoadPreset(PluginEngine(), 5);
+    EXPECT_STREQ(PluginEngine().live.presetName, "Odd Base");
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, 3.0);
     EXPECT_EQ(liveValue("Compressor.Ratio1"), 7.5);
     EXPECT_EQ(liveValue("Compressor.Ratio2"), 5.0);           // registered default
     EXPECT_EQ(liveValue("General.AGC.Active"), 0.0);          // registered default
     EXPECT_EQ(liveValue("HighpassFilter.Cutoff.Hz"), 30.0);   // registered default
 
-    LoadPreset(6);  // no file: F1's values with an empty name
-    EXPECT_STREQ(liveParams.presetName, "");
+    LoadPreset(PluginEngine(), 6);  // no file: F1's values with an empty name
+    EXPECT_STREQ(PluginEngine().live.presetName, "");
     EXPECT_EQ(liveValue("Compressor.Gain1.dB"), 6.0);
-    EXPECT_EQ(BaseFactoryPreset, 0.0);
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, 0.0);
 }
 
 TEST(PresetLoad, BadValuesInAUserFile) {
@@ -178,7 +181,7 @@ TEST(PresetLoad, BadValuesInAUserFile) {
                         "General.Name = Bad\nGeneral.BaseFactoryPreset = -2\n"
                         "Compressor.Gain1.dB = nan\nCompressor.Gain2.dB = inf\nCompressor.Gain3.dB = abc\n"
                         "General.Expander.Active = -inf\nLimiter.Gain1.dB = 1e45\n");
-    LoadPreset(3);
+    LoadPreset(PluginEngine(), 3);
     EXPECT_EQ(liveValue("Compressor.Gain1.dB"), 18.0);  // NaN: the base preset's value stays
     EXPECT_EQ(liveValue("Compressor.Gain2.dB"), 18.0);
     EXPECT_EQ(liveValue("Compressor.Gain3.dB"), 0.0);   // unparsable: the registered default
@@ -188,8 +191,8 @@ TEST(PresetLoad, BadValuesInAUserFile) {
 
     // A base that is not a number counts as F1.
     stage.writeUserFile(4, "General.Name = NaN Base\nGeneral.BaseFactoryPreset = nan\n");
-    LoadPreset(4);
-    EXPECT_EQ(BaseFactoryPreset, 0.0);
+    LoadPreset(PluginEngine(), 4);
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, 0.0);
     EXPECT_EQ(liveValue("Compressor.Gain1.dB"), 6.0);
 }
 
@@ -199,8 +202,8 @@ TEST(PresetLoad, OversizedUserFileIsReadUpToTheTextSize) {
     while (body.size() < 17000) body += "Filler.Line = 0\n";
     body += "Compressor.Ratio2 = 9.0\n";
     stage.writeUserFile(2, body);
-    LoadPreset(2);
-    EXPECT_STREQ(liveParams.presetName, "Big");
+    LoadPreset(PluginEngine(), 2);
+    EXPECT_STREQ(PluginEngine().live.presetName, "Big");
     EXPECT_EQ(liveValue("Compressor.Ratio1"), 3.0);
     EXPECT_EQ(liveValue("Compressor.Ratio2"), 2.0);  // beyond 16,383 bytes: F1's value
 }
@@ -208,11 +211,11 @@ TEST(PresetLoad, OversizedUserFileIsReadUpToTheTextSize) {
 TEST(PresetSave, FileHasAllKeyLinesAndReloadsUnchanged) {
     PresetStage stage;
     stage.setName("My F1");
-    SettingsChanged = true;
+    PluginEngine().registry.settingsChanged = true;
     const std::vector<double> before = paramsrig::allKeyedValues();
-    ASSERT_TRUE(SavePreset(31));
-    EXPECT_FALSE(SettingsChanged);
-    EXPECT_STREQ(UserPresetNames[31], "My F1");
+    ASSERT_TRUE(SavePreset(PluginEngine(), 31));
+    EXPECT_FALSE(PluginEngine().registry.settingsChanged);
+    EXPECT_STREQ(PluginEngine().presets.userNames[31], "My F1");
     const std::vector<std::string> lines = paramsrig::lines(stage.folder.read("DV_Preset31.ini"));
     ASSERT_EQ(lines.size(), 4u + 287u);
     EXPECT_EQ(lines[1], "This is a preset file for Drelvant v1.20");
@@ -222,20 +225,20 @@ TEST(PresetSave, FileHasAllKeyLinesAndReloadsUnchanged) {
     EXPECT_EQ(lines[6], "General.MainBypass             = 0");
     EXPECT_EQ(lines[290], "LowpassFilter.Cutoff.Hz        = 16984");
 
-    LoadPreset(-5);
-    LoadPreset(31);
-    EXPECT_STREQ(liveParams.presetName, "My F1");
+    LoadPreset(PluginEngine(), -5);
+    LoadPreset(PluginEngine(), 31);
+    EXPECT_STREQ(PluginEngine().live.presetName, "My F1");
     EXPECT_EQ(paramsrig::allKeyedValues(), before);
 
-    EXPECT_FALSE(SavePreset(0));
-    EXPECT_FALSE(SavePreset(100));
+    EXPECT_FALSE(SavePreset(PluginEngine(), 0));
+    EXPECT_FALSE(SavePreset(PluginEngine(), 100));
 }
 
 TEST(PresetConsole, ListShowsFactoryPresetsThenAllSlots) {
     PresetStage stage;
     stage.writeUserFile(12, "General.Name = Talk\n");
-    ScanPresets();
-    SetStartupPreset(12);
+    ScanPresets(PluginEngine());
+    SetStartupPreset(PluginEngine(), 12);
     stage.console.fill(12);
     ASSERT_EQ(stage.console.items.size(), 7u + 99u);
     EXPECT_EQ(stage.console.items[0].first, "F1:FM Stereo 1");
@@ -248,7 +251,7 @@ TEST(PresetConsole, ListShowsFactoryPresetsThenAllSlots) {
     EXPECT_EQ(stage.console.selected, 18);
     EXPECT_EQ(stage.console.controlTexts[kDefaultPresetLabelId], "Default: 12");
 
-    SetStartupPreset(-3);
+    SetStartupPreset(PluginEngine(), -3);
     stage.console.fill(-3);
     EXPECT_EQ(stage.console.selected, 3);
     EXPECT_EQ(stage.console.controlTexts[kDefaultPresetLabelId], "Default: F4");
@@ -274,7 +277,7 @@ TEST(PresetConsole, NothingSelected) {
 TEST(PresetConsole, SaveNameChecks) {
     PresetStage stage;
     stage.writeUserFile(7, "General.Name = Rock\n");
-    ScanPresets();
+    ScanPresets(PluginEngine());
     stage.console.fill(0);
 
     stage.console.selectPreset(0);
@@ -314,34 +317,34 @@ TEST(PresetConsole, SaveNameChecks) {
 TEST(PresetConsole, SaveOverADifferentNameAsks) {
     PresetStage stage;
     stage.writeUserFile(7, "General.Name = Rock\n");
-    ScanPresets();
+    ScanPresets(PluginEngine());
     stage.console.fill(7);
     stage.setName("Pop");
     scriptedAnswers() = {platform::kAnswerNo};
     stage.console.press(kSaveButtonId);
     EXPECT_EQ(stage.lastMessage(), kOverwrite);
     EXPECT_EQ(shownMessages().back().kind, static_cast<unsigned>(platform::kIconQuestion | platform::kButtonsYesNo));
-    EXPECT_STREQ(UserPresetNames[7], "Rock");
+    EXPECT_STREQ(PluginEngine().presets.userNames[7], "Rock");
 
     scriptedAnswers() = {platform::kAnswerYes};
     stage.console.press(kSaveButtonId);
-    EXPECT_STREQ(UserPresetNames[7], "Pop");
+    EXPECT_STREQ(PluginEngine().presets.userNames[7], "Pop");
     EXPECT_EQ(stage.console.items[stage.console.selected].first, "07:Pop");
 
     // A folder where nothing can be written.
-    SetHostDirectory(stage.folder.path + "missing/");
+    SetHostDirectory(PluginEngine().text, stage.folder.path + "missing/");
     stage.console.selectPreset(8);
     stage.setName("Jazz");
     stage.console.press(kSaveButtonId);
     EXPECT_EQ(stage.lastMessage(), "Failed to save preset");
-    EXPECT_STREQ(UserPresetNames[8], "");
+    EXPECT_STREQ(PluginEngine().presets.userNames[8], "");
 }
 
 TEST(PresetConsole, DeleteChecks) {
     PresetStage stage;
     stage.writeUserFile(7, "General.Name = Rock\n");
     stage.writeUserFile(9, "General.Name = Gone\n");
-    ScanPresets();
+    ScanPresets(PluginEngine());
     std::filesystem::remove(stage.folder.file("DV_Preset09.ini"));  // removed outside the program
     stage.console.fill(0);
 
@@ -353,17 +356,17 @@ TEST(PresetConsole, DeleteChecks) {
     stage.console.press(kDeleteButtonId);
     EXPECT_EQ(stage.lastMessage(), kSlotEmpty);
 
-    SetStartupPreset(9);  // refused even though its file is gone
+    SetStartupPreset(PluginEngine(), 9);  // refused even though its file is gone
     stage.console.selectPreset(9);
     stage.console.press(kDeleteButtonId);
     EXPECT_EQ(stage.lastMessage(),
               "The selected preset slot is currently selected as the default startup preset.  Please change the "
               "default to another preset (by using the \"Default\" button), then delete this preset.");
-    SetStartupPreset(0);
+    SetStartupPreset(PluginEngine(), 0);
     scriptedAnswers() = {platform::kAnswerYes};
     stage.console.press(kDeleteButtonId);
     EXPECT_EQ(stage.lastMessage(), "Failed to delete preset");
-    EXPECT_STREQ(UserPresetNames[9], "Gone");  // the slot keeps its name
+    EXPECT_STREQ(PluginEngine().presets.userNames[9], "Gone");  // the slot keeps its name
 
     stage.console.selectPreset(7);
     scriptedAnswers() = {platform::kAnswerNo};
@@ -373,14 +376,14 @@ TEST(PresetConsole, DeleteChecks) {
     scriptedAnswers() = {platform::kAnswerYes};
     stage.console.press(kDeleteButtonId);
     EXPECT_FALSE(stage.folder.exists("DV_Preset07.ini"));
-    EXPECT_STREQ(UserPresetNames[7], "");
+    EXPECT_STREQ(PluginEngine().presets.userNames[7], "");
     EXPECT_EQ(stage.console.items[stage.console.selected].first, "07:");  // still selected, now empty
 }
 
 TEST(PresetConsole, LoadAndDefault) {
     PresetStage stage;
     stage.writeUserFile(12, "General.Name = Talk\nGeneral.BaseFactoryPreset = -3\n");
-    ScanPresets();
+    ScanPresets(PluginEngine());
     stage.console.fill(0);
 
     stage.console.selectPreset(11);
@@ -389,33 +392,33 @@ TEST(PresetConsole, LoadAndDefault) {
     stage.console.press(kDefaultButtonId);
     EXPECT_EQ(stage.lastMessage(), "Please select a preset slot that contains a preset, then click \"Default\".");
     EXPECT_EQ(shownMessages().back().kind, static_cast<unsigned>(platform::kButtonsOk));  // no icon
-    EXPECT_EQ(StartupPreset(), 0);
+    EXPECT_EQ(StartupPreset(PluginEngine()), 0);
 
     shownMessages().clear();
     stage.console.selectPreset(-3);
     stage.console.press(kDefaultButtonId);
-    EXPECT_EQ(StartupPreset(), -3);
+    EXPECT_EQ(StartupPreset(PluginEngine()), -3);
     EXPECT_EQ(stage.console.controlTexts[kDefaultPresetLabelId], "Default: F4");
     stage.console.press(kLoadButtonId);  // no pending edits: no question
     EXPECT_TRUE(shownMessages().empty());
-    EXPECT_STREQ(liveParams.presetName, "AM Radio");
+    EXPECT_STREQ(PluginEngine().live.presetName, "AM Radio");
 
     stage.console.selectPreset(12);
-    SettingsChanged = true;
+    PluginEngine().registry.settingsChanged = true;
     scriptedAnswers() = {platform::kAnswerNo};
     stage.console.press(kLoadButtonId);
     EXPECT_EQ(stage.lastMessage(),
               "The current settings have changed.  Are you sure you wish to load the selected preset?");
-    EXPECT_STREQ(liveParams.presetName, "AM Radio");
-    EXPECT_TRUE(SettingsChanged);
+    EXPECT_STREQ(PluginEngine().live.presetName, "AM Radio");
+    EXPECT_TRUE(PluginEngine().registry.settingsChanged);
     scriptedAnswers() = {platform::kAnswerYes};
     stage.console.press(kLoadButtonId);
-    EXPECT_STREQ(liveParams.presetName, "Talk");
-    EXPECT_EQ(BaseFactoryPreset, -3.0);
-    EXPECT_FALSE(SettingsChanged);
+    EXPECT_STREQ(PluginEngine().live.presetName, "Talk");
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, -3.0);
+    EXPECT_FALSE(PluginEngine().registry.settingsChanged);
     EXPECT_EQ(stage.console.selected, 7 + 11);  // the list is left as it was
 
     stage.console.press(kDefaultButtonId);
-    EXPECT_EQ(StartupPreset(), 12);
+    EXPECT_EQ(StartupPreset(PluginEngine()), 12);
     EXPECT_EQ(stage.console.controlTexts[kDefaultPresetLabelId], "Default: 12");
 }

@@ -5,7 +5,9 @@
 #include <set>
 #include <string>
 
+#include "dsp/derived_parameters.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
 #include "params/slider_math.h"
@@ -72,7 +74,7 @@ std::string label(const ParamEntry& p, double value) {
 TEST(RegistryWindows, TwentyOneWindowsInOrderCascadingWithoutSettings) {
     BuiltRegistry registry;
     int index = 0;
-    for (WindowEntry* w = WindowList; w != nullptr; w = w->next, ++index) {
+    for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next, ++index) {
         ASSERT_LT(index, 21);
         const WindowRow& row = kWindowTable[index];
         EXPECT_STREQ(w->name, row.name);
@@ -82,16 +84,16 @@ TEST(RegistryWindows, TwentyOneWindowsInOrderCascadingWithoutSettings) {
         EXPECT_EQ(w->y, 32 + 20 * index) << row.name;
         EXPECT_FALSE(w->visible) << row.name;
         EXPECT_EQ(w->hwnd, nullptr);
-        EXPECT_EQ(w->dialogProc, ConfigDialogProcPointer);
+        EXPECT_EQ(w->dialogProc, PluginEngine().registry.dialogProc);
     }
     EXPECT_EQ(index, 21);
-    EXPECT_EQ(WindowList->x, 32);
-    EXPECT_EQ(FindWindowByTemplate(121)->name, std::string("Advanced"));
-    EXPECT_EQ(FindWindowByTemplate(102), nullptr);  // the template window is never registered
+    EXPECT_EQ(PluginEngine().registry.windows->x, 32);
+    EXPECT_EQ(FindWindowByTemplate(PluginEngine().registry, 121)->name, std::string("Advanced"));
+    EXPECT_EQ(FindWindowByTemplate(PluginEngine().registry, 102), nullptr);  // the template window is never registered
 }
 
 TEST(RegistryWindows, SavedShowAndPositionsComeFromTheSettingsText) {
-    std::memset(SettingsText, 0, sizeof SettingsText);
+    std::memset(PluginEngine().text.text, 0, sizeof PluginEngine().text.text);
     const std::string text = crlf(
         "Drelvant\nh\nh\nh\n"
         "Window.Main.Show               = 0.6\n"
@@ -99,11 +101,11 @@ TEST(RegistryWindows, SavedShowAndPositionsComeFromTheSettingsText) {
         "Window.Advanced.Show           = 0.5\n"
         "Window.Advanced.Y              = 300.9\n"
         "Window.Highpass_Filter.X       = 1e30\n");
-    std::memcpy(SettingsText, text.data(), text.size());
-    CascadePosition = kFirstCascadePosition;
-    WindowEntry* main = RegisterWindow(nullptr, "Main", 101, true);
-    WindowEntry* advanced = RegisterWindow(nullptr, "Advanced", 121, true);
-    WindowEntry* highpass = RegisterWindow(nullptr, "Highpass_Filter", 117, true);
+    std::memcpy(PluginEngine().text.text, text.data(), text.size());
+    PluginEngine().registry.cascadePosition = kFirstCascadePosition;
+    WindowEntry* main = RegisterWindow(PluginEngine().registry, PluginEngine().text, "Main", 101, true);
+    WindowEntry* advanced = RegisterWindow(PluginEngine().registry, PluginEngine().text, "Advanced", 121, true);
+    WindowEntry* highpass = RegisterWindow(PluginEngine().registry, PluginEngine().text, "Highpass_Filter", 117, true);
     EXPECT_TRUE(main->visible);
     EXPECT_EQ(main->x, -5000);  // used unchanged at start-up
     EXPECT_EQ(main->y, 32);
@@ -112,9 +114,9 @@ TEST(RegistryWindows, SavedShowAndPositionsComeFromTheSettingsText) {
     EXPECT_EQ(advanced->y, 300);  // truncated
     EXPECT_EQ(highpass->y, 72);   // the cascade moves on whether or not a position was stored
     EXPECT_EQ(highpass->x, INT32_MAX);  // an absurd stored value stays a defined integer
-    BeginText("dsp_unused.ini");
-    SaveWindowRecordsAndRelease();
-    EXPECT_EQ(WindowList, nullptr);
+    BeginText(PluginEngine().text, "dsp_unused.ini");
+    SaveWindowRecordsAndRelease(PluginEngine().registry, PluginEngine().text);
+    EXPECT_EQ(PluginEngine().registry.windows, nullptr);
 }
 
 TEST(RegistryParams, CountsKindsAndKeys) {
@@ -123,7 +125,7 @@ TEST(RegistryParams, CountsKindsAndKeys) {
     int keyed = 0;
     int meters = 0;
     std::set<std::string> keys;
-    for (WindowEntry* w = WindowList; w != nullptr; w = w->next) {
+    for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next) {
         for (ParamEntry* p = w->params; p != nullptr; p = p->next) {
             ++total;
             ASSERT_NE(p->value, nullptr);
@@ -153,7 +155,7 @@ TEST(RegistryParams, EntriesCarryTheirControlsRangesAndDefaults) {
     EXPECT_EQ(post->decimals, 1);
     EXPECT_EQ(post->minValue, -24.0);
     EXPECT_EQ(post->maxValue, 24.0);
-    EXPECT_EQ(post->value, &liveParams.general.postAmpDb);
+    EXPECT_EQ(post->value, &PluginEngine().live.general.postAmpDb);
 
     const ParamEntry* dither = findParam("General.QuantizationDither.Active");
     EXPECT_EQ(dither->kind, CheckBox);
@@ -173,7 +175,7 @@ TEST(RegistryParams, EntriesCarryTheirControlsRangesAndDefaults) {
     EXPECT_EQ(threshold3->controlId, 1006);
     EXPECT_EQ(threshold3->labelId, 1007);
     EXPECT_EQ(threshold3->defaultValue, -6.0);
-    EXPECT_EQ(threshold3->value, &liveParams.compressor.thresholdDb[2]);
+    EXPECT_EQ(threshold3->value, &PluginEngine().live.compressor.thresholdDb[2]);
     EXPECT_EQ(findParam("Compressor.Ratio10")->controlId, 1124);
     EXPECT_EQ(findParam("Saturator.Clip10.Enable")->controlId, 1134);
     EXPECT_EQ(findParam("Saturator.Level2.%")->controlId, 1002);
@@ -186,7 +188,7 @@ TEST(RegistryParams, EntriesCarryTheirControlsRangesAndDefaults) {
 
 TEST(RegistryParams, TenBandWindowsRegisterFamilyByFamily) {
     BuiltRegistry registry;
-    const WindowEntry* compressor = FindWindowByTemplate(110);
+    const WindowEntry* compressor = FindWindowByTemplate(PluginEngine().registry, 110);
     std::string order;
     int count = 0;
     for (const ParamEntry* p = compressor->params; p != nullptr && count < 12; p = p->next, ++count) {
@@ -198,48 +200,49 @@ TEST(RegistryParams, TenBandWindowsRegisterFamilyByFamily) {
               "Compressor.Ratio1 Compressor.Ratio2 ");
 
     // Test tones: five keyless controls in a window that does not mark changes.
-    const WindowEntry* tones = FindWindowByTemplate(104);
+    const WindowEntry* tones = FindWindowByTemplate(PluginEngine().registry, 104);
     int tonesCount = 0;
     for (const ParamEntry* p = tones->params; p != nullptr; p = p->next, ++tonesCount) EXPECT_STREQ(p->key, "");
     EXPECT_EQ(tonesCount, 5);
-    EXPECT_EQ(tones->params->value, &processorState.testTone.levelDb);
+    EXPECT_EQ(tones->params->value, &PluginEngine().state.testTone.levelDb);
 
-    const WindowEntry* processor = FindWindowByTemplate(111);
+    const WindowEntry* processor = FindWindowByTemplate(PluginEngine().registry, 111);
     int processorMeters = 0;
     for (const ParamEntry* p = processor->params; p != nullptr; p = p->next) processorMeters += p->kind == Meter;
     EXPECT_EQ(processorMeters, 40);
 }
 
-TEST(RegistryParams, InitialDesignsFollowRegistration) {
-    BuiltRegistry registry;
-    EXPECT_EQ(processorState.designRecord.highpassHz, 25.0);
-    EXPECT_EQ(processorState.designRecord.agcCrossoverHz, 300.0);
-    EXPECT_EQ(processorState.designRecord.threeBandF1, 880.0);
-    EXPECT_EQ(processorState.designRecord.threeBandF2, 5000.0);
-    EXPECT_EQ(processorState.designRecord.lowpassHz, 1000.0);
-    EXPECT_EQ(processorState.designRecord.bankCascaded, 0);
+TEST(EngineStartup, StartupDesignsAreTheNamedOnes) {
+    ClearProcessorState(PluginEngine().state);
+    DesignStartupFilters(PluginEngine().state);
+    EXPECT_EQ(PluginEngine().state.designRecord.highpassHz, 25.0);
+    EXPECT_EQ(PluginEngine().state.designRecord.agcCrossoverHz, 300.0);
+    EXPECT_EQ(PluginEngine().state.designRecord.threeBandF1, 880.0);
+    EXPECT_EQ(PluginEngine().state.designRecord.threeBandF2, 5000.0);
+    EXPECT_EQ(PluginEngine().state.designRecord.lowpassHz, 1000.0);
+    EXPECT_EQ(PluginEngine().state.designRecord.bankCascaded, 0);
 }
 
 TEST(RegistryLookup, TemplateOfAnOpenWindowOnly) {
     BuiltRegistry registry;
     int fakeWindow = 0;
-    FindWindowByTemplate(113)->hwnd = &fakeWindow;
-    EXPECT_EQ(TemplateIdOf(&fakeWindow), 113);
-    EXPECT_EQ(TemplateIdOf(nullptr), 0);  // closed windows have no handle to match
+    FindWindowByTemplate(PluginEngine().registry, 113)->hwnd = &fakeWindow;
+    EXPECT_EQ(TemplateIdOf(PluginEngine().registry, &fakeWindow), 113);
+    EXPECT_EQ(TemplateIdOf(PluginEngine().registry, nullptr), 0);  // closed windows have no handle to match
     int other = 0;
-    EXPECT_EQ(TemplateIdOf(&other), 0);
+    EXPECT_EQ(TemplateIdOf(PluginEngine().registry, &other), 0);
 }
 
 TEST(RegistryShutdown, WritesThreeLinesPerWindowAndEmptiesTheList) {
     std::string written;
     {
         BuiltRegistry registry;
-        FindWindowByTemplate(110)->visible = true;
-        FindWindowByTemplate(110)->x = -1200;
-        BeginText("dsp_Drelvant.ini");
-        SaveWindowRecordsAndRelease();
-        EXPECT_EQ(WindowList, nullptr);
-        written = SettingsText;
+        FindWindowByTemplate(PluginEngine().registry, 110)->visible = true;
+        FindWindowByTemplate(PluginEngine().registry, 110)->x = -1200;
+        BeginText(PluginEngine().text, "dsp_Drelvant.ini");
+        SaveWindowRecordsAndRelease(PluginEngine().registry, PluginEngine().text);
+        EXPECT_EQ(PluginEngine().registry.windows, nullptr);
+        written = PluginEngine().text.text;
     }
     const std::vector<std::string> lines = paramsrig::lines(written);
     ASSERT_EQ(lines.size(), 4u + 63u);
@@ -323,17 +326,17 @@ TEST(PluginSettingsFile, InitRestoresWindowsAndQuitWritesThemBack) {
     initDone = false;
     ASSERT_EQ(Init(&dspModule), 0);
     EXPECT_TRUE(initDone);
-    EXPECT_EQ(processorState.isRunning, 1);
-    EXPECT_EQ(processorState.startupPreset, -3);
-    EXPECT_STREQ(liveParams.presetName, "AM Radio");
-    ASSERT_NE(WindowList, nullptr);
-    EXPECT_TRUE(WindowList->visible);
-    EXPECT_EQ(WindowList->next->x, 500);
-    EXPECT_EQ(WindowList->next->y, 52);
+    EXPECT_EQ(PluginEngine().state.isRunning, 1);
+    EXPECT_EQ(PluginEngine().state.startupPreset, -3);
+    EXPECT_STREQ(PluginEngine().live.presetName, "AM Radio");
+    ASSERT_NE(PluginEngine().registry.windows, nullptr);
+    EXPECT_TRUE(PluginEngine().registry.windows->visible);
+    EXPECT_EQ(PluginEngine().registry.windows->next->x, 500);
+    EXPECT_EQ(PluginEngine().registry.windows->next->y, 52);
 
     Quit(&dspModule);
-    EXPECT_EQ(WindowList, nullptr);
-    EXPECT_EQ(processorState.isRunning, 0);
+    EXPECT_EQ(PluginEngine().registry.windows, nullptr);
+    EXPECT_EQ(PluginEngine().state.isRunning, 0);
     const std::vector<std::string> lines = paramsrig::lines(folder.read("dsp_Drelvant.ini"));
     ASSERT_EQ(lines.size(), 4u + 63u + 1u);
     EXPECT_EQ(lines[1], "This is a settings file for Drelvant v1.20");
@@ -349,6 +352,39 @@ TEST(PluginSettingsFile, InitRestoresWindowsAndQuitWritesThemBack) {
     EXPECT_EQ(lines[67], "General.StartupPreset          = -3");
 
     // Leave the process as a fresh load would find it.
-    ClearProcessorState(processorState);
+    ClearProcessorState(PluginEngine().state);
     initDone = false;
+}
+
+TEST(PluginSettingsFile, StartupPresetBeyondThirtyTwoBitsIsClampedAndNamesNoPreset) {
+    struct Case {
+        const char* text;
+        int32_t expected;
+    };
+    const Case cases[] = {{"1e10", INT32_MAX}, {"-1e10", INT32_MIN}, {"-2147483648", INT32_MIN}, {"12.9", 12}};
+    for (const Case& c : cases) {
+        paramsrig::ScratchFolder folder;
+        folder.write("dsp_Drelvant.ini", crlf(std::string("Drelvant\nThis is a settings file for Drelvant v1.20\n"
+                                                          "Filename: dsp_Drelvant.ini\n"
+                                                          "-----------------------------------------\n"
+                                                          "General.StartupPreset          = ") +
+                                              c.text + "\n"));
+        initDone = false;
+        ASSERT_EQ(Init(&dspModule), 0) << c.text;
+        EXPECT_EQ(PluginEngine().state.startupPreset, c.expected) << c.text;
+        Quit(&dspModule);
+        EXPECT_NE(folder.read("dsp_Drelvant.ini").find("General.StartupPreset          = " +
+                                                       std::to_string(c.expected)),
+                  std::string::npos)
+            << c.text;
+        ClearProcessorState(PluginEngine().state);
+        initDone = false;
+    }
+    char label[32];
+    FormatDefaultLabel(INT32_MIN, label, sizeof label);
+    EXPECT_STREQ(label, "Default: F2147483649");
+    FormatDefaultLabel(-6, label, sizeof label);
+    EXPECT_STREQ(label, "Default: F7");
+    FormatDefaultLabel(INT32_MAX, label, sizeof label);
+    EXPECT_STREQ(label, "Default: 2147483647");
 }

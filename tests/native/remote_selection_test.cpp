@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/remote_selection.h"
@@ -22,14 +24,14 @@ struct RemoteStage {
     RemoteStage() {
         folder.write("DV_Preset12.ini", paramsrig::presetFile("DV_Preset12.ini",
                                                                 "General.Name = Night\nGeneral.BaseFactoryPreset = -4\n"));
-        SetStartupPreset(0);
-        ScanPresets();
-        LoadPreset(-6);  // start from something that is neither F1 nor the presets polled for
+        SetStartupPreset(PluginEngine(), 0);
+        ScanPresets(PluginEngine());
+        LoadPreset(PluginEngine(), -6);  // start from something that is neither F1 nor the presets polled for
     }
     // Writes the command and polls as the playback thread does (no console).
     void poll(const std::string& command) {
         folder.write("DV_Select.tmp", command);
-        PollRemoteSelection(nullptr);
+        PollRemoteSelection(PluginEngine(), nullptr);
     }
     bool commandPresent() const { return folder.exists("DV_Select.tmp"); }
 };
@@ -38,43 +40,43 @@ struct RemoteStage {
 
 TEST(RemoteSelection, NumberAndDefaultLoadAndSetTheStartupPreset) {
     RemoteStage stage;
-    SettingsChanged = true;
+    PluginEngine().registry.settingsChanged = true;
     stage.poll("12\r\nDefault\r\n");
-    EXPECT_STREQ(liveParams.presetName, "Night");
-    EXPECT_EQ(BaseFactoryPreset, -4.0);
-    EXPECT_EQ(StartupPreset(), 12);
-    EXPECT_FALSE(SettingsChanged);
+    EXPECT_STREQ(PluginEngine().live.presetName, "Night");
+    EXPECT_EQ(PluginEngine().presets.baseFactoryPreset, -4.0);
+    EXPECT_EQ(StartupPreset(PluginEngine()), 12);
+    EXPECT_FALSE(PluginEngine().registry.settingsChanged);
     EXPECT_FALSE(stage.commandPresent());
 
     int console = 0;  // with the console polling, its label is updated too
     stage.folder.write("DV_Select.tmp", "-3\ndefault");
-    PollRemoteSelection(&console);
-    EXPECT_STREQ(liveParams.presetName, "AM Radio");
-    EXPECT_EQ(StartupPreset(), -3);
+    PollRemoteSelection(PluginEngine(), &console);
+    EXPECT_STREQ(PluginEngine().live.presetName, "AM Radio");
+    EXPECT_EQ(StartupPreset(PluginEngine()), -3);
     EXPECT_FALSE(stage.commandPresent());
 }
 
 TEST(RemoteSelection, NumberAloneLoadsWithoutChangingTheStartupPreset) {
     RemoteStage stage;
     stage.poll("  -2\n");
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo Loud");
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo Loud");
     EXPECT_EQ(liveValue("Compressor.Gain1.dB"), 18.0);
-    EXPECT_EQ(StartupPreset(), 0);
+    EXPECT_EQ(StartupPreset(PluginEngine()), 0);
     EXPECT_FALSE(stage.commandPresent());
 
     stage.poll("-9");  // F10: registered defaults, empty name
-    EXPECT_STREQ(liveParams.presetName, "");
+    EXPECT_STREQ(PluginEngine().live.presetName, "");
     EXPECT_EQ(liveValue("Compressor.Ratio1"), 5.0);
 }
 
 TEST(RemoteSelection, OutOfRangeNumbersAreOnlyDeleted) {
     RemoteStage stage;
-    SettingsChanged = true;
+    PluginEngine().registry.settingsChanged = true;
     for (const char* command : {"150", "-10", "100\ndefault", "99999999999999999999"}) {
         stage.poll(command);
-        EXPECT_STREQ(liveParams.presetName, "CD (No Proc)") << command;
-        EXPECT_EQ(StartupPreset(), 0) << command;
-        EXPECT_TRUE(SettingsChanged) << command;
+        EXPECT_STREQ(PluginEngine().live.presetName, "CD (No Proc)") << command;
+        EXPECT_EQ(StartupPreset(PluginEngine()), 0) << command;
+        EXPECT_TRUE(PluginEngine().registry.settingsChanged) << command;
         EXPECT_FALSE(stage.commandPresent()) << command;
     }
 }
@@ -82,10 +84,10 @@ TEST(RemoteSelection, OutOfRangeNumbersAreOnlyDeleted) {
 TEST(RemoteSelection, TextWithoutANumberLoadsF1) {
     RemoteStage stage;
     for (const char* command : {"", "preset", "x12"}) {
-        LoadPreset(-6);
+        LoadPreset(PluginEngine(), -6);
         stage.poll(command);
-        EXPECT_STREQ(liveParams.presetName, "FM Stereo 1") << command;
-        EXPECT_EQ(StartupPreset(), 0) << command;
+        EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo 1") << command;
+        EXPECT_EQ(StartupPreset(PluginEngine()), 0) << command;
         EXPECT_FALSE(stage.commandPresent());
     }
 }
@@ -96,23 +98,23 @@ TEST(RemoteSelection, DefAnywhereInAnyCaseSetsTheStartupPreset) {
                                                         {"-2 DeF", -2}};
     for (const auto& [command, number] : commands) {
         stage.poll(command);
-        EXPECT_EQ(StartupPreset(), number) << command;
+        EXPECT_EQ(StartupPreset(PluginEngine()), number) << command;
     }
     stage.poll("-6\nde f");
-    EXPECT_EQ(StartupPreset(), -2);
+    EXPECT_EQ(StartupPreset(PluginEngine()), -2);
 }
 
 TEST(RemoteSelection, OnlyTheFirst511BytesCount) {
     RemoteStage stage;
     stage.poll("-1" + std::string(509, ' ') + "def");
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo 2");
-    EXPECT_EQ(StartupPreset(), 0);
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo 2");
+    EXPECT_EQ(StartupPreset(PluginEngine()), 0);
 }
 
 TEST(RemoteSelection, NoFileDoesNothing) {
     RemoteStage stage;
-    PollRemoteSelection(nullptr);
-    EXPECT_STREQ(liveParams.presetName, "CD (No Proc)");
+    PollRemoteSelection(PluginEngine(), nullptr);
+    EXPECT_STREQ(PluginEngine().live.presetName, "CD (No Proc)");
 }
 
 TEST(RemoteSelection, ACommandThatCannotBeDeletedIsAppliedAgain) {
@@ -120,11 +122,11 @@ TEST(RemoteSelection, ACommandThatCannotBeDeletedIsAppliedAgain) {
     // A directory of that name opens for reading on POSIX (and reads as empty) but cannot be
     // removed as a file, even by a privileged user.
     std::filesystem::create_directory(stage.folder.file("DV_Select.tmp"));
-    PollRemoteSelection(nullptr);
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo 1");
+    PollRemoteSelection(PluginEngine(), nullptr);
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo 1");
     EXPECT_TRUE(stage.commandPresent());
-    LoadPreset(-6);
-    PollRemoteSelection(nullptr);
-    EXPECT_STREQ(liveParams.presetName, "FM Stereo 1");
+    LoadPreset(PluginEngine(), -6);
+    PollRemoteSelection(PluginEngine(), nullptr);
+    EXPECT_STREQ(PluginEngine().live.presetName, "FM Stereo 1");
     EXPECT_TRUE(stage.commandPresent());
 }

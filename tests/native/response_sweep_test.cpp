@@ -8,9 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
+#include "host/plugin.h"
+#include "params/engine.h"
 
 namespace {
 
@@ -57,16 +59,17 @@ double highpassResponse(double cutoffHz, double frequencyHz) {
 
 std::unique_ptr<SweepFrequencyTable> freshTable() {
     auto table = std::make_unique<SweepFrequencyTable>();
-    ResetResponsePlot();
-    std::memcpy(table.get(), &sweepTable, sizeof(SweepFrequencyTable));
+    ResetResponsePlot(*table);
     return table;
 }
 
 }  // namespace
 
 TEST(ResponseTable, FrequenciesEveryThirdHundredthOfAnOctaveFromTwentyHertz) {
+    auto owned = std::make_unique<SweepFrequencyTable>();
+    SweepFrequencyTable& sweepTable = *owned;
     std::memset(&sweepTable, 0x55, sizeof sweepTable);
-    ResetResponsePlot();
+    ResetResponsePlot(sweepTable);
     EXPECT_EQ(sweepTable.frequency[0], 20);
     EXPECT_EQ(sweepTable.frequency[3], 20);      // 20 x 2^0.03 = 20.42
     EXPECT_EQ(sweepTable.frequency[150], 56);    // 20 x 2^1.5 = 56.57
@@ -189,22 +192,22 @@ TEST(FrequencyResponseSweep, LeavesThePluginsOwnStateAndParametersAlone) {
     auto params = neutralParams();
     params->general.lowpassActive = 1;
     params->passFilters.lowpassCutoffHz = 2000;
-    ClearProcessorState(processorState);
-    processorState.inputMeter = 42.0;
-    processorState.capture.writeIndex = 7;
+    ClearProcessorState(PluginEngine().state);
+    PluginEngine().state.inputMeter = 42.0;
+    PluginEngine().state.capture.writeIndex = 7;
     auto stateBefore = std::make_unique<ProcessorState>();
-    std::memcpy(stateBefore.get(), &processorState, sizeof(ProcessorState));
+    std::memcpy(stateBefore.get(), &PluginEngine().state, sizeof(ProcessorState));
     auto paramsBefore = std::make_unique<LiveParams>();
-    std::memcpy(paramsBefore.get(), &liveParams, sizeof(LiveParams));
+    std::memcpy(paramsBefore.get(), &PluginEngine().live, sizeof(LiveParams));
     auto copy = std::make_unique<LiveParams>();
     std::memcpy(copy.get(), params.get(), sizeof(LiveParams));
 
     auto table = freshTable();
     ASSERT_TRUE(FrequencyResponseSweep(*params, *table, nullptr));
-    EXPECT_EQ(std::memcmp(stateBefore.get(), &processorState, sizeof(ProcessorState)), 0);
-    EXPECT_EQ(std::memcmp(paramsBefore.get(), &liveParams, sizeof(LiveParams)), 0);
+    EXPECT_EQ(std::memcmp(stateBefore.get(), &PluginEngine().state, sizeof(ProcessorState)), 0);
+    EXPECT_EQ(std::memcmp(paramsBefore.get(), &PluginEngine().live, sizeof(LiveParams)), 0);
     EXPECT_EQ(std::memcmp(copy.get(), params.get(), sizeof(LiveParams)), 0);
-    ClearProcessorState(processorState);
+    ClearProcessorState(PluginEngine().state);
 }
 
 TEST(FrequencyResponseSweep, CancelledBeforeItStartsMeasuresNothing) {

@@ -19,6 +19,7 @@
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params_rig.h"
@@ -49,8 +50,8 @@ struct PluginWithHeldPoll {
         setRandomSeedOverride(true, 1);
         module = winampDSPGetHeader2()->getModule(0);
         ASSERT_EQ(module->Init(module), 0);
-        ASSERT_NE(WindowList, nullptr);
-        ASSERT_EQ(WindowList->hwnd, nullptr) << "console closed: the playback thread polls";
+        ASSERT_NE(PluginEngine().registry.windows, nullptr);
+        ASSERT_EQ(PluginEngine().registry.windows->hwnd, nullptr) << "console closed: the playback thread polls";
         commandPath = folder.file("DV_Select.tmp");
         ASSERT_EQ(mkfifo(commandPath.c_str(), 0600), 0);
         playback = std::thread([this] {
@@ -87,14 +88,14 @@ TEST(ThreadHandover, ConfigWaitsForThePlaybackThreadsPollBeforeTheConsoleOpens) 
     PluginWithHeldPoll plugin;
     plugin.start();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_STRNE(liveParams.presetName, FactoryPresetNames[2]);
+    ASSERT_STRNE(PluginEngine().live.presetName, PluginEngine().presets.factoryNames[2]);
 
     std::atomic<bool> configReturned{false};
     char nameWhenConfigReturned[kPresetNameSize] = {};
     std::thread userInterface([&] {
         plugin.module->Config(plugin.module);
         // What the console would show first: the poll's preset must be complete by now.
-        std::memcpy(nameWhenConfigReturned, liveParams.presetName, sizeof nameWhenConfigReturned);
+        std::memcpy(nameWhenConfigReturned, PluginEngine().live.presetName, sizeof nameWhenConfigReturned);
         configReturned = true;
     });
     std::this_thread::sleep_for(kHoldTime);
@@ -103,7 +104,7 @@ TEST(ThreadHandover, ConfigWaitsForThePlaybackThreadsPollBeforeTheConsoleOpens) 
     userInterface.join();
     plugin.playback.join();
 
-    EXPECT_STREQ(nameWhenConfigReturned, FactoryPresetNames[2]) << "F3, loaded by the poll";
+    EXPECT_STREQ(nameWhenConfigReturned, PluginEngine().presets.factoryNames[2]) << "F3, loaded by the poll";
     EXPECT_FALSE(plugin.folder.exists("DV_Select.tmp")) << "the command is consumed";
     plugin.module->Quit(plugin.module);
 }

@@ -12,6 +12,7 @@
 struct WidebandRig {
     std::unique_ptr<ProcessorState> state = std::make_unique<ProcessorState>();
     std::unique_ptr<LiveParams> params = std::make_unique<LiveParams>();
+    EngineRandom random{};
 
     // A clock standing far from 0, so the first block clears the filter memories and none after it.
     static uint32_t fixedClock() { return 100000; }
@@ -19,7 +20,7 @@ struct WidebandRig {
     WidebandRig() {
         ClearProcessorState(*state);
         platform::setTickSourceForTesting(&fixedClock);
-        seedEngineRandom(12345);
+        seedEngineRandom(random, 12345);
         params->passFilters.highpassCutoffHz = 30;
         params->passFilters.lowpassCutoffHz = 18000;
         params->agc.crossoverHz = 400;
@@ -36,7 +37,7 @@ struct WidebandRig {
         const int frames = static_cast<int>(samples.size() / 2);
         for (int start = 0; start < frames; start += blockFrames) {
             const int count = frames - start < blockFrames ? frames - start : blockFrames;
-            ProcessBlock(samples.data() + 2 * start, count, 16, 2, 44100, *state, *params);
+            ProcessBlock(samples.data() + 2 * start, count, 16, 2, 44100, *state, *params, random);
         }
     }
 };

@@ -76,6 +76,7 @@ TEST(TestTone, SineAt640HzMinus12dBThroughTheIdleChain) {
 
 TEST(TestTone, PhaseWrapsOnceAndNoiseFollowsTheGenerator) {
     TestToneGenerator tone{};
+    EngineRandom random{};
     tone.levelDb = 0;
     tone.frequencyHz = 20480;
     tone.sine = 1;
@@ -84,7 +85,7 @@ TEST(TestTone, PhaseWrapsOnceAndNoiseFollowsTheGenerator) {
     const double step = 20480 * 0.00014247585730565955;
     for (int n = 0; n < 10000; ++n) {
         double L = 0, R = 0;
-        processSample(tone, L, R);
+        processSample(tone, random, L, R);
         ASSERT_GT(tone.tonePhase, 0.0);
         ASSERT_LE(tone.tonePhase, kTwoPi + step);
     }
@@ -92,9 +93,9 @@ TEST(TestTone, PhaseWrapsOnceAndNoiseFollowsTheGenerator) {
     tone.sine = 0;
     tone.noise = 1;
     tone.muteInput = 1;
-    seedEngineRandom(1);  // first draw 41
+    seedEngineRandom(random, 1);  // first draw 41
     double L = 0.3, R = -0.3;
-    processSample(tone, L, R);
+    processSample(tone, random, L, R);
     EXPECT_NEAR(L, (41.0 / 32767 - 0.5) * 2, 1e-15);
     EXPECT_EQ(L, R);
 
@@ -619,10 +620,11 @@ TEST(FinalClipper, MeterRecordsPositiveCutsAndDecaysPerBlock) {
 // ---- dither and the whole wideband chain ----
 
 TEST(Dither, StaysWithinHalfA16BitStep) {
-    seedEngineRandom(99);
+    EngineRandom random;
+    seedEngineRandom(random, 99);
     const double step = 1.0 / 8388608;  // 2^-23
     for (int i = 0; i < 100000; ++i) {
-        const double n = smallNoise();
+        const double n = smallNoise(random);
         ASSERT_GE(n, -128 * step);
         ASSERT_LE(n, 127 * step);
         ASSERT_EQ(n / step, std::floor(n / step));

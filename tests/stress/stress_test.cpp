@@ -18,6 +18,7 @@
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
 #include "host/plugin.h"
+#include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/remote_selection.h"
@@ -95,7 +96,7 @@ bool fileExists(const std::string& path) {
 // Returns the number of values written.
 long editEveryValue(unsigned step) {
     long written = 0;
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+    for (WindowEntry* window = PluginEngine().registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (param->value == nullptr) continue;
             const unsigned mix = step * 7919u + static_cast<unsigned>(param->controlId) * 104729u;
@@ -116,7 +117,7 @@ long editEveryValue(unsigned step) {
         }
     }
     // The main bypass stays off most of the time so that the chain runs.
-    storeShared(liveParams.general.mainBypass, static_cast<uint8_t>(step % 16 == 0));
+    storeShared(PluginEngine().live.general.mainBypass, static_cast<uint8_t>(step % 16 == 0));
     return written;
 }
 
@@ -124,14 +125,14 @@ long editEveryValue(unsigned step) {
 // clip flag, the capture ring and its index.
 double readEveryMeter() {
     double sum = 0;
-    for (WindowEntry* window = WindowList; window != nullptr; window = window->next) {
+    for (WindowEntry* window = PluginEngine().registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
             if (param->kind == Meter && param->value != nullptr) sum += loadShared(*static_cast<const double*>(param->value));
         }
     }
-    const uint16_t newest = loadShared(processorState.capture.writeIndex);
-    for (uint16_t i = 0; i < 1024; ++i) sum += loadShared(processorState.capture.samples[static_cast<uint16_t>(newest - i)]);
-    if (isOn(processorState.clipFlag)) storeShared(processorState.clipFlag, uint8_t{0});
+    const uint16_t newest = loadShared(PluginEngine().state.capture.writeIndex);
+    for (uint16_t i = 0; i < 1024; ++i) sum += loadShared(PluginEngine().state.capture.samples[static_cast<uint16_t>(newest - i)]);
+    if (isOn(PluginEngine().state.clipFlag)) storeShared(PluginEngine().state.clipFlag, uint8_t{0});
     return sum;
 }
 
@@ -205,22 +206,22 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string directory = std::string(pattern) + "/";
     const std::string selectionPath = directory + "DV_Select.tmp";
-    SetHostDirectory(directory);
+    SetHostDirectory(PluginEngine().text, directory);
     setRandomSeedOverride(true, 7);
     platform::setTickSourceForTesting(engineClock);
     winampDSPModule* module = winampDSPGetHeader2()->getModule(0);
     ASSERT_EQ(module->Init(module), 0);
-    ASSERT_NE(WindowList, nullptr);
-    pluginPoll = processorState.hooks.poll;
+    ASSERT_NE(PluginEngine().registry.windows, nullptr);
+    pluginPoll = PluginEngine().state.hooks.poll;
     ASSERT_NE(pluginPoll, nullptr);
-    processorState.hooks.poll = watchedPoll;
+    PluginEngine().state.hooks.poll = watchedPoll;
     // Stands for the console's window: the user-interface side sets and clears it as the real
     // console does when it opens and closes.
     static int consoleWindow;
-    storeShared(WindowList->hwnd, static_cast<void*>(&consoleWindow));
+    storeShared(PluginEngine().registry.windows->hwnd, static_cast<void*>(&consoleWindow));
     for (int slot = 1; slot <= 6; ++slot) {  // user presets for the loads and selections below
-        std::snprintf(liveParams.presetName, sizeof liveParams.presetName, "Stress %d", slot);
-        ASSERT_TRUE(SavePreset(slot));
+        std::snprintf(PluginEngine().live.presetName, sizeof PluginEngine().live.presetName, "Stress %d", slot);
+        ASSERT_TRUE(SavePreset(PluginEngine(), slot));
     }
 
     std::atomic<bool> stop{false};
@@ -239,16 +240,16 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
         for (int pass = 0; pass < kEditPassesPerRound; ++pass) {
             valuesWritten += editEveryValue(step * kEditPassesPerRound + pass);
             meterSum += readEveryMeter();
-            UpdateDerivedParameters(processorState, liveParams, false);
+            UpdateDerivedParameters(PluginEngine().state, PluginEngine().live, false);
         }
         switch (step % 7) {
-            case 0: LoadPreset(-static_cast<int>(step / 7 % 10)); break;  // F1 ... F10
-            case 1: SavePreset(static_cast<int>(step % 5) + 1); break;
-            case 2: DeletePreset(static_cast<int>(step % 5) + 2); break;
+            case 0: LoadPreset(PluginEngine(), -static_cast<int>(step / 7 % 10)); break;  // F1 ... F10
+            case 1: SavePreset(PluginEngine(), static_cast<int>(step % 5) + 1); break;
+            case 2: DeletePreset(PluginEngine(), static_cast<int>(step % 5) + 2); break;
             case 3: writeSelection(selectionPath, step % 14 == 3 ? "3\r\nDefault\r\n" : "-1"); break;
-            case 4: PollRemoteSelection(WindowList->hwnd); break;
-            case 5: LoadPreset(static_cast<int>(step % 6) + 1); break;
-            case 6: SavePreset(1); break;
+            case 4: PollRemoteSelection(PluginEngine(), PluginEngine().registry.windows->hwnd); break;
+            case 5: LoadPreset(PluginEngine(), static_cast<int>(step % 6) + 1); break;
+            case 6: SavePreset(PluginEngine(), 1); break;
         }
         ++step;
 
@@ -259,8 +260,8 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
             // A command the round before left behind is consumed by the console's timer while the
             // console is still open: a writer that replaced it while the playback thread's poll
             // was between reading and deleting it would lose its command (no handshake).
-            PollRemoteSelection(WindowList->hwnd);
-            storeRelease(WindowList->hwnd, static_cast<void*>(nullptr));  // as the console's closing does
+            PollRemoteSelection(PluginEngine(), PluginEngine().registry.windows->hwnd);
+            storeRelease(PluginEngine().registry.windows->hwnd, static_cast<void*>(nullptr));  // as the console's closing does
             int32_t lastSelected = 0;
             for (int i = 0; i < kSelectionsPerClosedConsole; ++i) {
                 lastSelected = -static_cast<int32_t>((step / kRoundsBetweenClosedConsole + i) % 7);  // F1 ... F7
@@ -276,13 +277,13 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
                     break;
                 }
                 ++selectionsConsumed;
-                if (StartupPreset() != lastSelected) ++selectionsMisapplied;
+                if (StartupPreset(PluginEngine()) != lastSelected) ++selectionsMisapplied;
             }
             // The host asks for the configuration: the console opens (its window is created inside
             // Config; here it is marked open just before) and shows the current name.
-            storeShared(WindowList->hwnd, static_cast<void*>(&consoleWindow));
+            storeShared(PluginEngine().registry.windows->hwnd, static_cast<void*>(&consoleWindow));
             module->Config(module);
-            if (std::strcmp(liveParams.presetName, FactoryPresetNames[-lastSelected]) != 0) ++namesMisapplied;
+            if (std::strcmp(PluginEngine().live.presetName, PluginEngine().presets.factoryNames[-lastSelected]) != 0) ++namesMisapplied;
             std::remove(selectionPath.c_str());
         }
     }
@@ -311,7 +312,7 @@ TEST(ThreadStress, AudioNeverWaitsAndStaysInsideTheClamp) {
     EXPECT_GT(step, 100u);
     EXPECT_EQ(report.badBlocks, 0);
     EXPECT_EQ(report.alteredUnprocessed, 0);
-    EXPECT_EQ(processorState.nonFiniteFrames, 0u);
+    EXPECT_EQ(PluginEngine().state.nonFiniteFrames, 0u);
     EXPECT_GT(closedConsolePhases, 0);
     EXPECT_GT(audioThreadPolls.load(), 0);
     EXPECT_EQ(selectionsLost, 0);

@@ -15,9 +15,7 @@ constexpr int kSpectrumBarStride = 9;
 constexpr int kSpectrumBinHz = 39;         // table frequency step mapped to one bin index
 
 // Entry i = trunc(20 x 2^(i x 0.01)) Hz for i = 0 ... 1000; entries above stay 0.
-extern uint16_t OctaveFrequencyTable[kOctaveTableSize];
-
-void BuildOctaveFrequencyTable();
+void BuildOctaveFrequencyTable(uint16_t table[kOctaveTableSize]);
 
 // The transform's work arrays, all single precision. The accumulator sums |real part| per bin
 // over the transforms of one redraw.
@@ -28,9 +26,6 @@ struct SpectrumWork {
     float accumulator[kSpectrumLength];
 };
 
-// The analyser's own work arrays (user-interface thread only).
-extern SpectrumWork spectrumWork;
-
 // One radix-2 transform (no normalisation) of `count` ring entries, the last of which lies
 // `back` frames before the ring's write index; adds |real| of every bin to the accumulator.
 // The twiddle recurrence starts from the angles -2d and -d and so steps through e^(+i n d);
@@ -38,8 +33,6 @@ extern SpectrumWork spectrumWork;
 // imaginary parts, computed but unused, have the opposite sign. `count` is a power of two no larger than kSpectrumLength. The
 // write index is read once.
 void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, int back);
-// The same on spectrumWork and the engine's capture ring.
-void SpectrumTransform(int count, int back);
 
 // Zeroes the accumulator and runs the eight transforms of one redraw, back = 0, 128, ..., 896.
 void AccumulateSpectrum(SpectrumWork& work, const CaptureRing& ring);

@@ -1,5 +1,5 @@
 // The frequency response sweep: a stepped sine through a private copy of the chain, measured per frequency.
-#include "dsp/response_sweep.h"
+#include "analysis/response_sweep.h"
 
 #include <chrono>
 #include <cmath>
@@ -15,17 +15,12 @@
 #include "dsp/shared_value.h"
 #include "dsp/ten_band_processor.h"
 
-SweepFrequencyTable sweepTable;
 
 namespace {
 
 constexpr double kLowestFrequencyHz = 20.0;
 constexpr double kStepsPerOctave = 100.0;
 
-constexpr int kLookaheadLineDelay = kLookaheadRows - 1;            // 4,095 frames
-constexpr int kFinalLimiterDelay = kLimiterRingFrames - 1;         // 4,095 frames
-constexpr int kComplexClipperDelay = 32;                           // centre tap of the quadrature filter
-constexpr int kThreeBandEqDelay = 3;                               // the crossover's summed output
 
 // Schedule of one frequency, in input frames. The settling stretch lets the filters' transients
 // of the small frequency step (about 2 %, phase continuous) die away and covers the past half of
@@ -53,6 +48,7 @@ struct SweepSegment {
 struct SweepWork {
     ProcessorState state;
     LiveParams params;
+    EngineRandom random;
     SweepSegment segments[kSweepPointCount];
     short block[2 * kBlockFrames];
 };
@@ -103,32 +99,11 @@ bool cancelled(const std::atomic<bool>* cancel) {
 
 }  // namespace
 
-void ResetResponsePlot() {
+void ResetResponsePlot(SweepFrequencyTable& sweepTable) {
     std::memset(&sweepTable, 0, sizeof sweepTable);
     for (int i = 0; i <= kSweepTableLast; i += kSweepTableStep) {
         sweepTable.frequency[i] = static_cast<uint16_t>(kLowestFrequencyHz * std::pow(2.0, i / kStepsPerOctave));
     }
-}
-
-int ProcessingDelayFrames(const LiveParams& params) {
-    const GeneralParams& general = params.general;
-    int frames = 0;
-    if (isOn(general.highpassActive)) frames += kReverseCascadeDelay;
-    if (isOn(general.agcActive) && !isOn(params.agc.singleBand)) frames += kReverseCascadeDelay;
-    if (isOn(general.threeBandEqActive)) frames += kThreeBandEqDelay;
-    if (isOn(general.processorActive)) {
-        const bool cascaded = isOn(params.processor.cascadedFilters);
-        if (cascaded) frames += kReverseCascadeDelay;
-        if (cascaded && isOn(general.saturatorActive) && isOn(params.saturator.refilter)) {
-            frames += kReverseCascadeDelay;
-        }
-        if (isOn(general.compressorActive)) frames += kLookaheadLineDelay;
-        if (isOn(general.limiterActive)) frames += kLookaheadLineDelay;
-    }
-    if (isOn(general.finalLimiterActive)) frames += kFinalLimiterDelay;
-    if (isOn(general.finalClipperActive) && isOn(params.finalClipper.complex)) frames += kComplexClipperDelay;
-    if (isOn(general.lowpassActive)) frames += 2 * kReverseCascadeDelay;
-    return frames;
 }
 
 bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
@@ -141,9 +116,9 @@ bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table
     SweepWork* work = new (std::nothrow) SweepWork();
     if (work == nullptr) return false;
     std::memcpy(&work->params, &params, sizeof(LiveParams));
-    // The engine's random generator belongs to the playback thread. The sweep's sine never sits
-    // at zero long enough for the silence guard, and without dither the sweep draws no random
-    // numbers at all, so it cannot disturb (or race with) the generator while audio plays.
+    // The measured response excludes the dither: its noise would only blur the curve. The sweep's
+    // sine never sits at zero long enough for the silence guard, so the sweep's own generator
+    // is never drawn from either.
     work->params.general.ditherActive = 0;
     prepareState(work->state, work->params);
     planSegments(table, work->segments);
@@ -174,7 +149,7 @@ bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table
             if (phase >= kTwoPi) phase -= kTwoPi;
         }
 
-        ProcessBlock(work->block, kBlockFrames, 16, 2, 44100, work->state, work->params);
+        ProcessBlock(work->block, kBlockFrames, 16, 2, 44100, work->state, work->params, work->random);
 
         for (int frame = 0; frame < kBlockFrames && measuredPoint < kSweepPointCount; ++frame, ++outputFrame) {
             const int64_t sourceFrame = outputFrame - delayFrames;  // input frame this output belongs to

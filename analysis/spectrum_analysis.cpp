@@ -1,15 +1,13 @@
 // Octave table, single-precision transform of the capture ring, and the analyser's bar heights.
-#include "dsp/spectrum_analysis.h"
+#include "analysis/spectrum_analysis.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
 
-uint16_t OctaveFrequencyTable[kOctaveTableSize];
-SpectrumWork spectrumWork;
 
 namespace {
 
@@ -40,10 +38,10 @@ int trailingZeroBits(int count) {
 
 }  // namespace
 
-void BuildOctaveFrequencyTable() {
-    std::memset(OctaveFrequencyTable, 0, sizeof OctaveFrequencyTable);
+void BuildOctaveFrequencyTable(uint16_t table[kOctaveTableSize]) {
+    std::memset(table, 0, kOctaveTableSize * sizeof table[0]);
     for (int i = 0; i < kOctaveTableEntries; ++i)
-        OctaveFrequencyTable[i] = static_cast<uint16_t>(kTableBaseHz * std::pow(2.0, i * kOctavesPerEntry));
+        table[i] = static_cast<uint16_t>(kTableBaseHz * std::pow(2.0, i * kOctavesPerEntry));
 }
 
 void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, int back) {
@@ -101,7 +99,6 @@ void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, i
     for (int k = 0; k < kSpectrumLength; ++k) work.accumulator[k] += std::fabs(work.outputReal[k]);
 }
 
-void SpectrumTransform(int count, int back) { SpectrumTransform(spectrumWork, processorState.capture, count, back); }
 
 void AccumulateSpectrum(SpectrumWork& work, const CaptureRing& ring) {
     std::memset(work.accumulator, 0, sizeof work.accumulator);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "dsp/frame.h"
 #include "dsp/live_params.h"
 
 constexpr int kSweepTableSize = 1024;  // entries at multiples of 3 up to 999 are used
@@ -17,19 +18,12 @@ struct SweepFrequencyTable {
     double duration;                   // seconds the last sweep took
 };
 
-extern SweepFrequencyTable sweepTable;
-
-// Builds the frequency column and clears responses and duration; called once by Init.
-void ResetResponsePlot();
+// Builds the frequency column and clears responses and duration.
+void ResetResponsePlot(SweepFrequencyTable& table);
 
 // Level of the sweep's test sine: 0.5 of full scale (-6 dBFS), so a chain that leaves the level
 // alone draws its curve on the plot's 0.5 line.
 constexpr double kSweepAmplitude = 0.5;
-
-// Frames the chain delays its output with the switches and options of `params`: 8,192 per
-// reverse-cascade filter in the path, 4,095 per lookahead line, 32 for the complex clipper's
-// quadrature filter and 3 for the three-band equaliser's crossover.
-int ProcessingDelayFrames(const LiveParams& params);
 
 // Measures the chain's response at each of the table's 334 frequencies. A phase-continuous sine
 // of amplitude kSweepAmplitude (both channels alike) steps through the frequencies and runs
@@ -45,7 +39,7 @@ int ProcessingDelayFrames(const LiveParams& params);
 //
 // Copies `params` on entry: call it on the thread that writes the parameters, or pass a copy.
 // Returns false when `cancel` became true (the responses measured so far stay) or when the
-// private state could not be allocated. The sweep draws its dither from the engine's random
-// source, so it belongs to times when no audio is being processed.
+// private state could not be allocated. The dither is switched off for the sweep, so the
+// response excludes it.
 bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
                             std::atomic<int>* pointsDone = nullptr);

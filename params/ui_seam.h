@@ -2,6 +2,8 @@
 // the headless build (Linux) has none to open.
 #pragma once
 
+#include <cstdint>
+
 struct WindowEntry;
 
 // Opens the window of the first entry with this template, or brings it forward when open.
@@ -14,3 +16,7 @@ bool uiWindowPosition(void* hwnd, int* left, int* top);
 void uiDestroyWindow(WindowEntry& entry);
 // Sets the text of a control of an open window.
 void uiSetControlText(void* hwnd, int controlId, const char* text);
+
+// The dialog procedure the windows are created with (nullptr in builds without windows).
+using DialogProc = intptr_t (*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
+DialogProc uiDialogProc();

@@ -1,0 +1,31 @@
+// Whole settings from the control thread to the audio thread: values, designs and a reset request.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/design_exchange.h"
+#include "dsp/live_params.h"
+
+// What one hand-over carries. `resetCount` counts the filter resets asked for so far, so a reset
+// is not lost when a later hand-over replaces one the audio thread has not taken yet.
+struct HandedOverSettings {
+    LiveParams params;
+    DerivedDesign design;
+    uint32_t resetCount;
+};
+
+// A single-producer, single-consumer triple buffer, as the design exchange is: the control thread
+// fills `slots[back]` and swaps it into the middle; the audio thread swaps a fresh middle slot into
+// `front`. Neither side waits, and the audio thread never sees a half-written slot.
+struct SettingsHandover {
+    HandedOverSettings slots[3];
+    uint8_t back, front, middle;  // middle: slot index in the low 2 bits, bit 2 = fresh
+    uint32_t resetsRequested;     // control thread
+    uint32_t resetsTaken;         // audio thread
+};
+
+void initSettingsHandover(SettingsHandover& handover);
+// Control side: publishes `slots[back]`, which the caller has filled.
+void publishSettings(SettingsHandover& handover);
+// Audio side: the newest unseen slot, or nullptr.
+const HandedOverSettings* takeSettings(SettingsHandover& handover);
