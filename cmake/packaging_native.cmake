@@ -54,6 +54,7 @@ install(FILES
 # hosts look, not the multiarch library folder); this rule, declared after them, strips the
 # installed shared objects and keeps their debug information in the build folder.
 if(TARGET drelvant_lv2)
+  target_link_options(drelvant_lv2 PRIVATE -Wl,-z,relro,-z,now)  # read-only GOT, as Debian builds
   install(CODE "
     file(GLOB_RECURSE lv2_objects \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/lv2/drelvant.lv2/*.so\")
     foreach(object \${lv2_objects})

@@ -3,7 +3,8 @@
 
 _drelvant_options() {
     case "$1" in
-        process)  echo "--preset --dir --seed --block --keep-latency -q --quiet -h --help" ;;
+        process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --rate --bits
+                        --channels --overwrite-input -q --quiet -h --help" ;;
         presets)  echo "show export --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
@@ -17,7 +18,7 @@ _drelvant() {
     COMPREPLY=()
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="process presets response demo bench manual help"
+    local commands="process presets response demo bench manual version help"
 
     command=""
     for ((i = 1; i < COMP_CWORD; i++)); do
@@ -28,7 +29,7 @@ _drelvant() {
     done
 
     if [[ -z "$command" ]]; then
-        COMPREPLY=($(compgen -W "$commands -h --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "$commands -h --help -V --version" -- "$cur"))
         return 0
     fi
 
@@ -43,6 +44,18 @@ _drelvant() {
             return 0 ;;
         -o|--svg|--csv)
             COMPREPLY=($(compgen -f -- "$cur"))
+            return 0 ;;
+        --output-format)
+            COMPREPLY=($(compgen -W "raw wav flac aiff au caf w64 ogg opus mp3" -- "$cur"))
+            return 0 ;;
+        --bits)
+            COMPREPLY=($(compgen -W "16 24 32" -- "$cur"))
+            return 0 ;;
+        --channels)
+            COMPREPLY=($(compgen -W "1 2" -- "$cur"))
+            return 0 ;;
+        --rate)
+            COMPREPLY=($(compgen -W "44100 48000 88200 96000" -- "$cur"))
             return 0 ;;
         --seed|--block|--seconds)
             return 0 ;;

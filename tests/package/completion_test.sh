@@ -27,7 +27,7 @@ offers() {  # offers WORD COMMAND-LINE... : the completion of the line includes 
 commands=$("$drelvant" --help | awk '/^Commands/ { on = 1; next } on && /^$/ { exit } on { print $1 }')
 for command in $commands; do
   offers "$command" drelvant "" || fail "bash does not offer the command $command"
-  options=$("$drelvant" "$command" --help | grep -oE '^ +-[-a-zA-Z0-9]+(, --[-a-zA-Z0-9]+)?' | tr ',' '\n' | tr -d ' ')
+  options=$("$drelvant" "$command" --help 2>/dev/null | grep -oE '^ +-[-a-zA-Z0-9]+(, --[-a-zA-Z0-9]+)?' | tr ',' '\n' | tr -d ' ')
   for option in $options; do
     offers "$option" drelvant "$command" - || fail "bash does not offer '$command $option'"
     grep -qe "$option" "$zsh_file" || fail "zsh does not know '$command $option'"

@@ -31,8 +31,8 @@ manual=$("$prefix/bin/drelvant" manual)
 grep -q 'User Manual' <<<"$manual" || fail "the installed drelvant manual"
 warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/drelvant.1.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the installed page: $warnings"
-MANWIDTH=80 man -l "$prefix/share/man/man1/drelvant.1.gz" 2>/dev/null | grep -q 'EXIT STATUS' ||
-  fail "the installed page does not render"
+page=$(MANWIDTH=80 man -l "$prefix/share/man/man1/drelvant.1.gz" 2>/dev/null)
+grep -q 'EXIT STATUS' <<<"$page" || fail "the installed page does not render"
 [[ "$(gzip -dc "$prefix/share/doc/drelvant/changelog.gz")" == "drelvant ("* ]] ||
   fail "changelog.gz is not a Debian changelog"
 
