@@ -7,6 +7,8 @@ cmake --preset native
 cmake --build --preset native
 cmake --preset windows
 cmake --build --preset windows
+# Release files: the Debian package and the checksums of it and the Windows installer.
+cmake --build --preset native --target checksums
 ctest --preset native
 ctest --preset windows
 # Sanitizer builds: a short run of every fuzz target and the threaded stress test.

@@ -48,3 +48,5 @@ if(DRELVANT_BENCHMARKS AND DRELVANT_BENCH_SOURCES)
   target_link_libraries(drelvant_bench PRIVATE drelvant_core benchmark::benchmark benchmark::benchmark_main)
 endif()
 include(cmake/lv2.cmake)
+# After every target it installs or strips (the LV2 bundle included).
+include(${CMAKE_SOURCE_DIR}/cmake/packaging_native.cmake)
