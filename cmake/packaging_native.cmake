@@ -34,7 +34,9 @@ add_custom_target(drelvant_packaging_files ALL DEPENDS ${DRELVANT_COMPRESSED_FIL
 
 if(TARGET drelvant)
   drelvant_split_debug_info(drelvant)
-  target_link_options(drelvant PRIVATE -Wl,-z,relro,-z,now)  # read-only GOT, as Debian builds
+  # Read-only relocations, as Debian builds; symbols stay lazily bound, which the test of "-q
+  # measures nothing" relies on (it watches the loudness library's symbols being bound).
+  target_link_options(drelvant PRIVATE -Wl,-z,relro)
   install(TARGETS drelvant RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES ${DRELVANT_PACKAGING_OUT}/drelvant.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
