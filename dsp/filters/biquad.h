@@ -77,16 +77,25 @@ struct BankFrames {
     int stride;  // doubles from one frame to the next
 };
 
+// The widths the bank kernels come in: two doubles side by side (SSE2, every build) and four
+// (AVX2: compiled apart on x86-64 Linux builds and taken only where the processor has it). Both
+// give the scalar code's bits; the choice only changes the speed.
+enum class BankLanes : int { kTwo = 2, kFour = 4 };
+// The widest the build and the processor offer (kFour asked of a build or processor without it
+// runs on two lanes).
+BankLanes widestBankLanes();
+
 // n frames of `count` independent filters (a filter bank) in place: frame f of filter j through
 // filters[j], exactly as ReverseCascadeStereo frame by frame. A bank whose filters are in step
 // (as the engine's always are) runs filter by filter over the frames, keeping each recursion in
 // registers, and the filters that finish a chunk together run their backward passes side by
 // side, which overlaps their otherwise serial recursions.
-void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n);
+void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n,
+                        BankLanes lanes = widestBankLanes());
 // The same with one input pair per frame for every filter (the bank split): frame f's input is
 // (inputPairs[2 f], inputPairs[2 f + 1]).
 void ReverseCascadeBankSplit(ReverseCascadeFilter* filters, int count, const double* inputPairs, BankFrames out,
-                             int n);
+                             int n, BankLanes lanes = widestBankLanes());
 
 // n frames of `count` filters in series, in place: frame f's (L, R) is (pairs[2 f], pairs[2 f + 1])
 // and goes through filters[0], then filters[1], ..., exactly as ReverseCascadeStereo on each in
