@@ -151,13 +151,15 @@ void BM_TenBandSplitCascaded(benchmark::State& state) { runSplit(state, true); }
 
 // The cascaded split over runs of kBandRunFrames frames: each filter's recursion stays in
 // registers through a run, and every 4,096 frames the ten filters run their backward passes.
+// Argument: the kernels' lane width, 2 (SSE2) or 4 (AVX2 where the processor has it).
 void BM_TenBandSplitCascadedRuns(benchmark::State& state) {
     Bench bench(true);
     const std::vector<double>& signal = testSignal();
     std::vector<BandSamples> out(kBandRunFrames);
+    const BankLanes lanes = state.range(0) == 4 ? BankLanes::kFour : BankLanes::kTwo;
     for (auto _ : state) {
         for (int n = 0; n < kBlockFrames; n += kBandRunFrames) {
-            splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames);
+            splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames, lanes);
             benchmark::DoNotOptimize(out.data());
         }
     }
@@ -234,7 +236,7 @@ BENCHMARK(BM_TenBandRunsF1Like);
 BENCHMARK(BM_TenBandRunsF1LikeRefilter);
 BENCHMARK(BM_TenBandSplitPlain);
 BENCHMARK(BM_TenBandSplitCascaded);
-BENCHMARK(BM_TenBandSplitCascadedRuns);
+BENCHMARK(BM_TenBandSplitCascadedRuns)->ArgName("lanes")->Arg(2)->Arg(4);
 BENCHMARK(BM_TenBandDynamicEq);
 BENCHMARK(BM_TenBandCompressorRms);
 BENCHMARK(BM_TenBandExpander);
