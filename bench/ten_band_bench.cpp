@@ -156,7 +156,7 @@ void BM_TenBandSplitCascadedRuns(benchmark::State& state) {
     Bench bench(true);
     const std::vector<double>& signal = testSignal();
     std::vector<BandSamples> out(kBandRunFrames);
-    const BankLanes lanes = state.range(0) == 4 ? BankLanes::kFour : BankLanes::kTwo;
+    const LaneWidth lanes = state.range(0) == 4 ? LaneWidth::kFour : LaneWidth::kTwo;
     for (auto _ : state) {
         for (int n = 0; n < kBlockFrames; n += kBandRunFrames) {
             splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames, lanes);

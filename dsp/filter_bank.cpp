@@ -41,7 +41,7 @@ void splitBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, double L, 
 }
 
 void splitFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, const double* inputPairs, BandSamples* bands,
-                 int n, BankLanes lanes) {
+                 int n, LaneWidth lanes) {
     if (cascaded) {
         ReverseCascadeBankSplit(bank, kBandCount, inputPairs, bankFrames(bands), n, lanes);
         return;
@@ -61,7 +61,7 @@ void filterBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSampl
 }
 
 void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n,
-                  BankLanes lanes) {
+                  LaneWidth lanes) {
     if (cascaded) {
         ReverseCascadeBank(bank, kBandCount, bankFrames(bands), n, lanes);
         return;

@@ -26,10 +26,10 @@ void splitBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, double L, 
 // The split of n consecutive frames: frame f's input is (inputPairs[2 f], inputPairs[2 f + 1]).
 // `lanes` picks the width of the reverse-cascade kernels (same bits either way).
 void splitFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, const double* inputPairs, BandSamples* bands,
-                 int n, BankLanes lanes = widestBankLanes());
+                 int n, LaneWidth lanes = widestLanes());
 
 // Re-filter: each band through its own filter, in place, on the same runtime choice.
 void filterBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples& bands);
 // The re-filter of n consecutive frames.
 void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n,
-                  BankLanes lanes = widestBankLanes());
+                  LaneWidth lanes = widestLanes());

@@ -377,13 +377,13 @@ void runBankFrames(ReverseCascadeFilter* const* filters, int count, int n, Input
 }
 
 // The bank's filters in even number for the four-lane kernels, or 0 where they are not used.
-int fourLaneFilters(int count, BankLanes lanes) {
+int fourLaneFilters(int count, LaneWidth lanes) {
 #if defined(DRELVANT_AVX2_KERNELS)
-    if (lanes == BankLanes::kFour && widestBankLanes() == BankLanes::kFour) return count & ~1;
+    if (fourLanes(lanes)) return count & ~1;
 #else
     (void)lanes;
-#endif
     (void)count;
+#endif
     return 0;
 }
 
@@ -510,19 +510,7 @@ void ReverseCascadeStereo(ReverseCascadeFilter& f, double& L, double& R) {
     R = highLane(out);
 }
 
-BankLanes widestBankLanes() {
-#if defined(DRELVANT_AVX2_KERNELS)
-    static const BankLanes widest = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") ? BankLanes::kFour : BankLanes::kTwo;
-    }();
-    return widest;
-#else
-    return BankLanes::kTwo;
-#endif
-}
-
-void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n, BankLanes lanes) {
+void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n, LaneWidth lanes) {
     ReverseCascadeFilter* bank[kMaxBankFilters];
     for (int j = 0; j < count; ++j) bank[j] = &filters[j];
     const int wide = fourLaneFilters(count, lanes);
@@ -549,7 +537,7 @@ void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames fra
 }
 
 void ReverseCascadeBankSplit(ReverseCascadeFilter* filters, int count, const double* inputPairs, BankFrames out,
-                             int n, BankLanes lanes) {
+                             int n, LaneWidth lanes) {
     ReverseCascadeFilter* bank[kMaxBankFilters];
     for (int j = 0; j < count; ++j) bank[j] = &filters[j];
     const int wide = fourLaneFilters(count, lanes);

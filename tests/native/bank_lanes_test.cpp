@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr BankLanes kLaneWidths[] = {BankLanes::kTwo, BankLanes::kFour};
+constexpr LaneWidth kLaneWidths[] = {LaneWidth::kTwo, LaneWidth::kFour};
 
 // Bank sizes: one filter, the pair and triple groups alone, remainders of one, two and four
 // after groups of three, the ten-band bank and the largest bank.
@@ -84,8 +84,8 @@ double inputAt(int frame, Noise& noise) {
 
 }  // namespace
 
-TEST(BankLanes, SplitMatchesEachChannelFrameByFrameOnEveryWidth) {
-    for (BankLanes lanes : kLaneWidths) {
+TEST(BankLaneWidths, SplitMatchesEachChannelFrameByFrameOnEveryWidth) {
+    for (LaneWidth lanes : kLaneWidths) {
         for (int count : kBankSizes) {
             SCOPED_TRACE(testing::Message() << "lanes " << static_cast<int>(lanes) << ", filters " << count);
             Banks banks(count);
@@ -116,8 +116,8 @@ TEST(BankLanes, SplitMatchesEachChannelFrameByFrameOnEveryWidth) {
     }
 }
 
-TEST(BankLanes, InPlaceMatchesEachChannelFrameByFrameOnEveryWidth) {
-    for (BankLanes lanes : kLaneWidths) {
+TEST(BankLaneWidths, InPlaceMatchesEachChannelFrameByFrameOnEveryWidth) {
+    for (LaneWidth lanes : kLaneWidths) {
         for (int count : kBankSizes) {
             SCOPED_TRACE(testing::Message() << "lanes " << static_cast<int>(lanes) << ", filters " << count);
             Banks banks(count);
@@ -149,10 +149,10 @@ TEST(BankLanes, InPlaceMatchesEachChannelFrameByFrameOnEveryWidth) {
     }
 }
 
-TEST(BankLanes, BankOutOfStepStillMatchesOnEveryWidth) {
+TEST(BankLaneWidths, BankOutOfStepStillMatchesOnEveryWidth) {
     // Filter 1's left channel is a frame ahead, so the bank cannot run side by side until the
     // filters are reset together again.
-    for (BankLanes lanes : kLaneWidths) {
+    for (LaneWidth lanes : kLaneWidths) {
         Banks banks(6);
         ReverseCascadeLeft(0.25, banks.lanes[1]);
         ReverseCascadeLeft(0.25, banks.scalar[1]);
@@ -174,14 +174,14 @@ TEST(BankLanes, BankOutOfStepStillMatchesOnEveryWidth) {
     }
 }
 
-TEST(BankLanes, FourLanesAreTakenWhereTheProcessorHasAvx2) {
+TEST(BankLaneWidths, FourLanesAreTakenWhereTheProcessorHasAvx2) {
 #if defined(__x86_64__) && defined(__linux__)
     // The x86-64 Linux build carries the four-lane kernels; losing them (a build flag dropped, the
     // detection broken) would cost speed silently.
     __builtin_cpu_init();
     const bool avx2 = __builtin_cpu_supports("avx2");
-    EXPECT_EQ(widestBankLanes(), avx2 ? BankLanes::kFour : BankLanes::kTwo);
+    EXPECT_EQ(widestLanes(), avx2 ? LaneWidth::kFour : LaneWidth::kTwo);
 #else
-    EXPECT_EQ(widestBankLanes(), BankLanes::kTwo);
+    EXPECT_EQ(widestLanes(), LaneWidth::kTwo);
 #endif
 }
