@@ -75,7 +75,7 @@ struct Bench {
         bankCoefficients(cascaded, false, bank);
         installBankDesign(*processor, bank, cascaded, false, true);
         idleReset(*processor);
-        for (double& gain : processor->eqGain) gain = 1.0;
+        for (double& gain : processor->eq.gain) gain = 1.0;
         prepareBlock(*processor, *params);
         const std::vector<double>& signal = testSignal();
         bands.resize(kBlockFrames);
@@ -103,7 +103,7 @@ void runBandFrame(benchmark::State& state, bool refilter) {
             benchmark::DoNotOptimize(L);
             benchmark::DoNotOptimize(R);
         }
-        finishSaturatorBlock(*bench.processor, 0.01024);
+        finishBlock(bench.processor->saturator, 0.01024);
     }
     reportPerFrame(state);
 }
@@ -125,7 +125,7 @@ void runBandRuns(benchmark::State& state, bool refilter) {
             processFrames(*bench.processor, on, 1.2, pairs.data(), kBandRunFrames, n == 0);
             benchmark::DoNotOptimize(pairs.data());
         }
-        finishSaturatorBlock(*bench.processor, 0.01024);
+        finishBlock(bench.processor->saturator, 0.01024);
     }
     reportPerFrame(state);
 }
@@ -182,44 +182,50 @@ void runStage(benchmark::State& state, Bench& bench, Stage stage) {
 
 void BM_TenBandDynamicEq(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool first) { equalizeBands(*bench.processor, b, first); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool first) { equalizeBands(p.dynamicEq, p.detectors, b, first); });
 }
 
 void BM_TenBandCompressorRms(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool first) { compressBands(*bench.processor, b, first); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool first) { compressBands(p.compressor, p.detectors, b, first); });
 }
 
 void BM_TenBandExpander(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool first) { expandBands(*bench.processor, b, first); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool first) { expandBands(p.expander, p.detectors, b, first); });
 }
 
 void BM_TenBandLimiterPeak(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool first) { limitBands(*bench.processor, b, first); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool first) { limitBands(p.limiter, p.detectors, b, first); });
 }
 
 // Clip only (F1-like), and the costliest setting: square-root saturation on every band.
 void BM_TenBandSaturatorClip(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(*bench.processor, b); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(p.saturator, p.designedCascaded != 0, b); });
 }
 
 void BM_TenBandSaturatorSqrtClip(benchmark::State& state) {
     Bench bench(true);
     for (double& level : bench.params->saturator.levelPercent) level = 50;
-    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(*bench.processor, b); });
+    TenBandProcessor& p = *bench.processor;
+    runStage(state, bench, [&](BandSamples& b, bool) { saturateBands(p.saturator, p.designedCascaded != 0, b); });
 }
 
 void BM_TenBandRefilterCascaded(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool) { filterBands(bench.processor->refilters, true, b); });
+    runStage(state, bench, [&](BandSamples& b, bool) { filterBands(bench.processor->saturator.refilters, true, b); });
 }
 
 void BM_TenBandEq(benchmark::State& state) {
     Bench bench(true);
-    runStage(state, bench, [&](BandSamples& b, bool) { applyEqGains(bench.processor->eqGain, b); });
+    runStage(state, bench, [&](BandSamples& b, bool) { applyEqGains(bench.processor->eq, b); });
 }
 
 // The cost of copying a frame of bands in and out, included in every single-stage figure.

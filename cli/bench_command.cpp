@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/programme.h"
 #include "dsp/live_params.h"
-#include "dsp/response_sweep.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/preset_store.h"

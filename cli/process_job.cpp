@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "cli/audio_io.h"
 #include "cli/progress.h"
 #include "dsp/live_params.h"
-#include "dsp/response_sweep.h"
 
 namespace cli {
 namespace {

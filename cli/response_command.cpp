@@ -7,12 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "dsp/db.h"
 #include "dsp/live_params.h"
-#include "dsp/response_sweep.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 

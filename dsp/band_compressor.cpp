@@ -1,12 +1,9 @@
 // Band compressor: detector on the look-ahead row, blended ratio curve, attack/release smoothing.
 #include "dsp/band_compressor.h"
 
-#include "dsp/band_dynamics.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
-#include "dsp/lookahead_line.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
@@ -21,7 +18,8 @@ constexpr double kRmsThresholdScale = 0.1;
 
 }  // namespace
 
-void prepareCompressor(CompressorBlock& block, const CompressorParams& params) {
+void prepareBlock(BandCompressor& compressor, const CompressorParams& params) {
+    CompressorBlock& block = compressor.block;
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
@@ -43,11 +41,12 @@ namespace {
 
 // One band pair with the ratio curves its two bands take.
 template <bool kPeakMode, RatioCurves kCurves>
-void compressPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, double* gainAfterFirst) {
-    const CompressorBlock& block = processor.compBlock;
-    const LinePass pass{processor.compressorLine, block.lookahead,       block.preGain,        block.attack,
-                        block.oneMinusAttack,     block.release,         block.oneMinusRelease, processor.detectors,
-                        processor.compLevel,      processor.compGain};
+void compressPair(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
+                  double* gainAfterFirst) {
+    const CompressorBlock& block = compressor.block;
+    const LinePass pass{compressor.line,      block.lookahead, block.preGain,        block.attack,
+                        block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
+                        compressor.level,     compressor.gain};
     const Pair threshold = loadAdjacent(&block.threshold[j]);
     const Pair ratio = loadAdjacent(&block.ratio[j]);
     const Pair blend = loadAdjacent(&block.blend[j]);
@@ -58,37 +57,41 @@ void compressPair(TenBandProcessor& processor, BandSamples* bands, int n, int j,
 }
 
 template <bool kPeakMode>
-void compressPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, double* gainAfterFirst) {
-    const CompressorBlock& block = processor.compBlock;
+void compressPair(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
+                  double* gainAfterFirst) {
+    const CompressorBlock& block = compressor.block;
     const bool lowGentle = block.ratio[j] < 2;
     const bool highGentle = block.ratio[j + 1] < 2;
     if (lowGentle && highGentle) {
-        compressPair<kPeakMode, RatioCurves::kGentle>(processor, bands, n, j, gainAfterFirst);
+        compressPair<kPeakMode, RatioCurves::kGentle>(compressor, detectors, bands, n, j, gainAfterFirst);
     } else if (!lowGentle && !highGentle) {
-        compressPair<kPeakMode, RatioCurves::kSteep>(processor, bands, n, j, gainAfterFirst);
+        compressPair<kPeakMode, RatioCurves::kSteep>(compressor, detectors, bands, n, j, gainAfterFirst);
     } else {
-        compressPair<kPeakMode, RatioCurves::kMixed>(processor, bands, n, j, gainAfterFirst);
+        compressPair<kPeakMode, RatioCurves::kMixed>(compressor, detectors, bands, n, j, gainAfterFirst);
     }
 }
 
 }  // namespace
 
-void compressBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    compressFrames(processor, &bands, 1, firstOfBlock);
+void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    compressFrames(compressor, detectors, &bands, 1, firstOfBlock);
 }
 
-void compressFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+void compressFrames(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                    bool firstOfBlock) {
     if (n <= 0) return;
     double gainAfterFirst[kBandCount];
     for (int j = 0; j < kBandCount; j += 2) {
-        if (processor.compBlock.peakMode) {
-            compressPair<true>(processor, bands, n, j, &gainAfterFirst[j]);
+        if (compressor.block.peakMode) {
+            compressPair<true>(compressor, detectors, bands, n, j, &gainAfterFirst[j]);
         } else {
-            compressPair<false>(processor, bands, n, j, &gainAfterFirst[j]);
+            compressPair<false>(compressor, detectors, bands, n, j, &gainAfterFirst[j]);
         }
     }
-    processor.compressorLine.counter += static_cast<uint32_t>(n);
+    compressor.line.counter += static_cast<uint32_t>(n);
     if (firstOfBlock) {
-        for (int j = 0; j < kBandCount; ++j) storeShared(processor.compMeter[j], -LinearToDb(gainAfterFirst[j]));
+        for (int j = 0; j < kBandCount; ++j) storeShared(compressor.meter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }
+
+void idleReset(BandCompressor& compressor) { clearLookaheadLine(compressor.line); }

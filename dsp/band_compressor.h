@@ -3,11 +3,11 @@
 
 #include <cmath>
 
+#include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/lookahead_line.h"
 #include "dsp/simd_pair.h"
-
-struct TenBandProcessor;
 
 // Block constants from "Compressor.*", per band.
 struct CompressorBlock {
@@ -61,10 +61,25 @@ inline Pair compressorGainPair(Pair r, Pair ratio, Pair blend, Pair oneMinusBlen
     return select(_mm_cmplt_pd(r, one), one, g);
 }
 
-void prepareCompressor(CompressorBlock& block, const CompressorParams& params);
+// State glossary (index 0 = band 1): the line delays every band by 4,095 frames; the level
+// follower holds a power (RMS detection) or a peak amplitude, full scale 1.0, and moves at the band
+// detector rate; the gain is linear, starts at 0 on load (the stage fades in at its release rate)
+// and is never cleared.
+struct BandCompressor {
+    LookaheadLine line;
+    double level[kBandCount];
+    double gain[kBandCount];
+    double meter[kBandCount];  // gain reduction in dB (positive), written by the audio thread
+    CompressorBlock block;
+};
 
-// One frame in place: writes the pre-gained bands into the compressor line and outputs the row
-// written 4,095 frames ago times the band gain; on the first frame of a block writes compMeter.
-void compressBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+void prepareBlock(BandCompressor& compressor, const CompressorParams& params);
+
+// One frame in place: writes the pre-gained bands into the line and outputs the row written 4,095
+// frames ago times the band gain; on the first frame of a block writes the meters.
+void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of compressBands (firstOfBlock applies to frame 0).
-void compressFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);
+void compressFrames(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                    bool firstOfBlock);
+// Clears the line; followers, gains and the line's counter are left alone.
+void idleReset(BandCompressor& compressor);

@@ -3,10 +3,8 @@
 
 #include <cmath>
 
-#include "dsp/band_dynamics.h"
 #include "dsp/db.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
@@ -18,7 +16,8 @@ constexpr double kThresholdScale = 0.1;
 
 }  // namespace
 
-void prepareExpander(ExpanderBlock& block, const ExpanderParams& params) {
+void prepareBlock(BandExpander& expander, const ExpanderParams& params) {
+    ExpanderBlock& block = expander.block;
     for (int j = 0; j < kBandCount; ++j) {
         block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kRatioRange);
         block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
@@ -30,14 +29,13 @@ void prepareExpander(ExpanderBlock& block, const ExpanderParams& params) {
     }
 }
 
-void expandBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    expandFrames(processor, &bands, 1, firstOfBlock);
+void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    expandFrames(expander, detectors, &bands, 1, firstOfBlock);
 }
 
-void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
     if (n <= 0) return;
-    const ExpanderBlock& block = processor.expBlock;
-    const BandDetectors& detectors = processor.detectors;
+    const ExpanderBlock& block = expander.block;
     const Pair levelFloor = splat(kLevelFloor);
     double gainAfterFirst[kBandCount];
     // Bands j and j + 1 side by side, over all frames with their constants and state in registers
@@ -51,8 +49,8 @@ void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool f
         const SmoothingPair smoothing =
             smoothingPair(loadAdjacent(&block.attack[j]), loadAdjacent(&block.oneMinusAttack[j]),
                           loadAdjacent(&block.release[j]), loadAdjacent(&block.oneMinusRelease[j]));
-        Pair power = loadAdjacent(&processor.expLevel[j]);
-        Pair gain = loadAdjacent(&processor.expGain[j]);
+        Pair power = loadAdjacent(&expander.level[j]);
+        Pair gain = loadAdjacent(&expander.gain[j]);
         for (int f = 0; f < n; ++f) {
             const Pair left = loadAdjacent(&bands[f].left[j]);
             const Pair right = loadAdjacent(&bands[f].right[j]);
@@ -63,10 +61,10 @@ void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool f
             storeAdjacent(&bands[f].left[j], _mm_mul_pd(left, gain));
             storeAdjacent(&bands[f].right[j], _mm_mul_pd(right, gain));
         }
-        storeAdjacent(&processor.expLevel[j], power);
-        storeAdjacent(&processor.expGain[j], gain);
+        storeAdjacent(&expander.level[j], power);
+        storeAdjacent(&expander.gain[j], gain);
     }
     if (firstOfBlock) {
-        for (int j = 0; j < kBandCount; ++j) storeShared(processor.expMeter[j], -LinearToDb(gainAfterFirst[j]));
+        for (int j = 0; j < kBandCount; ++j) storeShared(expander.meter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }

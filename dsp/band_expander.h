@@ -1,11 +1,10 @@
 // Band expander: one stereo-linked gain per band below its threshold, down to a floor of 1/ratio.
 #pragma once
 
+#include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
 #include "dsp/simd_pair.h"
-
-struct TenBandProcessor;
 
 // Block constants from "Expander.*", per band.
 struct ExpanderBlock {
@@ -32,9 +31,19 @@ inline Pair expanderGainPair(Pair r, Pair floor, Pair oneMinusFloor) {
     return select(_mm_cmple_pd(r, one), _mm_add_pd(_mm_mul_pd(r, oneMinusFloor), floor), one);
 }
 
-void prepareExpander(ExpanderBlock& block, const ExpanderParams& params);
+// State glossary (index 0 = band 1): an RMS power follower at the band detector rate, full scale
+// 1.0, and a linear gain that starts at 0 on load (the stage fades in at its release rate) and is
+// never cleared. Nothing of it is touched by the idle reset.
+struct BandExpander {
+    double level[kBandCount];  // power
+    double gain[kBandCount];
+    double meter[kBandCount];  // gain reduction in dB (positive), written by the audio thread
+    ExpanderBlock block;
+};
 
-// One frame in place (RMS detection, no line, no delay); on the first frame of a block writes expMeter.
-void expandBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+void prepareBlock(BandExpander& expander, const ExpanderParams& params);
+
+// One frame in place (RMS detection, no line, no delay); on the first frame of a block writes the meters.
+void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of expandBands (firstOfBlock applies to frame 0).
-void expandFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);
+void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);

@@ -1,12 +1,9 @@
 // Band limiter: detector on the look-ahead row, gain min(1, threshold / level), smoothing.
 #include "dsp/band_limiter.h"
 
-#include "dsp/band_dynamics.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
-#include "dsp/lookahead_line.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
@@ -20,7 +17,8 @@ constexpr double kRmsThresholdScale = 0.1;
 
 }  // namespace
 
-void prepareLimiter(LimiterBlock& block, const LimiterParams& params) {
+void prepareBlock(BandLimiter& limiter, const LimiterParams& params) {
+    LimiterBlock& block = limiter.block;
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
@@ -38,11 +36,12 @@ namespace {
 
 // One band pair: the compressor's pass with the peak level floored too and gain min(1, threshold / level).
 template <bool kPeakMode>
-void limitPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, double* gainAfterFirst) {
-    const LimiterBlock& block = processor.limBlock;
-    const LinePass pass{processor.limiterLine, block.lookahead,       block.preGain,        block.attack,
-                        block.oneMinusAttack,  block.release,         block.oneMinusRelease, processor.detectors,
-                        processor.limLevel,    processor.limGain};
+void limitPair(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, int j,
+               double* gainAfterFirst) {
+    const LimiterBlock& block = limiter.block;
+    const LinePass pass{limiter.line,         block.lookahead, block.preGain,        block.attack,
+                        block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
+                        limiter.level,        limiter.gain};
     const Pair threshold = loadAdjacent(&block.threshold[j]);
     runLinePair<kPeakMode, true>(pass, bands, n, j, gainAfterFirst,
                                  [&](Pair level) { return limiterGainPair(threshold, level); });
@@ -50,22 +49,24 @@ void limitPair(TenBandProcessor& processor, BandSamples* bands, int n, int j, do
 
 }  // namespace
 
-void limitBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    limitFrames(processor, &bands, 1, firstOfBlock);
+void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    limitFrames(limiter, detectors, &bands, 1, firstOfBlock);
 }
 
-void limitFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
+void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
     if (n <= 0) return;
     double gainAfterFirst[kBandCount];
     for (int j = 0; j < kBandCount; j += 2) {
-        if (processor.limBlock.peakMode) {
-            limitPair<true>(processor, bands, n, j, &gainAfterFirst[j]);
+        if (limiter.block.peakMode) {
+            limitPair<true>(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
         } else {
-            limitPair<false>(processor, bands, n, j, &gainAfterFirst[j]);
+            limitPair<false>(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
         }
     }
-    processor.limiterLine.counter += static_cast<uint32_t>(n);
+    limiter.line.counter += static_cast<uint32_t>(n);
     if (firstOfBlock) {
-        for (int j = 0; j < kBandCount; ++j) storeShared(processor.limMeter[j], -LinearToDb(gainAfterFirst[j]));
+        for (int j = 0; j < kBandCount; ++j) storeShared(limiter.meter[j], -LinearToDb(gainAfterFirst[j]));
     }
 }
+
+void idleReset(BandLimiter& limiter) { clearLookaheadLine(limiter.line); }

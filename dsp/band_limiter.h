@@ -1,11 +1,11 @@
 // Band limiter: an infinite-ratio band compressor with its own pre-gain and look-ahead line.
 #pragma once
 
+#include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
+#include "dsp/lookahead_line.h"
 #include "dsp/simd_pair.h"
-
-struct TenBandProcessor;
 
 // Block constants from "Limiter.*", per band.
 struct LimiterBlock {
@@ -30,10 +30,23 @@ inline double limiterGain(double threshold, double level) {
 // limiterGain on two bands (lanes j, j + 1): minpd(g, 1) is g < 1 ? g : 1.
 inline Pair limiterGainPair(Pair threshold, Pair level) { return _mm_min_pd(_mm_div_pd(threshold, level), splat(1.0)); }
 
-void prepareLimiter(LimiterBlock& block, const LimiterParams& params);
+// State glossary (index 0 = band 1): as the band compressor's, with a line of its own: 4,095 frames
+// of delay, a power or peak follower at the band detector rate, a linear gain that starts at 0 on
+// load and is never cleared.
+struct BandLimiter {
+    LookaheadLine line;
+    double level[kBandCount];
+    double gain[kBandCount];
+    double meter[kBandCount];  // gain reduction in dB (positive), written by the audio thread
+    LimiterBlock block;
+};
 
-// One frame in place through the limiter line (4,095 frames of delay); on the first frame of a
-// block writes limMeter.
-void limitBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+void prepareBlock(BandLimiter& limiter, const LimiterParams& params);
+
+// One frame in place through the line (4,095 frames of delay); on the first frame of a block
+// writes the meters.
+void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of limitBands (firstOfBlock applies to frame 0).
-void limitFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);
+void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);
+// Clears the line; followers, gains and the line's counter are left alone.
+void idleReset(BandLimiter& limiter);

@@ -5,7 +5,6 @@
 #include "dsp/db.h"
 #include "dsp/filter_bank.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
@@ -46,36 +45,37 @@ inline Pair shapePair(Pair x, const ShapeConstants& c, Pair& clipPeak) {
 // Bands j and j + 1 over n frames; each band's hold sees its left value, then its right, frame
 // after frame.
 template <bool kSaturate, PairClip kClip>
-void shapeFrames(TenBandProcessor& processor, BandSamples* bands, int n, int j) {
-    const SaturatorBlock& block = processor.satBlock;
+void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
+    const SaturatorBlock& block = saturator.block;
     const ShapeConstants c = {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
                               loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
                               loadAdjacent(&block.clip[j]), loadMask(&block.clipMask[j])};
-    Pair clipPeak = loadAdjacent(&processor.clipPeak[j]);
+    Pair clipPeak = loadAdjacent(&saturator.clipPeak[j]);
     for (int f = 0; f < n; ++f) {
         storeAdjacent(&bands[f].left[j], shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].left[j]), c, clipPeak));
         storeAdjacent(&bands[f].right[j], shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].right[j]), c, clipPeak));
     }
-    storeAdjacent(&processor.clipPeak[j], clipPeak);
+    storeAdjacent(&saturator.clipPeak[j], clipPeak);
 }
 
 template <bool kSaturate>
-void shapeFrames(TenBandProcessor& processor, BandSamples* bands, int n, int j) {
-    const SaturatorBlock& block = processor.satBlock;
+void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
+    const SaturatorBlock& block = saturator.block;
     const bool low = block.clipEnable[j];
     const bool high = block.clipEnable[j + 1];
     if (low && high) {
-        shapeFrames<kSaturate, PairClip::kBoth>(processor, bands, n, j);
+        shapeFrames<kSaturate, PairClip::kBoth>(saturator, bands, n, j);
     } else if (low || high) {
-        shapeFrames<kSaturate, PairClip::kMixed>(processor, bands, n, j);
+        shapeFrames<kSaturate, PairClip::kMixed>(saturator, bands, n, j);
     } else {
-        shapeFrames<kSaturate, PairClip::kNone>(processor, bands, n, j);
+        shapeFrames<kSaturate, PairClip::kNone>(saturator, bands, n, j);
     }
 }
 
 }  // namespace
 
-void prepareSaturator(SaturatorBlock& block, const SaturatorParams& params) {
+void prepareBlock(BandSaturator& saturator, const SaturatorParams& params) {
+    SaturatorBlock& block = saturator.block;
     for (int j = 0; j < kBandCount; ++j) {
         block.amount[j] = guardedParam(loadShared(params.levelPercent[j]), kLevelRange) * 0.01;
         block.gain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
@@ -89,29 +89,43 @@ void prepareSaturator(SaturatorBlock& block, const SaturatorParams& params) {
     block.refilter = isOn(params.refilter);
 }
 
-void saturateBands(TenBandProcessor& processor, BandSamples& bands) { saturateFrames(processor, &bands, 1); }
+void installRefilters(BandSaturator& saturator, const ReverseCascadeFilter bank[kBandCount]) {
+    for (int j = 0; j < kBandCount; ++j) {
+        saturator.refilters[j] = bank[j];
+        Biquad& refilter = saturator.refilters[j].biquad;
+        refilter.gain = refilter.gain * kRefilterFactors[j];
+    }
+}
 
-void saturateFrames(TenBandProcessor& processor, BandSamples* bands, int n) {
-    const SaturatorBlock& block = processor.satBlock;
+void saturateBands(BandSaturator& saturator, bool cascaded, BandSamples& bands) {
+    saturateFrames(saturator, cascaded, &bands, 1);
+}
+
+void saturateFrames(BandSaturator& saturator, bool cascaded, BandSamples* bands, int n) {
+    const SaturatorBlock& block = saturator.block;
     // Bands j and j + 1 side by side over all frames (the bands are independent). The re-filter
     // follows for all frames: the bank does not feed back into the shaping.
     for (int j = 0; j < kBandCount; j += 2) {
         if (block.anySaturation[j / 2]) {
-            shapeFrames<true>(processor, bands, n, j);
+            shapeFrames<true>(saturator, bands, n, j);
         } else {
-            shapeFrames<false>(processor, bands, n, j);
+            shapeFrames<false>(saturator, bands, n, j);
         }
     }
-    if (block.refilter) filterFrames(processor.refilters, processor.designedCascaded != 0, bands, n);
+    if (block.refilter) filterFrames(saturator.refilters, cascaded, bands, n);
 }
 
-void finishSaturatorBlock(TenBandProcessor& processor, double bandMeterDecay) {
-    const SaturatorBlock& block = processor.satBlock;
+void finishBlock(BandSaturator& saturator, double bandMeterDecay) {
+    const SaturatorBlock& block = saturator.block;
     for (int j = 0; j < kBandCount; ++j) {
-        double peak = processor.clipPeak[j];
+        double peak = saturator.clipPeak[j];
         if (!(peak >= 0)) peak = 0;
         if (peak > kClipPeakLimit) peak = kClipPeakLimit;
-        storeShared(processor.clipMeter[j], LinearToDb(peak / block.clip[j] + 1));
-        processor.clipPeak[j] = peak - bandMeterDecay;
+        storeShared(saturator.meter[j], LinearToDb(peak / block.clip[j] + 1));
+        saturator.clipPeak[j] = peak - bandMeterDecay;
     }
+}
+
+void idleReset(BandSaturator& saturator) {
+    for (ReverseCascadeFilter& filter : saturator.refilters) Reset(filter);
 }

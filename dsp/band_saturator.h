@@ -5,10 +5,9 @@
 #include <cstdint>
 
 #include "dsp/band_samples.h"
+#include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
 #include "dsp/simd_pair.h"
-
-struct TenBandProcessor;
 
 // A clip setting of 0 dB clips at this fraction of full scale.
 constexpr double kClipScale = 0.2;
@@ -62,10 +61,28 @@ inline Pair hardClipPair(Pair x, Pair clipLevel) {
     return _mm_max_pd(_mm_xor_pd(clipLevel, splat(-0.0)), y);
 }
 
-void prepareSaturator(SaturatorBlock& block, const SaturatorParams& params);
+// State glossary (index 0 = band 1). The re-filter is a whole copy of the ten-band split's bank
+// with each band's trim multiplied by its re-filter factor; it runs on the bank's runtime path.
+// clipPeak is a decaying hold of the largest positive clip overshoot, full scale, never cleared.
+struct BandSaturator {
+    ReverseCascadeFilter refilters[kBandCount];
+    double clipPeak[kBandCount];
+    double meter[kBandCount];  // clip level in dB, written at block end by the audio thread
+    SaturatorBlock block;
+};
+
+void prepareBlock(BandSaturator& saturator, const SaturatorParams& params);
+
+// The re-filter from a newly designed band bank: whole copies (states included), trims retuned.
+void installRefilters(BandSaturator& saturator, const ReverseCascadeFilter bank[kBandCount]);
 
 // One frame in place: saturation, post gain and clip per band, then the re-filter when enabled,
-// on the runtime path the bank was designed for. Raises clipPeak by positive overshoot only.
-void saturateBands(TenBandProcessor& processor, BandSamples& bands);
+// on the runtime path the bank was designed for (`cascaded`). Raises clipPeak by positive
+// overshoot only.
+void saturateBands(BandSaturator& saturator, bool cascaded, BandSamples& bands);
 // n consecutive frames, exactly as n calls of saturateBands.
-void saturateFrames(TenBandProcessor& processor, BandSamples* bands, int n);
+void saturateFrames(BandSaturator& saturator, bool cascaded, BandSamples* bands, int n);
+// End-of-block clip meters; the frame calls it while the saturator switch is on, after prepareBlock.
+void finishBlock(BandSaturator& saturator, double bandMeterDecay);
+// Clears the re-filter; clipPeak is left alone.
+void idleReset(BandSaturator& saturator);

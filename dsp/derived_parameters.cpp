@@ -183,12 +183,12 @@ void ZeroIdleMeters(ProcessorState& state, const LiveParams& params) {
     TenBandProcessor& bands = state.tenBand;
     const bool processorOn = isOn(general.processorActive);
     for (int band = 0; band < kBandCount; ++band) {
-        if (!processorOn || !isOn(general.dynamicEqActive)) storeShared(bands.deqMeter[band], 0.0);
-        if (!processorOn || !isOn(general.compressorActive)) storeShared(bands.compMeter[band], 0.0);
-        if (!processorOn || !isOn(general.expanderActive)) storeShared(bands.expMeter[band], 0.0);
-        if (!processorOn || !isOn(general.limiterActive)) storeShared(bands.limMeter[band], 0.0);
+        if (!processorOn || !isOn(general.dynamicEqActive)) storeShared(bands.dynamicEq.meter[band], 0.0);
+        if (!processorOn || !isOn(general.compressorActive)) storeShared(bands.compressor.meter[band], 0.0);
+        if (!processorOn || !isOn(general.expanderActive)) storeShared(bands.expander.meter[band], 0.0);
+        if (!processorOn || !isOn(general.limiterActive)) storeShared(bands.limiter.meter[band], 0.0);
         if (!processorOn || !isOn(general.saturatorActive) || !isOn(params.saturator.clipEnable[band])) {
-            storeShared(bands.clipMeter[band], 0.0);
+            storeShared(bands.saturator.meter[band], 0.0);
         }
     }
     if (!isOn(general.finalLimiterActive)) storeShared(state.finalLimiter.meterDb, 0.0);
@@ -236,8 +236,8 @@ void InstallDesign(ProcessorState& state, const DerivedDesign& snapshot) {
         SetCoefficients(state.lowpass.second.biquad, design->lowpass);
         applied[kDesignLowpass] = generation[kDesignLowpass];
     }
-    state.tenBand.eqPreamp = design->eqPreamp;
-    for (int band = 0; band < kBandCount; ++band) state.tenBand.eqGain[band] = design->eqGain[band];
+    state.tenBand.eq.preamp = design->eqPreamp;
+    for (int band = 0; band < kBandCount; ++band) state.tenBand.eq.gain[band] = design->eqGain[band];
 }
 
 void DesignStartupFilters(ProcessorState& state) {

@@ -3,10 +3,8 @@
 
 #include <cmath>
 
-#include "dsp/band_dynamics.h"
 #include "dsp/db.h"
 #include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
 
 namespace {
 
@@ -18,7 +16,8 @@ constexpr ParamRange kMaxEnhanceRange = dbRange(0, 24);
 
 }  // namespace
 
-void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params) {
+void prepareBlock(DynamicEq& eq, const DynamicEqParams& params) {
+    DynamicEqBlock& block = eq.block;
     const double maxEnhanceDb = guardedParam(loadShared(params.maxEnhanceDb), kMaxEnhanceRange);
     // A speed of 0 or less follows at once, even though the registered range starts at 200 ms.
     const double speedMs = loadShared(params.speedMs);
@@ -29,13 +28,12 @@ void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params) {
     block.oneMinusSpeed = 1 - block.speed;
 }
 
-void equalizeBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock) {
-    equalizeFrames(processor, &bands, 1, firstOfBlock);
+void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
+    equalizeFrames(eq, detectors, &bands, 1, firstOfBlock);
 }
 
-void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock) {
-    const DynamicEqBlock& block = processor.deqBlock;
-    const BandDetectors& detectors = processor.detectors;
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
+    const DynamicEqBlock& block = eq.block;
     const Pair targetLevel = splat(kDynamicEqTargetLevel);
     const Pair levelFloor = splat(kLevelFloor);
     const Pair minGain = splat(block.minGain);
@@ -50,16 +48,16 @@ void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool
         BandSamples& frame = bands[f];
         double applied[kBandCount];
         for (int j = 0; j < kBandCount; j += 2) {
-            const Pair level = followPowerPair(loadAdjacent(&processor.deqLevel[j]), loadAdjacent(&frame.left[j]),
+            const Pair level = followPowerPair(loadAdjacent(&eq.level[j]), loadAdjacent(&frame.left[j]),
                                                loadAdjacent(&frame.right[j]), loadAdjacent(&detectors.detect[j]),
                                                loadAdjacent(&detectors.complement[j]));
-            storeAdjacent(&processor.deqLevel[j], level);
+            storeAdjacent(&eq.level[j], level);
             Pair target = _mm_div_pd(targetLevel, _mm_add_pd(_mm_sqrt_pd(level), levelFloor));
             target = _mm_max_pd(minGain, target);  // gmin > target ? gmin : target
             target = _mm_min_pd(maxGain, target);  // gmax < target ? gmax : target
             const Pair gain =
-                _mm_add_pd(_mm_mul_pd(oneMinusSpeed, loadAdjacent(&processor.deqGain[j])), _mm_mul_pd(speed, target));
-            storeAdjacent(&processor.deqGain[j], gain);
+                _mm_add_pd(_mm_mul_pd(oneMinusSpeed, loadAdjacent(&eq.gain[j])), _mm_mul_pd(speed, target));
+            storeAdjacent(&eq.gain[j], gain);
             storeAdjacent(&applied[j], _mm_add_pd(_mm_mul_pd(_mm_sub_pd(gain, one), amount), one));
         }
         // The normalising sum runs band by band in order, as the scalar sum does.
@@ -73,7 +71,11 @@ void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool
             storeAdjacent(&frame.right[j], _mm_mul_pd(loadAdjacent(&frame.right[j]), e));
         }
         if (firstOfBlock && f == 0) {
-            for (int j = 0; j < kBandCount; ++j) storeShared(processor.deqMeter[j], LinearToDb(applied[j] * k));
+            for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(applied[j] * k));
         }
     }
+}
+
+void idleReset(DynamicEq& eq) {
+    for (double& gain : eq.gain) gain = 1.0;
 }

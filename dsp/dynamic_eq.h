@@ -1,10 +1,9 @@
 // Dynamic equaliser: moves each band slowly toward a common level; the ten gains average exactly 1.
 #pragma once
 
+#include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
 #include "dsp/live_params.h"
-
-struct TenBandProcessor;
 
 // Target level of every band, full scale 1.0.
 constexpr double kDynamicEqTargetLevel = 0.05;
@@ -18,10 +17,22 @@ struct DynamicEqBlock {
     double oneMinusSpeed;  // 1 - s, the per-frame formula's other weight, computed once
 };
 
-void prepareDynamicEq(DynamicEqBlock& block, const DynamicEqParams& params);
+// State glossary (index 0 = band 1): a power follower per band at the band detector rate, and the
+// correction gain before amount and normalisation, which is 1.0 after every idle reset and moves
+// slowly (Speed: 0.2 ... 8 s).
+struct DynamicEq {
+    double level[kBandCount];  // smoothed power, full scale 1.0
+    double gain[kBandCount];   // correction gain, linear
+    double meter[kBandCount];  // applied gain in dB, written by the audio thread, read by the windows
+    DynamicEqBlock block;
+};
 
-// One frame in place. Uses the band detector coefficients, deqLevel and deqGain of `processor`;
-// on the first frame of a block writes deqMeter (applied gain in dB).
-void equalizeBands(TenBandProcessor& processor, BandSamples& bands, bool firstOfBlock);
+void prepareBlock(DynamicEq& eq, const DynamicEqParams& params);
+
+// One frame in place with the band detector coefficients; on the first frame of a block writes
+// the meters.
+void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0).
-void equalizeFrames(TenBandProcessor& processor, BandSamples* bands, int n, bool firstOfBlock);
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);
+// Sets every correction gain to 1.0; the followers are left alone.
+void idleReset(DynamicEq& eq);

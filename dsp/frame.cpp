@@ -355,7 +355,7 @@ void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState&
     if (isOn(general.stereoImageActive)) finishBlock(state.stereoImage, params.stereoImage);
     if (isOn(general.agcActive)) finishBlock(state.agc, params.agc);
     if (isOn(general.finalClipperActive)) finishBlock(state.finalClipper, blockMeterDecay);
-    if (isOn(general.saturatorActive)) finishSaturatorBlock(state.tenBand, bandMeterDecay);
+    if (isOn(general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
 }
 
 }  // namespace

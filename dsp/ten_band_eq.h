@@ -3,6 +3,12 @@
 
 #include "dsp/band_samples.h"
 
-// bands x eqGain, both channels. The gains (preamp included, 0 for a muted band) come from the
-// derived-parameter update, not from the block constants.
-void applyEqGains(const double eqGain[kBandCount], BandSamples& bands);
+// Both set by the derived-parameter update (handed over with the designs), not from the block
+// constants; nothing here moves on the audio thread.
+struct TenBandEq {
+    double preamp;            // linear
+    double gain[kBandCount];  // preamp included, 0 for a muted band
+};
+
+// bands x gain, both channels.
+void applyEqGains(const TenBandEq& eq, BandSamples& bands);

@@ -5,7 +5,6 @@
 #include "dsp/filter_bank.h"
 #include "dsp/shared_value.h"
 #include "dsp/simd_pair.h"
-#include "dsp/ten_band_eq.h"
 
 namespace {
 
@@ -25,16 +24,12 @@ void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCo
 void installBankDesign(TenBandProcessor& processor, const BiquadCoefficients coefficients[kBandCount],
                        bool cascaded, bool narrow, bool resetStates) {
     for (int j = 0; j < kBandCount; ++j) SetCoefficients(processor.bandFilters[j].biquad, coefficients[j]);
-    for (int j = 0; j < kBandCount; ++j) {
-        processor.refilters[j] = processor.bandFilters[j];
-        Biquad& refilter = processor.refilters[j].biquad;
-        refilter.gain = refilter.gain * kRefilterFactors[j];
-    }
+    installRefilters(processor.saturator, processor.bandFilters);
     processor.designedCascaded = cascaded ? 1 : 0;
     processor.designedNarrow = narrow ? 1 : 0;
     if (resetStates) {
         for (ReverseCascadeFilter& filter : processor.bandFilters) Reset(filter);
-        for (ReverseCascadeFilter& filter : processor.refilters) Reset(filter);
+        idleReset(processor.saturator);
     }
 }
 
@@ -45,11 +40,11 @@ void prepareBlock(TenBandProcessor& processor, const LiveParams& params) {
         processor.detectors.detect[j] = d;
         processor.detectors.complement[j] = 1 - d;
     }
-    prepareDynamicEq(processor.deqBlock, params.dynamicEq);
-    prepareCompressor(processor.compBlock, params.compressor);
-    prepareExpander(processor.expBlock, params.expander);
-    prepareLimiter(processor.limBlock, params.limiter);
-    prepareSaturator(processor.satBlock, params.saturator);
+    prepareBlock(processor.dynamicEq, params.dynamicEq);
+    prepareBlock(processor.compressor, params.compressor);
+    prepareBlock(processor.expander, params.expander);
+    prepareBlock(processor.limiter, params.limiter);
+    prepareBlock(processor.saturator, params.saturator);
 }
 
 void processSample(TenBandProcessor& processor, const LiveParams& params, double densityGain, double& L,
@@ -71,7 +66,8 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
     const bool cascaded = processor.designedCascaded != 0;
     splitFrames(processor.bandFilters, cascaded, pairs, bands, n);
 
-    if (on.dynamicEq) equalizeFrames(processor, bands, n, firstOfBlock);
+    const BandDetectors& detectors = processor.detectors;
+    if (on.dynamicEq) equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
     const Pair density = splat(densityGain);
     for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; j += 2) {
@@ -79,12 +75,12 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
             storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&bands[f].right[j]), density));
         }
     }
-    if (on.compressor) compressFrames(processor, bands, n, firstOfBlock);
-    if (on.expander) expandFrames(processor, bands, n, firstOfBlock);
-    if (on.limiter) limitFrames(processor, bands, n, firstOfBlock);
-    if (on.saturator) saturateFrames(processor, bands, n);
+    if (on.compressor) compressFrames(processor.compressor, detectors, bands, n, firstOfBlock);
+    if (on.expander) expandFrames(processor.expander, detectors, bands, n, firstOfBlock);
+    if (on.limiter) limitFrames(processor.limiter, detectors, bands, n, firstOfBlock);
+    if (on.saturator) saturateFrames(processor.saturator, cascaded, bands, n);
     if (on.tenBandEq) {
-        for (int f = 0; f < n; ++f) applyEqGains(processor.eqGain, bands[f]);
+        for (int f = 0; f < n; ++f) applyEqGains(processor.eq, bands[f]);
     }
 
     // The band sum runs band by band in order for each channel; lane 0 carries the left sum,
@@ -103,8 +99,8 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
 
 void idleReset(TenBandProcessor& processor) {
     for (ReverseCascadeFilter& filter : processor.bandFilters) Reset(filter);
-    for (ReverseCascadeFilter& filter : processor.refilters) Reset(filter);
-    clearLookaheadLine(processor.compressorLine);
-    clearLookaheadLine(processor.limiterLine);
-    for (double& gain : processor.deqGain) gain = 1.0;
+    idleReset(processor.dynamicEq);
+    idleReset(processor.compressor);
+    idleReset(processor.limiter);
+    idleReset(processor.saturator);
 }

@@ -12,8 +12,8 @@
 #include "dsp/dynamic_eq.h"
 #include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
-#include "dsp/lookahead_line.h"
 #include "dsp/shared_value.h"
+#include "dsp/ten_band_eq.h"
 
 // The ten-band processor runs up to this many frames stage by stage (processFrames).
 constexpr int kBandRunFrames = 64;
@@ -27,47 +27,25 @@ inline BandStageSwitches readBandStageSwitches(const GeneralParams& general) {
             isOn(general.limiterActive),   isOn(general.saturatorActive),  isOn(general.tenBandEqActive)};
 }
 
-// State glossary (index 0 = band 1). Levels are full scale 1.0: "Level" followers hold a power
-// (RMS detection) or a peak amplitude and move at the band detector rate. Compressor, expander
-// and limiter gains are linear, start at 0 on load (those stages fade in at their release rates)
-// and are never cleared. Meters are dB, written by the audio thread and read by the windows.
+// The split and the band stages in chain order. Each stage keeps its own followers, gains, line
+// and meters (see its header); the processor holds what they share: the bank, the detector
+// coefficients and the frames being run.
 struct TenBandProcessor {
     // Filter bank. The runtime follows designedCascaded, never the live check box, so the path
     // always matches the coefficients in place.
     ReverseCascadeFilter bandFilters[kBandCount];  // the split; plain sections unless designed cascaded
-    ReverseCascadeFilter refilters[kBandCount];    // whole copies of bandFilters, trims x kRefilterFactors
     uint8_t designedCascaded;  // bank options the coefficients in place were designed for
     uint8_t designedNarrow;
 
-    // Compressor and limiter: both delay every band by 4,095 frames through their line.
-    LookaheadLine compressorLine;
-    LookaheadLine limiterLine;
-    double compLevel[kBandCount], compGain[kBandCount];
-    double expLevel[kBandCount], expGain[kBandCount];  // RMS power only
-    double limLevel[kBandCount], limGain[kBandCount];
-    // Dynamic equaliser: power follower and correction gain before amount and normalisation;
-    // deqGain is 1.0 after every idle reset and moves slowly (Speed: 0.2 ... 8 s).
-    double deqLevel[kBandCount], deqGain[kBandCount];
-    // Saturator: decaying hold of the largest positive clip overshoot, full scale.
-    double clipPeak[kBandCount];
-
-    double eqPreamp;            // set by the derived-parameter update
-    double eqGain[kBandCount];  // preamp included, 0 for a muted band
-
-    // display meters, dB: applied dynamic-EQ gain, gain reductions (positive), clip level
-    double deqMeter[kBandCount];
-    double compMeter[kBandCount];
-    double expMeter[kBandCount];
-    double limMeter[kBandCount];
-    double clipMeter[kBandCount];
-
-    // block constants, from the live values at every block start
+    // Detector coefficients, block constants from the live values at every block start.
     BandDetectors detectors;
-    DynamicEqBlock deqBlock;
-    CompressorBlock compBlock;
-    ExpanderBlock expBlock;
-    LimiterBlock limBlock;
-    SaturatorBlock satBlock;
+
+    DynamicEq dynamicEq;
+    BandCompressor compressor;
+    BandExpander expander;
+    BandLimiter limiter;
+    BandSaturator saturator;  // owns the re-filter, a retuned copy of the bank
+    TenBandEq eq;
 
     // Working space of the audio thread: the bands of the frames processFrames is running.
     BandSamples runBands[kBandRunFrames];
@@ -75,8 +53,8 @@ struct TenBandProcessor {
 
 // Band-pass coefficients and trims of the bank for one of the four configurations.
 void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCount]);
-// Puts a bank design in place: band coefficients, whole copies into the refilters with their
-// trims retuned, the designed flags; with resetStates, clears both banks.
+// Puts a bank design in place: band coefficients, whole copies into the saturator's re-filter with
+// their trims retuned, the designed flags; with resetStates, clears both banks.
 void installBankDesign(TenBandProcessor& processor, const BiquadCoefficients coefficients[kBandCount],
                        bool cascaded, bool narrow, bool resetStates);
 
@@ -93,7 +71,6 @@ void processSample(TenBandProcessor& processor, const LiveParams& params, double
 // to frame 0.
 void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, double* pairs,
                    int n, bool firstOfBlock);
-// End-of-block clip meters; the frame calls it while the saturator switch is on, after prepareBlock.
-void finishSaturatorBlock(TenBandProcessor& processor, double bandMeterDecay);
-// Clears both banks, both lookahead lines, and sets the dynamic-EQ gains to 1.0.
+// Clears the bank and each stage's idle state: the re-filter, both lookahead lines, and the
+// dynamic-EQ gains (set to 1.0).
 void idleReset(TenBandProcessor& processor);

@@ -222,8 +222,8 @@ EngineMeters readMeters(Engine& engine) {
     meters.agcReductionDb = loadShared(state.agc.meterReductionDb);
     meters.stereoEnhanceDb = loadShared(state.stereoImage.meterDb);
     for (int band = 0; band < kBandCount; ++band) {
-        meters.bandCompressionDb[band] = loadShared(state.tenBand.compMeter[band]);
-        meters.bandLimitingDb[band] = loadShared(state.tenBand.limMeter[band]);
+        meters.bandCompressionDb[band] = loadShared(state.tenBand.compressor.meter[band]);
+        meters.bandLimitingDb[band] = loadShared(state.tenBand.limiter.meter[band]);
     }
     meters.finalLimiterDb = loadShared(state.finalLimiter.meterDb);
     meters.finalClipperDb = loadShared(state.finalClipper.meterDb);

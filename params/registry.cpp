@@ -213,10 +213,10 @@ void registerProcessor(Registrar& r, LiveParams& p, ProcessorState& state) {
     WindowEntry* w = window(r, "10_Band_Processor", 111, true);
     checkBox(w, 1037, &p.processor.cascadedFilters, "Processor.CascadedFilters");
     checkBox(w, 1038, &p.processor.narrowBandwidth, "Processor.NarrowBandwidth");
-    meterRow(w, 1054, 0.0, kReductionRangeDb, bands.compMeter);
-    meterRow(w, 1064, 0.0, kReductionRangeDb, bands.expMeter);
-    meterRow(w, 1074, 0.0, kReductionRangeDb, bands.limMeter);
-    meterRow(w, 1084, 0.0, kClipRangeDb, bands.clipMeter);
+    meterRow(w, 1054, 0.0, kReductionRangeDb, bands.compressor.meter);
+    meterRow(w, 1064, 0.0, kReductionRangeDb, bands.expander.meter);
+    meterRow(w, 1074, 0.0, kReductionRangeDb, bands.limiter.meter);
+    meterRow(w, 1084, 0.0, kClipRangeDb, bands.saturator.meter);
 }
 
 void registerDynamicEq(Registrar& r, LiveParams& p, ProcessorState& state) {
@@ -225,7 +225,7 @@ void registerDynamicEq(Registrar& r, LiveParams& p, ProcessorState& state) {
     slider(w, 1135, 1136, {0, 200.0, 8000.0, 1000.0, 1.0, 100.0, 2000.0}, &d.speedMs, "DynamicEQ.Speed.msec");
     slider(w, 1108, 1109, {0, 0.0, 100.0, 25.0, 1.0, 10.0, 50.0}, &d.amountPercent, "DynamicEQ.Amount.%");
     slider(w, 1116, 1117, {0, 0.0, 24.0, 6.0, 1.0, 3.0, 9.0}, &d.maxEnhanceDb, "DynamicEQ.MaxEnhance.dB");
-    meterRow(w, 1137, -12.0, 12.0, state.tenBand.deqMeter);
+    meterRow(w, 1137, -12.0, 12.0, state.tenBand.dynamicEq.meter);
 }
 
 void registerCompressor(Registrar& r, LiveParams& p) {

@@ -27,9 +27,6 @@ using DialogProc = intptr_t (*)(void* hwnd, unsigned message, uintptr_t wParam, 
 
 struct WindowEntry {
     void* hwnd;                   // open dialog; nullptr while closed
-    void* surfacePreviousBitmap;  // analysis windows' offscreen surface
-    void* surfaceBitmap;
-    void* surfaceDc;
     char name[32];
     int32_t x, y;                 // screen position of the top-left corner
     bool visible;                 // the Show flag

@@ -1,9 +1,10 @@
 // Window lookup, font, fill, octave axis and block copy shared by the analysis windows.
 #include "ui/analysis_drawing.h"
+
 #include "host/plugin.h"
 #include "params/engine.h"
-
 #include "params/registry.h"
+#include "ui/config_windows.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr BYTE kLabelCharset = 1;  // DEFAULT_CHARSET
 
 WindowEntry* DrawableAnalysisWindow(int templateId) {
     WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
-    if (entry == nullptr || entry->hwnd == nullptr || entry->surfaceDc == nullptr) return nullptr;
+    if (entry == nullptr || entry->hwnd == nullptr || SurfaceDc(*entry) == nullptr) return nullptr;
     return entry;
 }
 

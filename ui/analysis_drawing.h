@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
 
 struct WindowEntry;
 

@@ -212,9 +212,38 @@ void CloseConfigWindow(HWND hwnd) {
     }
 }
 
+namespace {
+
+// The offscreen surfaces of the analysis windows, kept here rather than in the registry: GDI
+// handles are this user interface's business. One per analysis window, by template.
+struct OffscreenSurface {
+    int templateId;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previousBitmap;
+};
+OffscreenSurface surfaces[] = {{kOscilloscopeTemplate, nullptr, nullptr, nullptr},
+                               {kSpectrumTemplate, nullptr, nullptr, nullptr},
+                               {kResponsePlotTemplate, nullptr, nullptr, nullptr}};
+
+OffscreenSurface* surfaceOf(const WindowEntry& entry) {
+    for (OffscreenSurface& surface : surfaces) {
+        if (surface.templateId == entry.templateId) return &surface;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+HDC SurfaceDc(const WindowEntry& entry) {
+    const OffscreenSurface* surface = surfaceOf(entry);
+    return surface != nullptr ? surface->dc : nullptr;
+}
+
 bool CreateOffscreenSurface(WindowEntry& entry) {
     HWND hwnd = static_cast<HWND>(entry.hwnd);
-    if (hwnd == nullptr || entry.surfaceDc != nullptr) return false;
+    OffscreenSurface* surface = surfaceOf(entry);
+    if (hwnd == nullptr || surface == nullptr || surface->dc != nullptr) return false;
     HDC windowDc = GetDC(hwnd);
     if (windowDc == nullptr) return false;
     HDC memoryDc = CreateCompatibleDC(windowDc);
@@ -232,24 +261,23 @@ bool CreateOffscreenSurface(WindowEntry& entry) {
     ReleaseDC(hwnd, windowDc);
     if (bitmap == nullptr) {
         DeleteDC(memoryDc);
-        entry.surfaceDc = nullptr;
         return false;
     }
-    entry.surfaceDc = memoryDc;
-    entry.surfaceBitmap = bitmap;
-    entry.surfacePreviousBitmap = SelectObject(memoryDc, bitmap);
+    surface->dc = memoryDc;
+    surface->bitmap = bitmap;
+    surface->previousBitmap = SelectObject(memoryDc, bitmap);
     return true;
 }
 
 void ReleaseOffscreenSurface(WindowEntry& entry) {
-    HDC memoryDc = static_cast<HDC>(entry.surfaceDc);
-    if (memoryDc == nullptr) return;
-    SelectObject(memoryDc, static_cast<HGDIOBJ>(entry.surfacePreviousBitmap));
-    DeleteObject(static_cast<HGDIOBJ>(entry.surfaceBitmap));
-    DeleteDC(memoryDc);
-    entry.surfacePreviousBitmap = nullptr;
-    entry.surfaceBitmap = nullptr;
-    entry.surfaceDc = nullptr;
+    OffscreenSurface* surface = surfaceOf(entry);
+    if (surface == nullptr || surface->dc == nullptr) return;
+    SelectObject(surface->dc, surface->previousBitmap);
+    DeleteObject(surface->bitmap);
+    DeleteDC(surface->dc);
+    surface->dc = nullptr;
+    surface->bitmap = nullptr;
+    surface->previousBitmap = nullptr;
 }
 
 INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -32,6 +32,8 @@ void CloseConfigWindow(HWND hwnd);
 
 // The analysis windows' offscreen drawing surface (memory DC with a client-sized bitmap).
 bool CreateOffscreenSurface(WindowEntry& entry);
+// The memory device context of an analysis window's surface; nullptr while it has none.
+HDC SurfaceDc(const WindowEntry& entry);
 void ReleaseOffscreenSurface(WindowEntry& entry);
 
 // The entry whose open window is hwnd, or nullptr.

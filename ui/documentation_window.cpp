@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "analysis/documentation_search.h"
 #include "platform/platform.h"
 #include "ui/analysis_windows.h"
-#include "ui/documentation_search.h"
 
 namespace {
 

@@ -1,18 +1,18 @@
 // The oscilloscope window: the last client-width frames of the capture ring as a green trace.
 #include <windows.h>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/registry.h"
 #include "ui/analysis_drawing.h"
+#include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
 
 namespace {
 
-constexpr int kOscilloscopeTemplate = 105;
 constexpr COLORREF kGridColour = 0x006600;
 constexpr COLORREF kTraceColour = 0x00FF00;
 constexpr int kMaxTraceWidth = 65536;  // one ring's worth of columns
@@ -31,7 +31,7 @@ void DrawOscilloscope() {
     GetClientRect(window, &client);
     const int width = client.right < kMaxTraceWidth ? client.right : kMaxTraceWidth;
     const ScopeGeometry g = MakeScopeGeometry(client.bottom);
-    HDC surface = static_cast<HDC>(entry->surfaceDc);
+    HDC surface = SurfaceDc(*entry);
 
     FillBlack(surface, client);
     HPEN gridPen = CreatePen(PS_SOLID, 1, kGridColour);

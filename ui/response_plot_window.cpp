@@ -6,21 +6,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "analysis/plot_geometry.h"
+#include "analysis/response_sweep.h"
 #include "dsp/live_params.h"
-#include "dsp/plot_geometry.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
 #include "dsp/shared_value.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/registry.h"
 #include "platform/platform.h"
 #include "ui/analysis_drawing.h"
+#include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
 
 namespace {
 
-constexpr int kResponsePlotTemplate = 107;
 constexpr COLORREF kGridColour = 0x000066;
 constexpr COLORREF kTextColour = 0x0000FF;
 constexpr COLORREF kCurveColour = 0x0000FF;
@@ -120,7 +120,7 @@ void DrawResponsePlot(HDC dc) {
     RECT client;
     GetClientRect(window, &client);
     const PlotFrame frame = MakePlotFrame(client.bottom);
-    HDC surface = static_cast<HDC>(entry->surfaceDc);
+    HDC surface = SurfaceDc(*entry);
 
     PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kTextColour);
 

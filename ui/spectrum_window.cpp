@@ -1,18 +1,18 @@
 // The spectrum analyser window: blue bars of the capture ring's spectrum on an octave axis.
 #include <windows.h>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
+#include "analysis/spectrum_analysis.h"
 #include "dsp/processor_state.h"
-#include "dsp/spectrum_analysis.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/registry.h"
 #include "ui/analysis_drawing.h"
+#include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
 
 namespace {
 
-constexpr int kSpectrumTemplate = 106;
 constexpr COLORREF kGridColour = 0x880000;
 constexpr COLORREF kLabelColour = 0xFF0000;
 constexpr COLORREF kBarColour = 0xFF0000;
@@ -37,7 +37,7 @@ void DrawSpectrum() {
     RECT client;
     GetClientRect(window, &client);
     const PlotFrame frame = MakePlotFrame(client.bottom);
-    HDC surface = static_cast<HDC>(entry->surfaceDc);
+    HDC surface = SurfaceDc(*entry);
 
     PlotCanvas canvas = BeginPlotCanvas(surface, client, kGridColour, kLabelColour);
 

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
+#include "analysis/spectrum_analysis.h"
 #include "dsp/processor_state.h"
-#include "dsp/spectrum_analysis.h"
 
 namespace {
 

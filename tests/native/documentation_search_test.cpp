@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "ui/documentation_search.h"
+#include "analysis/documentation_search.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/preset_store.h"

@@ -355,3 +355,36 @@ TEST(PluginSettingsFile, InitRestoresWindowsAndQuitWritesThemBack) {
     ClearProcessorState(PluginEngine().state);
     initDone = false;
 }
+
+TEST(PluginSettingsFile, StartupPresetBeyondThirtyTwoBitsIsClampedAndNamesNoPreset) {
+    struct Case {
+        const char* text;
+        int32_t expected;
+    };
+    const Case cases[] = {{"1e10", INT32_MAX}, {"-1e10", INT32_MIN}, {"-2147483648", INT32_MIN}, {"12.9", 12}};
+    for (const Case& c : cases) {
+        paramsrig::ScratchFolder folder;
+        folder.write("dsp_Drelvant.ini", crlf(std::string("Drelvant\nThis is a settings file for Drelvant v1.20\n"
+                                                          "Filename: dsp_Drelvant.ini\n"
+                                                          "-----------------------------------------\n"
+                                                          "General.StartupPreset          = ") +
+                                              c.text + "\n"));
+        initDone = false;
+        ASSERT_EQ(Init(&dspModule), 0) << c.text;
+        EXPECT_EQ(PluginEngine().state.startupPreset, c.expected) << c.text;
+        Quit(&dspModule);
+        EXPECT_NE(folder.read("dsp_Drelvant.ini").find("General.StartupPreset          = " +
+                                                       std::to_string(c.expected)),
+                  std::string::npos)
+            << c.text;
+        ClearProcessorState(PluginEngine().state);
+        initDone = false;
+    }
+    char label[32];
+    FormatDefaultLabel(INT32_MIN, label, sizeof label);
+    EXPECT_STREQ(label, "Default: F2147483649");
+    FormatDefaultLabel(-6, label, sizeof label);
+    EXPECT_STREQ(label, "Default: F7");
+    FormatDefaultLabel(INT32_MAX, label, sizeof label);
+    EXPECT_STREQ(label, "Default: 2147483647");
+}

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/response_sweep.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-#include "dsp/response_sweep.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 

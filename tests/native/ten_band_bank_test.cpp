@@ -66,7 +66,7 @@ TEST(TenBandBank, InstallCopiesEachBandWholeIntoTheRefiltersAndRetunesTheirTrims
     const double factors[kBandCount] = {1.8, 2.0, 2.0, 2.0, 2.0, 2.0, 2.0, 2.1, 2.0, 1.7};
     for (int j = 0; j < kBandCount; ++j) {
         const ReverseCascadeFilter& band = processor->bandFilters[j];
-        const ReverseCascadeFilter& refilter = processor->refilters[j];
+        const ReverseCascadeFilter& refilter = processor->saturator.refilters[j];
         EXPECT_EQ(band.biquad.b0, bank[j].b0);
         EXPECT_EQ(band.biquad.gain, bank[j].gain);
         EXPECT_EQ(refilter.biquad.b0, bank[j].b0);
@@ -83,8 +83,8 @@ TEST(TenBandBank, InstallCopiesEachBandWholeIntoTheRefiltersAndRetunesTheirTrims
     EXPECT_EQ(processor->designedCascaded, 0);
     for (int j = 0; j < kBandCount; ++j) {
         EXPECT_EQ(processor->bandFilters[j].biquad.leftY1, 0.0);
-        EXPECT_EQ(processor->refilters[j].biquad.leftY1, 0.0);
-        EXPECT_EQ(processor->refilters[j].leftRing[1234], 0.0);
+        EXPECT_EQ(processor->saturator.refilters[j].biquad.leftY1, 0.0);
+        EXPECT_EQ(processor->saturator.refilters[j].leftRing[1234], 0.0);
         EXPECT_EQ(processor->bandFilters[j].leftRead, 2 * kChunkFrames);
     }
 }

@@ -56,14 +56,14 @@ TEST(BandCompressor, SettlesAtTheRatioTwoReductionInPeakAndRmsModes) {
     stage.prepare();
     for (int n = 0; n < 44100; ++n) {
         BandSamples bands = constantBands(0.4);
-        compressBands(*stage.processor, bands, n == 44099);
+        compressBands(stage.processor->compressor, stage.processor->detectors, bands, n == 44099);
     }
     for (int j = 0; j < kBandCount; ++j) {
         const double d = 1 / (stage.params->processor.detectMs[j] * 0.001 * 44100);
-        EXPECT_LE(stage.processor->compMeter[j], 10 * std::log10(2.0) + 1e-9) << j;
-        EXPECT_GE(stage.processor->compMeter[j], 10 * std::log10(2 * (1 - d)) - 1e-9) << j;
+        EXPECT_LE(stage.processor->compressor.meter[j], 10 * std::log10(2.0) + 1e-9) << j;
+        EXPECT_GE(stage.processor->compressor.meter[j], 10 * std::log10(2 * (1 - d)) - 1e-9) << j;
     }
-    EXPECT_NEAR(stage.processor->compMeter[0], 3.0103, 0.005);
+    EXPECT_NEAR(stage.processor->compressor.meter[0], 3.0103, 0.005);
 
     // RMS mode: threshold 0.1. The two channels' squares are added, so c in both channels reads
     // sqrt(2) c: with c = 0.2 / sqrt(2) the level is 0.2 + 1e-05, r = 2.0001.
@@ -74,9 +74,9 @@ TEST(BandCompressor, SettlesAtTheRatioTwoReductionInPeakAndRmsModes) {
     BandSamples out{};
     for (int n = 0; n < 44100; ++n) {
         out = constantBands(0.2 / std::sqrt(2.0));
-        compressBands(*rms.processor, out, n == 44099);
+        compressBands(rms.processor->compressor, rms.processor->detectors, out, n == 44099);
     }
-    EXPECT_NEAR(rms.processor->compMeter[4], 10 * std::log10(2.0001), 1e-6);
+    EXPECT_NEAR(rms.processor->compressor.meter[4], 10 * std::log10(2.0001), 1e-6);
     EXPECT_NEAR(out.left[4], 0.2 / std::sqrt(2.0) / std::sqrt(2.0001), 1e-9);
 }
 
@@ -102,7 +102,7 @@ TEST(BandCompressor, ZeroAttackAndReleaseRideTheStaticGain) {
     const int delay = 4095;
     for (int n = 0; n < delay + loudFrames + 2000; ++n) {
         BandSamples bands = constantBands(n < loudFrames ? 0.8 + 1e-6 * n : 0.1);
-        compressBands(*stage.processor, bands, false);
+        compressBands(stage.processor->compressor, stage.processor->detectors, bands, false);
         double expectedGain;
         double delayedInput;
         if (n < delay) {
@@ -117,7 +117,7 @@ TEST(BandCompressor, ZeroAttackAndReleaseRideTheStaticGain) {
             expectedGain = level > 0.2 ? 1 / std::sqrt(level / 0.2) : 1.0;
             delayedInput = 0.1;
         }
-        ASSERT_NEAR(stage.processor->compGain[3], expectedGain, 1e-12) << "frame " << n;
+        ASSERT_NEAR(stage.processor->compressor.gain[3], expectedGain, 1e-12) << "frame " << n;
         ASSERT_NEAR(bands.left[3], expectedGain * delayedInput, 1e-12) << "frame " << n;
     }
 }
@@ -128,12 +128,12 @@ TEST(BandExpander, SilentBandFallsToTheFloorOfOneOverRatio) {
     stage.prepare();  // ratio 5, threshold -6 dB
     for (int n = 0; n < 44100; ++n) {
         BandSamples bands = constantBands(0.0);
-        expandBands(*stage.processor, bands, n == 44099);
+        expandBands(stage.processor->expander, stage.processor->detectors, bands, n == 44099);
     }
     for (int j = 0; j < kBandCount; ++j) {
-        EXPECT_GT(stage.processor->expGain[j], 0.2);
-        EXPECT_LT(stage.processor->expGain[j], 0.201);
-        EXPECT_NEAR(stage.processor->expMeter[j], 20 * std::log10(5.0), 0.05);  // about 14 dB
+        EXPECT_GT(stage.processor->expander.gain[j], 0.2);
+        EXPECT_LT(stage.processor->expander.gain[j], 0.201);
+        EXPECT_NEAR(stage.processor->expander.meter[j], 20 * std::log10(5.0), 0.05);  // about 14 dB
     }
 }
 
@@ -159,7 +159,7 @@ TEST(BandLimiter, PeakModeWithoutLookaheadOrAttackNeverExceedsItsThreshold) {
             bands.left[j] = swell * noise.next();
             bands.right[j] = swell * noise.next();
         }
-        limitBands(*stage.processor, bands, false);
+        limitBands(stage.processor->limiter, stage.processor->detectors, bands, false);
         for (int j = 0; j < kBandCount; ++j) {
             ASSERT_LE(std::fabs(bands.left[j]), threshold) << "frame " << n << ", band " << j + 1;
             ASSERT_LE(std::fabs(bands.right[j]), threshold) << "frame " << n << ", band " << j + 1;
@@ -259,28 +259,30 @@ TEST(BandStageGuards, OutOfRangeValuesKeepEveryStageFinite) {
     GeneralParams& g = p.general;
     g.processorActive = g.dynamicEqActive = g.compressorActive = g.expanderActive = g.limiterActive = 1;
     g.saturatorActive = g.tenBandEqActive = 1;
-    for (double& gain : stage.processor->eqGain) gain = 1;
+    for (double& gain : stage.processor->eq.gain) gain = 1;
     stage.prepare();
 
     TenBandProcessor& tb = *stage.processor;
     for (int j = 0; j < kBandCount; ++j) {
         EXPECT_TRUE(tb.detectors.detect[j] >= 0 && tb.detectors.detect[j] <= 1) << j;
-        EXPECT_TRUE(tb.compBlock.lookahead[j] >= 0 && tb.compBlock.lookahead[j] <= 3969) << j;
-        EXPECT_TRUE(tb.limBlock.lookahead[j] >= 0 && tb.limBlock.lookahead[j] <= 3969) << j;
-        EXPECT_TRUE(tb.compBlock.threshold[j] > 0 && std::isfinite(tb.compBlock.threshold[j])) << j;
-        EXPECT_TRUE(tb.satBlock.clip[j] > 0 && std::isfinite(tb.satBlock.clip[j])) << j;
-        EXPECT_TRUE(tb.compBlock.attack[j] > 0 && tb.compBlock.attack[j] <= 1) << j;
+        EXPECT_TRUE(tb.compressor.block.lookahead[j] >= 0 && tb.compressor.block.lookahead[j] <= 3969) << j;
+        EXPECT_TRUE(tb.limiter.block.lookahead[j] >= 0 && tb.limiter.block.lookahead[j] <= 3969) << j;
+        EXPECT_TRUE(tb.compressor.block.threshold[j] > 0 && std::isfinite(tb.compressor.block.threshold[j])) << j;
+        EXPECT_TRUE(tb.saturator.block.clip[j] > 0 && std::isfinite(tb.saturator.block.clip[j])) << j;
+        EXPECT_TRUE(tb.compressor.block.attack[j] > 0 && tb.compressor.block.attack[j] <= 1) << j;
     }
     tenband::TestNoise noise;
     for (int n = 0; n < 20000; ++n) {
         double L = 0.7 * noise.next(), R = 0.7 * noise.next();
         processSample(tb, p, 1.0, L, R, n % 512 == 0);
         ASSERT_TRUE(std::isfinite(L) && std::isfinite(R)) << "frame " << n;
-        if (n % 512 == 511) finishSaturatorBlock(tb, 0.00256);
+        if (n % 512 == 511) finishBlock(tb.saturator, 0.00256);
     }
     for (int j = 0; j < kBandCount; ++j) {
-        const double state[] = {tb.compLevel[j], tb.compGain[j], tb.expGain[j], tb.limGain[j], tb.deqGain[j],
-                                tb.deqMeter[j],  tb.compMeter[j], tb.expMeter[j], tb.limMeter[j], tb.clipMeter[j]};
+        const double state[] = {tb.compressor.level[j], tb.compressor.gain[j],  tb.expander.gain[j],
+                                tb.limiter.gain[j],     tb.dynamicEq.gain[j],   tb.dynamicEq.meter[j],
+                                tb.compressor.meter[j], tb.expander.meter[j],   tb.limiter.meter[j],
+                                tb.saturator.meter[j]};
         for (double v : state) EXPECT_TRUE(std::isfinite(v)) << j;
     }
 
@@ -293,9 +295,9 @@ TEST(BandStageGuards, OutOfRangeValuesKeepEveryStageFinite) {
     p.dynamicEq.amountPercent = 37;
     stage.prepare();
     EXPECT_EQ(tb.detectors.detect[0], 1 / (1 * 0.001 * 44100));
-    EXPECT_EQ(tb.compBlock.blend[0], 1 / (3.7 - 1));
-    EXPECT_EQ(tb.compBlock.lookahead[0], 3969);
-    EXPECT_EQ(tb.compBlock.attack[0], 1.0);
-    EXPECT_EQ(tb.expBlock.floor[0], 1 / 1.3);
-    EXPECT_EQ(tb.deqBlock.amount, 37 * 0.01);
+    EXPECT_EQ(tb.compressor.block.blend[0], 1 / (3.7 - 1));
+    EXPECT_EQ(tb.compressor.block.lookahead[0], 3969);
+    EXPECT_EQ(tb.compressor.block.attack[0], 1.0);
+    EXPECT_EQ(tb.expander.block.floor[0], 1 / 1.3);
+    EXPECT_EQ(tb.dynamicEq.block.amount, 37 * 0.01);
 }

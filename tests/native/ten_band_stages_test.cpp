@@ -25,13 +25,13 @@ TEST(DynamicEq, AmountZeroChangesNothing) {
             bands.right[j] = noise.next() * 0.02;
         }
         const BandSamples before = bands;
-        equalizeBands(*stage.processor, bands, n == 0);
+        equalizeBands(stage.processor->dynamicEq, stage.processor->detectors, bands, n == 0);
         for (int j = 0; j < kBandCount; ++j) {
             ASSERT_EQ(bands.left[j], before.left[j]);
             ASSERT_EQ(bands.right[j], before.right[j]);
         }
     }
-    EXPECT_EQ(stage.processor->deqMeter[3], 0.0);
+    EXPECT_EQ(stage.processor->dynamicEq.meter[3], 0.0);
 }
 
 // All bands (nearly) silent: every target is gmax, the ten smoothed gains stay equal, and the
@@ -44,14 +44,14 @@ TEST(DynamicEq, SilentBandsAllGetAGainOfOne) {
     BandSamples bands{};
     for (int n = 0; n < 44100; ++n) {
         bands = constantBands(1e-9);
-        equalizeBands(*stage.processor, bands, n == 44099);
+        equalizeBands(stage.processor->dynamicEq, stage.processor->detectors, bands, n == 44099);
     }
     // After five speed time constants the smoothed gains are well on their way to gmax (9 dB).
-    EXPECT_GT(stage.processor->deqGain[0], 2.7);
-    EXPECT_LT(stage.processor->deqGain[0], std::pow(10.0, 9.0 / 20));
+    EXPECT_GT(stage.processor->dynamicEq.gain[0], 2.7);
+    EXPECT_LT(stage.processor->dynamicEq.gain[0], std::pow(10.0, 9.0 / 20));
     for (int j = 0; j < kBandCount; ++j) {
         EXPECT_NEAR(bands.left[j], 1e-9, 1e-23);
-        EXPECT_NEAR(stage.processor->deqMeter[j], 0.0, 1e-12);
+        EXPECT_NEAR(stage.processor->dynamicEq.meter[j], 0.0, 1e-12);
     }
 }
 
@@ -65,7 +65,7 @@ TEST(DynamicEq, LoudBandGoesDownOthersGoUpAndTheMeanStaysOne) {
     for (int n = 0; n < 2 * 44100; ++n) {
         for (int j = 0; j < kBandCount; ++j) in.left[j] = in.right[j] = (j == loud ? 0.5 : 0.01) * (n % 2 ? 1 : -1);
         out = in;
-        equalizeBands(*stage.processor, out, n == 2 * 44100 - 1);
+        equalizeBands(stage.processor->dynamicEq, stage.processor->detectors, out, n == 2 * 44100 - 1);
     }
     double sum = 0;
     for (int j = 0; j < kBandCount; ++j) {
@@ -73,10 +73,10 @@ TEST(DynamicEq, LoudBandGoesDownOthersGoUpAndTheMeanStaysOne) {
         sum += e;
         if (j == loud) {
             EXPECT_LT(e, 1.0);
-            EXPECT_LT(stage.processor->deqMeter[j], 0.0);
+            EXPECT_LT(stage.processor->dynamicEq.meter[j], 0.0);
         } else {
             EXPECT_GT(e, 1.0) << j;
-            EXPECT_GT(stage.processor->deqMeter[j], 0.0) << j;
+            EXPECT_GT(stage.processor->dynamicEq.meter[j], 0.0) << j;
         }
     }
     EXPECT_NEAR(sum / kBandCount, 1.0, 1e-15);
@@ -86,26 +86,26 @@ TEST(TenBandIdleReset, ClearsBanksLinesAndDynamicEqGainsOnly) {
     BandStage stage;
     TenBandProcessor& tb = *stage.processor;
     for (int j = 0; j < kBandCount; ++j) {
-        tb.deqGain[j] = 3;
-        tb.compGain[j] = 0.5;
-        tb.compLevel[j] = 0.25;
+        tb.dynamicEq.gain[j] = 3;
+        tb.compressor.gain[j] = 0.5;
+        tb.compressor.level[j] = 0.25;
         tb.bandFilters[j].biquad.leftY1 = 0.1;
-        tb.refilters[j].rightRing[77] = 0.2;
+        tb.saturator.refilters[j].rightRing[77] = 0.2;
     }
-    tb.compressorLine.left[100][4] = 0.3;
-    tb.limiterLine.right[4095][9] = 0.4;
-    tb.compressorLine.counter = 1234;
+    tb.compressor.line.left[100][4] = 0.3;
+    tb.limiter.line.right[4095][9] = 0.4;
+    tb.compressor.line.counter = 1234;
     idleReset(tb);
     for (int j = 0; j < kBandCount; ++j) {
-        EXPECT_EQ(tb.deqGain[j], 1.0);
-        EXPECT_EQ(tb.compGain[j], 0.5);  // followers and gains are left alone
-        EXPECT_EQ(tb.compLevel[j], 0.25);
+        EXPECT_EQ(tb.dynamicEq.gain[j], 1.0);
+        EXPECT_EQ(tb.compressor.gain[j], 0.5);  // followers and gains are left alone
+        EXPECT_EQ(tb.compressor.level[j], 0.25);
         EXPECT_EQ(tb.bandFilters[j].biquad.leftY1, 0.0);
-        EXPECT_EQ(tb.refilters[j].rightRing[77], 0.0);
+        EXPECT_EQ(tb.saturator.refilters[j].rightRing[77], 0.0);
     }
-    EXPECT_EQ(tb.compressorLine.left[100][4], 0.0);
-    EXPECT_EQ(tb.limiterLine.right[4095][9], 0.0);
-    EXPECT_EQ(tb.compressorLine.counter, 1234u);
+    EXPECT_EQ(tb.compressor.line.left[100][4], 0.0);
+    EXPECT_EQ(tb.limiter.line.right[4095][9], 0.0);
+    EXPECT_EQ(tb.compressor.line.counter, 1234u);
 }
 
 TEST(BandSaturatorCurve, SquareRootSaturationAtFullAndHalfLevel) {
@@ -131,7 +131,7 @@ TEST(BandSaturator, LevelsSaturateAndTheGainDrivesTheClipToExactlyPointTwo) {
     BandSamples bands = constantBands(0.25);
     bands.right[0] = -0.04;
     bands.right[5] = -0.123456789;
-    saturateBands(*stage.processor, bands);
+    saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, bands);
     EXPECT_EQ(bands.left[0], 0.5);
     EXPECT_NEAR(bands.right[0], -0.2, 1e-16);
     EXPECT_EQ(bands.left[1], 0.375);
@@ -145,7 +145,7 @@ TEST(BandSaturator, LevelsSaturateAndTheGainDrivesTheClipToExactlyPointTwo) {
         BandSamples busy{};
         busy.left[2] = 0.3 * noise.next();
         busy.right[2] = 0.3 * noise.next();
-        saturateBands(*stage.processor, busy);
+        saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, busy);
         ASSERT_LE(std::fabs(busy.left[2]), 0.2);
         ASSERT_LE(std::fabs(busy.right[2]), 0.2);
         railHits += std::fabs(busy.left[2]) == 0.2;
@@ -165,25 +165,25 @@ TEST(BandSaturator, ClipMeterReadsTheHeldOvershootAndFalls) {
     BandSamples bands{};
     bands.left[4] = 0.4;    // positive overshoot of 0.2
     bands.right[6] = -0.4;  // negative only: not counted
-    saturateBands(*stage.processor, bands);
+    saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, bands);
     const double decay = (4096 / 2) * 0.00005 * 0.1;
-    finishSaturatorBlock(*stage.processor, decay);
-    EXPECT_NEAR(stage.processor->clipMeter[4], 20 * std::log10(2.0), 1e-12);
-    EXPECT_NEAR(stage.processor->clipMeter[4], 6.0206, 1e-4);
-    EXPECT_EQ(stage.processor->clipMeter[6], 0.0);
-    EXPECT_EQ(stage.processor->clipMeter[0], 0.0);
+    finishBlock(stage.processor->saturator, decay);
+    EXPECT_NEAR(stage.processor->saturator.meter[4], 20 * std::log10(2.0), 1e-12);
+    EXPECT_NEAR(stage.processor->saturator.meter[4], 6.0206, 1e-4);
+    EXPECT_EQ(stage.processor->saturator.meter[6], 0.0);
+    EXPECT_EQ(stage.processor->saturator.meter[0], 0.0);
 
-    double previous = stage.processor->clipMeter[4];
+    double previous = stage.processor->saturator.meter[4];
     for (int block = 1; block <= 25; ++block) {
         BandSamples quiet = constantBands(0.01);
-        saturateBands(*stage.processor, quiet);
-        finishSaturatorBlock(*stage.processor, decay);
+        saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, quiet);
+        finishBlock(stage.processor->saturator, decay);
         const double held = std::max(0.0, 0.2 - block * decay);
-        EXPECT_NEAR(stage.processor->clipMeter[4], 20 * std::log10(held / 0.2 + 1), 1e-9) << block;
-        EXPECT_LE(stage.processor->clipMeter[4], previous);
-        previous = stage.processor->clipMeter[4];
+        EXPECT_NEAR(stage.processor->saturator.meter[4], 20 * std::log10(held / 0.2 + 1), 1e-9) << block;
+        EXPECT_LE(stage.processor->saturator.meter[4], previous);
+        previous = stage.processor->saturator.meter[4];
     }
-    EXPECT_EQ(stage.processor->clipMeter[4], 0.0);
+    EXPECT_EQ(stage.processor->saturator.meter[4], 0.0);
 }
 
 // The re-filter runs band j once more through refilter j: on the plain bank an impulse comes out
@@ -194,7 +194,7 @@ TEST(BandSaturator, RefilterUsesTheRetunedBankOnItsRuntimePath) {
     stage.params->saturator.refilter = 1;
     stage.prepare();
     BandSamples impulse = constantBands(1.0);
-    saturateBands(*stage.processor, impulse);
+    saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, impulse);
     const double w0 = 2 * tenband::kPi * 32 / tenband::kFs;
     const double alpha = std::sin(w0) * std::sinh(std::log(2.0) / 2 * 1.4 * w0 / std::sin(w0));
     EXPECT_NEAR(impulse.left[0], alpha / (1 + alpha) * std::pow(10.0, -4.0 / 20) * 1.8, 1e-15);
@@ -203,7 +203,7 @@ TEST(BandSaturator, RefilterUsesTheRetunedBankOnItsRuntimePath) {
     bankCoefficients(true, false, bank);
     installBankDesign(*stage.processor, bank, true, false, true);
     BandSamples first = constantBands(1.0);
-    saturateBands(*stage.processor, first);
+    saturateBands(stage.processor->saturator, stage.processor->designedCascaded != 0, first);
     EXPECT_EQ(first.left[0], 0.0);
     EXPECT_EQ(first.right[9], 0.0);
 }
@@ -216,7 +216,7 @@ TEST(TenBandEq, PreampAndBandGainsMultiplyAndMutesRemoveBands) {
     rig.update();
     ProcessBlock(nullptr, 0, 16, 2, 44100, *rig.state, *rig.params, rig.random);  // block start takes the gains
     BandSamples bands = constantBands(0.5);
-    applyEqGains(rig.state->tenBand.eqGain, bands);
+    applyEqGains(rig.state->tenBand.eq, bands);
     EXPECT_NEAR(bands.left[2], 0.5, 1e-15);  // band 3 at 0 dB
     EXPECT_NEAR(bands.right[0], 0.5 * std::pow(10.0, 6.0 / 20), 1e-15);
     EXPECT_NEAR(bands.left[9], 0.5 * std::pow(10.0, 6.0 / 20), 1e-15);

@@ -68,19 +68,24 @@ bool sameLine(const LookaheadLine& a, const LookaheadLine& b) {
     return a.counter == b.counter && sameBytes(a.left, b.left, sizeof a.left) && sameBytes(a.right, b.right, sizeof a.right);
 }
 
+// The followers, gains and meters of every band stage.
+std::vector<const double*> bandArrays(const TenBandProcessor& p) {
+    return {p.dynamicEq.level,  p.dynamicEq.gain, p.dynamicEq.meter, p.compressor.level, p.compressor.gain,
+            p.compressor.meter, p.expander.level, p.expander.gain,   p.expander.meter,   p.limiter.level,
+            p.limiter.gain,     p.limiter.meter,  p.saturator.clipPeak};
+}
+
 // Every filter, line, follower, gain and meter of the band frame.
 bool sameBandState(const TenBandProcessor& a, const TenBandProcessor& b) {
     for (int j = 0; j < kBandCount; ++j) {
-        if (!sameFilter(a.bandFilters[j], b.bandFilters[j]) || !sameFilter(a.refilters[j], b.refilters[j])) return false;
+        if (!sameFilter(a.bandFilters[j], b.bandFilters[j])) return false;
+        if (!sameFilter(a.saturator.refilters[j], b.saturator.refilters[j])) return false;
     }
-    const double* arraysA[] = {a.compLevel, a.compGain, a.expLevel, a.expGain, a.limLevel, a.limGain, a.deqLevel,
-                               a.deqGain,   a.clipPeak, a.deqMeter, a.compMeter, a.expMeter, a.limMeter};
-    const double* arraysB[] = {b.compLevel, b.compGain, b.expLevel, b.expGain, b.limLevel, b.limGain, b.deqLevel,
-                               b.deqGain,   b.clipPeak, b.deqMeter, b.compMeter, b.expMeter, b.limMeter};
-    for (size_t k = 0; k < std::size(arraysA); ++k) {
+    const std::vector<const double*> arraysA = bandArrays(a), arraysB = bandArrays(b);
+    for (size_t k = 0; k < arraysA.size(); ++k) {
         if (!sameBytes(arraysA[k], arraysB[k], kBandCount * sizeof(double))) return false;
     }
-    return sameLine(a.compressorLine, b.compressorLine) && sameLine(a.limiterLine, b.limiterLine);
+    return sameLine(a.compressor.line, b.compressor.line) && sameLine(a.limiter.line, b.limiter.line);
 }
 
 }  // namespace
@@ -361,7 +366,7 @@ void expectRunsMatchFrames(bool peakDetect) {
     BiquadCoefficients bank[kBandCount];
     bankCoefficients(true, false, bank);
     installBankDesign(*runs.processor, bank, true, false, true);
-    for (int j = 0; j < kBandCount; ++j) runs.processor->eqGain[j] = 0.5 + 0.1 * j;
+    for (int j = 0; j < kBandCount; ++j) runs.processor->eq.gain[j] = 0.5 + 0.1 * j;
     runs.prepare();
     auto frames = std::make_unique<TenBandProcessor>(*runs.processor);
     const BandStageSwitches on = readBandStageSwitches(runs.params->general);

@@ -1,5 +1,5 @@
 // Axis, grid, trace and curve positions of the analysis displays; pixel conversions truncate toward zero.
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
 
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"

@@ -1,5 +1,5 @@
 // The frequency response sweep: a stepped sine through a private copy of the chain, measured per frequency.
-#include "dsp/response_sweep.h"
+#include "analysis/response_sweep.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,10 +1,10 @@
 // Octave table, single-precision transform of the capture ring, and the analyser's bar heights.
-#include "dsp/spectrum_analysis.h"
+#include "analysis/spectrum_analysis.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "dsp/plot_geometry.h"
+#include "analysis/plot_geometry.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
 
