@@ -1,6 +1,7 @@
 // Cost per stereo frame of the ten-band processor: the whole band frame and each band stage alone.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -228,6 +229,33 @@ void BM_TenBandEq(benchmark::State& state) {
     runStage(state, bench, [&](BandSamples& b, bool) { applyEqGains(bench.processor->eq, b); });
 }
 
+// The level-pass stages over runs of kBandRunFrames frames, as the frame runs them. Arguments:
+// the stage (0 dynamic EQ, 1 compressor, 2 expander, 3 limiter) and the lane width (2 or 4).
+void BM_TenBandStageRuns(benchmark::State& state) {
+    Bench bench(true);
+    TenBandProcessor& p = *bench.processor;
+    const int stage = static_cast<int>(state.range(0));
+    const LaneWidth lanes = state.range(1) == 4 ? LaneWidth::kFour : LaneWidth::kTwo;
+    std::vector<BandSamples> run(kBandRunFrames);
+    for (auto _ : state) {
+        prepareBlock(p, *bench.params);
+        for (int n = 0; n + kBandRunFrames <= kBlockFrames; n += kBandRunFrames) {
+            std::copy(bench.bands.begin() + n, bench.bands.begin() + n + kBandRunFrames, run.begin());
+            const bool first = n == 0;
+            switch (stage) {
+                case 0: equalizeFrames(p.dynamicEq, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                case 1: compressFrames(p.compressor, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                case 2: expandFrames(p.expander, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                default: limitFrames(p.limiter, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+            }
+            benchmark::DoNotOptimize(run.data());
+        }
+    }
+    state.counters["per_frame"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlockFrames,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // The cost of copying a frame of bands in and out, included in every single-stage figure.
 void BM_TenBandStageBaseline(benchmark::State& state) {
     Bench bench(true);
@@ -237,6 +265,7 @@ void BM_TenBandStageBaseline(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_TenBandFrameF1Like);
+BENCHMARK(BM_TenBandStageRuns)->ArgNames({"stage", "lanes"})->ArgsProduct({{0, 1, 2, 3}, {2, 4}});
 BENCHMARK(BM_TenBandFrameF1LikeRefilter);
 BENCHMARK(BM_TenBandRunsF1Like);
 BENCHMARK(BM_TenBandRunsF1LikeRefilter);

@@ -31,7 +31,7 @@ best_of() {
   for ((i = 0; i < runs; i++)); do
     local start end
     start=$(date +%s.%N)
-    "$@" >/dev/null
+    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
     end=$(date +%s.%N)
     t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
     if [[ -z "$best" ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; fi
@@ -42,8 +42,9 @@ best_of() {
 settings="$work/settings"
 mkdir -p "$settings"
 echo "programme: $programme ($seconds s), best of $runs; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+# With its report (loudness and true peak of input and output), as a user runs it.
 drelvant_s=$(best_of "$drelvant" process "$programme" "$work/out.raw" --preset F1 --seed 1 --keep-latency \
-  --dir "$settings" -q)
+  --dir "$settings")
 ffmpeg_s=$(best_of ffmpeg -y -nostats -loglevel error -f s16le -ar 44100 -ac 2 -i "$programme" -af "$FILTER" \
   -f s16le "$work/ff.raw")
 awk -v d="$drelvant_s" -v f="$ffmpeg_s" -v s="$seconds" 'BEGIN {
