@@ -85,9 +85,8 @@ void compressFrames(BandCompressor& compressor, const BandDetectors& detectors, 
     int j = 0;
 #if defined(DRELVANT_AVX2_KERNELS)
     if (fourLanes(lanes)) {
-        for (; j + 4 <= kBandCount; j += 4) {
-            band_avx2::compressFour(compressor, detectors, bands, n, j, &gainAfterFirst[j]);
-        }
+        band_avx2::compressBands(compressor, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
     }
 #else
     (void)lanes;

@@ -43,9 +43,8 @@ void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSa
     int j = 0;
 #if defined(DRELVANT_AVX2_KERNELS)
     if (fourLanes(lanes)) {
-        for (; j + 4 <= kBandCount; j += 4) {
-            band_avx2::expandFour(expander, detectors, bands, n, j, &gainAfterFirst[j]);
-        }
+        band_avx2::expandBands(expander, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
     }
 #else
     (void)lanes;

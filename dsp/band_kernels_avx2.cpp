@@ -1,4 +1,4 @@
-// The band stages' level passes on four lanes: bands j ... j + 3 side by side.
+// The band stages' level passes on four lanes: bands 0 ... 3 and 4 ... 7 per register, 8 and 9 on two.
 #include "dsp/band_kernels_avx2.h"
 
 // Built with -mavx2 only where the build defines DRELVANT_AVX2_KERNELS (x86-64, not the DLL).
@@ -13,68 +13,136 @@
 
 #include <cstdint>
 
+// The register types are template arguments here; GCC notes that their alignment attributes do
+// not take part in template matching, which is what this file relies on anyway (Quad and Duo
+// differ in size).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wignored-attributes"
+#endif
+
 namespace {
 
+// Four bands per register (bands 0 ... 3 and 4 ... 7) and two (bands 8 and 9, 128-bit AVX
+// encodings of the SSE2 operations): the formulas are written once over the register type.
 using Quad = __m256d;
+using Duo = __m128d;
 
-inline Quad splat4(double x) { return _mm256_set1_pd(x); }
-inline Quad load4(const double* p) { return _mm256_loadu_pd(p); }
-inline void store4(double* p, Quad v) { _mm256_storeu_pd(p, v); }
-inline Quad select4(Quad mask, Quad ifTrue, Quad ifFalse) {
+inline Quad add(Quad a, Quad b) { return _mm256_add_pd(a, b); }
+inline Duo add(Duo a, Duo b) { return _mm_add_pd(a, b); }
+inline Quad sub(Quad a, Quad b) { return _mm256_sub_pd(a, b); }
+inline Duo sub(Duo a, Duo b) { return _mm_sub_pd(a, b); }
+inline Quad mul(Quad a, Quad b) { return _mm256_mul_pd(a, b); }
+inline Duo mul(Duo a, Duo b) { return _mm_mul_pd(a, b); }
+inline Quad div(Quad a, Quad b) { return _mm256_div_pd(a, b); }
+inline Duo div(Duo a, Duo b) { return _mm_div_pd(a, b); }
+inline Quad root(Quad a) { return _mm256_sqrt_pd(a); }
+inline Duo root(Duo a) { return _mm_sqrt_pd(a); }
+// maxpd / minpd: a > b ? a : b and a < b ? a : b, NaN and signed zeros as the two-lane code.
+inline Quad larger(Quad a, Quad b) { return _mm256_max_pd(a, b); }
+inline Duo larger(Duo a, Duo b) { return _mm_max_pd(a, b); }
+inline Quad smaller(Quad a, Quad b) { return _mm256_min_pd(a, b); }
+inline Duo smaller(Duo a, Duo b) { return _mm_min_pd(a, b); }
+inline Quad bitAnd(Quad a, Quad b) { return _mm256_and_pd(a, b); }
+inline Duo bitAnd(Duo a, Duo b) { return _mm_and_pd(a, b); }
+inline Quad bitXor(Quad a, Quad b) { return _mm256_xor_pd(a, b); }
+inline Duo bitXor(Duo a, Duo b) { return _mm_xor_pd(a, b); }
+inline Quad select(Quad mask, Quad ifTrue, Quad ifFalse) {
     return _mm256_or_pd(_mm256_and_pd(mask, ifTrue), _mm256_andnot_pd(mask, ifFalse));
 }
-inline Quad absolute4(Quad x) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x); }
+inline Duo select(Duo mask, Duo ifTrue, Duo ifFalse) { return _mm_or_pd(_mm_and_pd(mask, ifTrue), _mm_andnot_pd(mask, ifFalse)); }
+inline Quad lessThan(Quad a, Quad b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline Duo lessThan(Duo a, Duo b) { return _mm_cmplt_pd(a, b); }
+inline Quad greaterThan(Quad a, Quad b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+inline Duo greaterThan(Duo a, Duo b) { return _mm_cmpgt_pd(a, b); }
+inline Quad atMost(Quad a, Quad b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+inline Duo atMost(Duo a, Duo b) { return _mm_cmple_pd(a, b); }
+inline Quad absolute(Quad x) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x); }
+inline Duo absolute(Duo x) { return _mm_andnot_pd(_mm_set1_pd(-0.0), x); }
+
+template <class V> V splat(double x);
+template <> inline Quad splat<Quad>(double x) { return _mm256_set1_pd(x); }
+template <> inline Duo splat<Duo>(double x) { return _mm_set1_pd(x); }
+template <class V> V load(const double* p);
+template <> inline Quad load<Quad>(const double* p) { return _mm256_loadu_pd(p); }
+template <> inline Duo load<Duo>(const double* p) { return _mm_loadu_pd(p); }
+inline void store(double* p, Quad v) { _mm256_storeu_pd(p, v); }
+inline void store(double* p, Duo v) { _mm_storeu_pd(p, v); }
 
 // followPowerPair: detect (L^2 + R^2) + complement power.
-inline Quad followPower4(Quad power, Quad left, Quad right, Quad detect, Quad complement) {
-    return _mm256_add_pd(_mm256_mul_pd(detect, _mm256_add_pd(_mm256_mul_pd(left, left), _mm256_mul_pd(right, right))),
-                         _mm256_mul_pd(complement, power));
+template <class V>
+inline V followPower(V power, V left, V right, V detect, V complement) {
+    return add(mul(detect, add(mul(left, left), mul(right, right))), mul(complement, power));
 }
 
 // followPeakPair: maxpd(|R|, |L|), then x > peak ? x : peak complement.
-inline Quad followPeak4(Quad peak, Quad left, Quad right, Quad complement) {
-    const Quad x = _mm256_max_pd(absolute4(right), absolute4(left));
-    return select4(_mm256_cmp_pd(x, peak, _CMP_GT_OQ), x, _mm256_mul_pd(peak, complement));
+template <class V>
+inline V followPeak(V peak, V left, V right, V complement) {
+    const V x = larger(absolute(right), absolute(left));
+    return select(greaterThan(x, peak), x, mul(peak, complement));
 }
 
-// smoothGainPair with the attack and release constants of SmoothingPair.
-struct Smoothing4 {
-    Quad release, oneMinusRelease, attackFlip, oneMinusAttackFlip;
+// smoothGainPair with the constants of SmoothingPair: attack ^ release and
+// (1 - attack) ^ (1 - release) bitwise, so that a mask picks either constant's exact bits.
+template <class V>
+struct Smoothing {
+    V release, oneMinusRelease, attackFlip, oneMinusAttackFlip;
 };
 
-inline Smoothing4 smoothing4(const double* attack, const double* oneMinusAttack, const double* release,
-                             const double* oneMinusRelease) {
-    return {load4(release), load4(oneMinusRelease), _mm256_xor_pd(load4(attack), load4(release)),
-            _mm256_xor_pd(load4(oneMinusAttack), load4(oneMinusRelease))};
+template <class V>
+inline Smoothing<V> smoothingAt(const double* attack, const double* oneMinusAttack, const double* release,
+                                const double* oneMinusRelease, int j) {
+    return {load<V>(&release[j]), load<V>(&oneMinusRelease[j]), bitXor(load<V>(&attack[j]), load<V>(&release[j])),
+            bitXor(load<V>(&oneMinusAttack[j]), load<V>(&oneMinusRelease[j]))};
 }
 
-inline Quad smoothGain4(Quad gain, Quad target, const Smoothing4& s) {
-    const Quad attacking = _mm256_cmp_pd(target, gain, _CMP_LT_OQ);
-    const Quad c = _mm256_xor_pd(s.release, _mm256_and_pd(attacking, s.attackFlip));
-    const Quad oneMinusC = _mm256_xor_pd(s.oneMinusRelease, _mm256_and_pd(attacking, s.oneMinusAttackFlip));
-    return _mm256_add_pd(_mm256_mul_pd(oneMinusC, gain), _mm256_mul_pd(c, target));
+template <class V>
+inline V smoothGain(V gain, V target, const Smoothing<V>& s) {
+    const V attacking = lessThan(target, gain);
+    const V c = bitXor(s.release, bitAnd(attacking, s.attackFlip));
+    const V oneMinusC = bitXor(s.oneMinusRelease, bitAnd(attacking, s.oneMinusAttackFlip));
+    return add(mul(oneMinusC, gain), mul(c, target));
 }
 
 // compressorGainPair<kCurves>.
-template <RatioCurves kCurves>
-inline Quad compressorGain4(Quad r, Quad ratio, Quad blend, Quad oneMinusBlend) {
-    const Quad one = splat4(1.0);
-    const Quad h = _mm256_div_pd(one, _mm256_sqrt_pd(r));
-    Quad g;
+template <RatioCurves kCurves, class V>
+inline V compressorGain(V r, V ratio, V blend, V oneMinusBlend) {
+    const V one = splat<V>(1.0);
+    const V h = div(one, root(r));
+    V g;
     if (kCurves == RatioCurves::kGentle) {
-        g = _mm256_add_pd(_mm256_mul_pd(blend, h), oneMinusBlend);
+        g = add(mul(blend, h), oneMinusBlend);
     } else if (kCurves == RatioCurves::kSteep) {
-        g = _mm256_add_pd(_mm256_div_pd(oneMinusBlend, r), _mm256_mul_pd(blend, h));
+        g = add(div(oneMinusBlend, r), mul(blend, h));
     } else {
-        const Quad gentle = _mm256_add_pd(_mm256_mul_pd(blend, h), oneMinusBlend);
-        const Quad steep = _mm256_add_pd(_mm256_div_pd(oneMinusBlend, r), _mm256_mul_pd(blend, h));
-        g = select4(_mm256_cmp_pd(ratio, splat4(2.0), _CMP_LT_OQ), gentle, steep);
+        const V gentle = add(mul(blend, h), oneMinusBlend);
+        const V steep = add(div(oneMinusBlend, r), mul(blend, h));
+        g = select(lessThan(ratio, splat<V>(2.0)), gentle, steep);
     }
-    return select4(_mm256_cmp_pd(r, one, _CMP_LT_OQ), one, g);
+    return select(lessThan(r, one), one, g);
 }
 
-// What the pass reads and keeps (LinePass of band_line_pass.h).
-struct LinePass4 {
+// expanderGainPair: r <= 1 ? r (1 - floor) + floor : 1.
+template <class V>
+inline V expanderGain(V r, V floor, V oneMinusFloor) {
+    const V one = splat<V>(1.0);
+    return select(atMost(r, one), add(mul(r, oneMinusFloor), floor), one);
+}
+
+// The ten bands as three groups: lanes 0 ... 3, 4 ... 7 and 8 ... 9. One band's recursion (level,
+// then gain) is a chain of dependent operations, and the square roots and divisions are slow, so
+// the three groups step through the frames together to keep three chains in flight.
+static_assert(kBandCount == 10, "two groups of four bands and a pair");
+
+// Calls visit(group start, Quad or Duo tag) for each group, in band order.
+template <class Visit>
+inline void forGroups(Visit visit) {
+    visit.template operator()<Quad>(0);
+    visit.template operator()<Quad>(4);
+    visit.template operator()<Duo>(8);
+}
+
+// What a line pass reads and keeps (LinePass of band_line_pass.h), and one group's registers.
+struct LinePassTen {
     LookaheadLine& line;
     const int* lookahead;
     const double* preGain;
@@ -87,251 +155,264 @@ struct LinePass4 {
     double* gain;
 };
 
-// The longest stretch from counter value c, at most maxFrames, in which none of the six rows
-// (write, out, and the four bands' detector rows) wraps around the line (lookaheadStretch).
-struct Stretch4 {
-    uint32_t write, out, detect[4];
-    int frames;
+template <class V>
+struct LineGroup {
+    int first;  // band of lane 0
+    V preGain, detect, complement;
+    Smoothing<V> smoothing;
+    V level, gain;
+
+    LineGroup(const LinePassTen& pass, int j)
+        : first(j),
+          preGain(load<V>(&pass.preGain[j])),
+          detect(load<V>(&pass.detectors.detect[j])),
+          complement(load<V>(&pass.detectors.complement[j])),
+          smoothing(smoothingAt<V>(pass.attack, pass.oneMinusAttack, pass.release, pass.oneMinusRelease, j)),
+          level(load<V>(&pass.level[j])),
+          gain(load<V>(&pass.gain[j])) {}
+    void save(const LinePassTen& pass) const {
+        store(&pass.level[first], level);
+        store(&pass.gain[first], gain);
+    }
 };
 
-inline Stretch4 stretchOf(uint32_t c, const int* lookahead, int maxFrames) {
-    Stretch4 s;
-    s.write = c & kLookaheadRowMask;
-    s.out = (c + 1) & kLookaheadRowMask;
-    int frames = maxFrames;
-    int beforeWrap = kLookaheadRows - static_cast<int>(s.write);
-    if (beforeWrap < frames) frames = beforeWrap;
-    beforeWrap = kLookaheadRows - static_cast<int>(s.out);
-    if (beforeWrap < frames) frames = beforeWrap;
-    for (int q = 0; q < 4; ++q) {
-        s.detect[q] = (s.out + static_cast<uint32_t>(lookahead[q])) & kLookaheadRowMask;
-        beforeWrap = kLookaheadRows - static_cast<int>(s.detect[q]);
-        if (beforeWrap < frames) frames = beforeWrap;
-    }
-    s.frames = frames;
-    return s;
+// Lane q of a group from row rows[q] at band first + q.
+inline Quad gather(const double (*const* rows)[kBandCount], int k, int first, Quad) {
+    return _mm256_setr_pd(rows[first][k][first], rows[first + 1][k][first + 1], rows[first + 2][k][first + 2],
+                          rows[first + 3][k][first + 3]);
+}
+inline Duo gather(const double (*const* rows)[kBandCount], int k, int first, Duo) {
+    return _mm_setr_pd(rows[first][k][first], rows[first + 1][k][first + 1]);
 }
 
-// runLinePair on bands j ... j + 3.
+// One frame of one group: pre-gain into the line, follower on the detector rows, static gain,
+// smoothing, gain on the leaving row (runLinePair's frame).
+template <bool kPeakMode, bool kFloorPeak, class V, class StaticGain>
+inline void lineFrame(LineGroup<V>& g, double (*writeLeft)[kBandCount], double (*writeRight)[kBandCount],
+                      const double (*const* detectLeft)[kBandCount], const double (*const* detectRight)[kBandCount],
+                      const double (*outLeft)[kBandCount], const double (*outRight)[kBandCount], int k,
+                      BandSamples& frame, bool firstFrame, double* gainAfterFirst, StaticGain staticGain) {
+    const int j = g.first;
+    store(&writeLeft[k][j], mul(g.preGain, load<V>(&frame.left[j])));
+    store(&writeRight[k][j], mul(g.preGain, load<V>(&frame.right[j])));
+    const V a = gather(detectLeft, k, j, V{});
+    const V b = gather(detectRight, k, j, V{});
+    V detected;
+    if (kPeakMode) {
+        g.level = followPeak(g.level, a, b, g.complement);
+        detected = kFloorPeak ? add(g.level, splat<V>(kLevelFloor)) : g.level;
+    } else {
+        g.level = followPower(g.level, a, b, g.detect, g.complement);
+        detected = add(root(g.level), splat<V>(kLevelFloor));
+    }
+    g.gain = smoothGain(g.gain, staticGain(detected, j), g.smoothing);
+    if (firstFrame) store(&gainAfterFirst[j], g.gain);
+    store(&frame.left[j], mul(g.gain, load<V>(&outLeft[k][j])));
+    store(&frame.right[j], mul(g.gain, load<V>(&outRight[k][j])));
+}
+
+// runLinePair on all ten bands: the frames go in stretches in which none of the rows a frame
+// touches (write, out and the ten detector rows) wraps around the line. staticGain(level, first
+// band) gives a group's gain target.
 template <bool kPeakMode, bool kFloorPeak, class StaticGain>
-void runLineFour(const LinePass4& pass, BandSamples* bands, int n, int j, double* gainAfterFirst,
-                 StaticGain staticGain) {
+void runLineTen(const LinePassTen& pass, BandSamples* bands, int n, double* gainAfterFirst, StaticGain staticGain) {
     LookaheadLine& line = pass.line;
-    const Quad preGain = load4(&pass.preGain[j]);
-    const Quad detect = load4(&pass.detectors.detect[j]);
-    const Quad complement = load4(&pass.detectors.complement[j]);
-    const Smoothing4 smoothing =
-        smoothing4(&pass.attack[j], &pass.oneMinusAttack[j], &pass.release[j], &pass.oneMinusRelease[j]);
-    const Quad levelFloor = splat4(kLevelFloor);
-    Quad level = load4(&pass.level[j]);
-    Quad gain = load4(&pass.gain[j]);
+    LineGroup<Quad> low(pass, 0), middle(pass, 4);
+    LineGroup<Duo> high(pass, 8);
     for (int f = 0; f < n;) {
-        const Stretch4 rows = stretchOf(line.counter + static_cast<uint32_t>(f), &pass.lookahead[j], n - f);
-        double(*writeLeft)[kBandCount] = &line.left[rows.write];
-        double(*writeRight)[kBandCount] = &line.right[rows.write];
-        const double(*detectLeft[4])[kBandCount];
-        const double(*detectRight[4])[kBandCount];
-        for (int q = 0; q < 4; ++q) {
-            detectLeft[q] = &line.left[rows.detect[q]];
-            detectRight[q] = &line.right[rows.detect[q]];
+        const uint32_t c = line.counter + static_cast<uint32_t>(f);
+        const uint32_t writeRow = c & kLookaheadRowMask;
+        const uint32_t outRow = (c + 1) & kLookaheadRowMask;
+        int frames = n - f;
+        const auto limit = [&frames](uint32_t row) {
+            const int beforeWrap = kLookaheadRows - static_cast<int>(row);
+            if (beforeWrap < frames) frames = beforeWrap;
+        };
+        limit(writeRow);
+        limit(outRow);
+        const double(*detectLeft[kBandCount])[kBandCount];
+        const double(*detectRight[kBandCount])[kBandCount];
+        for (int j = 0; j < kBandCount; ++j) {
+            const uint32_t row = (outRow + static_cast<uint32_t>(pass.lookahead[j])) & kLookaheadRowMask;
+            limit(row);
+            detectLeft[j] = &line.left[row];
+            detectRight[j] = &line.right[row];
         }
-        const double(*outLeft)[kBandCount] = &line.left[rows.out];
-        const double(*outRight)[kBandCount] = &line.right[rows.out];
-        for (int k = 0; k < rows.frames; ++k, ++f) {
-            store4(&writeLeft[k][j], _mm256_mul_pd(preGain, load4(&bands[f].left[j])));
-            store4(&writeRight[k][j], _mm256_mul_pd(preGain, load4(&bands[f].right[j])));
-
-            // Band j + q's detector reads its own row: lane q from row detect[q] + k.
-            const Quad a = _mm256_setr_pd(detectLeft[0][k][j], detectLeft[1][k][j + 1], detectLeft[2][k][j + 2],
-                                          detectLeft[3][k][j + 3]);
-            const Quad b = _mm256_setr_pd(detectRight[0][k][j], detectRight[1][k][j + 1], detectRight[2][k][j + 2],
-                                          detectRight[3][k][j + 3]);
-            Quad detected;
-            if (kPeakMode) {
-                level = followPeak4(level, a, b, complement);
-                detected = kFloorPeak ? _mm256_add_pd(level, levelFloor) : level;
-            } else {
-                level = followPower4(level, a, b, detect, complement);
-                detected = _mm256_add_pd(_mm256_sqrt_pd(level), levelFloor);
-            }
-
-            gain = smoothGain4(gain, staticGain(detected), smoothing);
-            if (f == 0) store4(gainAfterFirst, gain);
-
-            store4(&bands[f].left[j], _mm256_mul_pd(gain, load4(&outLeft[k][j])));
-            store4(&bands[f].right[j], _mm256_mul_pd(gain, load4(&outRight[k][j])));
+        double(*writeLeft)[kBandCount] = &line.left[writeRow];
+        double(*writeRight)[kBandCount] = &line.right[writeRow];
+        const double(*outLeft)[kBandCount] = &line.left[outRow];
+        const double(*outRight)[kBandCount] = &line.right[outRow];
+        for (int k = 0; k < frames; ++k, ++f) {
+            lineFrame<kPeakMode, kFloorPeak>(low, writeLeft, writeRight, detectLeft, detectRight, outLeft, outRight, k,
+                                             bands[f], f == 0, gainAfterFirst, staticGain);
+            lineFrame<kPeakMode, kFloorPeak>(middle, writeLeft, writeRight, detectLeft, detectRight, outLeft, outRight,
+                                             k, bands[f], f == 0, gainAfterFirst, staticGain);
+            lineFrame<kPeakMode, kFloorPeak>(high, writeLeft, writeRight, detectLeft, detectRight, outLeft, outRight, k,
+                                             bands[f], f == 0, gainAfterFirst, staticGain);
         }
     }
-    store4(&pass.level[j], level);
-    store4(&pass.gain[j], gain);
+    low.save(pass);
+    middle.save(pass);
+    high.save(pass);
 }
 
 template <bool kPeakMode, RatioCurves kCurves>
-void compressFourWith(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                      double* gainAfterFirst) {
+void compressTenWith(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                     double* gainAfterFirst) {
     const CompressorBlock& block = compressor.block;
-    const LinePass4 pass{compressor.line,      block.lookahead, block.preGain,        block.attack,
-                         block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
-                         compressor.level,     compressor.gain};
-    const Quad threshold = load4(&block.threshold[j]);
-    const Quad ratio = load4(&block.ratio[j]);
-    const Quad blend = load4(&block.blend[j]);
-    const Quad oneMinusBlend = load4(&block.oneMinusBlend[j]);
-    runLineFour<kPeakMode, false>(pass, bands, n, j, gainAfterFirst, [&](Quad level) {
-        return compressorGain4<kCurves>(_mm256_div_pd(level, threshold), ratio, blend, oneMinusBlend);
+    const LinePassTen pass{compressor.line,      block.lookahead, block.preGain,        block.attack,
+                           block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
+                           compressor.level,     compressor.gain};
+    runLineTen<kPeakMode, false>(pass, bands, n, gainAfterFirst, [&block](auto level, int j) {
+        using V = decltype(level);
+        return compressorGain<kCurves>(div(level, load<V>(&block.threshold[j])), load<V>(&block.ratio[j]),
+                                       load<V>(&block.blend[j]), load<V>(&block.oneMinusBlend[j]));
     });
 }
 
-// The ratio curves the four bands take, as compressFrames picks them for a pair.
+// The ratio curves the ten bands take: only a curve no band takes is left out.
 template <bool kPeakMode>
-void compressFourBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                       double* gainAfterFirst) {
+void compressTen(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                 double* gainAfterFirst) {
     int gentle = 0;
-    for (int q = 0; q < 4; ++q) gentle += compressor.block.ratio[j + q] < 2 ? 1 : 0;
-    if (gentle == 4) {
-        compressFourWith<kPeakMode, RatioCurves::kGentle>(compressor, detectors, bands, n, j, gainAfterFirst);
+    for (int j = 0; j < kBandCount; ++j) gentle += compressor.block.ratio[j] < 2 ? 1 : 0;
+    if (gentle == kBandCount) {
+        compressTenWith<kPeakMode, RatioCurves::kGentle>(compressor, detectors, bands, n, gainAfterFirst);
     } else if (gentle == 0) {
-        compressFourWith<kPeakMode, RatioCurves::kSteep>(compressor, detectors, bands, n, j, gainAfterFirst);
+        compressTenWith<kPeakMode, RatioCurves::kSteep>(compressor, detectors, bands, n, gainAfterFirst);
     } else {
-        compressFourWith<kPeakMode, RatioCurves::kMixed>(compressor, detectors, bands, n, j, gainAfterFirst);
+        compressTenWith<kPeakMode, RatioCurves::kMixed>(compressor, detectors, bands, n, gainAfterFirst);
     }
 }
 
 template <bool kPeakMode>
-void limitFourBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                    double* gainAfterFirst) {
+void limitTen(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n,
+              double* gainAfterFirst) {
     const LimiterBlock& block = limiter.block;
-    const LinePass4 pass{limiter.line,         block.lookahead, block.preGain,        block.attack,
-                         block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
-                         limiter.level,        limiter.gain};
-    const Quad threshold = load4(&block.threshold[j]);
-    const Quad one = splat4(1.0);
+    const LinePassTen pass{limiter.line,         block.lookahead, block.preGain,        block.attack,
+                           block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
+                           limiter.level,        limiter.gain};
     // limiterGainPair: minpd(threshold / level, 1).
-    runLineFour<kPeakMode, true>(pass, bands, n, j, gainAfterFirst,
-                                 [&](Quad level) { return _mm256_min_pd(_mm256_div_pd(threshold, level), one); });
+    runLineTen<kPeakMode, true>(pass, bands, n, gainAfterFirst, [&block](auto level, int j) {
+        using V = decltype(level);
+        return smaller(div(load<V>(&block.threshold[j]), level), splat<V>(1.0));
+    });
 }
 
-// expanderGainPair: r <= 1 ? r (1 - floor) + floor : 1.
-inline Quad expanderGain4(Quad r, Quad floor, Quad oneMinusFloor) {
-    const Quad one = splat4(1.0);
-    return select4(_mm256_cmp_pd(r, one, _CMP_LE_OQ), _mm256_add_pd(_mm256_mul_pd(r, oneMinusFloor), floor), one);
-}
+// The expander's registers for one group.
+template <class V>
+struct ExpanderGroup {
+    int first;
+    V detect, complement, threshold, floor, oneMinusFloor;
+    Smoothing<V> smoothing;
+    V power, gain;
 
-// The dynamic equaliser's correction of bands j ... j + 3 (or j, j + 1 on two lanes) for one
-// frame: follower, target, clamps, smoothing; returns the applied gain before normalisation.
-struct EqConstants4 {
-    Quad targetLevel, levelFloor, minGain, maxGain, speed, oneMinusSpeed, amount, one;
+    ExpanderGroup(const BandExpander& expander, const BandDetectors& detectors, int j)
+        : first(j),
+          detect(load<V>(&detectors.detect[j])),
+          complement(load<V>(&detectors.complement[j])),
+          threshold(load<V>(&expander.block.threshold[j])),
+          floor(load<V>(&expander.block.floor[j])),
+          oneMinusFloor(load<V>(&expander.block.oneMinusFloor[j])),
+          smoothing(smoothingAt<V>(expander.block.attack, expander.block.oneMinusAttack, expander.block.release,
+                                   expander.block.oneMinusRelease, j)),
+          power(load<V>(&expander.level[j])),
+          gain(load<V>(&expander.gain[j])) {}
+
+    void frame(BandSamples& bands, bool firstFrame, double* gainAfterFirst) {
+        const V left = load<V>(&bands.left[first]);
+        const V right = load<V>(&bands.right[first]);
+        power = followPower(power, left, right, detect, complement);
+        const V r = div(add(root(power), splat<V>(kLevelFloor)), threshold);
+        gain = smoothGain(gain, expanderGain(r, floor, oneMinusFloor), smoothing);
+        if (firstFrame) store(&gainAfterFirst[first], gain);
+        store(&bands.left[first], mul(left, gain));
+        store(&bands.right[first], mul(right, gain));
+    }
+    void save(BandExpander& expander) const {
+        store(&expander.level[first], power);
+        store(&expander.gain[first], gain);
+    }
 };
 
-inline Quad eqApplied4(DynamicEq& eq, const BandDetectors& detectors, const BandSamples& frame, int j,
-                       const EqConstants4& c) {
-    const Quad level = followPower4(load4(&eq.level[j]), load4(&frame.left[j]), load4(&frame.right[j]),
-                                    load4(&detectors.detect[j]), load4(&detectors.complement[j]));
-    store4(&eq.level[j], level);
-    Quad target = _mm256_div_pd(c.targetLevel, _mm256_add_pd(_mm256_sqrt_pd(level), c.levelFloor));
-    target = _mm256_max_pd(c.minGain, target);
-    target = _mm256_min_pd(c.maxGain, target);
-    const Quad gain = _mm256_add_pd(_mm256_mul_pd(c.oneMinusSpeed, load4(&eq.gain[j])), _mm256_mul_pd(c.speed, target));
-    store4(&eq.gain[j], gain);
-    return _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(gain, c.one), c.amount), c.one);
-}
+// The dynamic equaliser's correction of one group for one frame: follower, target, clamps,
+// smoothing; returns the applied gain before normalisation.
+struct EqConstants {
+    double minGain, maxGain, speed, oneMinusSpeed, amount;
+};
 
-inline __m128d eqApplied2(DynamicEq& eq, const BandDetectors& detectors, const BandSamples& frame, int j,
-                          const EqConstants4& c) {
-    const __m128d left = _mm_loadu_pd(&frame.left[j]);
-    const __m128d right = _mm_loadu_pd(&frame.right[j]);
-    const __m128d level = _mm_add_pd(
-        _mm_mul_pd(_mm_loadu_pd(&detectors.detect[j]), _mm_add_pd(_mm_mul_pd(left, left), _mm_mul_pd(right, right))),
-        _mm_mul_pd(_mm_loadu_pd(&detectors.complement[j]), _mm_loadu_pd(&eq.level[j])));
-    _mm_storeu_pd(&eq.level[j], level);
-    __m128d target = _mm_div_pd(_mm256_castpd256_pd128(c.targetLevel),
-                                _mm_add_pd(_mm_sqrt_pd(level), _mm256_castpd256_pd128(c.levelFloor)));
-    target = _mm_max_pd(_mm256_castpd256_pd128(c.minGain), target);
-    target = _mm_min_pd(_mm256_castpd256_pd128(c.maxGain), target);
-    const __m128d gain = _mm_add_pd(_mm_mul_pd(_mm256_castpd256_pd128(c.oneMinusSpeed), _mm_loadu_pd(&eq.gain[j])),
-                                    _mm_mul_pd(_mm256_castpd256_pd128(c.speed), target));
-    _mm_storeu_pd(&eq.gain[j], gain);
-    const __m128d one = _mm256_castpd256_pd128(c.one);
-    return _mm_add_pd(_mm_mul_pd(_mm_sub_pd(gain, one), _mm256_castpd256_pd128(c.amount)), one);
+template <class V>
+inline V eqApplied(DynamicEq& eq, const BandDetectors& detectors, const BandSamples& frame, int j,
+                   const EqConstants& c) {
+    const V one = splat<V>(1.0);
+    const V level = followPower(load<V>(&eq.level[j]), load<V>(&frame.left[j]), load<V>(&frame.right[j]),
+                                load<V>(&detectors.detect[j]), load<V>(&detectors.complement[j]));
+    store(&eq.level[j], level);
+    V target = div(splat<V>(kDynamicEqTargetLevel), add(root(level), splat<V>(kLevelFloor)));
+    target = larger(splat<V>(c.minGain), target);
+    target = smaller(splat<V>(c.maxGain), target);
+    const V gain = add(mul(splat<V>(c.oneMinusSpeed), load<V>(&eq.gain[j])), mul(splat<V>(c.speed), target));
+    store(&eq.gain[j], gain);
+    return add(mul(sub(gain, one), splat<V>(c.amount)), one);
 }
 
 }  // namespace
 
 namespace band_avx2 {
 
-void expandFour(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                double* gainAfterFirst) {
-    const ExpanderBlock& block = expander.block;
-    const Quad levelFloor = splat4(kLevelFloor);
-    const Quad detect = load4(&detectors.detect[j]);
-    const Quad complement = load4(&detectors.complement[j]);
-    const Quad threshold = load4(&block.threshold[j]);
-    const Quad floor = load4(&block.floor[j]);
-    const Quad oneMinusFloor = load4(&block.oneMinusFloor[j]);
-    const Smoothing4 smoothing =
-        smoothing4(&block.attack[j], &block.oneMinusAttack[j], &block.release[j], &block.oneMinusRelease[j]);
-    Quad power = load4(&expander.level[j]);
-    Quad gain = load4(&expander.gain[j]);
-    for (int f = 0; f < n; ++f) {
-        const Quad left = load4(&bands[f].left[j]);
-        const Quad right = load4(&bands[f].right[j]);
-        power = followPower4(power, left, right, detect, complement);
-        const Quad r = _mm256_div_pd(_mm256_add_pd(_mm256_sqrt_pd(power), levelFloor), threshold);
-        gain = smoothGain4(gain, expanderGain4(r, floor, oneMinusFloor), smoothing);
-        if (f == 0) store4(gainAfterFirst, gain);
-        store4(&bands[f].left[j], _mm256_mul_pd(left, gain));
-        store4(&bands[f].right[j], _mm256_mul_pd(right, gain));
+void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                   double* gainAfterFirst) {
+    if (compressor.block.peakMode) {
+        compressTen<true>(compressor, detectors, bands, n, gainAfterFirst);
+    } else {
+        compressTen<false>(compressor, detectors, bands, n, gainAfterFirst);
     }
-    store4(&expander.level[j], power);
-    store4(&expander.gain[j], gain);
+}
+
+void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n,
+                double* gainAfterFirst) {
+    if (limiter.block.peakMode) {
+        limitTen<true>(limiter, detectors, bands, n, gainAfterFirst);
+    } else {
+        limitTen<false>(limiter, detectors, bands, n, gainAfterFirst);
+    }
+}
+
+void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n,
+                 double* gainAfterFirst) {
+    ExpanderGroup<Quad> low(expander, detectors, 0), middle(expander, detectors, 4);
+    ExpanderGroup<Duo> high(expander, detectors, 8);
+    for (int f = 0; f < n; ++f) {
+        low.frame(bands[f], f == 0, gainAfterFirst);
+        middle.frame(bands[f], f == 0, gainAfterFirst);
+        high.frame(bands[f], f == 0, gainAfterFirst);
+    }
+    low.save(expander);
+    middle.save(expander);
+    high.save(expander);
 }
 
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied) {
-    static_assert(kBandCount == 10, "two groups of four bands and a pair");
     const DynamicEqBlock& block = eq.block;
-    const EqConstants4 c{splat4(kDynamicEqTargetLevel), splat4(kLevelFloor), splat4(block.minGain),
-                         splat4(block.maxGain),          splat4(block.speed),  splat4(block.oneMinusSpeed),
-                         splat4(block.amount),           splat4(1.0)};
+    const EqConstants c{block.minGain, block.maxGain, block.speed, block.oneMinusSpeed, block.amount};
     for (int f = 0; f < n; ++f) {
         BandSamples& frame = bands[f];
-        alignas(32) double applied[12];
-        store4(&applied[0], eqApplied4(eq, detectors, frame, 0, c));
-        store4(&applied[4], eqApplied4(eq, detectors, frame, 4, c));
-        _mm_storeu_pd(&applied[8], eqApplied2(eq, detectors, frame, 8, c));
+        double applied[kBandCount];
+        store(&applied[0], eqApplied<Quad>(eq, detectors, frame, 0, c));
+        store(&applied[4], eqApplied<Quad>(eq, detectors, frame, 4, c));
+        store(&applied[8], eqApplied<Duo>(eq, detectors, frame, 8, c));
+        // The normalising sum runs band by band in order, as the scalar sum does.
         double sum = 0.0;
         for (int j = 0; j < kBandCount; ++j) sum += applied[j];
         const double k = 1 / (0.1 * sum);
-        const Quad kk = splat4(k);
-        for (int j = 0; j < 8; j += 4) {
-            const Quad e = _mm256_mul_pd(load4(&applied[j]), kk);
-            store4(&frame.left[j], _mm256_mul_pd(load4(&frame.left[j]), e));
-            store4(&frame.right[j], _mm256_mul_pd(load4(&frame.right[j]), e));
-        }
-        const __m128d e = _mm_mul_pd(_mm_loadu_pd(&applied[8]), _mm256_castpd256_pd128(kk));
-        _mm_storeu_pd(&frame.left[8], _mm_mul_pd(_mm_loadu_pd(&frame.left[8]), e));
-        _mm_storeu_pd(&frame.right[8], _mm_mul_pd(_mm_loadu_pd(&frame.right[8]), e));
+        forGroups([&]<class V>(int j) {
+            const V e = mul(load<V>(&applied[j]), splat<V>(k));
+            store(&frame.left[j], mul(load<V>(&frame.left[j]), e));
+            store(&frame.right[j], mul(load<V>(&frame.right[j]), e));
+        });
         if (f == 0) {
             for (int j = 0; j < kBandCount; ++j) firstApplied[j] = applied[j] * k;
         }
-    }
-}
-
-
-void compressFour(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                  double* gainAfterFirst) {
-    if (compressor.block.peakMode) {
-        compressFourBands<true>(compressor, detectors, bands, n, j, gainAfterFirst);
-    } else {
-        compressFourBands<false>(compressor, detectors, bands, n, j, gainAfterFirst);
-    }
-}
-
-void limitFour(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-               double* gainAfterFirst) {
-    if (limiter.block.peakMode) {
-        limitFourBands<true>(limiter, detectors, bands, n, j, gainAfterFirst);
-    } else {
-        limitFourBands<false>(limiter, detectors, bands, n, j, gainAfterFirst);
     }
 }
 

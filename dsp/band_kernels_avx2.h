@@ -1,4 +1,4 @@
-// Four-lane (AVX2) kernels of the band stages: four bands per register.
+// Four-lane (AVX2) kernels of the band stages' level passes: four bands per register.
 #pragma once
 
 #include "dsp/band_compressor.h"
@@ -10,27 +10,26 @@
 
 // Compiled apart, in band_kernels_avx2.cpp with -mavx2 (never -mfma; -ffp-contract=off holds),
 // and only where DRELVANT_AVX2_KERNELS is defined; callers take them only where fourLanes() says
-// the processor has AVX2. Lane q holds band j + q: every lane runs the two-lane pass's (and so the
-// scalar formulas') operations in their order, so the bits are the same. The band stages' level
-// pass is bound by its square roots and divisions, which cost the same on four lanes as on two.
+// the processor has AVX2. Bands 0 ... 3 and 4 ... 7 share a register each, 8 and 9 take the
+// 128-bit form, and the three groups step through the frames together. Every lane runs the
+// two-lane pass's (and so the scalar formulas') operations in their order, so the bits are the
+// same. The level passes are bound by their square roots and divisions, which cost the same on
+// four lanes as on two, and by each band's chain of dependent steps, which the groups overlap.
 namespace band_avx2 {
 
-// Bands j ... j + 3 of the compressor's line pass over n frames, as compressFrames runs each band
-// pair: pre-gain into the line, level follower, compressorGain, smoothing, gain on the leaving
-// row. Writes the gains after frame 0 to gainAfterFirst[0 ... 3]. The line's counter is left to
-// the caller.
-void compressFour(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-                  double* gainAfterFirst);
+// All ten bands of the compressor's line pass over n frames, as compressFrames runs its band pairs:
+// pre-gain into the line, level follower, compressorGain, smoothing, gain on the leaving row.
+// Writes the gains after frame 0 to gainAfterFirst. The line's counter is left to the caller.
+void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+                   double* gainAfterFirst);
 // The same for the band limiter: peak level floored too, gain min(1, threshold / level).
-void limitFour(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, int j,
-               double* gainAfterFirst);
-
-// Bands j ... j + 3 of the expander over n frames, as expandFrames runs each band pair.
-void expandFour(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, int j,
+void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n,
                 double* gainAfterFirst);
-// n frames of the dynamic equaliser, as equalizeFrames: bands 0 ... 7 on four lanes, 8 and 9 on
-// two, the normalising sum band by band in order. Writes frame 0's applied gains (after the
-// normalisation) to firstApplied.
+// The expander's ten bands over n frames, as expandFrames runs its band pairs.
+void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n,
+                 double* gainAfterFirst);
+// n frames of the dynamic equaliser, as equalizeFrames, the normalising sum band by band in order.
+// Writes frame 0's applied gains (after the normalisation) to firstApplied.
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied);
 
 }  // namespace band_avx2

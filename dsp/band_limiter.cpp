@@ -61,7 +61,8 @@ void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSampl
     int j = 0;
 #if defined(DRELVANT_AVX2_KERNELS)
     if (fourLanes(lanes)) {
-        for (; j + 4 <= kBandCount; j += 4) band_avx2::limitFour(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
+        band_avx2::limitBands(limiter, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
     }
 #else
     (void)lanes;
