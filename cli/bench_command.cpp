@@ -10,6 +10,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/programme.h"
+#include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "host/plugin.h"
 #include "params/engine.h"
@@ -25,7 +26,10 @@ const char kBenchHelp[] =
     "second of CPU time of one core (the thread's own CPU time, so other load on the\n"
     "machine matters little). The audio is the generated demo programme (music-like\n"
     "tones, drums, noise, silence), fed through ModifySamples in host-sized blocks.\n"
-    "By default all seven factory presets are measured, one after the other.\n"
+    "By default all seven factory presets are measured, one after the other. The\n"
+    "first line names the width of the engine's SIMD kernels: 4 lanes (AVX2) where\n"
+    "the processor has it, else 2 (SSE2); DRELVANT_LANE_WIDTH=2 in the environment\n"
+    "keeps them at 2, for comparison (the output is the same either way).\n"
     "\n"
     "Options\n"
     "  --preset P       measure only P (F1 ... F7, a user slot 1 ... 99 or a preset\n"
@@ -111,6 +115,7 @@ int runBenchCommand(int argc, char** argv) {
     // Only measures: the module is started but not stopped, because stopping rewrites the settings file.
     winampDSPModule* module = startModule(true, 1);
 
+    std::printf("kernels: %s\n", widestLanes() == LaneWidth::kFour ? "4 lanes (AVX2)" : "2 lanes (SSE2)");
     std::printf("%-28s %8s %10s %12s %9s\n", "Preset", "audio s", "CPU s", "real time", "latency");
     for (const PresetChoice& choice : choices) {
         double cpuSeconds = 0;

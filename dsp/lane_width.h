@@ -7,7 +7,10 @@
 // the width only changes the speed.
 enum class LaneWidth : int { kTwo = 2, kFour = 4 };
 
-// The widest the build and the processor offer; found once.
+// The widest the build and the processor offer, found once per process. The environment variable
+// DRELVANT_LANE_WIDTH=2, set before the first block, keeps the engine on two lanes (to compare the
+// widths end to end, or to measure the SSE2 kernels on a processor with AVX2).
+constexpr const char* kLaneWidthVariable = "DRELVANT_LANE_WIDTH";
 LaneWidth widestLanes();
 
 // True when kernels asked for `width` may run on four lanes.
