@@ -6,9 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "cli/audio_io.h"
-#include "cli/cli_common.h"
+#include "cli/audio_output.h"
 #include "cli/commands.h"
+#include "cli/files.h"
+#include "cli/options.h"
 #include "cli/process_job.h"
 #include "cli/programme.h"
 
@@ -26,8 +27,8 @@ const char kDemoHelp[] =
     "  after.wav    the programme after the processor, lined up with before.wav\n"
     "Then prints the before/after report: loudness, loudness range, true peak and\n"
     "hard-clipped samples. Listen to both to hear what the processor does.\n"
-    "It uses a temporary settings directory of its own, so it works on a fresh\n"
-    "machine and leaves the user's settings alone.\n"
+    "It reads no settings directory and writes nothing but the two files, so it\n"
+    "works alike on a fresh machine and on one with presets.\n"
     "\n"
     "Options\n"
     "  --out DIR        folder for the two files (default ./drelvant-demo; created\n"
@@ -37,27 +38,27 @@ const char kDemoHelp[] =
 
 constexpr uint32_t kProgrammeSeed = 20240501;
 
+enum DemoOptionId { kOut = kFirstCommandOption };
+const std::vector<OptionSpec> kDemoOptions = {kSeedOption, {"out", 0, true, kOut}};
+
 }  // namespace
 
 int runDemoCommand(int argc, char** argv) {
-    ArgumentCursor cursor = makeCursor(argc, argv, 0);
-    std::string directory = "drelvant-demo";
-    uint32_t seed = 1;
-    while (!atEnd(cursor)) {
-        const std::string argument = cursor.arguments[cursor.next++];
-        if (isHelpOption(argument)) {
-            std::fputs(kDemoHelp, stdout);
-            return kExitOk;
-        } else if (argument == "--out") {
-            if (!takeValue(cursor, argument, &directory)) return kExitUsage;
-        } else if (argument == "--seed") {
-            if (!takeSeed(cursor, argument, &seed)) return kExitUsage;
-        } else {
-            printError("unexpected argument '%s' for demo (see drelvant demo --help)", argument.c_str());
-            return kExitUsage;
-        }
+    ParsedArguments arguments;
+    if (!parseArguments("demo", kDemoOptions, argc, argv, &arguments)) return kExitUsage;
+    if (arguments.help) {
+        std::fputs(kDemoHelp, stdout);
+        return kExitOk;
     }
-    if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
+    if (!arguments.positional.empty()) return reportUnexpectedArgument("demo", arguments.positional[0]);
+    SharedOptions shared;
+    shared.seed = 1;
+    std::string directory = "drelvant-demo";
+    for (const ParsedOption& option : arguments.options) {
+        if (takeSharedOption(option, &shared) == SharedTake::kBadValue) return kExitUsage;
+        if (option.id == kOut) directory = option.value;
+    }
+    if (directory.empty() || (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)) {
         printError("cannot create '%s': %s", directory.c_str(), std::strerror(errno));
         return kExitFailure;
     }
@@ -69,15 +70,10 @@ int runDemoCommand(int argc, char** argv) {
     std::string folder = directory;
     if (folder.back() != '/') folder += '/';
 
-    std::string error, scratch;
-    if (!makeScratchDirectory(&scratch, &error)) {
-        printError("%s", error.c_str());
-        return kExitFailure;
-    }
+    std::string error;
     std::fprintf(stderr, "Making a %.0f-second programme ...\n", kProgrammeSeconds);
     const std::vector<short> programme = makeProgramme(kProgrammeSeconds, kProgrammeSeed);
     if (!writeWavFile(folder + "before.wav", programme, &error)) {
-        removeScratchDirectory(scratch);
         printError("%s", error.c_str());
         return kExitFailure;
     }
@@ -85,14 +81,12 @@ int runDemoCommand(int argc, char** argv) {
     ProcessJob job;
     job.input = folder + "before.wav";
     job.output = folder + "after.wav";
-    job.preset.kind = PresetChoice::kNumber;
-    job.preset.number = 0;  // F1
-    job.settingsDirectory = scratch;
+    job.preset.kind = PresetChoice::kFactory;
+    job.preset.number = 1;
     job.fixSeed = true;
-    job.seed = seed;
+    job.seed = shared.seed;
     ProcessReport report;
     const int status = runProcessJob(job, &report);
-    removeScratchDirectory(scratch);
     if (status != kExitOk) return status;
 
     std::printf("Wrote %s (before) and %s (after)\n\n%s", job.input.c_str(), job.output.c_str(),

@@ -5,7 +5,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "host/winamp_dsp.h"
+#include "cli/hosting.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ const char kOverview[] =
     "Usage: drelvant COMMAND [options]\n"
     "\n"
     "Broadcast-style audio dynamics processing on Linux: the Drelvant Winamp DSP\n"
-    "plug-in's engine, hosted as Winamp hosts it, for files, streams and pipelines.\n"
+    "plug-in's engine for files, streams and pipelines.\n"
     "\n"
     "Commands\n"
     "  process INPUT OUTPUT   process an audio file or a raw stream with a preset\n"
@@ -22,12 +22,13 @@ const char kOverview[] =
     "  demo                   make a demonstration programme and process it\n"
     "  bench                  measure how fast the presets process\n"
     "  manual                 print the plug-in's manual\n"
+    "  version                print the version\n"
     "\n"
     "'drelvant COMMAND --help' explains a command and its options.\n"
     "\n"
     "Options\n"
     "  -h, --help             this text\n"
-    "  --version              the version\n";
+    "  -V, --version          the version\n";
 
 struct Command {
     const char* name;
@@ -54,12 +55,16 @@ int main(int argc, char** argv) {
         return cli::kExitUsage;
     }
     const std::string first = argv[1];
-    if (cli::isHelpOption(first)) {
+    if (first == "--help" || first == "-h") {
         std::fputs(kOverview, stdout);
         return cli::kExitOk;
     }
-    if (first == "--version") {
-        std::printf("%s\n", winampDSPGetHeader2()->description);
+    if (first == "--version" || first == "-V" || first == "version") {
+        if (argc > 2) {
+            cli::printError("unexpected argument '%s' for version", argv[2]);
+            return cli::kExitUsage;
+        }
+        std::printf("%s\n", cli::versionText().c_str());
         return cli::kExitOk;
     }
     if (first == "help") {
@@ -78,7 +83,11 @@ int main(int argc, char** argv) {
     }
     const Command* command = findCommand(first);
     if (command == nullptr) {
-        cli::printError("unknown command '%s' (see drelvant --help)", first.c_str());
+        if (first.size() > 1 && first[0] == '-') {
+            cli::printError("unknown option '%s' (see drelvant --help)", first.c_str());
+        } else {
+            cli::printError("unknown command '%s' (see drelvant --help)", first.c_str());
+        }
         return cli::kExitUsage;
     }
     cli::installInterruptHandlers();

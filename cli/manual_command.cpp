@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "platform/platform.h"
+#include "cli/hosting.h"
+#include "cli/options.h"
 
 namespace cli {
 namespace {
@@ -20,26 +20,23 @@ const char kManualHelp[] =
 }  // namespace
 
 int runManualCommand(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (isHelpOption(argument)) {
-            std::fputs(kManualHelp, stdout);
-            return kExitOk;
-        }
-        printError("unexpected argument '%s' for manual (see drelvant manual --help)", argument.c_str());
-        return kExitUsage;
+    ParsedArguments arguments;
+    if (!parseArguments("manual", {}, argc, argv, &arguments)) return kExitUsage;
+    if (arguments.help) {
+        std::fputs(kManualHelp, stdout);
+        return kExitOk;
     }
-    const unsigned char* data = nullptr;
-    std::size_t size = 0;
-    if (!platform::findModuleResource("TEXT", kManualResourceId, &data, &size)) {
+    if (!arguments.positional.empty()) return reportUnexpectedArgument("manual", arguments.positional[0]);
+    std::string data;
+    if (!findBuiltInText("TEXT", kManualResourceId, &data)) {
         printError("this build carries no manual");
         return kExitFailure;
     }
     std::string text;
-    text.reserve(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') continue;
-        text += static_cast<char>(data[i]);
+    text.reserve(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
+        text += data[i];
     }
     if (!text.empty() && text.back() != '\n') text += '\n';
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {

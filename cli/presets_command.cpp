@@ -1,16 +1,12 @@
 // `drelvant presets`: listing the factory and user presets, showing and exporting one.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "dsp/live_params.h"
-#include "host/plugin.h"
-#include "params/engine.h"
-#include "params/preset_store.h"
-#include "params/settings_text.h"
+#include "cli/files.h"
+#include "cli/hosting.h"
+#include "cli/options.h"
 
 namespace cli {
 namespace {
@@ -26,71 +22,75 @@ const char kPresetsHelp[] =
     "\n"
     "  show P           prints the complete preset text of P: its name, its base\n"
     "                   factory preset and every stored parameter, as a saved preset\n"
-    "                   file holds them.\n"
-    "  export P FILE    writes that text to FILE (CR LF line ends, as the plug-in\n"
-    "                   writes its files; - for standard output). The file can be\n"
-    "                   edited and used with 'drelvant process --preset FILE', or\n"
-    "                   copied into the settings directory as DV_PresetNN.ini.\n"
+    "                   file holds them, with Unix line ends. What it prints loads\n"
+    "                   with 'drelvant process --preset FILE' as it is.\n"
+    "  export P FILE    writes that text to FILE with CR LF line ends, as the plug-in\n"
+    "                   writes its files (- for standard output). The file can be\n"
+    "                   edited and used with --preset FILE, or copied into the\n"
+    "                   settings directory as DV_PresetNN.ini for the plug-in.\n"
     "\n"
-    "P is F1 ... F7, a user slot 1 ... 99, or the path of a preset file.\n"
+    "P is F1 ... F7, a user slot 1 ... 99, or the path of a preset file. Preset files\n"
+    "may have LF or CR LF line ends and a UTF-8 byte-order mark. These commands only\n"
+    "read the settings directory; nothing is saved there.\n"
     "\n"
     "Options\n"
     "  --dir DIR        settings directory. Default: $XDG_CONFIG_HOME/drelvant or\n"
     "                   ~/.config/drelvant.\n"
     "  -h, --help       this text.\n";
 
-std::string withUnixLineEnds(const char* text) {
+const std::vector<OptionSpec> kPresetsOptions = {kDirOption};
+
+std::string withUnixLineEnds(const std::string& text) {
     std::string result;
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (p[0] == '\r' && p[1] == '\n') continue;
-        result += *p;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        result += text[i];
     }
     return result;
 }
 
-std::string baseNameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The name the preset text's "Filename:" line carries.
 std::string textFileNameFor(const PresetChoice& choice, const std::string& exportPath) {
-    std::string name;
-    if (!exportPath.empty() && exportPath != "-") {
-        name = baseNameOf(exportPath);
-    } else if (choice.kind == PresetChoice::kFile) {
-        name = baseNameOf(choice.path);
-    } else if (choice.number >= 1) {
-        char fileName[kPresetFileNameSize];
-        PresetFileName(choice.number, fileName);
-        name = fileName;
-    } else {
-        char factoryName[16];
-        std::snprintf(factoryName, sizeof factoryName, "F%d.ini", static_cast<int>(1 - choice.number));
-        name = factoryName;
-    }
-    if (name.size() >= static_cast<size_t>(kTextFileNameSize)) name.resize(kTextFileNameSize - 1);
+    if (!exportPath.empty() && exportPath != "-") return baseNameOf(exportPath);
+    if (choice.kind == PresetChoice::kFile) return baseNameOf(choice.path);
+    if (choice.kind == PresetChoice::kUser) return userPresetFileName(choice.number);
+    char name[16];
+    std::snprintf(name, sizeof name, "F%d.ini", choice.number);
     return name;
 }
 
-int listPresets() {
-    ScanPresets(PluginEngine());
-    ReadTextFile(PluginEngine().text, kSettingsFileName);
-    const int32_t startup = static_cast<int32_t>(GetNumber(PluginEngine().text, "General.StartupPreset", 0));
+HostedEngine* engineWith(const std::string& directory, const PresetChoice& choice) {
+    EngineSetup setup;
+    setup.settingsDirectory = directory;
+    setup.preset = choice;
+    setup.fixSeed = true;
+    setup.seed = 1;
+    std::string error;
+    HostedEngine* engine = startEngine(setup, &error);
+    if (engine == nullptr) printError("%s", error.c_str());
+    return engine;
+}
 
+int listPresets(const std::string& directory) {
+    PresetChoice factory;
+    factory.kind = PresetChoice::kFactory;
+    factory.number = 1;
+    HostedEngine* engine = engineWith(directory, factory);
+    if (engine == nullptr) return kExitFailure;
+    const std::vector<std::string> names = factoryPresetNames(*engine);
+    stopEngine(engine);
     std::printf("Factory presets\n");
-    for (int index = 0; index < kFactorySlots; ++index) {
-        if (PluginEngine().presets.factoryNames[index][0] == '\0') continue;
-        std::printf("  F%-3d %s\n", index + 1, PluginEngine().presets.factoryNames[index]);
+    for (size_t index = 0; index < names.size(); ++index) std::printf("  F%-3d %s\n", static_cast<int>(index + 1), names[index].c_str());
+    if (directory.empty()) {
+        std::printf("\nNo settings directory (HOME is not set; give --dir): no user presets\n");
+    } else {
+        std::printf("\nUser presets in %s\n", directory.c_str());
     }
-    std::printf("\nUser presets in %s\n", settingsDirectory().c_str());
-    int count = 0;
-    for (int slot = 1; slot <= kUserSlots; ++slot) {
-        if (PluginEngine().presets.userNames[slot][0] == '\0') continue;
-        std::printf("  %-4d %s\n", slot, PluginEngine().presets.userNames[slot]);
-        ++count;
-    }
-    if (count == 0) std::printf("  (none)\n");
+    const std::vector<UserPreset> user = userPresets(directory);
+    for (const UserPreset& preset : user) std::printf("  %-4d %s\n", preset.slot, preset.name.c_str());
+    if (user.empty() && !directory.empty()) std::printf("  (none)\n");
+    const int32_t startup = startupPresetNumber(directory);
     if (startup > 0) {
         std::printf("\nStartup preset: %d\n", static_cast<int>(startup));
     } else {
@@ -99,74 +99,73 @@ int listPresets() {
     return kExitOk;
 }
 
-int showOrExport(const std::string& presetText, const std::string& exportPath) {
+int showOrExport(const std::string& directory, const std::string& presetText, const std::string& exportPath) {
     PresetChoice choice;
     std::string error;
     if (!parsePresetChoice(presetText, &choice, &error)) {
         printError("%s", error.c_str());
         return kExitFailure;
     }
-    // Only reads: the module is started but not stopped, because stopping rewrites the settings file.
-    startModule(true, 1);
-    if (!applyPresetChoice(choice, &error)) {
-        printError("%s", error.c_str());
-        return kExitFailure;
-    }
-    BuildPresetText(PluginEngine(), textFileNameFor(choice, exportPath).c_str());
+    HostedEngine* engine = engineWith(directory, choice);
+    if (engine == nullptr) return kExitFailure;
+    const std::string text = loadedPresetText(*engine, textFileNameFor(choice, exportPath));
+    const std::string description = describeLoadedPreset(*engine);
+    stopEngine(engine);
     if (exportPath.empty()) {
-        std::fputs(withUnixLineEnds(PluginEngine().text.text).c_str(), stdout);
+        std::fputs(withUnixLineEnds(text).c_str(), stdout);
         return kExitOk;
     }
-    if (!writeFileAtomically(exportPath, std::string(PluginEngine().text.text), &error)) {
+    if (!writeWholeFile(exportPath, text, &error)) {
         printError("%s", error.c_str());
         return kExitFailure;
     }
-    if (exportPath != "-") std::fprintf(stderr, "Wrote %s (%s)\n", exportPath.c_str(), describePreset(choice).c_str());
+    if (exportPath != "-") std::fprintf(stderr, "Wrote %s (%s)\n", exportPath.c_str(), description.c_str());
     return kExitOk;
 }
 
 }  // namespace
 
 int runPresetsCommand(int argc, char** argv) {
-    ArgumentCursor cursor = makeCursor(argc, argv, 0);
-    std::vector<std::string> positional;
-    std::string directory;
-    while (!atEnd(cursor)) {
-        const std::string argument = cursor.arguments[cursor.next++];
-        if (isHelpOption(argument)) {
-            std::fputs(kPresetsHelp, stdout);
-            return kExitOk;
-        } else if (argument == "--dir") {
-            if (!takeValue(cursor, argument, &directory)) return kExitUsage;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            printError("unknown option '%s' for presets (see drelvant presets --help)", argument.c_str());
-            return kExitUsage;
-        } else {
-            positional.push_back(argument);
-        }
+    ParsedArguments arguments;
+    if (!parseArguments("presets", kPresetsOptions, argc, argv, &arguments)) return kExitUsage;
+    if (arguments.help) {
+        std::fputs(kPresetsHelp, stdout);
+        return kExitOk;
     }
-    std::string error;
-    if (!directory.empty() && !useSettingsDirectory(directory, &error)) {
+    SharedOptions shared;
+    for (const ParsedOption& option : arguments.options) {
+        if (takeSharedOption(option, &shared) == SharedTake::kBadValue) return kExitUsage;
+    }
+    std::string directory, error;
+    if (!chooseSettingsDirectory(shared.directory, &directory, &error)) {
         printError("%s", error.c_str());
         return kExitFailure;
     }
-    if (positional.empty() || (positional.size() == 1 && positional[0] == "list")) return listPresets();
-    if (positional[0] == "show") {
-        if (positional.size() != 2) {
+    const std::vector<std::string>& positional = arguments.positional;
+    if (positional.empty()) return listPresets(directory);
+    const std::string& subcommand = positional[0];
+    if (subcommand == "list") {
+        if (positional.size() > 1) return reportUnexpectedArgument("presets", positional[1]);
+        return listPresets(directory);
+    }
+    if (subcommand == "show") {
+        if (positional.size() < 2) {
             printError("presets show needs one preset: drelvant presets show P");
             return kExitUsage;
         }
-        return showOrExport(positional[1], std::string());
+        if (positional.size() > 2) return reportUnexpectedArgument("presets", positional[2]);
+        return showOrExport(directory, positional[1], std::string());
     }
-    if (positional[0] == "export") {
-        if (positional.size() != 3) {
+    if (subcommand == "export") {
+        if (positional.size() < 3) {
             printError("presets export needs a preset and a file: drelvant presets export P FILE");
             return kExitUsage;
         }
-        return showOrExport(positional[1], positional[2]);
+        if (positional.size() > 3) return reportUnexpectedArgument("presets", positional[3]);
+        return showOrExport(directory, positional[1], positional[2]);
     }
-    printError("unknown presets subcommand '%s' (use show or export; see drelvant presets --help)",
-               positional[0].c_str());
+    printError("unknown presets subcommand '%s' (use list, show or export; see drelvant presets --help)",
+               subcommand.c_str());
     return kExitUsage;
 }
 

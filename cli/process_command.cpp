@@ -1,129 +1,214 @@
-// `drelvant process`: one audio file or stream through the plug-in.
+// `drelvant process`: one audio file or stream through the processor.
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "cli/process_job.h"
 
 namespace cli {
 namespace {
 
 const char kProcessHelp[] =
-    "Usage: drelvant process INPUT OUTPUT [options]\n"
+    "Usage: drelvant process [options] INPUT OUTPUT\n"
     "\n"
-    "Runs INPUT through the Drelvant processor and writes OUTPUT. The processor is\n"
-    "hosted exactly as Winamp hosts the plug-in (Init, ModifySamples block by block,\n"
-    "Quit), so every sample written is the plug-in's own output.\n"
+    "Runs INPUT through the Drelvant processor and writes OUTPUT. The processor runs\n"
+    "exactly as the Winamp plug-in runs, block by block, so with --keep-latency every\n"
+    "sample written is the plug-in's own output.\n"
     "\n"
-    "Input and output\n"
-    "  Sound files are read with libsndfile (WAV, FLAC, Ogg Vorbis, AIFF, MP3, ...).\n"
-    "  The output format follows the extension: .wav .flac .aiff .au .caf .w64 are\n"
-    "  written as 16-bit PCM, .ogg as Ogg Vorbis. A name ending in .raw, or - for\n"
-    "  standard input or output, is headerless 16-bit little-endian stereo at\n"
-    "  44100 Hz, streamed block by block in bounded memory.\n"
-    "  The processor works on 44100 Hz 16-bit stereo. Other input is converted first,\n"
-    "  and a note on standard error says how: other sample rates are resampled with\n"
-    "  libsoxr (the output is then 44100 Hz), mono is copied to both channels, other\n"
-    "  sample formats are rounded to 16 bits. Files with more than two channels are\n"
-    "  refused: mix them down to stereo first.\n"
-    "  OUTPUT is written under a temporary name in its directory and renamed when it\n"
-    "  is complete; an existing OUTPUT is replaced only by a finished file, and\n"
-    "  after an error or Ctrl-C nothing is left behind.\n"
+    "Input\n"
+    "  Sound files are read with libsndfile: WAV, FLAC, Ogg Vorbis and Opus, MP3,\n"
+    "  AIFF, AU, CAF, W64. A name ending in .raw is headerless 16-bit little-endian\n"
+    "  stereo at 44100 Hz. On standard input (-) a WAV, FLAC, Ogg, MP3, AIFF, AU or\n"
+    "  CAF stream is recognised by its first bytes; anything else is read as raw.\n"
+    "  Mono and stereo are processed; more channels are refused.\n"
+    "\n"
+    "Output\n"
+    "  The container follows OUTPUT's extension: .wav .flac .aiff .au .caf .w64 (PCM),\n"
+    "  .ogg (Vorbis), .opus (Opus), .mp3, .raw (headerless 16-bit little-endian at\n"
+    "  the output's rate and channel count). Standard output (-) is raw unless\n"
+    "  --output-format says otherwise; a name without an extension takes the input's\n"
+    "  container. By default the output keeps the input's sample rate, channel count\n"
+    "  (mono stays mono) and sample format (16-bit, 24-bit or float; FLAC holds no\n"
+    "  float and takes 24-bit). The processor itself works at 44100 Hz: other rates\n"
+    "  are resampled to it and back with libsoxr. 16-bit audio at 44100 Hz takes the\n"
+    "  plug-in's own 16-bit path; everything else the high-resolution path, which\n"
+    "  runs the same chain without rounding to 16 bits. A note on standard error\n"
+    "  says which.\n"
+    "  A regular OUTPUT is written under a temporary name in its directory and renamed\n"
+    "  when complete: an existing file is only replaced by a finished one, and after\n"
+    "  an error or Ctrl-C nothing is left behind. A FIFO or character device is\n"
+    "  written straight, block by block; a symbolic link is followed and its target\n"
+    "  replaced. OUTPUT may not be the INPUT file itself (unless --overwrite-input).\n"
     "\n"
     "Options\n"
-    "  --preset P       F1 ... F7 (factory presets), 1 ... 99 (user preset slots of the\n"
-    "                   settings directory), or the path of a preset file, applied as\n"
-    "                   a user slot is loaded: its base factory preset first, then the\n"
-    "                   keys the file holds. Default: the startup preset.\n"
-    "  --dir DIR        settings directory: dsp_Drelvant.ini and the user presets\n"
-    "                   DV_Preset01.ini ... DV_Preset99.ini. Default: the plug-in's own\n"
-    "                   choice, $XDG_CONFIG_HOME/drelvant or ~/.config/drelvant. Like\n"
-    "                   the plug-in, the command rewrites dsp_Drelvant.ini on exit.\n"
-    "  --seed N         seed of the processor's random generator (dither, silence\n"
-    "                   noise), 0 ... 4294967295: the same input, preset and seed give\n"
-    "                   the same output bytes. Default: the clock.\n"
-    "  --block FRAMES   frames per ModifySamples call, 1 ... 1048576 (default 576).\n"
-    "  --keep-latency   write the output as it comes from the processor, delayed by\n"
-    "                   the active stages, with as many frames as the input. Without\n"
-    "                   it that delay is removed and the end is flushed with silence,\n"
-    "                   so the output lines up with the input and has its length.\n"
-    "  -q, --quiet      no progress bar and no report.\n"
-    "  -h, --help       this text.\n"
+    "  --preset P          F1 ... F7 (factory presets), 1 ... 99 (user preset slots of\n"
+    "                      the settings directory), or the path of a preset file (LF\n"
+    "                      or CR LF line ends), applied as a user slot is loaded: its\n"
+    "                      base factory preset first, then the keys the file holds.\n"
+    "                      Default: the startup preset of the settings directory.\n"
+    "  --dir DIR           settings directory with the user presets DV_Preset01.ini ...\n"
+    "                      DV_Preset99.ini and dsp_Drelvant.ini. Default:\n"
+    "                      $XDG_CONFIG_HOME/drelvant or ~/.config/drelvant. Processing\n"
+    "                      only reads it: nothing is written there.\n"
+    "  --seed N            seed of the processor's random generator (dither, silence\n"
+    "                      noise), 0 ... 4294967295: the same input, preset and seed\n"
+    "                      give the same output bytes. Default: the clock.\n"
+    "  --block FRAMES      frames per processing call, 1 ... 1048576 (default 576).\n"
+    "  --keep-latency      write the output as it comes from the processor, delayed by\n"
+    "                      the active stages, with as many frames as the input: the\n"
+    "                      plug-in's exact output (always on its 16-bit path, and\n"
+    "                      never primed). Without it that delay is removed and the\n"
+    "                      end is flushed with silence, so the output lines up with\n"
+    "                      the input and has its length.\n"
+    "  --no-prime          start from rest, as the plug-in does. Without it a file\n"
+    "                      starts settled: the processor is first run (output\n"
+    "                      discarded) on the file's opening, up to 10 s, played\n"
+    "                      backwards from its first sample, so a steady programme\n"
+    "                      comes out steady from the start instead of fading in.\n"
+    "                      Input from a pipe is not primed: its output starts at\n"
+    "                      once, as the plug-in's.\n"
+    "  --output-format F   container of OUTPUT whatever its name: raw, wav, flac, ...\n"
+    "  --rate HZ           output sample rate (default: the input's).\n"
+    "  --bits B            output sample format: 16, 24, or 32 for 32-bit float\n"
+    "                      (default: the input's).\n"
+    "  --channels N        1 or 2 output channels (default: the input's).\n"
+    "  --overwrite-input   allow OUTPUT to be the INPUT file (it is replaced when the\n"
+    "                      output is complete).\n"
+    "  -q, --quiet         no progress bar, no notes, no report, and nothing measured.\n"
+    "  -h, --help          this text.\n"
     "\n"
     "Report\n"
-    "  When done, the preset, the latency removed and, for input and output, the\n"
-    "  integrated loudness (LUFS), loudness range (LU), true peak (dBTP) and the\n"
-    "  number of hard-clipped samples (at +/-32764, the processor's output limit).\n"
-    "  It goes to standard output, or to standard error when the audio does.\n"
-    "  A progress bar is drawn on standard error when that is a terminal.\n"
+    "  When done: the preset, the input and output formats, the latency removed and,\n"
+    "  for input and output, the integrated loudness (LUFS, EBU R 128), the loudness\n"
+    "  range (LU, EBU Tech 3342: short-term loudness every 100 ms), the true peak\n"
+    "  (dBTP: the largest sample of the signal upsampled to 192 kHz with libsoxr,\n"
+    "  4.35x oversampling at 44.1 kHz, 4x at 48 kHz, as ffmpeg's ebur128 filter) and\n"
+    "  the number of hard-clipped samples (at +/-32764 of 32768, the processor's\n"
+    "  output limit).\n"
+    "  The input is measured as it is (its own rate and channels), the output as the\n"
+    "  file holds it; a lossy output (Ogg, Opus, MP3) is decoded and measured.\n"
+    "  The report goes to standard output, or to standard error when the audio does.\n"
+    "  A progress line is drawn on standard error when that is a terminal.\n"
     "\n"
     "Examples\n"
-    "  drelvant process song.flac song-fm.wav --preset F1\n"
-    "  drelvant process in.wav out.flac --preset ~/my-preset.ini --seed 1\n"
-    "  sox in.mp3 -t raw -r 44100 -c 2 -b 16 -e signed - | \\\n"
-    "      drelvant process - - --preset F3 | aplay -q -f cd\n"
+    "  drelvant process song.flac song-fm.flac --preset F1\n"
+    "  drelvant process in.wav out.flac --preset=~/my-preset.ini --seed 1\n"
+    "  sox in.mp3 -t wav - | drelvant process - - --preset F3 | aplay -q -f cd\n"
+    "  ffmpeg -i in.mkv -f wav - | drelvant process - --output-format wav - | ...\n"
     "\n"
-    "Exit status: 0 done, 1 error, 2 wrong usage, 130 interrupted.\n";
+    "Exit status: 0 done, 1 error, 2 wrong usage, 128+N stopped by signal N\n"
+    "(130 Ctrl-C, 143 SIGTERM).\n";
+
+enum ProcessOptionId {
+    kKeepLatency = kFirstCommandOption,
+    kNoPrime,
+    kOutputFormat,
+    kRate,
+    kBits,
+    kChannelsOption,
+    kOverwriteInput,
+};
+
+const std::vector<OptionSpec> kProcessOptions = {
+    kPresetOption,
+    kDirOption,
+    kSeedOption,
+    kBlockOption,
+    kQuietOption,
+    {"keep-latency", 0, false, kKeepLatency},
+    {"no-prime", 0, false, kNoPrime},
+    {"output-format", 0, true, kOutputFormat},
+    {"rate", 0, true, kRate},
+    {"bits", 0, true, kBits},
+    {"channels", 0, true, kChannelsOption},
+    {"overwrite-input", 0, false, kOverwriteInput},
+};
+
+constexpr int kLowestRate = 8000;
+constexpr int kHighestRate = 384000;
+
+bool takeNumber(const ParsedOption& option, long long lowest, long long highest, int* value) {
+    long long number = 0;
+    if (!parseInteger(option.value, lowest, highest, &number)) return false;
+    *value = static_cast<int>(number);
+    return true;
+}
 
 }  // namespace
 
 int runProcessCommand(int argc, char** argv) {
-    ArgumentCursor cursor = makeCursor(argc, argv, 0);
+    ParsedArguments arguments;
+    if (!parseArguments("process", kProcessOptions, argc, argv, &arguments)) return kExitUsage;
+    if (arguments.help) {
+        std::fputs(kProcessHelp, stdout);
+        return kExitOk;
+    }
+    SharedOptions shared;
     ProcessJob job;
-    bool quiet = false;
-    std::string presetText;
-    std::vector<std::string> positional;
-    while (!atEnd(cursor)) {
-        const std::string argument = cursor.arguments[cursor.next++];
-        std::string value;
-        long long number = 0;
-        if (isHelpOption(argument)) {
-            std::fputs(kProcessHelp, stdout);
-            return kExitOk;
-        } else if (argument == "--preset") {
-            if (!takeValue(cursor, argument, &presetText)) return kExitUsage;
-        } else if (argument == "--dir") {
-            if (!takeValue(cursor, argument, &job.settingsDirectory)) return kExitUsage;
-        } else if (argument == "--seed") {
-            if (!takeSeed(cursor, argument, &job.seed)) return kExitUsage;
-            job.fixSeed = true;
-        } else if (argument == "--block") {
-            if (!takeValue(cursor, argument, &value)) return kExitUsage;
-            if (!parseInteger(value, 1, kMaxBlockFrames, &number)) {
-                printError("--block needs a frame count 1 ... %d, not '%s'", kMaxBlockFrames, value.c_str());
-                return kExitUsage;
-            }
-            job.blockFrames = static_cast<int>(number);
-        } else if (argument == "--keep-latency") {
-            job.keepLatency = true;
-        } else if (argument == "-q" || argument == "--quiet") {
-            quiet = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            printError("unknown option '%s' for process (see drelvant process --help)", argument.c_str());
-            return kExitUsage;
-        } else {
-            positional.push_back(argument);
+    for (const ParsedOption& option : arguments.options) {
+        const SharedTake taken = takeSharedOption(option, &shared);
+        if (taken == SharedTake::kBadValue) return kExitUsage;
+        if (taken == SharedTake::kTaken) continue;
+        switch (option.id) {
+            case kKeepLatency: job.keepLatency = true; break;
+            case kNoPrime: job.noPrime = true; break;
+            case kOverwriteInput: job.overwriteInput = true; break;
+            case kOutputFormat:
+                if (option.value.empty()) {
+                    printError("option '%s' needs a format such as wav or raw", option.written.c_str());
+                    return kExitUsage;
+                }
+                job.outputRequest.container = option.value;
+                for (char& c : job.outputRequest.container) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                break;
+            case kRate:
+                if (!takeNumber(option, kLowestRate, kHighestRate, &job.outputRequest.rate)) {
+                    printError("--rate needs a sample rate %d ... %d Hz, not '%s'", kLowestRate, kHighestRate,
+                               option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            case kBits:
+                if (!takeNumber(option, 16, 32, &job.outputRequest.bits) ||
+                    (job.outputRequest.bits != 16 && job.outputRequest.bits != 24 && job.outputRequest.bits != 32)) {
+                    printError("--bits needs 16, 24 or 32 (32-bit float), not '%s'", option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            case kChannelsOption:
+                if (!takeNumber(option, 1, 2, &job.outputRequest.channels)) {
+                    printError("--channels needs 1 or 2, not '%s'", option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            default: break;
         }
     }
-    if (positional.size() != 2) {
+    if (arguments.positional.size() > 2) return reportUnexpectedArgument("process", arguments.positional[2]);
+    if (arguments.positional.size() < 2) {
         printError("process needs an INPUT and an OUTPUT (see drelvant process --help)");
         return kExitUsage;
     }
-    job.input = positional[0];
-    job.output = positional[1];
-    if (!presetText.empty()) {
-        std::string error;
-        if (!parsePresetChoice(presetText, &job.preset, &error)) {
-            printError("%s", error.c_str());
-            return kExitFailure;
-        }
+    job.input = arguments.positional[0];
+    job.output = arguments.positional[1];
+    std::string error;
+    if (!chooseSettingsDirectory(shared.directory, &job.settingsDirectory, &error) ||
+        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job.preset, &error))) {
+        printError("%s", error.c_str());
+        return kExitFailure;
     }
-    job.showProgress = !quiet;
+    job.fixSeed = shared.seedGiven;
+    job.seed = shared.seed;
+    job.blockFrames = shared.blockFrames;
+    job.showProgress = !shared.quiet;
+    job.measure = !shared.quiet;
 
     ProcessReport report;
     const int status = runProcessJob(job, &report);
-    if (status != kExitOk || quiet) return status;
+    if (status != kExitOk || shared.quiet) return status;
     std::FILE* destination = job.output == "-" ? stderr : stdout;
     std::fputs(formatReport(report).c_str(), destination);
     return kExitOk;

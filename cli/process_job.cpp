@@ -1,131 +1,363 @@
-// Hosting the module over a whole input: blocks in, ModifySamples, latency removal, blocks out, figures.
+// A whole input through an engine: conversion in, blocks through, latency removal, conversion out, figures.
 #include "cli/process_job.h"
-#include "host/plugin.h"
-#include "params/engine.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
-#include "analysis/response_sweep.h"
-#include "cli/audio_io.h"
+#include "cli/audio_input.h"
+#include "cli/conversion.h"
 #include "cli/progress.h"
-#include "dsp/live_params.h"
 
 namespace cli {
 namespace {
 
-// Hands processed blocks to the output, dropping the first `skipFrames` (the processing delay).
-struct Emitter {
-    AudioWriter* writer;
-    LoudnessMeter* meter;
-    int64_t skipFrames;
+constexpr double kShortScale = 32768.0;
+constexpr size_t kPrimingFrames = 10 * kSampleRate;  // long enough for the slowest gains to settle
+constexpr size_t kOffsetTaperFrames = kSampleRate / 10;
+
+// From the engine's 44,100 Hz stereo output to the output file: the processing delay dropped, the
+// channel count and rate of the output, the measurement of what is written.
+struct OutputChain {
+    AudioWriter* writer = nullptr;
+    LoudnessMeter* meter = nullptr;  // null: not measured from the samples (not at all, or read back)
+    bool resample = false;
+    RateConverter resampler;
+    int64_t skipFrames = 0;
+    int64_t frameLimit = -1;  // the output's length, set at the end
+    std::vector<double> layout, resampled, stored;
 };
 
-bool emit(Emitter& emitter, const short* samples, long frames, std::string* error) {
+bool writeOut(OutputChain& chain, const double* samples, size_t frames, std::string* error) {
+    if (chain.frameLimit >= 0) {
+        const int64_t room = chain.frameLimit - static_cast<int64_t>(chain.writer->framesWritten);
+        frames = static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(room, static_cast<int64_t>(frames))));
+    }
+    if (frames == 0) return true;
+    if (!writeFrames(*chain.writer, samples, static_cast<long>(frames), chain.meter ? &chain.stored : nullptr, error)) {
+        return false;
+    }
+    if (chain.meter != nullptr) addFrames(*chain.meter, chain.stored.data(), frames);
+    return true;
+}
+
+// Frames the engine returned: stereo, full scale +-1.0.
+bool emit(OutputChain& chain, const double* stereo, long frames, std::string* error) {
     long offset = 0;
-    if (emitter.skipFrames > 0) {
-        offset = static_cast<long>(std::min<int64_t>(emitter.skipFrames, frames));
-        emitter.skipFrames -= offset;
+    if (chain.skipFrames > 0) {
+        offset = static_cast<long>(std::min<int64_t>(chain.skipFrames, frames));
+        chain.skipFrames -= offset;
     }
     const long count = frames - offset;
     if (count <= 0) return true;
-    addFrames(*emitter.meter, samples + 2 * offset, count);
-    return writeFrames(*emitter.writer, samples + 2 * offset, count, error);
+    chain.layout.clear();
+    appendFromStereo(stereo + 2 * offset, chain.writer->format.channels, static_cast<size_t>(count), &chain.layout);
+    const size_t channels = static_cast<size_t>(chain.writer->format.channels);
+    if (!chain.resample) return writeOut(chain, chain.layout.data(), chain.layout.size() / channels, error);
+    chain.resampled.clear();
+    if (!convertRate(chain.resampler, chain.layout.data(), static_cast<size_t>(count), &chain.resampled, error)) {
+        return false;
+    }
+    return writeOut(chain, chain.resampled.data(), chain.resampled.size() / channels, error);
 }
 
-int fail(const std::string& message) {
-    printError("%s", message.c_str());
-    return interrupted() ? kExitInterrupted : kExitFailure;
+// Drains the output resampler and makes the output exactly `frames` long.
+bool finishOutput(OutputChain& chain, int64_t frames, std::string* error) {
+    const size_t channels = static_cast<size_t>(chain.writer->format.channels);
+    chain.frameLimit = frames;
+    if (chain.resample) {
+        chain.resampled.clear();
+        if (!convertRate(chain.resampler, nullptr, 0, &chain.resampled, error)) return false;
+        if (!writeOut(chain, chain.resampled.data(), chain.resampled.size() / channels, error)) return false;
+    }
+    const int64_t missing = frames - static_cast<int64_t>(chain.writer->framesWritten);
+    if (missing > 0) {
+        const std::vector<double> silence(static_cast<size_t>(missing) * channels, 0.0);
+        if (!writeOut(chain, silence.data(), static_cast<size_t>(missing), error)) return false;
+    }
+    return true;
+}
+
+// The input on its way to the engine: 44,100 Hz stereo frames (full scale +-1.0) waiting to be
+// processed.
+struct InputChain {
+    bool resample = false;
+    RateConverter resampler;
+    std::vector<double> stereo;
+    std::vector<double> pending;  // interleaved stereo
+};
+
+bool convertInput(InputChain& chain, const double* samples, int channels, size_t frames, std::string* error) {
+    if (!chain.resample) {
+        if (samples != nullptr) appendAsStereo(samples, channels, frames, &chain.pending);
+        return true;
+    }
+    chain.stereo.clear();
+    if (samples != nullptr) appendAsStereo(samples, channels, frames, &chain.stereo);
+    return convertRate(chain.resampler, samples == nullptr ? nullptr : chain.stereo.data(), frames, &chain.pending,
+                       error);
+}
+
+// The engine with the path chosen for the job: the plug-in's 16-bit path, or the high-resolution
+// path for input and output that are not 16-bit at 44,100 Hz.
+struct EngineRun {
+    HostedEngine* engine = nullptr;
+    bool sixteenBit = true;
+    int blockFrames = kDefaultBlockFrames;
+    std::vector<short> shorts;
+    std::vector<double> block;
+    uint64_t clippedSamples = 0;  // input beyond 16-bit full scale on the 16-bit path
+};
+
+// Runs `frames` stereo frames through the engine in blocks of the host's size; `output` (when
+// given) receives each processed block.
+bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
+    const size_t blockFrames = static_cast<size_t>(run.blockFrames);
+    for (size_t done = 0; done < frames;) {
+        const size_t count = std::min(blockFrames, frames - done);
+        const double* in = stereo + 2 * done;
+        run.block.assign(in, in + 2 * count);
+        if (run.sixteenBit) {
+            run.shorts.resize(2 * count);
+            for (size_t i = 0; i < 2 * count; ++i) {
+                double value = std::nearbyint(run.block[i] * kShortScale);
+                if (!(value >= -32768.0)) {  // also NaN
+                    value = -32768.0;
+                    ++run.clippedSamples;
+                } else if (value > 32767.0) {
+                    value = 32767.0;
+                    ++run.clippedSamples;
+                }
+                run.shorts[i] = static_cast<short>(value);
+            }
+            processBlock(*run.engine, run.shorts.data(), static_cast<int>(count));
+            for (size_t i = 0; i < 2 * count; ++i) run.block[i] = run.shorts[i] / kShortScale;
+        } else {
+            processBlock(*run.engine, run.block.data(), static_cast<int>(count));
+        }
+        if (output != nullptr && !emit(*output, run.block.data(), static_cast<long>(count), error)) return false;
+        done += count;
+    }
+    return true;
+}
+
+// Settles the processor on the programme's opening before its first sample: the opening (up to
+// kPrimingFrames) is played into the engine reflected through its first frame, x(-j) =
+// 2 x(0) - x(j), so the last thing the slow gains heard is how the programme starts and the
+// filters' memory runs on into the programme with neither a step nor a kink (a sine starting at
+// phase 0 continues as the same sine). The 2 x(0) term fades out over the first kOffsetTaperFrames
+// going back, so a programme that starts away from zero does not prime on a constant offset; an
+// opening shorter than the priming is walked back and forth. What the priming leaves in the delay
+// lines comes out within the processing delay, which is dropped. Deterministic: the same input,
+// preset and seed prime alike.
+bool prime(EngineRun& run, const std::vector<double>& pending, std::string* error) {
+    const size_t opening = std::min(pending.size() / 2, kPrimingFrames);
+    if (opening < 2) return true;
+    const size_t period = 2 * (opening - 1);
+    std::vector<double> priming(2 * kPrimingFrames);
+    for (size_t i = 0; i < kPrimingFrames; ++i) {
+        const size_t back = kPrimingFrames - i;  // frames before the programme's first
+        const size_t phase = back % period;
+        const size_t frame = phase <= opening - 1 ? phase : period - phase;
+        const double offsetWeight =
+            back > kOffsetTaperFrames ? 0.0 : 1.0 - static_cast<double>(back - 1) / kOffsetTaperFrames;
+        for (size_t channel = 0; channel < 2; ++channel) {
+            priming[2 * i + channel] = offsetWeight * 2.0 * pending[channel] - pending[2 * frame + channel];
+        }
+    }
+    if (!runFrames(run, priming.data(), kPrimingFrames, nullptr, error)) return false;
+    run.clippedSamples = 0;
+    return true;
 }
 
 }  // namespace
 
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     std::string error;
-    if (!job.settingsDirectory.empty() && !useSettingsDirectory(job.settingsDirectory, &error)) return fail(error);
-    int outputFormat = 0;
-    if (!outputFormatFor(job.output, &outputFormat, &error)) return fail(error);
+    auto fail = [](const std::string& message) {
+        printError("%s", message.c_str());
+        return failureStatus();
+    };
 
+    Destination destination;
+    if (!resolveDestination(job.output, &destination, &error)) return fail(error);
+    if (!job.overwriteInput && job.input != "-" && isSameFile(job.input, destination.path)) {
+        return fail("'" + job.output + "' is the input file '" + job.input +
+                    "': refusing to overwrite the source (name another output, or give --overwrite-input)");
+    }
     AudioReader reader;
     if (!openReader(job.input, reader, &error)) return fail(error);
-    const std::string conversion = conversionDescription(reader);
-    if (!conversion.empty()) printNote("%s", conversion.c_str());
+    AudioFormat outputFormat;
+    if (!chooseOutputFormat(job.output, reader.format, job.outputRequest, &outputFormat, &error)) {
+        closeReader(reader);
+        return fail(error);
+    }
 
-    winampDSPModule* module = startModule(job.fixSeed, job.seed);
+    EngineSetup setup;
+    setup.settingsDirectory = job.settingsDirectory;
+    setup.preset = job.preset;
+    setup.fixSeed = job.fixSeed;
+    setup.seed = job.seed;
+    EngineRun run;
+    run.engine = startEngine(setup, &error);
+    if (run.engine == nullptr) {
+        closeReader(reader);
+        return fail(error);
+    }
+    const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
         closeReader(reader);
-        stopModule(module);
+        stopEngine(run.engine);
         return status;
     };
-    if (!applyPresetChoice(job.preset, &error)) return stopWith(fail(error));
-    const long latencyFrames = ProcessingDelayFrames(PluginEngine().live);
 
     AudioWriter writer;
-    if (!openWriter(job.output, writer, &error)) return stopWith(fail(error));
+    if (!openWriter(job.output, destination, outputFormat, writer, &error)) return stopWith(fail(error));
+    const bool lossyOutput = isLossyFormat(outputFormat.format);
+    const bool outputReadBack = job.measure && lossyOutput && !destination.standardOutput && !destination.stream;
     LoudnessMeter inputMeter, outputMeter;
-    if (!startMeter(inputMeter) || !startMeter(outputMeter)) {
-        abandonWriter(writer);
-        return stopWith(fail("cannot set up the loudness measurement"));
+    bool metersReady = true;
+    if (job.measure) {
+        metersReady = startMeter(inputMeter, reader.format.rate, reader.format.channels);
+        if (!outputReadBack) metersReady = metersReady && startMeter(outputMeter, outputFormat.rate, outputFormat.channels);
     }
+    InputChain input;
+    OutputChain output;
     auto abandon = [&](const std::string& message) {
         abandonWriter(writer);
-        finishMeter(inputMeter);
-        finishMeter(outputMeter);
+        discardMeter(inputMeter);
+        discardMeter(outputMeter);
+        stopRateConverter(input.resampler);
+        stopRateConverter(output.resampler);
         return stopWith(fail(message));
     };
+    if (!metersReady) return abandon("cannot set up the loudness measurement");
 
-    Emitter emitter{&writer, &outputMeter, job.keepLatency ? 0 : latencyFrames};
-    std::vector<short> block(2 * static_cast<size_t>(job.blockFrames));
+    output.writer = &writer;
+    output.meter = job.measure && !outputReadBack ? &outputMeter : nullptr;
+    output.skipFrames = job.keepLatency ? 0 : latency;
+    output.resample = outputFormat.rate != kSampleRate;
+    if (output.resample &&
+        !startRateConverter(output.resampler, kSampleRate, outputFormat.rate, outputFormat.channels, &error)) {
+        return abandon(error);
+    }
+    input.resample = reader.format.rate != kSampleRate;
+    if (input.resample && !startRateConverter(input.resampler, reader.format.rate, kSampleRate, kChannels, &error)) {
+        return abandon(error);
+    }
+    const bool shortSource = hasShortSamples(reader);
+    const bool sixteenBitOutput = isRawFormat(outputFormat) || (outputFormat.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    // --keep-latency is the plug-in's own output: always its 16-bit arithmetic.
+    run.sixteenBit = job.keepLatency || (shortSource && !input.resample && !output.resample && sixteenBitOutput);
+    run.blockFrames = job.blockFrames;
+    const bool asItIs = shortSource && !input.resample && !output.resample && sixteenBitOutput &&
+                        reader.format.channels == kChannels && outputFormat.channels == kChannels;
+    if (!asItIs) {
+        printNote("'%s' is %s; processing it at 44100 Hz (%s path) and writing %s", job.input.c_str(),
+                  describeFormat(reader.format).c_str(), run.sixteenBit ? "16-bit" : "high-resolution",
+                  describeFormat(outputFormat).c_str());
+    }
+    // Files are primed; live input (a pipe) starts from rest, so its output starts at once.
+    const bool priming = !job.keepLatency && !job.noPrime && !reader.live;
+    bool primed = !priming;
+    size_t primingFrames = 0;
+
+    const size_t sourceChannels = static_cast<size_t>(reader.format.channels);
+    std::vector<short> shorts(sourceChannels * static_cast<size_t>(job.blockFrames));
+    std::vector<double> sourceSamples(sourceChannels * static_cast<size_t>(job.blockFrames));
+    // Runs what is queued through the engine, all of it at the end.
+    auto processPending = [&](bool all) {
+        if (!primed) {
+            if (!all && input.pending.size() < 2 * kPrimingFrames) return true;
+            primingFrames = std::min(input.pending.size() / 2, kPrimingFrames);
+            if (!prime(run, input.pending, &error)) return false;
+            primed = true;
+        }
+        const size_t blockSamples = 2 * static_cast<size_t>(job.blockFrames);
+        const size_t ready = all ? input.pending.size() : input.pending.size() / blockSamples * blockSamples;
+        if (!runFrames(run, input.pending.data(), ready / 2, &output, &error)) return false;
+        input.pending.erase(input.pending.begin(), input.pending.begin() + static_cast<std::ptrdiff_t>(ready));
+        return true;
+    };
+
     Progress progress;
-    if (job.showProgress) startProgress(progress, "processing", reader.expectedFrames, kSampleRate);
-    int64_t framesRead = 0;
+    if (job.showProgress) startProgress(progress, "processing", reader.frames, reader.format.rate);
+    int64_t sourceFrames = 0;
     for (;;) {
-        const long frames = readFrames(reader, block.data(), job.blockFrames, &error);
-        if (frames < 0) {
+        long frames = 0;
+        if (shortSource) {
+            frames = readShorts(reader, shorts.data(), job.blockFrames, &error);
+            if (frames > 0) {
+                if (job.measure) addFrames(inputMeter, shorts.data(), static_cast<size_t>(frames));
+                for (size_t i = 0; i < sourceChannels * static_cast<size_t>(frames); ++i) {
+                    sourceSamples[i] = shorts[i] / kShortScale;
+                }
+            }
+        } else {
+            frames = readDoubles(reader, sourceSamples.data(), job.blockFrames, &error);
+            if (frames > 0 && job.measure) addFrames(inputMeter, sourceSamples.data(), static_cast<size_t>(frames));
+        }
+        if (frames > 0 &&
+            (!convertInput(input, sourceSamples.data(), reader.format.channels, static_cast<size_t>(frames), &error) ||
+             !processPending(false))) {
+            frames = -1;
+        }
+        if (frames < 0 || interrupted()) {
             finishProgress(progress);
-            return abandon(error);
+            return abandon(frames < 0 ? error : "interrupted");
         }
         if (frames == 0) break;
-        addFrames(inputMeter, block.data(), frames);
-        module->ModifySamples(module, block.data(), static_cast<int>(frames), kBitsPerSample, kChannels, kSampleRate);
-        if (!emit(emitter, block.data(), frames, &error)) {
-            finishProgress(progress);
-            return abandon(error);
-        }
-        framesRead += frames;
-        updateProgress(progress, framesRead);
-        if (interrupted()) {
-            finishProgress(progress);
-            return abandon("interrupted");
-        }
-    }
-    // The last input frames are still inside the chain: push them out with silence.
-    for (int64_t left = job.keepLatency ? 0 : latencyFrames; left > 0;) {
-        const long frames = static_cast<long>(std::min<int64_t>(left, job.blockFrames));
-        std::fill(block.begin(), block.begin() + 2 * frames, 0);
-        module->ModifySamples(module, block.data(), static_cast<int>(frames), kBitsPerSample, kChannels, kSampleRate);
-        if (!emit(emitter, block.data(), frames, &error)) {
-            finishProgress(progress);
-            return abandon(error);
-        }
-        left -= frames;
+        sourceFrames += frames;
+        updateProgress(progress, sourceFrames);
     }
     finishProgress(progress);
-    if (!commitWriter(writer, &error)) {
-        finishMeter(inputMeter);
-        finishMeter(outputMeter);
-        return stopWith(fail(error));
+    warnIfCutShort(reader);
+    if ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true)) {
+        return abandon(error);
     }
-    if (reader.clippedInConversion > 0) {
+    // The last input frames are still inside the chain: push them out with silence.
+    if (!job.keepLatency) {
+        const std::vector<double> silence(2 * static_cast<size_t>(latency), 0.0);
+        if (!runFrames(run, silence.data(), static_cast<size_t>(latency), &output, &error)) return abandon(error);
+    }
+    const int64_t outputFrames = static_cast<int64_t>(
+        std::llround(static_cast<double>(sourceFrames) * outputFormat.rate / reader.format.rate));
+    if (!finishOutput(output, outputFrames, &error) || !finishWriter(writer, &error)) return abandon(error);
+
+    if (outputReadBack) {
+        if (!measureFile(finishedFilePath(writer), &report->output, &error)) return abandon(error);
+        report->outputMeasured = "by decoding the written file";
+    } else if (job.measure && lossyOutput) {
+        report->outputMeasured = "before encoding (a stream cannot be read back)";
+    }
+    if (!commitWriter(writer, &error)) return abandon(error);
+    stopRateConverter(input.resampler);
+    stopRateConverter(output.resampler);
+    if (run.clippedSamples > 0) {
         printNote("%llu samples of '%s' lay beyond 16-bit full scale after conversion and were clipped",
-                  static_cast<unsigned long long>(reader.clippedInConversion), job.input.c_str());
+                  static_cast<unsigned long long>(run.clippedSamples), job.input.c_str());
+    }
+    if (writer.clippedSamples > 0) {
+        printNote("%llu samples lay beyond full scale after resampling to %d Hz and were clipped",
+                  static_cast<unsigned long long>(writer.clippedSamples), outputFormat.rate);
     }
 
-    report->preset = describePreset(job.preset);
-    report->latencyFrames = latencyFrames;
+    report->preset = describeLoadedPreset(*run.engine);
+    report->inputFormat = describeFormat(reader.format);
+    report->outputFormat = describeFormat(outputFormat);
+    report->latencyFrames = latency;
     report->latencyKept = job.keepLatency;
-    report->input = finishMeter(inputMeter);
-    report->output = finishMeter(outputMeter);
+    if (primingFrames > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "on the first %.1f s of the input (--no-prime: start from rest)",
+                      static_cast<double>(primingFrames) / kSampleRate);
+        report->priming = text;
+    }
+    if (job.measure) {
+        report->input = finishMeter(inputMeter, reader.format.rate);
+        if (!outputReadBack) report->output = finishMeter(outputMeter, outputFormat.rate);
+    }
     return stopWith(kExitOk);
 }
 

@@ -1,10 +1,12 @@
-// One input through the hosted module into one output: the work behind `process` and `demo`.
+// One input through one engine into one output: the work behind `process` and `demo`.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "cli/audio_output.h"
 #include "cli/cli_common.h"
+#include "cli/hosting.h"
 #include "cli/loudness.h"
 
 namespace cli {
@@ -13,18 +15,23 @@ struct ProcessJob {
     std::string input;
     std::string output;
     PresetChoice preset;
-    std::string settingsDirectory;  // empty: the module's own lookup
+    std::string settingsDirectory;  // user slots and the startup preset; empty: none
     bool fixSeed = false;
     uint32_t seed = 0;
     int blockFrames = kDefaultBlockFrames;
     bool keepLatency = false;
+    bool noPrime = false;   // start from rest, as the plug-in does (always so with keepLatency)
+    bool overwriteInput = false;
+    OutputRequest outputRequest;
     bool showProgress = true;
+    bool measure = true;  // loudness figures for the report; nothing is measured without it
 };
 
-// Opens the input, starts the module (Init), loads the preset, opens the output, feeds every
-// block through ModifySamples, flushes the processing delay with silence (unless the latency is
-// kept), finishes the output and stops the module (Quit). Errors are printed as one line; the
-// result is the exit status. On success `report` holds the figures.
+// Opens the input, starts an engine with the preset, opens the output in the format chosen for it,
+// feeds every block through the engine (converting the input to 44,100 Hz stereo and the output
+// back to its own format), removes the processing delay (unless the latency is kept) and
+// finishes the output. Errors are printed as one line and leave no output behind; the result is
+// the exit status. On success `report` holds the formats and, when measured, the figures.
 int runProcessJob(const ProcessJob& job, ProcessReport* report);
 
 }  // namespace cli

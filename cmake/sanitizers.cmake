@@ -13,6 +13,14 @@ if(DRELVANT_SANITIZER STREQUAL "fuzz")
     add_executable(${name} ${source} tests/fuzz/fuzz_support.cpp)
     target_link_libraries(${name} PRIVATE drelvant_core)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    if(name STREQUAL "lv2_state_fuzz")
+      # The LV2 plug-in's code linked in whole, driven through its descriptor.
+      find_package(PkgConfig REQUIRED)
+      pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
+      pkg_check_modules(SOXR REQUIRED IMPORTED_TARGET soxr)
+      target_sources(${name} PRIVATE lv2/drelvant_lv2.cpp lv2/rate_bridge.cpp)
+      target_link_libraries(${name} PRIVATE PkgConfig::LV2 PkgConfig::SOXR)
+    endif()
     string(REPLACE "_fuzz" "" corpus ${name})
     add_test(NAME fuzz.${name}
       COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run_fuzzer.sh $<TARGET_FILE:${name}>

@@ -4,17 +4,10 @@
 #include <cmath>
 
 #include "dsp/db.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kLevelRange = scaleRange(0, 100);
-constexpr ParamRange kMaxGainRange = dbRange(0, 40);
-constexpr ParamRange kBandLinkRange = scaleRange(0, 100);
-constexpr ParamRange kAttackReleaseRange = detectorTimeRange(0, 5000);
-constexpr ParamRange kBoostRange = dbRange(-24, 24);
-constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
 
 constexpr double kCrossoverBandwidthOctaves = 1.9;
 constexpr double kCrossoverBandwidthSlope = 1.923076923076923e-05;  // octaves per Hz: 1 / 52,000
@@ -112,15 +105,15 @@ void agcCrossoverCoefficients(double crossoverHz, BiquadCoefficients& low, Biqua
 }
 
 void prepareBlock(TwoBandAgc& agc, const AgcParams& params) {
-    const double detectLowMs = guardedParam(loadShared(params.detectLowMs), kDetectRange);
-    const double detectHighMs = guardedParam(loadShared(params.detectHighMs), kDetectRange);
-    const double attackLowMs = guardedSmoothingTime(loadShared(params.attackLowMs), kAttackReleaseRange);
-    const double attackHighMs = guardedSmoothingTime(loadShared(params.attackHighMs), kAttackReleaseRange);
-    const double releaseLowMs = guardedSmoothingTime(loadShared(params.releaseLowMs), kAttackReleaseRange);
-    const double releaseHighMs = guardedSmoothingTime(loadShared(params.releaseHighMs), kAttackReleaseRange);
+    const double detectLowMs = guardedParam(loadShared(params.detectLowMs), kAgcDetectLowBandMs.range);
+    const double detectHighMs = guardedParam(loadShared(params.detectHighMs), kAgcDetectHighBandMs.range);
+    const double attackLowMs = guardedSmoothingTime(loadShared(params.attackLowMs), kAgcAttackLowBandMs.range);
+    const double attackHighMs = guardedSmoothingTime(loadShared(params.attackHighMs), kAgcAttackHighBandMs.range);
+    const double releaseLowMs = guardedSmoothingTime(loadShared(params.releaseLowMs), kAgcReleaseLowBandMs.range);
+    const double releaseHighMs = guardedSmoothingTime(loadShared(params.releaseHighMs), kAgcReleaseHighBandMs.range);
 
-    agc.level = guardedParam(loadShared(params.levelPercent), kLevelRange) * 0.01;
-    agc.link = guardedParam(loadShared(params.bandLinkPercent), kBandLinkRange) * 0.005;
+    agc.level = guardedParam(loadShared(params.levelPercent), kAgcLevelPercent.range) * 0.01;
+    agc.link = guardedParam(loadShared(params.bandLinkPercent), kAgcBandLinkPercent.range) * 0.005;
     agc.detectLow = timeCoefficient(detectLowMs);
     agc.detectHigh = timeCoefficient(detectHighMs);
     agc.detectWide = 1 / (((detectHighMs + detectLowMs) * 0.0005) * 44100);
@@ -130,9 +123,9 @@ void prepareBlock(TwoBandAgc& agc, const AgcParams& params) {
     agc.releaseLow = timeCoefficient(releaseLowMs);
     agc.releaseHigh = timeCoefficient(releaseHighMs);
     agc.releaseWide = meanTimeCoefficient(releaseHighMs, releaseLowMs);
-    agc.boostLow = DbToLinear(guardedParam(loadShared(params.gainLowDb), kBoostRange));
-    agc.boostHigh = DbToLinear(guardedParam(loadShared(params.gainHighDb), kBoostRange));
-    agc.maxGain = DbToLinear(guardedParam(loadShared(params.maxGainDb), kMaxGainRange));
+    agc.boostLow = DbToLinear(guardedParam(loadShared(params.gainLowDb), kAgcGainLowBandDb.range));
+    agc.boostHigh = DbToLinear(guardedParam(loadShared(params.gainHighDb), kAgcGainHighBandDb.range));
+    agc.maxGain = DbToLinear(guardedParam(loadShared(params.maxGainDb), kAgcMaxGainDb.range));
 }
 
 void processSample(TwoBandAgc& agc, const AgcParams& params, double& L, double& R) {

@@ -4,15 +4,10 @@
 #include "dsp/band_kernels_avx2.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kGainRange = dbRange(-24, 24);
-constexpr ParamRange kThresholdRange = dbRange(-24, 24);
-constexpr ParamRange kRatioRange = bandRatioRange(1, 10);
-constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
-constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
 
 constexpr double kPeakThresholdScale = 0.2;
 constexpr double kRmsThresholdScale = 0.1;
@@ -24,14 +19,15 @@ void prepareBlock(BandCompressor& compressor, const CompressorParams& params) {
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
-        const double ratio = guardedParam(loadShared(params.ratio[j]), kRatioRange);
-        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
+        const double ratio = guardedParam(loadShared(params.ratio[j]), kCompressorRatio.range);
+        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kCompressorGainDb.range));
         block.ratio[j] = ratio;
         block.blend[j] = compressorBlend(ratio);
-        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * thresholdScale;
-        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
-        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
-        block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]));
+        const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kCompressorThresholdDb.range);
+        block.threshold[j] = DbToLinear(thresholdDb) * thresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kCompressorAttackMs.range);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kCompressorReleaseMs.range);
+        block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]), kCompressorLookaheadMs.range);
         block.oneMinusBlend[j] = 1 - block.blend[j];
         block.oneMinusAttack[j] = 1 - block.attack[j];
         block.oneMinusRelease[j] = 1 - block.release[j];

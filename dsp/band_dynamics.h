@@ -42,12 +42,6 @@ inline double smoothGain(double gain, double target, double attack, double relea
     return (1 - release) * gain + release * target;
 }
 
-// Compressor and expander ratios: below 1 the compressor curve turns into a boost and the
-// expander floor 1/ratio rises above unity (infinite at 0), so only ratios from 1 up are taken
-// as they come; anything else from a file is clamped to the registered range.
-constexpr double kLargestUsableRatio = 1e12;
-constexpr ParamRange bandRatioRange(double min, double max) { return {min, max, 1.0, kLargestUsableRatio}; }
-
 // Smoothing coefficient of an attack or release time read from the live values: the shared
 // guard keeps files from making it NaN, infinite or above 1, then timeCoefficient (0 ms follows
 // at once).

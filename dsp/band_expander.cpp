@@ -5,14 +5,11 @@
 
 #include "dsp/band_kernels_avx2.h"
 #include "dsp/db.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
 
-constexpr ParamRange kThresholdRange = dbRange(-40, 6);
-constexpr ParamRange kRatioRange = bandRatioRange(1, 10);
-constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
-constexpr ParamRange kReleaseRange = detectorTimeRange(0, 1000);
 constexpr double kThresholdScale = 0.1;
 
 }  // namespace
@@ -20,10 +17,11 @@ constexpr double kThresholdScale = 0.1;
 void prepareBlock(BandExpander& expander, const ExpanderParams& params) {
     ExpanderBlock& block = expander.block;
     for (int j = 0; j < kBandCount; ++j) {
-        block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kRatioRange);
-        block.threshold[j] = DbToLinear(guardedParam(loadShared(params.thresholdDb[j]), kThresholdRange)) * kThresholdScale;
-        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kAttackRange);
-        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kReleaseRange);
+        block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kExpanderRatio.range);
+        const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kExpanderThresholdDb.range);
+        block.threshold[j] = DbToLinear(thresholdDb) * kThresholdScale;
+        block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kExpanderAttackMs.range);
+        block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kExpanderReleaseMs.range);
         block.oneMinusFloor[j] = 1 - block.floor[j];
         block.oneMinusAttack[j] = 1 - block.attack[j];
         block.oneMinusRelease[j] = 1 - block.release[j];

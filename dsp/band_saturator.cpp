@@ -4,13 +4,10 @@
 #include "dsp/band_dynamics.h"
 #include "dsp/db.h"
 #include "dsp/filter_bank.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kLevelRange = scaleRange(0, 100);
-constexpr ParamRange kGainRange = dbRange(-24, 24);
-constexpr ParamRange kClipRange = dbRange(-24, 24);  // keeps C finite and positive: the meter divides by it
 
 // How a band pair's clip switches stand for the block: neither band clips, both do, or one.
 enum class PairClip { kNone, kBoth, kMixed };
@@ -77,9 +74,9 @@ void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
 void prepareBlock(BandSaturator& saturator, const SaturatorParams& params) {
     SaturatorBlock& block = saturator.block;
     for (int j = 0; j < kBandCount; ++j) {
-        block.amount[j] = guardedParam(loadShared(params.levelPercent[j]), kLevelRange) * 0.01;
-        block.gain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kGainRange));
-        block.clip[j] = DbToLinear(guardedParam(loadShared(params.clipDb[j]), kClipRange)) * kClipScale;
+        block.amount[j] = guardedParam(loadShared(params.levelPercent[j]), kSaturatorLevelPercent.range) * 0.01;
+        block.gain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kSaturatorGainDb.range));
+        block.clip[j] = DbToLinear(guardedParam(loadShared(params.clipDb[j]), kSaturatorClipDb.range)) * kClipScale;
         block.clipEnable[j] = isOn(params.clipEnable[j]);
         block.saturateMask[j] = laneMask(block.amount[j] > 0);
         block.clipMask[j] = laneMask(block.clipEnable[j]);

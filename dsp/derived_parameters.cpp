@@ -5,30 +5,15 @@
 
 #include "dsp/db.h"
 #include "dsp/final_clipper.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr double kNyquistHz = kSampleRateHz * 0.5;
-
-// Registered ranges of the design frequencies, used only to mend values the filters cannot take.
-constexpr double kHighpassMinHz = 20, kHighpassMaxHz = 320;
-constexpr double kLowpassMinHz = 20, kLowpassMaxHz = 20480;
-constexpr double kAgcCrossoverMinHz = 20, kAgcCrossoverMaxHz = 2560;
-constexpr ParamRange kEqGainRange = dbRange(-24, 24);
-constexpr double kThreeBandMinHz = 20, kThreeBandMaxHz = 7241;  // the top slider position is 7240.77 Hz, shown as 7241
 
 void bump(DesignExchange& exchange, DesignGroup group) { ++exchange.designer.generation[group]; }
 
 void markApplied(DesignExchange& exchange, DesignGroup group) {
     exchange.applied[group] = exchange.designer.generation[group];
-}
-
-double clampToRange(double value, double minValue, double maxValue) {
-    if (!(value >= minValue)) return minValue;  // also NaN
-    if (value > maxValue) return maxValue;
-    return value;
 }
 
 void setThreeBandDesign(ThreeBandEqChannel& channel, const DerivedDesign& design) {
@@ -47,16 +32,10 @@ void setThreeBandGains(ThreeBandEqChannel& channel, const double gains[3]) {
 
 }  // namespace
 
-double usableDesignFrequency(double frequencyHz, double minHz, double maxHz) {
-    if (frequencyHz > 0 && frequencyHz < kNyquistHz) return frequencyHz;
-    return clampToRange(frequencyHz, minHz, maxHz);
-}
-
 void DesignHighpass(ProcessorState& state, bool reset, double cutoffHz) {
     DesignExchange& exchange = state.designs;
     state.designRecord.highpassHz = cutoffHz;
-    exchange.designer.highpass =
-        highpassCoefficients(usableDesignFrequency(cutoffHz, kHighpassMinHz, kHighpassMaxHz));
+    exchange.designer.highpass = highpassCoefficients(guardedParam(cutoffHz, kHighpassCutoffHz.range));
     bump(exchange, kDesignHighpass);
     if (reset) {
         SetCoefficients(state.highpass.filter.biquad, exchange.designer.highpass);
@@ -68,7 +47,7 @@ void DesignHighpass(ProcessorState& state, bool reset, double cutoffHz) {
 void DesignLowpass(ProcessorState& state, bool reset, double cutoffHz) {
     DesignExchange& exchange = state.designs;
     state.designRecord.lowpassHz = cutoffHz;
-    exchange.designer.lowpass = lowpassCoefficients(usableDesignFrequency(cutoffHz, kLowpassMinHz, kLowpassMaxHz));
+    exchange.designer.lowpass = lowpassCoefficients(guardedParam(cutoffHz, kLowpassCutoffHz.range));
     bump(exchange, kDesignLowpass);
     if (reset) {
         SetCoefficients(state.lowpass.first.biquad, exchange.designer.lowpass);
@@ -82,7 +61,7 @@ void DesignLowpass(ProcessorState& state, bool reset, double cutoffHz) {
 void DesignAgcCrossover(ProcessorState& state, bool reset, double crossoverHz) {
     DesignExchange& exchange = state.designs;
     state.designRecord.agcCrossoverHz = crossoverHz;
-    agcCrossoverCoefficients(usableDesignFrequency(crossoverHz, kAgcCrossoverMinHz, kAgcCrossoverMaxHz),
+    agcCrossoverCoefficients(guardedParam(crossoverHz, kAgcCrossoverHz.range),
                              exchange.designer.agcLow, exchange.designer.agcHigh);
     bump(exchange, kDesignAgcCrossover);
     if (reset) {
@@ -100,8 +79,8 @@ void DesignThreeBandEq(ProcessorState& state, bool clear, double lowMidHz, doubl
     state.designRecord.threeBandF2 = midHighHz;
     // Out-of-range crossovers from files are clamped so both coefficients stay between 0 and 1.
     ThreeBandEqChannel scratch{};
-    designThreeBandChannel(scratch, clampToRange(lowMidHz, kThreeBandMinHz, kThreeBandMaxHz),
-                           clampToRange(midHighHz, kThreeBandMinHz, kThreeBandMaxHz), kSampleRateHz, false);
+    designThreeBandChannel(scratch, guardedParam(lowMidHz, kThreeBandCrossoverLowMidHz.range),
+                           guardedParam(midHighHz, kThreeBandCrossoverMidHighHz.range), kSampleRateHz, false);
     DerivedDesign& design = exchange.designer;
     design.threeBandF1 = scratch.f1;
     design.threeBandF2 = scratch.f2;
@@ -143,8 +122,8 @@ void ComputeDerivedDesign(ProcessorState& state, const LiveParams& params, bool 
 
     const ThreeBandEqParams& threeBand = params.threeBandEq;
     for (int band = 0; band < 3; ++band) {
-        design.threeBandGain[band] =
-            isOn(threeBand.bandMute[band]) ? 0.0 : DbToLinear(guardedParam(loadShared(threeBand.bandDb[band]), kEqGainRange));
+        const double bandDb = guardedParam(loadShared(threeBand.bandDb[band]), kThreeBandEqBandDb[band].range);
+        design.threeBandGain[band] = isOn(threeBand.bandMute[band]) ? 0.0 : DbToLinear(bandDb);
     }
     const double lowMidHz = loadShared(threeBand.crossoverLowMidHz);
     const double midHighHz = loadShared(threeBand.crossoverMidHighHz);
@@ -159,10 +138,10 @@ void ComputeDerivedDesign(ProcessorState& state, const LiveParams& params, bool 
     }
 
     const TenBandEqParams& eq = params.tenBandEq;
-    design.eqPreamp = DbToLinear(guardedParam(loadShared(eq.preampDb), kEqGainRange));
+    design.eqPreamp = DbToLinear(guardedParam(loadShared(eq.preampDb), kTenBandEqPreampDb.range));
     for (int band = 0; band < kBandCount; ++band) {
-        const double base =
-            isOn(eq.bandMute[band]) ? 0.0 : DbToLinear(guardedParam(loadShared(eq.bandDb[band]), kEqGainRange));
+        const double bandDb = guardedParam(loadShared(eq.bandDb[band]), kTenBandEqBandDb.range);
+        const double base = isOn(eq.bandMute[band]) ? 0.0 : DbToLinear(bandDb);
         design.eqGain[band] = base * design.eqPreamp;
     }
 

@@ -36,6 +36,3 @@ constexpr double kStartupThreeBandMidHighHz = 5000.0;
 constexpr double kStartupLowpassHz = 1000.0;
 void DesignStartupFilters(ProcessorState& state);
 
-// A design frequency the filters can take: values inside (0, fs/2) are used as they are, anything
-// else (NaN, 0 or less, Nyquist or above) is clamped to the registered range.
-double usableDesignFrequency(double frequencyHz, double minHz, double maxHz);

@@ -6,6 +6,7 @@
 
 #include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
+#include "dsp/triple_buffer.h"
 
 // Groups of designs that change together; each has its own generation number.
 enum DesignGroup : int {
@@ -31,19 +32,13 @@ struct DerivedDesign {
     double eqGain[kBandCount];
 };
 
-// A single-producer, single-consumer triple buffer: the designer fills `slots[back]` and swaps
-// it with the middle slot; the audio thread, at block start, swaps a fresh middle slot into
-// `front`. Neither side ever waits, and the audio thread never sees a half-written snapshot.
+// A triple buffer of snapshots: the designer publishes, the audio thread takes at block start.
 struct DesignExchange {
     DerivedDesign slots[3];
-    uint8_t back;           // designer's slot
-    uint8_t front;          // audio thread's slot
-    uint8_t middle;         // low 2 bits: slot index; bit 2: fresh
+    TripleBufferSlots indices;
     uint32_t applied[kDesignGroupCount];  // generations the audio thread has put in place
     DerivedDesign designer; // the designer's current full design
 };
-
-constexpr uint8_t kFreshBit = 4;
 
 void initDesignExchange(DesignExchange& exchange);
 // Designer side: publishes `designer` as the newest snapshot.

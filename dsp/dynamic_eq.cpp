@@ -5,25 +5,16 @@
 
 #include "dsp/band_kernels_avx2.h"
 #include "dsp/db.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
-
-namespace {
-
-constexpr ParamRange kSpeedRange = detectorTimeRange(200, 8000);
-// Inside 0 ... 100 % every applied gain stays positive, so the normalising sum cannot reach zero;
-// beyond it a sum of 0 would make the normalisation infinite.
-constexpr ParamRange kAmountRange = exactRange(0, 100);
-constexpr ParamRange kMaxEnhanceRange = dbRange(0, 24);
-
-}  // namespace
 
 void prepareBlock(DynamicEq& eq, const DynamicEqParams& params) {
     DynamicEqBlock& block = eq.block;
-    const double maxEnhanceDb = guardedParam(loadShared(params.maxEnhanceDb), kMaxEnhanceRange);
+    const double maxEnhanceDb = guardedParam(loadShared(params.maxEnhanceDb), kDynamicEqMaxEnhanceDb.range);
     // A speed of 0 or less follows at once, even though the registered range starts at 200 ms.
     const double speedMs = loadShared(params.speedMs);
-    block.speed = speedMs <= 0 ? 1.0 : smoothingCoefficient(speedMs, kSpeedRange);
-    block.amount = guardedParam(loadShared(params.amountPercent), kAmountRange) * 0.01;
+    block.speed = speedMs <= 0 ? 1.0 : smoothingCoefficient(speedMs, kDynamicEqSpeedMs.range);
+    block.amount = guardedParam(loadShared(params.amountPercent), kDynamicEqAmountPercent.range) * 0.01;
     block.maxGain = DbToLinear(maxEnhanceDb);
     block.minGain = DbToLinear(-maxEnhanceDb);
     block.oneMinusSpeed = 1 - block.speed;

@@ -5,13 +5,10 @@
 #include <cstring>
 
 #include "dsp/db.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kDriveRange = dbRange(-24, 24);
-constexpr ParamRange kThresholdRange = dbRange(-12, 12);
 
 constexpr uint32_t kHilbertMask = kHilbertLength - 1;
 constexpr int kHilbertCentre = 32;
@@ -83,8 +80,8 @@ void clearHilbertLines(FinalClipper& clipper) {
 }
 
 void prepareBlock(FinalClipper& clipper, const FinalClipperParams& params) {
-    clipper.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kDriveRange));
-    const double T = DbToLinear(guardedParam(loadShared(params.thresholdDb), kThresholdRange));
+    clipper.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kFinalClipperDriveDb.range));
+    const double T = DbToLinear(guardedParam(loadShared(params.thresholdDb), kFinalClipperThresholdDb.range));
     clipper.threshold = T;
     clipper.k = kSoftKnee / T;
     clipper.K = 1 / clipper.k;

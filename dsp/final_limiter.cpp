@@ -5,34 +5,29 @@
 #include <cstring>
 
 #include "dsp/db.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
 
-constexpr ParamRange kDriveRange = dbRange(-24, 24);
-constexpr ParamRange kThresholdRange = dbRange(-24, 24);
-constexpr ParamRange kLookaheadRange = exactRange(0, 90);  // 90 ms is 3,969 frames, inside the ring
-constexpr ParamRange kAttackRange = detectorTimeRange(0, 1000);
-constexpr ParamRange kReleaseRange = detectorTimeRange(0, 5000);
-constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
-
 constexpr double kRmsThresholdScale = 0.5;
 constexpr double kLevelFloor = 0.00001;
 
-static_assert((90 * 0.001) * 44100 < kLimiterRingFrames, "the largest lookahead must stay inside the ring");
+// 90 ms is 3,969 frames, inside the ring.
+static_assert((kFinalLimiterLookaheadMs.range.max * 0.001) * 44100 < kLimiterRingFrames,
+              "the largest lookahead must stay inside the ring");
 
 }  // namespace
 
 void prepareBlock(FinalLimiter& limiter, const FinalLimiterParams& params) {
-    limiter.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kDriveRange));
-    limiter.attack = timeCoefficient(guardedSmoothingTime(loadShared(params.attackMs), kAttackRange));
-    limiter.release = timeCoefficient(guardedSmoothingTime(loadShared(params.releaseMs), kReleaseRange));
-    limiter.detect = timeCoefficient(guardedParam(loadShared(params.detectMs), kDetectRange));
-    const double lookaheadMs = guardedParam(loadShared(params.lookaheadMs), kLookaheadRange);
+    limiter.drive = DbToLinear(guardedParam(loadShared(params.driveDb), kFinalLimiterDriveDb.range));
+    limiter.attack = timeCoefficient(guardedSmoothingTime(loadShared(params.attackMs), kFinalLimiterAttackMs.range));
+    limiter.release = timeCoefficient(guardedSmoothingTime(loadShared(params.releaseMs), kFinalLimiterReleaseMs.range));
+    limiter.detect = timeCoefficient(guardedParam(loadShared(params.detectMs), kFinalLimiterDetectMs.range));
+    const double lookaheadMs = guardedParam(loadShared(params.lookaheadMs), kFinalLimiterLookaheadMs.range);
     limiter.lookaheadFrames = static_cast<int>((lookaheadMs * 0.001) * 44100);
     limiter.peakMode = isOn(params.peakDetect);
-    const double threshold = DbToLinear(guardedParam(loadShared(params.thresholdDb), kThresholdRange));
+    const double threshold = DbToLinear(guardedParam(loadShared(params.thresholdDb), kFinalLimiterThresholdDb.range));
     limiter.threshold = limiter.peakMode ? threshold : kRmsThresholdScale * threshold;
 }
 

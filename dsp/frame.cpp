@@ -7,14 +7,12 @@
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr ParamRange kDensityDriveRange = dbRange(-12, 36);
-constexpr ParamRange kPostAmpRange = dbRange(-24, 24);
 constexpr double kInputScale = 0.000030517578125;  // 2^-15
 constexpr double kOutputScale = 32768.0;
 constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
@@ -133,8 +131,8 @@ void IdleReset(ProcessorState& state) {
 static bool admitBlock(int bps, int nch, int srate, ProcessorState& state, const LiveParams& params,
                        BlockStart* start) {
     const GeneralParams& general = params.general;
-    start->densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveRange));
-    start->postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpRange));
+    start->densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveDb.range));
+    start->postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpDb.range));
 
     const FrameHooks& hooks = state.hooks;
     start->now = readClock(hooks);

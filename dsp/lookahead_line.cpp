@@ -3,10 +3,14 @@
 
 #include <cstring>
 
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 
-int lookaheadFrames(double lookaheadMs) {
-    const double ms = guardedParam(lookaheadMs, exactRange(0, kLookaheadMaxMs));
+// The registered lookahead ranges end at 90 ms, 3,969 frames: always below the ring length.
+static_assert(kCompressorLookaheadMs.range.max * 0.001 * 44100 < kLookaheadRows, "lookahead inside the ring");
+static_assert(kLimiterLookaheadMs.range.max * 0.001 * 44100 < kLookaheadRows, "lookahead inside the ring");
+
+int lookaheadFrames(double lookaheadMs, const ParamRange& range) {
+    const double ms = guardedParam(lookaheadMs, range);
     return static_cast<int>(ms * 0.001 * 44100);
 }
 

@@ -5,14 +5,13 @@
 #include <initializer_list>
 
 #include "dsp/live_params.h"
+#include "dsp/param_guard.h"
 
 constexpr int kLookaheadRows = 4096;
 constexpr uint32_t kLookaheadRowMask = kLookaheadRows - 1;
 static_assert((kLookaheadRows & (kLookaheadRows - 1)) == 0, "rows are indexed with a mask");
 // Output always leaves this many frames after it was written, whatever the lookahead.
 constexpr int kLookaheadDelayFrames = kLookaheadRows - 1;
-// Registered lookahead range, 0 ... 90 ms, is 0 ... 3969 frames: always below the ring length.
-constexpr double kLookaheadMaxMs = 90;
 
 // Row = time, column = band. The counter only increases (wrapping at 2^32, a multiple of the
 // ring length) and picks rows modulo 4,096. Idle reset clears the rows, never the counter.
@@ -65,8 +64,8 @@ inline LookaheadStretch lookaheadStretch(uint32_t c, int lookaheadLow, int looka
     return s;
 }
 
-// Lookahead of a band in whole frames, trunc(ms x 0.001 x 44100). A value outside 0 ... 90 ms
-// (or NaN) from a file is clamped to that range so the detector row stays inside the ring.
-int lookaheadFrames(double lookaheadMs);
+// Lookahead of a band in whole frames, trunc(ms x 0.001 x 44100). A value outside the registered
+// range (or NaN) from a file is clamped to it, so the detector row stays inside the ring.
+int lookaheadFrames(double lookaheadMs, const ParamRange& range);
 
 void clearLookaheadLine(LookaheadLine& line);

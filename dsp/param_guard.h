@@ -1,5 +1,12 @@
-// Registered ranges of stage parameters and the guard that keeps values from files usable.
+// The guard kinds of stage parameters and the guard that keeps values from files usable; the
+// registered ranges themselves are the rows of dsp/param_ranges.h.
 #pragma once
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+
+#include "dsp/db.h"
 
 // Values from settings or preset files are not range-checked when loaded. A stage passes every
 // number it reads through guardedParam when it computes its block constants: a value the
@@ -27,6 +34,19 @@ constexpr ParamRange detectorTimeRange(double min, double max) {
 }
 // Values that index or size something: only the registered range is usable.
 constexpr ParamRange exactRange(double min, double max) { return {min, max, min, max}; }
+// Compressor and expander ratios: below 1 the compressor curve turns into a boost and the
+// expander floor 1/ratio rises above unity (infinite at 0), so only ratios from 1 up are taken
+// as they come; anything else from a file is clamped to the registered range.
+constexpr double kLargestUsableRatio = 1e12;
+constexpr ParamRange bandRatioRange(double min, double max) { return {min, max, 1.0, kLargestUsableRatio}; }
+// Filter design frequencies: every frequency strictly between 0 and half the sample rate designs
+// a usable filter. The bounds are the smallest positive double and the largest one below fs/2.
+constexpr double kLowestDesignFrequencyHz = std::numeric_limits<double>::denorm_min();
+constexpr double kHighestDesignFrequencyHz =
+    std::bit_cast<double>(std::bit_cast<uint64_t>(kSampleRateHz * 0.5) - 1);
+constexpr ParamRange designFrequencyRange(double min, double max) {
+    return {min, max, kLowestDesignFrequencyHz, kHighestDesignFrequencyHz};
+}
 
 inline double clampToRegistered(double value, const ParamRange& range) {
     if (!(value >= range.min)) return range.min;
@@ -39,16 +59,17 @@ inline double guardedParam(double value, const ParamRange& range) {
     return clampToRegistered(value, range);
 }
 
-// Attack and release times: 0 means "follow at once"; a negative time (outside every range) is
-// clamped to the minimum, which follows at once too. A positive time too short for a stable
-// coefficient also follows at once. The bound is twice the detector bound because the AGC's
-// wideband gain smooths with the mean of two such times.
+// Attack and release times, guarded by guardedSmoothingTime: 0 means "follow at once"; a negative
+// time (outside every range) is clamped to the minimum, which follows at once too. A positive time
+// too short for a stable coefficient also follows at once. That bound is twice the detector bound
+// because the AGC's wideband gain smooths with the mean of two such times.
 constexpr double kShortestUsableSmoothingMs = 2 * kShortestUsableTimeMs;
+constexpr ParamRange smoothingTimeRange(double min, double max) { return {min, max, 0.0, kLongestUsableTimeMs}; }
 
 inline double guardedSmoothingTime(double timeMs, const ParamRange& range) {
     if (timeMs == 0) return timeMs;
-    if (timeMs < 0) return clampToRegistered(timeMs, range);
+    if (timeMs < range.usableMin) return clampToRegistered(timeMs, range);
     if (timeMs < kShortestUsableSmoothingMs) return 0.0;
-    if (timeMs <= kLongestUsableTimeMs) return timeMs;
+    if (timeMs <= range.usableMax) return timeMs;
     return clampToRegistered(timeMs, range);
 }

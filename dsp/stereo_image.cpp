@@ -4,15 +4,10 @@
 #include <cmath>
 
 #include "dsp/db.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kAmountRange = scaleRange(1, 100);
-constexpr ParamRange kDetect1Range = detectorTimeRange(1, 500);
-constexpr ParamRange kDetect2Range = detectorTimeRange(1, 2000);
-constexpr ParamRange kMaxEnhanceRange = dbRange(1, 18);
 
 constexpr double kLevelFloor = 0.01;    // absolute term under A, 40 dB below full scale
 constexpr double kMeterFloor = 0.00001;
@@ -20,9 +15,9 @@ constexpr double kMeterFloor = 0.00001;
 }  // namespace
 
 void prepareBlock(StereoImageProcessor& stage, const StereoImageParams& params) {
-    stage.c1 = timeCoefficient(guardedParam(loadShared(params.detect1Ms), kDetect1Range));
-    stage.c2 = timeCoefficient(guardedParam(loadShared(params.detect2Ms), kDetect2Range));
-    stage.maxGain = DbToLinear(guardedParam(loadShared(params.maxEnhanceDb), kMaxEnhanceRange));
+    stage.c1 = timeCoefficient(guardedParam(loadShared(params.detect1Ms), kStereoDetect1Ms.range));
+    stage.c2 = timeCoefficient(guardedParam(loadShared(params.detect2Ms), kStereoDetect2Ms.range));
+    stage.maxGain = DbToLinear(guardedParam(loadShared(params.maxEnhanceDb), kStereoMaxEnhanceDb.range));
     stage.sideGain = 1.0;
 }
 
@@ -40,7 +35,7 @@ void processSample(StereoImageProcessor& stage, const StereoImageParams& params,
     const double F = std::sqrt(stage.fastPower);
     stage.slowLevel = stage.slowLevel * (1 - c2) + F * c2;
 
-    const double amount = guardedParam(loadShared(params.amountPercent), kAmountRange);
+    const double amount = guardedParam(loadShared(params.amountPercent), kStereoAmountPercent.range);
     double g = F / (stage.slowLevel + kLevelFloor) * (amount * 5.0) * 0.01;
     if (g < 1) g = 1;
     if (g > stage.maxGain) g = stage.maxGain;

@@ -3,16 +3,9 @@
 
 #include "dsp/db.h"
 #include "dsp/filter_bank.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 #include "dsp/simd_pair.h"
-
-namespace {
-
-// "Processor.DetectN.msec": times of 0 or less, NaN, or too short for a coefficient of at most 1
-// (from a file) would make the followers run away; the guard puts them back in range.
-constexpr ParamRange kDetectRange = detectorTimeRange(1, 500);
-
-}  // namespace
 
 void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCount]) {
     for (int j = 0; j < kBandCount; ++j) {
@@ -35,7 +28,9 @@ void installBankDesign(TenBandProcessor& processor, const BiquadCoefficients coe
 
 void prepareBlock(TenBandProcessor& processor, const LiveParams& params) {
     for (int j = 0; j < kBandCount; ++j) {
-        const double detectMs = guardedParam(loadShared(params.processor.detectMs[j]), kDetectRange);
+        // Times of 0 or less, NaN, or too short for a coefficient of at most 1 (from a file) would
+        // make the followers run away; the guard puts them back in range.
+        const double detectMs = guardedParam(loadShared(params.processor.detectMs[j]), kProcessorDetectMs[j].range);
         const double d = 1 / (detectMs * 0.001 * 44100);
         processor.detectors.detect[j] = d;
         processor.detectors.complement[j] = 1 - d;

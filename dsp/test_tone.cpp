@@ -5,24 +5,23 @@
 
 #include "dsp/db.h"
 #include "dsp/engine_random.h"
-#include "dsp/param_guard.h"
+#include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 
 namespace {
-
-constexpr ParamRange kLevelRange = dbRange(-60, 12);
-// The top frequency keeps the step below 2 pi, so one subtraction per frame bounds the phase.
-constexpr ParamRange kFrequencyRange = exactRange(20, 20480);
 
 constexpr double kRadiansPerHzFrame = 0.00014247585730565955;  // 2 pi / 44,100
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInverseRandMax = 0.00003051850947599719;     // 1 / 32,767
 
+// The top frequency keeps the step below 2 pi, so one subtraction per frame bounds the phase.
+static_assert(kTestToneFrequencyHz.range.max * kRadiansPerHzFrame < kTwoPi, "the phase step stays below 2 pi");
+
 }  // namespace
 
 void prepareBlock(TestToneGenerator& tone) {
-    tone.toneAmplitude = DbToLinear(guardedParam(loadShared(tone.levelDb), kLevelRange));
-    tone.toneStep = guardedParam(loadShared(tone.frequencyHz), kFrequencyRange) * kRadiansPerHzFrame;
+    tone.toneAmplitude = DbToLinear(guardedParam(loadShared(tone.levelDb), kTestToneLevelDb.range));
+    tone.toneStep = guardedParam(loadShared(tone.frequencyHz), kTestToneFrequencyHz.range) * kRadiansPerHzFrame;
 }
 
 void processSample(TestToneGenerator& tone, EngineRandom& random, double& L, double& R) {

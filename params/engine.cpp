@@ -51,7 +51,7 @@ void CommitSettings(Engine& engine, bool force, bool resetFilters) {
     ComputeDerivedDesign(state, engine.staging, force);
     ZeroIdleMeters(state, engine.staging);
     if (resetFilters) ++handover.resetsRequested;
-    HandedOverSettings& slot = handover.slots[handover.back];
+    HandedOverSettings& slot = handover.slots[handover.indices.back];
     std::memcpy(&slot.params, &engine.staging, sizeof slot.params);
     slot.design = state.designs.designer;
     slot.resetCount = handover.resetsRequested;

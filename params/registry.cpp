@@ -7,7 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include "dsp/param_ranges.h"
 #include "params/settings_text.h"
+#include "params/slider_math.h"
 #include "params/ui_seam.h"
 
 namespace {
@@ -32,20 +34,29 @@ constexpr BandIds idRow(int32_t first, int32_t step) {
 constexpr BandIds kFirstRowSliders = {1001, 1002, 1006, 1008, 1010, 1012, 1014, 1016, 1018, 1020};
 constexpr BandIds kFirstRowLabels = {1004, 1005, 1007, 1009, 1011, 1013, 1015, 1017, 1019, 1021};
 
-// Range, resolution, steps and default of a slider, in value units.
-struct SliderSpec {
+// Resolution and steps of a slider, in value units; its key, range and default come from its row
+// of the engine's table (dsp/param_ranges.h).
+struct SliderSteps {
     int32_t decimals;
-    double minValue, maxValue;
     double tickSpacing, lineStep, pageStep;
-    double defaultValue;
 };
 
-constexpr SliderSpec kBandGainDb = {1, -24.0, 24.0, 6.0, 0.1, 3.0, 0.0};
-constexpr SliderSpec kRatio = {1, 1.0, 10.0, 1.0, 0.1, 1.0, 5.0};
-constexpr SliderSpec kLookaheadMs = {0, 0.0, 90.0, 45.0, 1.0, 10.0, 5.0};
-constexpr SliderSpec kAttackMs = {0, 0.0, 1000.0, 200.0, 1.0, 10.0, 10.0};
-constexpr SliderSpec kReleaseMs = {0, 0.0, 5000.0, 1000.0, 1.0, 10.0, 500.0};
-constexpr SliderSpec kDetectMs = {0, 1.0, 500.0, 125.0, 1.0, 10.0, 0.0};
+constexpr SliderSteps kGainDbSteps = {1, 6.0, 0.1, 3.0};
+constexpr SliderSteps kWideGainDbSteps = {1, 12.0, 0.1, 3.0};  // ticks every 12 dB
+constexpr SliderSteps kRatioSteps = {1, 1.0, 0.1, 1.0};
+constexpr SliderSteps kLookaheadMsSteps = {0, 45.0, 1.0, 10.0};
+constexpr SliderSteps kShortTimeMsSteps = {0, 200.0, 1.0, 10.0};  // times up to 1 s
+constexpr SliderSteps kLongTimeMsSteps = {0, 1000.0, 1.0, 10.0};  // times up to 5 s
+constexpr SliderSteps kDetectMsSteps = {0, 125.0, 1.0, 10.0};
+constexpr SliderSteps kPercentSteps = {0, 25.0, 1.0, 10.0};
+
+// Logarithmic sliders start at the bottom of their scale.
+static_assert(kHighpassCutoffHz.range.min == kLogSliderBaseHz && kLowpassCutoffHz.range.min == kLogSliderBaseHz &&
+                  kAgcCrossoverHz.range.min == kLogSliderBaseHz &&
+                  kThreeBandCrossoverLowMidHz.range.min == kLogSliderBaseHz &&
+                  kThreeBandCrossoverMidHighHz.range.min == kLogSliderBaseHz &&
+                  kTestToneFrequencyHz.range.min == kLogSliderBaseHz,
+              "frequency sliders start at 20 Hz");
 
 double clampToCoordinate(double value) {
     if (value >= 2147483647.0) return 2147483647.0;
@@ -61,23 +72,31 @@ void copyText(char* destination, std::size_t size, const char* source) {
     std::snprintf(destination, size, "%s", source != nullptr ? source : "");
 }
 
-void slider(WindowEntry* window, int32_t controlId, int32_t labelId, const SliderSpec& spec, double* value,
-            const char* key, double defaultValue) {
-    RegisterParam(window, VerticalSlider, spec.decimals, controlId, labelId, spec.minValue, spec.maxValue,
-                  spec.tickSpacing, spec.lineStep, spec.pageStep, value, key, defaultValue);
+void registerSlider(WindowEntry* window, int32_t kind, int32_t controlId, int32_t labelId, const SliderSteps& steps,
+                    const RegisteredParam& row, const char* key, double* value) {
+    RegisterParam(window, kind, steps.decimals, controlId, labelId, row.range.min, row.range.max, steps.tickSpacing,
+                  steps.lineStep, steps.pageStep, value, key, row.defaultValue);
 }
 
-void slider(WindowEntry* window, int32_t controlId, int32_t labelId, const SliderSpec& spec, double* value,
-            const char* key) {
-    slider(window, controlId, labelId, spec, value, key, spec.defaultValue);
+void slider(WindowEntry* window, int32_t controlId, int32_t labelId, const SliderSteps& steps,
+            const RegisteredParam& row, double* value) {
+    registerSlider(window, VerticalSlider, controlId, labelId, steps, row, row.key, value);
 }
 
-// Logarithmic frequency slider: maxValue is the number of 1/100-octave steps above 20 Hz; the
-// other range fields are not used by the arithmetic and hold the usual octave steps.
-void frequencySlider(WindowEntry* window, int32_t controlId, int32_t labelId, double steps, double pageSteps,
-                     double* value, const char* key, double defaultHz) {
-    RegisterParam(window, VerticalSlider, -1, controlId, labelId, 0.0, steps, 100.0, 1.0, pageSteps, value, key,
-                  defaultHz);
+void horizontalSlider(WindowEntry* window, int32_t controlId, int32_t labelId, const SliderSteps& steps,
+                      const RegisteredParam& row, double* value) {
+    registerSlider(window, HorizontalSlider, controlId, labelId, steps, row, row.key, value);
+}
+
+// Logarithmic frequency slider: maxValue is the number of 1/100-octave steps from 20 Hz to the
+// row's top frequency, to the nearest step (the three-band crossovers' 7241 Hz is 7240.77 Hz on the
+// scale); the other range fields are not used by the arithmetic and hold the usual octave steps.
+// The default stays in Hz.
+void frequencySlider(WindowEntry* window, int32_t controlId, int32_t labelId, double pageSteps,
+                     const RegisteredParam& row, double* value) {
+    const double steps = std::round(kLogSliderStepsPerOctave * std::log2(row.range.max / kLogSliderBaseHz));
+    RegisterParam(window, VerticalSlider, -1, controlId, labelId, 0.0, steps, kLogSliderStepsPerOctave, 1.0, pageSteps,
+                  value, row.key, row.defaultValue);
 }
 
 void checkBox(WindowEntry* window, int32_t controlId, uint8_t* value, const char* key, double defaultValue = 0.0) {
@@ -88,13 +107,13 @@ void meter(WindowEntry* window, int32_t controlId, int32_t labelId, double minVa
     RegisterParam(window, Meter, 0, controlId, labelId, minValue, maxValue, 0.0, 0.0, 0.0, value, "", 0.0);
 }
 
-// One family of ten band sliders, band 1 first; keyFormat takes the band number.
-void sliderFamily(WindowEntry* window, const char* keyFormat, const BandIds& controls, const BandIds& labels,
-                  const SliderSpec& spec, double* values) {
+// One family of ten band sliders, band 1 first; the row's key takes the band number.
+void sliderFamily(WindowEntry* window, const RegisteredParam& row, const BandIds& controls, const BandIds& labels,
+                  const SliderSteps& steps, double* values) {
     for (int band = 0; band < kBandCount; ++band) {
         char key[sizeof ParamEntry::key];
-        std::snprintf(key, sizeof key, keyFormat, band + 1);
-        slider(window, controls[band], labels[band], spec, &values[band], key);
+        std::snprintf(key, sizeof key, row.key, band + 1);
+        registerSlider(window, VerticalSlider, controls[band], labels[band], steps, row, key, &values[band]);
     }
 }
 
@@ -139,71 +158,67 @@ void registerMain(Registrar& r, LiveParams& p, ProcessorState& state) {
     checkBox(w, 1035, &g.finalClipperActive, "General.FinalClipper.Active");
     checkBox(w, 1029, &g.lowpassActive, "General.LowpassFilter.Active");
     checkBox(w, 1014, &g.ditherActive, "General.QuantizationDither.Active", 1.0);
-    RegisterParam(w, HorizontalSlider, 1, 1050, 1049, -12.0, 36.0, 6.0, 0.1, 3.0, &g.densityDriveDb,
-                  "General.DensityDrive.dB", 0.0);
-    RegisterParam(w, HorizontalSlider, 1, 1043, 1044, -24.0, 24.0, 6.0, 0.1, 3.0, &g.postAmpDb, "General.PostAmp.dB",
-                  0.0);
+    horizontalSlider(w, 1050, 1049, kGainDbSteps, kDensityDriveDb, &g.densityDriveDb);
+    horizontalSlider(w, 1043, 1044, kGainDbSteps, kPostAmpDb, &g.postAmpDb);
     meter(w, 1006, 1030, 0.0, 100.0, &state.inputMeter);
     meter(w, 1007, 1031, 0.0, 100.0, &state.outputMeter);
 }
 
 void registerAdvanced(Registrar& r, LiveParams& p) {
-    constexpr double kProcessorDetectDefaults[kBandCount] = {20, 10, 8, 7, 6, 5, 4, 3, 2, 1};
-    constexpr SliderSpec kAgcDetectMs = {0, 1.0, 500.0, 100.0, 1.0, 10.0, 0.0};
+    constexpr SliderSteps kAgcDetectMsSteps = {0, 100.0, 1.0, 10.0};
     WindowEntry* w = window(r, "Advanced", 121, true);
     for (int band = 0; band < kBandCount; ++band) {
-        char key[sizeof ParamEntry::key];
-        std::snprintf(key, sizeof key, "Processor.Detect%d.msec", band + 1);
-        slider(w, 1085 + 2 * band, 1086 + 2 * band, kDetectMs, &p.processor.detectMs[band], key,
-               kProcessorDetectDefaults[band]);
+        const int32_t control = 1085 + 2 * band;
+        slider(w, control, control + 1, kDetectMsSteps, kProcessorDetectMs[band], &p.processor.detectMs[band]);
     }
-    slider(w, 1044, 1045, kAgcDetectMs, &p.agc.detectLowMs, "AGC.Detect.LowBand.msec", 250.0);
-    slider(w, 1048, 1049, kAgcDetectMs, &p.agc.detectHighMs, "AGC.Detect.HighBand.msec", 150.0);
-    slider(w, 1059, 1060, kDetectMs, &p.finalLimiter.detectMs, "FinalLimiter.Detect.msec", 20.0);
+    slider(w, 1044, 1045, kAgcDetectMsSteps, kAgcDetectLowBandMs, &p.agc.detectLowMs);
+    slider(w, 1048, 1049, kAgcDetectMsSteps, kAgcDetectHighBandMs, &p.agc.detectHighMs);
+    slider(w, 1059, 1060, kDetectMsSteps, kFinalLimiterDetectMs, &p.finalLimiter.detectMs);
 }
 
 void registerStereo(Registrar& r, LiveParams& p, ProcessorState& state) {
     StereoImageParams& s = p.stereoImage;
     WindowEntry* w = window(r, "Stereo_Processor", 118, true);
     checkBox(w, 1107, &s.mono, "StereoImageProc.Mono");
-    slider(w, 1108, 1109, {0, 1.0, 100.0, 25.0, 1.0, 10.0, 50.0}, &s.amountPercent, "StereoImageProc.Amount.%");
-    slider(w, 1110, 1111, {0, 1.0, 500.0, 100.0, 1.0, 10.0, 50.0}, &s.detect1Ms, "StereoImageProc.Detect1.msec");
-    slider(w, 1063, 1064, {0, 1.0, 2000.0, 500.0, 1.0, 10.0, 500.0}, &s.detect2Ms, "StereoImageProc.Detect2.msec");
-    slider(w, 1116, 1117, {0, 1.0, 18.0, 6.0, 1.0, 3.0, 6.0}, &s.maxEnhanceDb, "StereoImageProc.MaxEnhance.dB");
+    slider(w, 1108, 1109, kPercentSteps, kStereoAmountPercent, &s.amountPercent);
+    slider(w, 1110, 1111, {0, 100.0, 1.0, 10.0}, kStereoDetect1Ms, &s.detect1Ms);
+    slider(w, 1063, 1064, {0, 500.0, 1.0, 10.0}, kStereoDetect2Ms, &s.detect2Ms);
+    slider(w, 1116, 1117, {0, 6.0, 1.0, 3.0}, kStereoMaxEnhanceDb, &s.maxEnhanceDb);
     meter(w, 1112, 1113, 0.0, 18.0, &state.stereoImage.meterDb);
 }
 
 void registerAgc(Registrar& r, LiveParams& p, ProcessorState& state) {
-    constexpr SliderSpec kAgcTimeMs = {0, 0.0, 5000.0, 1000.0, 1.0, 100.0, 1000.0};
+    constexpr SliderSteps kAgcTimeMsSteps = {0, 1000.0, 1.0, 100.0};
+    constexpr SliderSteps kAgcPercentSteps = {0, 10.0, 1.0, 10.0};
     AgcParams& a = p.agc;
     WindowEntry* w = window(r, "2_Band_AGC", 109, true);
-    slider(w, 1046, 1047, {0, 0.0, 100.0, 10.0, 1.0, 10.0, 90.0}, &a.levelPercent, "AGC.Level.%");
-    slider(w, 1042, 1043, {0, 0.0, 40.0, 10.0, 1.0, 3.0, 25.0}, &a.maxGainDb, "AGC.MaxGain.dB");
-    frequencySlider(w, 1040, 1041, 700.0, 50.0, &a.crossoverHz, "AGC.Crossover", 400.0);
-    slider(w, 1048, 1049, {0, 0.0, 100.0, 10.0, 1.0, 10.0, 50.0}, &a.bandLinkPercent, "AGC.BandLink.%");
+    slider(w, 1046, 1047, kAgcPercentSteps, kAgcLevelPercent, &a.levelPercent);
+    slider(w, 1042, 1043, {0, 10.0, 1.0, 3.0}, kAgcMaxGainDb, &a.maxGainDb);
+    frequencySlider(w, 1040, 1041, 50.0, kAgcCrossoverHz, &a.crossoverHz);
+    slider(w, 1048, 1049, kAgcPercentSteps, kAgcBandLinkPercent, &a.bandLinkPercent);
     meter(w, 1053, 1052, 0.0, 40.0, &state.agc.meterLowDb);
     meter(w, 1056, 1057, 0.0, 40.0, &state.agc.meterHighDb);
     meter(w, 1062, 1063, 0.0, 9.0, &state.agc.meterReductionDb);
-    slider(w, 1114, 1118, kAgcTimeMs, &a.attackLowMs, "AGC.Attack.LowBand.msec");
-    slider(w, 1115, 1119, kAgcTimeMs, &a.releaseLowMs, "AGC.Release.LowBand.msec");
-    slider(w, 1058, 1059, kBandGainDb, &a.gainLowDb, "AGC.Gain.LowBand.dB");
-    slider(w, 1116, 1065, kAgcTimeMs, &a.attackHighMs, "AGC.Attack.HighBand.msec");
-    slider(w, 1117, 1067, kAgcTimeMs, &a.releaseHighMs, "AGC.Release.HighBand.msec");
-    slider(w, 1060, 1061, kBandGainDb, &a.gainHighDb, "AGC.Gain.HighBand.dB");
+    slider(w, 1114, 1118, kAgcTimeMsSteps, kAgcAttackLowBandMs, &a.attackLowMs);
+    slider(w, 1115, 1119, kAgcTimeMsSteps, kAgcReleaseLowBandMs, &a.releaseLowMs);
+    slider(w, 1058, 1059, kGainDbSteps, kAgcGainLowBandDb, &a.gainLowDb);
+    slider(w, 1116, 1065, kAgcTimeMsSteps, kAgcAttackHighBandMs, &a.attackHighMs);
+    slider(w, 1117, 1067, kAgcTimeMsSteps, kAgcReleaseHighBandMs, &a.releaseHighMs);
+    slider(w, 1060, 1061, kGainDbSteps, kAgcGainHighBandDb, &a.gainHighDb);
     checkBox(w, 1120, &a.singleBand, "AGC.SingleBand");
 }
 
 void registerThreeBandEq(Registrar& r, LiveParams& p) {
     ThreeBandEqParams& e = p.threeBandEq;
     WindowEntry* w = window(r, "3_Band_EQ", 108, true);
-    slider(w, 1001, 1004, kBandGainDb, &e.bandDb[0], "3BandEQ.Band1.dB");
-    slider(w, 1002, 1005, kBandGainDb, &e.bandDb[1], "3BandEQ.Band2.dB");
-    slider(w, 1006, 1007, kBandGainDb, &e.bandDb[2], "3BandEQ.Band3.dB");
+    slider(w, 1001, 1004, kGainDbSteps, kThreeBandEqBandDb[0], &e.bandDb[0]);
+    slider(w, 1002, 1005, kGainDbSteps, kThreeBandEqBandDb[1], &e.bandDb[1]);
+    slider(w, 1006, 1007, kGainDbSteps, kThreeBandEqBandDb[2], &e.bandDb[2]);
     checkBox(w, 1022, &e.bandMute[0], "3BandEQ.Band1.Mute");
     checkBox(w, 1023, &e.bandMute[1], "3BandEQ.Band2.Mute");
     checkBox(w, 1024, &e.bandMute[2], "3BandEQ.Band3.Mute");
-    frequencySlider(w, 1031, 1032, 850.0, 50.0, &e.crossoverLowMidHz, "3BandEQ.Crossover.L-M", 880.0);
-    frequencySlider(w, 1033, 1034, 850.0, 50.0, &e.crossoverMidHighHz, "3BandEQ.Crossover.M-H", 5000.0);
+    frequencySlider(w, 1031, 1032, 50.0, kThreeBandCrossoverLowMidHz, &e.crossoverLowMidHz);
+    frequencySlider(w, 1033, 1034, 50.0, kThreeBandCrossoverMidHighHz, &e.crossoverMidHighHz);
 }
 
 void registerProcessor(Registrar& r, LiveParams& p, ProcessorState& state) {
@@ -222,54 +237,50 @@ void registerProcessor(Registrar& r, LiveParams& p, ProcessorState& state) {
 void registerDynamicEq(Registrar& r, LiveParams& p, ProcessorState& state) {
     DynamicEqParams& d = p.dynamicEq;
     WindowEntry* w = window(r, "10_Band_Dynamic_EQ", 122, true);
-    slider(w, 1135, 1136, {0, 200.0, 8000.0, 1000.0, 1.0, 100.0, 2000.0}, &d.speedMs, "DynamicEQ.Speed.msec");
-    slider(w, 1108, 1109, {0, 0.0, 100.0, 25.0, 1.0, 10.0, 50.0}, &d.amountPercent, "DynamicEQ.Amount.%");
-    slider(w, 1116, 1117, {0, 0.0, 24.0, 6.0, 1.0, 3.0, 9.0}, &d.maxEnhanceDb, "DynamicEQ.MaxEnhance.dB");
+    slider(w, 1135, 1136, {0, 1000.0, 1.0, 100.0}, kDynamicEqSpeedMs, &d.speedMs);
+    slider(w, 1108, 1109, kPercentSteps, kDynamicEqAmountPercent, &d.amountPercent);
+    slider(w, 1116, 1117, {0, 6.0, 1.0, 3.0}, kDynamicEqMaxEnhanceDb, &d.maxEnhanceDb);
     meterRow(w, 1137, -12.0, 12.0, state.tenBand.dynamicEq.meter);
 }
 
 void registerCompressor(Registrar& r, LiveParams& p) {
     CompressorParams& c = p.compressor;
     WindowEntry* w = window(r, "10_Band_Compressor", 110, true);
-    sliderFamily(w, "Compressor.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, c.gainDb);
-    sliderFamily(w, "Compressor.Ratio%d", idRow(1106, 2), idRow(1107, 2), kRatio, c.ratio);
-    sliderFamily(w, "Compressor.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, {1, -24.0, 24.0, 6.0, 0.1, 3.0, -6.0},
-                 c.thresholdDb);
-    sliderFamily(w, "Compressor.Lookahead%d.msec", idRow(1065, 2), idRow(1066, 2), kLookaheadMs, c.lookaheadMs);
-    sliderFamily(w, "Compressor.Attack%d.msec", idRow(1025, 2), idRow(1026, 2), kAttackMs, c.attackMs);
-    sliderFamily(w, "Compressor.Release%d.msec", idRow(1045, 2), idRow(1046, 2), kReleaseMs, c.releaseMs);
+    sliderFamily(w, kCompressorGainDb, idRow(1085, 2), idRow(1086, 2), kGainDbSteps, c.gainDb);
+    sliderFamily(w, kCompressorRatio, idRow(1106, 2), idRow(1107, 2), kRatioSteps, c.ratio);
+    sliderFamily(w, kCompressorThresholdDb, kFirstRowSliders, kFirstRowLabels, kGainDbSteps, c.thresholdDb);
+    sliderFamily(w, kCompressorLookaheadMs, idRow(1065, 2), idRow(1066, 2), kLookaheadMsSteps, c.lookaheadMs);
+    sliderFamily(w, kCompressorAttackMs, idRow(1025, 2), idRow(1026, 2), kShortTimeMsSteps, c.attackMs);
+    sliderFamily(w, kCompressorReleaseMs, idRow(1045, 2), idRow(1046, 2), kLongTimeMsSteps, c.releaseMs);
     checkBox(w, 1105, &c.peakDetect, "Compressor.PeakDetect");
 }
 
 void registerExpander(Registrar& r, LiveParams& p) {
     ExpanderParams& e = p.expander;
     WindowEntry* w = window(r, "10_Band_Expander", 112, true);
-    sliderFamily(w, "Expander.Ratio%d", idRow(1085, 2), idRow(1086, 2), kRatio, e.ratio);
-    sliderFamily(w, "Expander.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, {1, -40.0, 6.0, 10.0, 0.1, 3.0, -6.0},
-                 e.thresholdDb);
-    sliderFamily(w, "Expander.Attack%d.msec", idRow(1025, 2), idRow(1026, 2), kAttackMs, e.attackMs);
-    sliderFamily(w, "Expander.Release%d.msec", idRow(1045, 2), idRow(1046, 2), {0, 0.0, 1000.0, 200.0, 1.0, 10.0, 500.0},
-                 e.releaseMs);
+    sliderFamily(w, kExpanderRatio, idRow(1085, 2), idRow(1086, 2), kRatioSteps, e.ratio);
+    sliderFamily(w, kExpanderThresholdDb, kFirstRowSliders, kFirstRowLabels, {1, 10.0, 0.1, 3.0}, e.thresholdDb);
+    sliderFamily(w, kExpanderAttackMs, idRow(1025, 2), idRow(1026, 2), kShortTimeMsSteps, e.attackMs);
+    sliderFamily(w, kExpanderReleaseMs, idRow(1045, 2), idRow(1046, 2), kShortTimeMsSteps, e.releaseMs);
 }
 
 void registerLimiter(Registrar& r, LiveParams& p) {
     LimiterParams& l = p.limiter;
     WindowEntry* w = window(r, "10_Band_Limiter", 113, true);
-    sliderFamily(w, "Limiter.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, l.gainDb);
-    sliderFamily(w, "Limiter.Threshold%d.dB", kFirstRowSliders, kFirstRowLabels, kBandGainDb, l.thresholdDb);
-    sliderFamily(w, "Limiter.Lookahead%d.msec", idRow(1065, 2), idRow(1066, 2), kLookaheadMs, l.lookaheadMs);
-    sliderFamily(w, "Limiter.Attack%d.msec", idRow(1025, 2), idRow(1026, 2), kAttackMs, l.attackMs);
-    sliderFamily(w, "Limiter.Release%d.msec", idRow(1045, 2), idRow(1046, 2), kReleaseMs, l.releaseMs);
+    sliderFamily(w, kLimiterGainDb, idRow(1085, 2), idRow(1086, 2), kGainDbSteps, l.gainDb);
+    sliderFamily(w, kLimiterThresholdDb, kFirstRowSliders, kFirstRowLabels, kGainDbSteps, l.thresholdDb);
+    sliderFamily(w, kLimiterLookaheadMs, idRow(1065, 2), idRow(1066, 2), kLookaheadMsSteps, l.lookaheadMs);
+    sliderFamily(w, kLimiterAttackMs, idRow(1025, 2), idRow(1026, 2), kShortTimeMsSteps, l.attackMs);
+    sliderFamily(w, kLimiterReleaseMs, idRow(1045, 2), idRow(1046, 2), kLongTimeMsSteps, l.releaseMs);
     checkBox(w, 1105, &l.peakDetect, "Limiter.PeakDetect");
 }
 
 void registerSaturator(Registrar& r, LiveParams& p) {
     SaturatorParams& s = p.saturator;
     WindowEntry* w = window(r, "10_Band_Saturator", 120, true);
-    sliderFamily(w, "Saturator.Level%d.%%", kFirstRowSliders, kFirstRowLabels, {0, 0.0, 100.0, 25.0, 1.0, 10.0, 15.0},
-                 s.levelPercent);
-    sliderFamily(w, "Saturator.Gain%d.dB", idRow(1085, 2), idRow(1086, 2), kBandGainDb, s.gainDb);
-    sliderFamily(w, "Saturator.Clip%d.dB", idRow(1105, 2), idRow(1106, 2), kBandGainDb, s.clipDb);
+    sliderFamily(w, kSaturatorLevelPercent, kFirstRowSliders, kFirstRowLabels, kPercentSteps, s.levelPercent);
+    sliderFamily(w, kSaturatorGainDb, idRow(1085, 2), idRow(1086, 2), kGainDbSteps, s.gainDb);
+    sliderFamily(w, kSaturatorClipDb, idRow(1105, 2), idRow(1106, 2), kGainDbSteps, s.clipDb);
     checkBoxFamily(w, "Saturator.Clip%d.Enable", idRow(1125, 1), s.clipEnable);
     checkBox(w, 1076, &s.refilter, "Saturator.Refilter");
 }
@@ -277,20 +288,19 @@ void registerSaturator(Registrar& r, LiveParams& p) {
 void registerTenBandEq(Registrar& r, LiveParams& p) {
     TenBandEqParams& e = p.tenBandEq;
     WindowEntry* w = window(r, "10_Band_EQ", 103, true);
-    slider(w, 1000, 1003, kBandGainDb, &e.preampDb, "10BandEQ.Preamp.dB");
-    sliderFamily(w, "10BandEQ.Band%d.dB", kFirstRowSliders, kFirstRowLabels, kBandGainDb, e.bandDb);
+    slider(w, 1000, 1003, kGainDbSteps, kTenBandEqPreampDb, &e.preampDb);
+    sliderFamily(w, kTenBandEqBandDb, kFirstRowSliders, kFirstRowLabels, kGainDbSteps, e.bandDb);
     checkBoxFamily(w, "10BandEQ.Band%d.Mute", idRow(1022, 1), e.bandMute);
 }
 
 void registerFinalLimiter(Registrar& r, LiveParams& p, ProcessorState& state) {
     FinalLimiterParams& l = p.finalLimiter;
-    constexpr SliderSpec kWideGainDb = {1, -24.0, 24.0, 12.0, 0.1, 3.0, 0.0};
     WindowEntry* w = window(r, "Final_Limiter", 115, true);
-    slider(w, 1003, 1022, kWideGainDb, &l.driveDb, "FinalLimiter.Drive.dB");
-    slider(w, 1057, 1058, kWideGainDb, &l.thresholdDb, "FinalLimiter.Threshold.dB");
-    slider(w, 1061, 1062, kLookaheadMs, &l.lookaheadMs, "FinalLimiter.Lookahead.msec");
-    slider(w, 1063, 1064, kAttackMs, &l.attackMs, "FinalLimiter.Attack.msec");
-    slider(w, 1065, 1066, kReleaseMs, &l.releaseMs, "FinalLimiter.Release.msec");
+    slider(w, 1003, 1022, kWideGainDbSteps, kFinalLimiterDriveDb, &l.driveDb);
+    slider(w, 1057, 1058, kWideGainDbSteps, kFinalLimiterThresholdDb, &l.thresholdDb);
+    slider(w, 1061, 1062, kLookaheadMsSteps, kFinalLimiterLookaheadMs, &l.lookaheadMs);
+    slider(w, 1063, 1064, kShortTimeMsSteps, kFinalLimiterAttackMs, &l.attackMs);
+    slider(w, 1065, 1066, kLongTimeMsSteps, kFinalLimiterReleaseMs, &l.releaseMs);
     meter(w, 1067, 1068, 0.0, 12.0, &state.finalLimiter.meterDb);
     checkBox(w, 1105, &l.peakDetect, "FinalLimiter.PeakDetect");
 }
@@ -299,16 +309,16 @@ void registerFinalClipper(Registrar& r, LiveParams& p, ProcessorState& state) {
     FinalClipperParams& c = p.finalClipper;
     WindowEntry* w = window(r, "Final_Clipper", 116, true);
     checkBox(w, 1106, &c.complex, "FinalClipper.Complex");
-    slider(w, 1003, 1022, {1, -24.0, 24.0, 12.0, 0.1, 3.0, 0.0}, &c.driveDb, "FinalClipper.Drive.dB");
-    slider(w, 1057, 1058, {1, -12.0, 12.0, 6.0, 0.1, 3.0, -0.1}, &c.thresholdDb, "FinalClipper.Threshold.dB");
+    slider(w, 1003, 1022, kWideGainDbSteps, kFinalClipperDriveDb, &c.driveDb);
+    slider(w, 1057, 1058, kGainDbSteps, kFinalClipperThresholdDb, &c.thresholdDb);
     meter(w, 1069, 1070, 0.0, 12.0, &state.finalClipper.meterDb);
 }
 
 void registerTestTones(Registrar& r, ProcessorState& state) {
     TestToneGenerator& tone = state.testTone;
     WindowEntry* w = window(r, "Test_Tones", 104, false);
-    slider(w, 1027, 1028, {1, -60.0, 12.0, 12.0, 0.1, 3.0, 0.0}, &tone.levelDb, "");
-    frequencySlider(w, 1001, 1029, 1000.0, 100.0, &tone.frequencyHz, "", 0.0);
+    slider(w, 1027, 1028, kWideGainDbSteps, kTestToneLevelDb, &tone.levelDb);
+    frequencySlider(w, 1001, 1029, 100.0, kTestToneFrequencyHz, &tone.frequencyHz);
     checkBox(w, 1024, &tone.muteInput, "");
     checkBox(w, 1025, &tone.sine, "");
     checkBox(w, 1026, &tone.noise, "");
@@ -394,8 +404,8 @@ void RegisterAllWindows(Registry& registry, const SettingsText& text, LiveParams
     Registrar r{registry, text};
     registerMain(r, params, state);
     registerAdvanced(r, params);
-    RegisterParam(window(r, "Highpass_Filter", 117, true), VerticalSlider, -1, 1055, 1056, 0.0, 400.0, 100.0, 1.0, 100.0,
-                  &params.passFilters.highpassCutoffHz, "HighpassFilter.Cutoff.Hz", 30.0);
+    frequencySlider(window(r, "Highpass_Filter", 117, true), 1055, 1056, 100.0, kHighpassCutoffHz,
+                    &params.passFilters.highpassCutoffHz);
     registerStereo(r, params, state);
     registerAgc(r, params, state);
     registerThreeBandEq(r, params);
@@ -408,8 +418,8 @@ void RegisterAllWindows(Registry& registry, const SettingsText& text, LiveParams
     registerTenBandEq(r, params);
     registerFinalLimiter(r, params, state);
     registerFinalClipper(r, params, state);
-    RegisterParam(window(r, "Lowpass_Filter", 114, true), VerticalSlider, -1, 1055, 1056, 0.0, 1000.0, 100.0, 1.0, 100.0,
-                  &params.passFilters.lowpassCutoffHz, "LowpassFilter.Cutoff.Hz", 18000.0);
+    frequencySlider(window(r, "Lowpass_Filter", 114, true), 1055, 1056, 100.0, kLowpassCutoffHz,
+                    &params.passFilters.lowpassCutoffHz);
     registerTestTones(r, state);
     window(r, "SpectrumAnalyzer", 106, false);
     window(r, "Oscilloscope", 105, false);

@@ -5,6 +5,7 @@
 
 #include "dsp/design_exchange.h"
 #include "dsp/live_params.h"
+#include "dsp/triple_buffer.h"
 
 // What one hand-over carries. `resetCount` counts the filter resets asked for so far, so a reset
 // is not lost when a later hand-over replaces one the audio thread has not taken yet.
@@ -14,14 +15,12 @@ struct HandedOverSettings {
     uint32_t resetCount;
 };
 
-// A single-producer, single-consumer triple buffer, as the design exchange is: the control thread
-// fills `slots[back]` and swaps it into the middle; the audio thread swaps a fresh middle slot into
-// `front`. Neither side waits, and the audio thread never sees a half-written slot.
+// A triple buffer of settings: the control thread publishes, the audio thread takes at block start.
 struct SettingsHandover {
     HandedOverSettings slots[3];
-    uint8_t back, front, middle;  // middle: slot index in the low 2 bits, bit 2 = fresh
-    uint32_t resetsRequested;     // control thread
-    uint32_t resetsTaken;         // audio thread
+    TripleBufferSlots indices;
+    uint32_t resetsRequested;  // control thread
+    uint32_t resetsTaken;      // audio thread
 };
 
 void initSettingsHandover(SettingsHandover& handover);

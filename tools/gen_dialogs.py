@@ -254,6 +254,7 @@ def three_band_eq():
     bands = [("Bass", 1001, 1004), ("Mid", 1002, 1005), ("Treble", 1006, 1007)]
     for i, (caption, slider, label) in enumerate(bands):
         d.slider_column(32 + BAND_PITCH * i, 4, caption, slider, label, slider_height, 9)
+    d.text("Gain", 4, slider_top + slider_height + 1, 25, 8, "RTEXT")  # row heading of the value labels
     mute_y = slider_top + slider_height + 1 + LABEL_HEIGHT + 3
     d.text("Mute", 4, mute_y + 1, 25, 8, "RTEXT")
     for i, ident in enumerate([1022, 1023, 1024]):
@@ -279,6 +280,36 @@ def short_meter(d, x, caption, meter, label, column=COLUMN_WIDTH, caption_width=
                    caption_width)
 
 
+def short_slider_group(d, x, heading, columns):
+    """Sliders under one heading, each with a one-line caption: heading and captions take the
+    height of a two-line caption, so the sliders line up with those of short_slider.
+    Returns the x just right of the group."""
+    d.text(heading, x, SHORT_TOP - 1, BAND_PITCH * len(columns) - 1, 8, "CTEXT")
+    for caption, slider, label in columns:
+        d.slider_column(x, SHORT_TOP + 8, caption, slider, label, SHORT_SLIDER_HEIGHT, 8)
+        x += BAND_PITCH
+    return x
+
+
+SCALE_WIDTH = 8  # meter scale marks, right-aligned against the meter
+
+
+def scaled_meter(d, x, caption, meter, label, marks, caption_width=None):
+    """A meter column with scale marks on its left, top mark = the meter's full scale, last mark =
+    0, spread evenly down the bar. Returns the column width."""
+    column = SCALE_WIDTH + METER_WIDTH
+    width = caption_width or column
+    d.text(caption, x - (width - column) // 2, SHORT_TOP, width, SHORT_CAPTION_HEIGHT, "CTEXT")
+    top = SHORT_TOP + SHORT_CAPTION_HEIGHT + 1
+    d.meter(meter, x + SCALE_WIDTH, top, SHORT_SLIDER_HEIGHT)
+    step = (SHORT_SLIDER_HEIGHT - 8) / (len(marks) - 1)
+    for i, mark in enumerate(marks):
+        d.text(mark, x, top + round(step * i), SCALE_WIDTH, 8, "RTEXT")
+    d.add(f'CONTROL "", {label}, "Static", SS_CENTER | SS_SUNKEN, {x}, {top + SHORT_SLIDER_HEIGHT + 1}, '
+          f"{column}, {LABEL_HEIGHT}")
+    return column
+
+
 def two_band_agc():
     d = Dialog(109, "Drelvant - 2 Band AGC / Equalizer", 393, 86)
     x = 4
@@ -286,16 +317,15 @@ def two_band_agc():
                                    ("X-over\n(Hz)", 1040, 1041), ("Link\n(%)", 1048, 1049)]:
         short_slider(d, x, caption, slider, label)
         x += BAND_PITCH
-    meter_column = 20
-    for caption, meter, label in [("Low\nGain", 1053, 1052), ("High\nGain", 1056, 1057),
-                                  ("Wide\nCut", 1062, 1063)]:
-        short_meter(d, x, caption, meter, label, meter_column)
-        x += meter_column + 2
-    for caption, slider, label in [("Low\nAtk ms", 1114, 1118), ("Low\nRel ms", 1115, 1119),
-                                   ("Low\nGain dB", 1058, 1059), ("High\nAtk ms", 1116, 1065),
-                                   ("High\nRel ms", 1117, 1067), ("High\nGain dB", 1060, 1061)]:
-        short_slider(d, x, caption, slider, label)
-        x += BAND_PITCH
+    gain_marks = ["40", "20", "0"]  # band gains 0 ... 40 dB, wideband cut 0 ... 9 dB
+    for caption, meter, label, marks in [("Low\nGain", 1053, 1052, gain_marks),
+                                         ("High\nGain", 1056, 1057, gain_marks),
+                                         ("Wide\nCut", 1062, 1063, ["9", "6", "3", "0"])]:
+        x += scaled_meter(d, x, caption, meter, label, marks) + 1
+    x = short_slider_group(d, x, "Low Band", [("Atk ms", 1114, 1118), ("Rel ms", 1115, 1119),
+                                              ("Gain dB", 1058, 1059)])
+    x = short_slider_group(d, x, "High Band", [("Atk ms", 1116, 1065), ("Rel ms", 1117, 1067),
+                                               ("Gain dB", 1060, 1061)])
     d.checkbox("Single Band", 1120, x + 1, 30, 393 - x - 4, 20, multiline=True)
     return d
 
@@ -376,14 +406,11 @@ def pass_filter(template_id, title):
 
 def final_limiter():
     d = Dialog(115, "Drelvant - Final Wideband Limiter", 206, 86)
-    x = 4
-    for caption, slider, label in [("Drive\n(dB)", 1003, 1022), ("Thresh.\n(dB)", 1057, 1058),
-                                   ("Ahead\n(ms)", 1061, 1062), ("Attack\n(ms)", 1063, 1064),
-                                   ("Release\n(ms)", 1065, 1066)]:
-        short_slider(d, x, caption, slider, label)
-        x += COLUMN_WIDTH + 1
-    short_meter(d, x, "Reduce\n(dB)", 1067, 1068, 24)
-    x += 27
+    x = short_slider_group(d, 4, "Level (dB)", [("Drive", 1003, 1022), ("Thresh.", 1057, 1058)])
+    x = short_slider_group(d, x, "Time (ms)", [("Ahead", 1061, 1062), ("Attack", 1063, 1064),
+                                               ("Release", 1065, 1066)])
+    x += scaled_meter(d, x, "Reduce\n(dB)", 1067, 1068, ["12", "8", "4", "0"], caption_width=24) + 2
+    d.text("Detector", x, 22, 206 - x - 2, 8)
     d.checkbox("Peak Detect", 1105, x, 32, 206 - x - 2, 20, multiline=True)
     return d
 
@@ -392,20 +419,20 @@ def final_clipper():
     d = Dialog(116, "Drelvant - Final Clipper", 151, 86)
     short_slider(d, 4, "Drive\n(dB)", 1003, 1022)
     short_slider(d, 4 + BAND_PITCH, "Thresh.\n(dB)", 1057, 1058)
-    short_meter(d, 6 + 2 * BAND_PITCH, "Clip\n(dB)", 1069, 1070)
+    scaled_meter(d, 6 + 2 * BAND_PITCH, "Clip\n(dB)", 1069, 1070, ["12", "8", "4", "0"])
     d.checkbox("Complex (RF) Clipping", 1106, 94, 32, 54, 20, multiline=True)
     return d
 
 
 def stereo_processor():
     d = Dialog(118, "Drelvant - Stereo Image Processor", 191, 86)
-    x = 4
-    for caption, slider, label in [("Amount\n(%)", 1108, 1109), ("Det. 1\n(ms)", 1110, 1111),
-                                   ("Det. 2\n(ms)", 1063, 1064), ("Max\n(dB)", 1116, 1117)]:
-        short_slider(d, x, caption, slider, label)
-        x += BAND_PITCH
-    short_meter(d, x + 2, "Enhance\n(dB)", 1112, 1113, caption_width=33)
-    d.checkbox("Mono", 1107, x + BAND_PITCH + 8, 36, 191 - (x + BAND_PITCH + 8) - 4, 10)
+    short_slider(d, 4, "Amount\n(%)", 1108, 1109)
+    x = short_slider_group(d, 4 + BAND_PITCH, "Detect (ms)", [("Fast", 1110, 1111), ("Slow", 1063, 1064)])
+    short_slider(d, x, "Max\n(dB)", 1116, 1117)
+    x += BAND_PITCH
+    x += scaled_meter(d, x + 2, "Enhance\n(dB)", 1112, 1113, ["18", "12", "6", "0"], caption_width=28) + 8
+    d.text("Mode", x, 26, 191 - x - 4, 8)
+    d.checkbox("Mono", 1107, x, 36, 191 - x - 4, 10)
     return d
 
 
@@ -439,6 +466,9 @@ def advanced():
     for i in range(10):
         d.slider_column(x0 + BAND_PITCH * i, 13, BAND_HEADINGS[i], 1085 + 2 * i, 1086 + 2 * i, 54)
     d.group("AGC Detector Time Constants", 4, 92, 140, 68)
+    # scale marks beside the two AGC sliders (1 ... 500 ms, the thumb centre about 6 units inside each end)
+    for mark, y in [("500", 112 + 2), ("250", 112 + BAND_SLIDER_HEIGHT // 2 - 4), ("1", 112 + BAND_SLIDER_HEIGHT - 10)]:
+        d.text(mark, 8, y, 22, 8, "RTEXT")
     d.slider_column(30, 103, "Lowband", 1044, 1045, BAND_SLIDER_HEIGHT, caption_width=37)
     d.slider_column(30 + BAND_PITCH + 12, 103, "Highband", 1048, 1049, BAND_SLIDER_HEIGHT, caption_width=37)
     d.group("Final Limiter Det. Time Constant", 150, 92, 143, 68)

@@ -25,7 +25,6 @@
 namespace {
 
 constexpr char kTitleNotice[] = "- broadcast-style audio processor for Winamp";
-constexpr char kWebsiteProgram[] = "iexplore";
 constexpr char kWebsiteAddress[] = "https://www.drelvant.example/";
 
 constexpr UINT_PTR kSlowTimer = 1;
@@ -170,9 +169,10 @@ void OnConsoleCommand(HWND console, int id, int notification) {
             if (notification == kEditChanged && !writingNameBox) copyNameBox(console);
             return;
         case kWebsiteButtonId:
-            // A browser that cannot be started is not worth a message.
+            // Opening the address itself starts the user's default browser, whichever it is. A
+            // browser that cannot be started is not worth a message.
             if (notification == BN_CLICKED) {
-                ShellExecuteA(console, "open", kWebsiteProgram, kWebsiteAddress, nullptr, SW_SHOWNORMAL);
+                ShellExecuteA(console, "open", kWebsiteAddress, nullptr, nullptr, SW_SHOWNORMAL);
             }
             return;
         default:

@@ -64,8 +64,9 @@ void writeHint(char* text, std::size_t size) {
     }
 }
 
-// The sweep feeds its own private engine state, never the live one, but draws dither from the
-// engine's random source: once playback resumes it stops and keeps what it has measured.
+// The sweep feeds its own private engine state and its own copy of the parameters (dither off),
+// never the live ones. It runs only while playback is stopped: once playback resumes it stops and
+// keeps what it has measured.
 void cancelSweepIfPlaying() {
     if (sweepRunning.load(std::memory_order_relaxed) && !playbackStopped()) {
         sweepCancel.store(true, std::memory_order_relaxed);

@@ -6,7 +6,6 @@ write_click good.raw 4410 100
 mkdir settings emptydir
 printf 'this is not audio\n' >notaudio.wav
 printf 'General.Name = x\n' >notes.txt
-head -c 4409 good.raw >odd.raw      # a whole number of frames plus one byte
 head -c 4410 good.raw >half.raw     # ... plus half a frame
 
 # expect_failure NAME EXIT PHRASE OUTPUT ARGS...: the run must fail with that status (any
@@ -25,6 +24,7 @@ expect_failure() {
     [ "$(wc -l <stderr.txt)" -eq 1 ] || fail "$name: not one line: $(cat stderr.txt)"
     grep -q "^drelvant: .*$phrase" stderr.txt || fail "$name: message lacks '$phrase': $(cat stderr.txt)"
     [ ! -e "$output" ] || fail "$name: $output was created"
+    rm -f "$output"
     [ -z "$(find . -name '*.part-*')" ] || fail "$name: temporary file left: $(find . -name '*.part-*')"
     pass "$name: $(cat stderr.txt)"
 }
@@ -32,7 +32,6 @@ expect_failure() {
 expect_failure "missing input" 1 "cannot open 'absent.wav': No such file" out.wav absent.wav out.wav
 expect_failure "directory as input" 1 "'emptydir' is a directory" out.wav emptydir out.wav
 expect_failure "not audio" 1 "'notaudio.wav' is not an audio file" out.wav notaudio.wav out.wav
-expect_failure "raw file ending inside a frame" 1 "ends inside a frame: 4409 bytes" out.raw odd.raw out.raw
 expect_failure "unknown factory preset" 1 "no factory preset F8" out.wav good.raw out.wav --preset F8
 expect_failure "unknown preset name" 1 "unknown preset 'bogus'" out.wav good.raw out.wav --preset bogus
 expect_failure "user slot out of range" 1 "no user preset slot 100" out.wav good.raw out.wav --preset 100
@@ -49,16 +48,23 @@ expect_failure "seed that is no number" 2 "--seed needs a whole number" out.raw 
 expect_failure "unknown option" 2 "unknown option '--fast'" out.raw good.raw out.raw --fast
 expect_failure "no output named" 2 "needs an INPUT and an OUTPUT" out.raw good.raw
 
-# A raw stream that ends inside a frame is only found at its end: the half-written output is
-# removed and an existing file of that name stays as it was.
-printf 'keep me' >kept.raw
-cat half.raw | "$DRELVANT" process - kept.raw -q 2>stderr.txt
-check "truncated stream: non-zero exit" test $? -ne 0
-check "truncated stream: message" grep -q "^drelvant: '-' ends inside a frame: 4410 bytes" stderr.txt
-check "truncated stream: the existing output is untouched" test "$(cat kept.raw)" = "keep me"
-check "truncated stream: no temporary file left" test -z "$(find . -name '*.part-*')"
-cat half.raw | "$DRELVANT" process - new.raw -q 2>/dev/null
-check "truncated stream: no new output" test ! -e new.raw
+# A raw stream or file that ends inside a frame: the partial frame is dropped with a warning and
+# every whole frame is processed.
+for source in file stream; do
+    rm -f partial.raw
+    if [ $source = file ]; then
+        "$DRELVANT" process half.raw partial.raw --preset F7 --seed 1 --no-prime -q 2>stderr.txt
+    else
+        cat half.raw | "$DRELVANT" process - partial.raw --preset F7 --seed 1 -q 2>stderr.txt
+    fi
+    check "raw $source ending inside a frame: succeeds" test $? -eq 0
+    check "raw $source ending inside a frame: warning" \
+        grep -q "^drelvant: warning: '.*' ends inside a frame: 4410 bytes .* the last 2 bytes were dropped" stderr.txt
+    check "raw $source ending inside a frame: the 1102 whole frames are written" test "$(frames_of_raw partial.raw)" -eq 1102
+done
+"$DRELVANT" process good.raw whole.raw --preset F7 --seed 1 --no-prime -q
+check "raw stream ending inside a frame: the whole frames as processed from a whole file" \
+    cmp -s partial.raw <(head -c 4408 whole.raw)
 
 # An existing output is replaced by a complete new one.
 printf 'old' >replaced.raw

@@ -170,20 +170,22 @@ std::vector<PresetDesign> designs() {
                     row("Saturator.Clip%d.dB", kF1SaturatorClip), flat("Saturator.Clip%d.Enable", 1)},
                    kUsualSingles});
 
-    // F2, FM Stereo 2: F1 made a little gentler. A softer compressor knee (ratio 1.8) with a
-    // slower recovery pumps less; the band limiters and clippers sit 1 dB higher and push 0.5 dB
-    // less, and the expander gates more lightly. The graphic EQ is off; if switched on it gives a
-    // milder version of F1's low-end lift.
+    // F2, FM Stereo 2: F1 made gentler, at about F1's loudness, so more of a recording's
+    // loudness range survives. The compressor only rounds off (ratio 1.3 from 0 dB, slow 500 ms
+    // recovery) behind its band gains; the band limiters sit 2 dB higher than F1's and are
+    // driven 4 to 4.5 dB less (which also makes up for the final limiter's 2 dB more drive), and
+    // the clippers sit 1 dB higher. The expander works as in F1, keeping quiet passages quiet.
+    // The graphic EQ is off; if switched on it gives a milder version of F1's low-end lift.
     all.push_back({"FM Stereo 2", 0,
-                   {flat("Compressor.Gain%d.dB", 9.0), flat("Compressor.Ratio%d", 1.8),
-                    flat("Compressor.Threshold%d.dB", -6.0), row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
-                    row("Compressor.Attack%d.msec", kF1CompressorAttack), flat("Compressor.Release%d.msec", 100),
+                   {flat("Compressor.Gain%d.dB", 9.0), flat("Compressor.Ratio%d", 1.3),
+                    flat("Compressor.Threshold%d.dB", 0.0), row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
+                    row("Compressor.Attack%d.msec", kF1CompressorAttack), flat("Compressor.Release%d.msec", 500),
                     row("10BandEQ.Band%d.dB", {1.2, 1.2, 1.0, 0.8, 0.5, 0.2, 0.0, 0.0, 0.0, 0.0}),
-                    flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 4.0),
+                    flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 5.0),
                     row("Expander.Threshold%d.dB", kF1ExpanderThreshold), row("Expander.Attack%d.msec", kF1ExpanderTimes),
                     row("Expander.Release%d.msec", kF1ExpanderTimes),
-                    row("Limiter.Gain%d.dB", {4.5, 4.5, 4.5, 4.5, 4.0, 3.5, 3.0, 2.5, 2.0, 1.5}),
-                    row("Limiter.Threshold%d.dB", {9, 8, 7, 5, 4, 3, 2, 1, 0, -1}), flat("Limiter.Lookahead%d.msec", 2),
+                    row("Limiter.Gain%d.dB", {0.5, 0.5, 0.5, 0.5, 0.0, -0.5, -1.0, -1.5, -2.0, -2.0}),
+                    row("Limiter.Threshold%d.dB", {10, 9, 8, 6, 5, 4, 3, 2, 1, 0}), flat("Limiter.Lookahead%d.msec", 2),
                     row("Limiter.Attack%d.msec", kF1LimiterAttack),
                     row("Limiter.Release%d.msec", {100, 100, 45, 30, 22, 15, 12, 9, 6, 3}),
                     flat("Saturator.Level%d.%%", 0), flat("Saturator.Gain%d.dB", 0.0),
@@ -235,38 +237,43 @@ std::vector<PresetDesign> designs() {
                     row("Saturator.Clip%d.dB", kF1SaturatorClip), flat("Saturator.Clip%d.Enable", 1)},
                    kUsualSingles});
 
-    // F5, Normalizer: the AGC and a gentle ratio-2 compressor with a slow, smooth recovery even
-    // out the level; the dynamic EQ keeps the balance. The band limiters only catch peaks: no
-    // pre-gain, thresholds well up, twice F1's release, and an instant attack, because with the
-    // final clipper off nothing else would stop the peaks a slow attack lets through from
-    // reaching the output clamp. Expander, saturator and graphic EQ are off and left neutral
-    // (light expander, clippers near the top of their range, flat EQ).
+    // F5, Normalizer: one loudness for everything. The AGC lifts quiet programme; behind it each
+    // band's compressor works as a leveller (ratio 10 from -20 dB, 30 ms attack against its
+    // lookahead, 3 s recovery, so the gain holds through the pauses of speech instead of
+    // breathing), and the limiters' 14 dB pre-gain brings the levelled bands back up. Passages
+    // quieter than the levelling point keep their distance, so wide-range music stays wide. The
+    // band limiters catch peaks only (instant attack, thresholds well above the levelled
+    // bands), because with the final clipper off nothing else would stop the peaks that the
+    // final limiter's 20 ms attack lets through from reaching the output clamp. The dynamic EQ
+    // keeps the balance; expander, saturator and graphic EQ are off and left neutral (light
+    // expander, clippers near the top of their range, flat EQ).
     all.push_back({"Normalizer", 0,
                    {row("Compressor.Gain%d.dB", {0.0, 1.0, 2.0, 3.0, 3.5, 3.5, 3.0, 2.5, 2.0, 2.0}),
-                    flat("Compressor.Ratio%d", 2.0), flat("Compressor.Threshold%d.dB", -6.0),
-                    row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
-                    row("Compressor.Attack%d.msec", kF1CompressorAttack), flat("Compressor.Release%d.msec", 250),
-                    flat("10BandEQ.Band%d.dB", 0.0), flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 2.0),
+                    flat("Compressor.Ratio%d", 10.0), flat("Compressor.Threshold%d.dB", -20.0),
+                    row("Compressor.Lookahead%d.msec", kF1CompressorLookahead), flat("Compressor.Attack%d.msec", 30),
+                    flat("Compressor.Release%d.msec", 3000), flat("10BandEQ.Band%d.dB", 0.0),
+                    flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 2.0),
                     row("Expander.Threshold%d.dB", kF1ExpanderThreshold), row("Expander.Attack%d.msec", kF1ExpanderTimes),
-                    row("Expander.Release%d.msec", kF1ExpanderTimes), flat("Limiter.Gain%d.dB", 0.0),
-                    row("Limiter.Threshold%d.dB", {6, 6, 5, 4, 4, 4, 3, 3, 2, 2}), flat("Limiter.Lookahead%d.msec", 2),
+                    row("Expander.Release%d.msec", kF1ExpanderTimes), flat("Limiter.Gain%d.dB", 14.0),
+                    flat("Limiter.Threshold%d.dB", 8.0), flat("Limiter.Lookahead%d.msec", 2),
                     flat("Limiter.Attack%d.msec", 0),
                     row("Limiter.Release%d.msec", {140, 140, 60, 40, 30, 20, 16, 12, 8, 4}),
                     flat("Saturator.Level%d.%%", 0), flat("Saturator.Gain%d.dB", 0.0), flat("Saturator.Clip%d.dB", 12.0),
                     flat("Saturator.Clip%d.Enable", 0)},
                    kUsualSingles});
 
-    // F6, Vol Normalizer: volume only. No band gain and no dynamic EQ, so the spectrum is left
-    // as it is; a very gentle compressor (ratio 1.5) with a slow recovery rides the level behind
-    // the AGC, and the band limiters are F5's instant-attack safety net.
+    // F6, Vol Normalizer: F5's levelling for volume only. No band gain and no dynamic EQ, and the
+    // same levelling point in every band, so the programme's own balance is changed as little
+    // as levelling allows; the limiters' pre-gain is 1 dB more than F5's to make up for the
+    // band gains it lacks, and their thresholds 1 dB higher to match.
     all.push_back({"Vol Normalizer", 0,
-                   {flat("Compressor.Gain%d.dB", 0.0), flat("Compressor.Ratio%d", 1.5),
-                    flat("Compressor.Threshold%d.dB", -6.0), row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
-                    row("Compressor.Attack%d.msec", kF1CompressorAttack), flat("Compressor.Release%d.msec", 500),
+                   {flat("Compressor.Gain%d.dB", 0.0), flat("Compressor.Ratio%d", 10.0),
+                    flat("Compressor.Threshold%d.dB", -20.0), row("Compressor.Lookahead%d.msec", kF1CompressorLookahead),
+                    flat("Compressor.Attack%d.msec", 30), flat("Compressor.Release%d.msec", 3000),
                     flat("10BandEQ.Band%d.dB", 0.0), flat("10BandEQ.Band%d.Mute", 0), flat("Expander.Ratio%d", 2.0),
                     row("Expander.Threshold%d.dB", kF1ExpanderThreshold), row("Expander.Attack%d.msec", kF1ExpanderTimes),
-                    row("Expander.Release%d.msec", kF1ExpanderTimes), flat("Limiter.Gain%d.dB", 0.0),
-                    row("Limiter.Threshold%d.dB", {6, 6, 5, 4, 4, 4, 3, 3, 2, 2}), flat("Limiter.Lookahead%d.msec", 2),
+                    row("Expander.Release%d.msec", kF1ExpanderTimes), flat("Limiter.Gain%d.dB", 15.0),
+                    flat("Limiter.Threshold%d.dB", 9.0), flat("Limiter.Lookahead%d.msec", 2),
                     flat("Limiter.Attack%d.msec", 0),
                     row("Limiter.Release%d.msec", {140, 140, 60, 40, 30, 20, 16, 12, 8, 4}),
                     flat("Saturator.Level%d.%%", 0), flat("Saturator.Gain%d.dB", 0.0), flat("Saturator.Clip%d.dB", 12.0),

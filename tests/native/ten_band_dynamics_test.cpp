@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dsp/lookahead_line.h"
+#include "dsp/param_ranges.h"
 #include "dsp/ten_band_processor.h"
 #include "ten_band_rig.h"
 
@@ -186,14 +187,17 @@ TEST(LookaheadLine, RowsComeFromTheCounterBeforeItsIncrement) {
 }
 
 TEST(LookaheadLine, LookaheadTruncatesToFramesAndStaysInsideTheRing) {
-    EXPECT_EQ(lookaheadFrames(0), 0);
-    EXPECT_EQ(lookaheadFrames(5), 220);  // 220.5 truncated
-    EXPECT_EQ(lookaheadFrames(1), 44);   // 44.1
-    EXPECT_EQ(lookaheadFrames(90), 3969);
-    EXPECT_EQ(lookaheadFrames(500), 3969);
-    EXPECT_EQ(lookaheadFrames(-3), 0);
-    EXPECT_EQ(lookaheadFrames(NAN), 0);
-    EXPECT_EQ(lookaheadFrames(INFINITY), 3969);
+    for (const RegisteredParam* row : {&kCompressorLookaheadMs, &kLimiterLookaheadMs}) {
+        const ParamRange& range = row->range;
+        EXPECT_EQ(lookaheadFrames(0, range), 0);
+        EXPECT_EQ(lookaheadFrames(5, range), 220);  // 220.5 truncated
+        EXPECT_EQ(lookaheadFrames(1, range), 44);   // 44.1
+        EXPECT_EQ(lookaheadFrames(90, range), 3969);
+        EXPECT_EQ(lookaheadFrames(500, range), 3969);
+        EXPECT_EQ(lookaheadFrames(-3, range), 0);
+        EXPECT_EQ(lookaheadFrames(NAN, range), 0);
+        EXPECT_EQ(lookaheadFrames(INFINITY, range), 3969);
+    }
 }
 
 // The compressor and the limiter each delay the whole signal by 4,095 frames, whatever their

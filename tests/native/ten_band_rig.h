@@ -9,6 +9,7 @@
 #include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
 #include "dsp/frame.h"
+#include "dsp/param_ranges.h"
 #include "dsp/processor_state.h"
 #include "platform/platform.h"
 
@@ -19,33 +20,32 @@ constexpr double kFs = 44100.0;
 
 // Registered defaults of the band stages, with every switch off.
 inline void setBandDefaults(LiveParams& p) {
-    const double detectMs[kBandCount] = {20, 10, 8, 7, 6, 5, 4, 3, 2, 1};
     for (int j = 0; j < kBandCount; ++j) {
-        p.processor.detectMs[j] = detectMs[j];
-        p.compressor.gainDb[j] = 0;
-        p.compressor.ratio[j] = 5;
-        p.compressor.thresholdDb[j] = -6;
-        p.compressor.lookaheadMs[j] = 5;
-        p.compressor.attackMs[j] = 10;
-        p.compressor.releaseMs[j] = 500;
-        p.expander.ratio[j] = 5;
-        p.expander.thresholdDb[j] = -6;
-        p.expander.attackMs[j] = 10;
-        p.expander.releaseMs[j] = 500;
-        p.limiter.gainDb[j] = 0;
-        p.limiter.thresholdDb[j] = 0;
-        p.limiter.lookaheadMs[j] = 5;
-        p.limiter.attackMs[j] = 10;
-        p.limiter.releaseMs[j] = 500;
-        p.saturator.levelPercent[j] = 15;
-        p.saturator.gainDb[j] = 0;
-        p.saturator.clipDb[j] = 0;
-        p.tenBandEq.bandDb[j] = 0;
+        p.processor.detectMs[j] = kProcessorDetectMs[j].defaultValue;
+        p.compressor.gainDb[j] = kCompressorGainDb.defaultValue;
+        p.compressor.ratio[j] = kCompressorRatio.defaultValue;
+        p.compressor.thresholdDb[j] = kCompressorThresholdDb.defaultValue;
+        p.compressor.lookaheadMs[j] = kCompressorLookaheadMs.defaultValue;
+        p.compressor.attackMs[j] = kCompressorAttackMs.defaultValue;
+        p.compressor.releaseMs[j] = kCompressorReleaseMs.defaultValue;
+        p.expander.ratio[j] = kExpanderRatio.defaultValue;
+        p.expander.thresholdDb[j] = kExpanderThresholdDb.defaultValue;
+        p.expander.attackMs[j] = kExpanderAttackMs.defaultValue;
+        p.expander.releaseMs[j] = kExpanderReleaseMs.defaultValue;
+        p.limiter.gainDb[j] = kLimiterGainDb.defaultValue;
+        p.limiter.thresholdDb[j] = kLimiterThresholdDb.defaultValue;
+        p.limiter.lookaheadMs[j] = kLimiterLookaheadMs.defaultValue;
+        p.limiter.attackMs[j] = kLimiterAttackMs.defaultValue;
+        p.limiter.releaseMs[j] = kLimiterReleaseMs.defaultValue;
+        p.saturator.levelPercent[j] = kSaturatorLevelPercent.defaultValue;
+        p.saturator.gainDb[j] = kSaturatorGainDb.defaultValue;
+        p.saturator.clipDb[j] = kSaturatorClipDb.defaultValue;
+        p.tenBandEq.bandDb[j] = kTenBandEqBandDb.defaultValue;
     }
-    p.dynamicEq.speedMs = 2000;
-    p.dynamicEq.amountPercent = 50;
-    p.dynamicEq.maxEnhanceDb = 9;
-    p.tenBandEq.preampDb = 0;
+    p.dynamicEq.speedMs = kDynamicEqSpeedMs.defaultValue;
+    p.dynamicEq.amountPercent = kDynamicEqAmountPercent.defaultValue;
+    p.dynamicEq.maxEnhanceDb = kDynamicEqMaxEnhanceDb.defaultValue;
+    p.tenBandEq.preampDb = kTenBandEqPreampDb.defaultValue;
 }
 
 // The whole engine with only the ten-band processor on (every band stage off), designed as after

@@ -185,6 +185,48 @@ TEST_F(UiTest, ControlsStayInsideTheirWindowsAndDoNotOverlap) {
     }
 }
 
+// Size in dialog units and number of controls of every window, captions, scale marks, group
+// boxes and separators included.
+struct TemplateShape {
+    int templateId;
+    int width, height;
+    std::size_t controls;
+};
+
+const TemplateShape kTemplateShapes[] = {
+    {101, 339, 281, 78}, {103, 343, 119, 47}, {104, 72, 158, 10},  {105, 248, 107, 0},   {106, 248, 107, 0},
+    {107, 248, 107, 0},  {108, 190, 119, 24}, {109, 393, 86, 52},  {110, 297, 402, 137}, {111, 177, 330, 56},
+    {112, 297, 265, 94}, {113, 297, 340, 116}, {114, 33, 86, 4},   {115, 206, 86, 26},   {116, 151, 86, 14},
+    {117, 33, 86, 4},    {118, 191, 86, 22},  {119, 342, 271, 4},  {120, 297, 226, 84},  {121, 297, 163, 45},
+    {122, 285, 86, 33},
+};
+
+TEST_F(UiTest, EveryWindowHasTheSizeAndControlCountOfItsLayoutTable) {
+    PluginSession session;
+    ASSERT_TRUE(session.ready());
+    session.config();
+    HWND consoleWindow = console();
+    ASSERT_NE(consoleWindow, nullptr);
+    openEveryWindow(consoleWindow);
+    std::set<int> checked;
+    for (const TemplateShape& shape : kTemplateShapes) {
+        SCOPED_TRACE(shape.templateId);
+        HWND window = findWindow(shape.templateId);
+        ASSERT_NE(window, nullptr);
+        ChildList list;
+        EnumChildWindows(window, collectChild, reinterpret_cast<LPARAM>(&list));
+        EXPECT_EQ(list.children.size(), shape.controls);
+        RECT client{};
+        GetClientRect(window, &client);
+        RECT size = {0, 0, shape.width, shape.height};
+        MapDialogRect(window, &size);
+        EXPECT_EQ(client.right, size.right);
+        EXPECT_EQ(client.bottom, size.bottom);
+        checked.insert(shape.templateId);
+    }
+    for (const WindowInfo& info : kWindows) EXPECT_EQ(checked.count(info.templateId), 1u) << info.name;
+}
+
 TEST_F(UiTest, ConsoleMatchesItsLayoutTable) {
     PluginSession session;
     ASSERT_TRUE(session.ready());

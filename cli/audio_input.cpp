@@ -1,0 +1,482 @@
+// Audio sources: raw streams, libsndfile files, container streams on standard input.
+#include "cli/audio_input.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_common.h"
+#include "cli/files.h"
+
+namespace cli {
+
+// Standard input read through a window that keeps its first bytes, so libsndfile can read a
+// header, seek back within it, and then read on from the pipe.
+struct StdinStream {
+    int fd = STDIN_FILENO;
+    std::vector<unsigned char> kept;  // the stream's bytes [0, kept.size())
+    sf_count_t position = 0;          // where the next read starts
+    sf_count_t fetched = 0;           // bytes taken from the descriptor
+    bool ended = false;
+    bool failed = false;
+    int failedErrno = 0;
+};
+
+namespace {
+
+constexpr int kRawFrameBytes = 4;  // two little-endian 16-bit samples
+constexpr size_t kKeptStdinBytes = 1 << 20;
+constexpr size_t kSniffBytes = 4096;
+constexpr size_t kWavHeaderScanBytes = 1 << 16;
+
+// ---- standard input ----
+
+// Reads from the descriptor at the stream's end; keeps the bytes while the kept window is whole.
+sf_count_t fetch(StdinStream& stream, unsigned char* into, sf_count_t count) {
+    sf_count_t got = 0;
+    while (got < count && !stream.ended) {
+        const ssize_t n = read(stream.fd, into + got, static_cast<size_t>(count - got));
+        if (n < 0) {
+            if (errno == EINTR && !interrupted()) continue;
+            stream.failed = true;
+            stream.failedErrno = errno;
+            break;
+        }
+        if (n == 0) {
+            stream.ended = true;
+            break;
+        }
+        got += n;
+    }
+    if (static_cast<sf_count_t>(stream.kept.size()) == stream.fetched &&
+        stream.kept.size() + static_cast<size_t>(got) <= kKeptStdinBytes) {
+        stream.kept.insert(stream.kept.end(), into, into + got);
+    }
+    stream.fetched += got;
+    return got;
+}
+
+sf_count_t streamRead(StdinStream& stream, void* destination, sf_count_t count) {
+    unsigned char* out = static_cast<unsigned char*>(destination);
+    sf_count_t done = 0;
+    while (done < count) {
+        const sf_count_t keptSize = static_cast<sf_count_t>(stream.kept.size());
+        if (stream.position < keptSize) {
+            const sf_count_t n = std::min(count - done, keptSize - stream.position);
+            std::memcpy(out + done, stream.kept.data() + stream.position, static_cast<size_t>(n));
+            stream.position += n;
+            done += n;
+            continue;
+        }
+        if (stream.position < stream.fetched) break;  // behind the kept window: cannot go back
+        // Ahead of what was read (a header parser looking past the data): only as far as the kept
+        // window reaches, so the bytes skipped can still be read when it seeks back; beyond it the
+        // stream reads as ended.
+        if (stream.position > stream.fetched && (static_cast<sf_count_t>(stream.kept.size()) < stream.fetched ||
+                                                 stream.position > static_cast<sf_count_t>(kKeptStdinBytes))) {
+            break;
+        }
+        while (stream.position > stream.fetched && !stream.ended && !stream.failed) {
+            unsigned char skip[4096];
+            fetch(stream, skip, std::min<sf_count_t>(sizeof skip, stream.position - stream.fetched));
+        }
+        if (stream.position > stream.fetched) break;
+        const sf_count_t n = fetch(stream, out + done, count - done);
+        stream.position += n;
+        done += n;
+        if (n == 0) break;
+    }
+    return done;
+}
+
+sf_count_t virtualLength(void*) { return SF_COUNT_MAX; }
+
+sf_count_t virtualSeek(sf_count_t offset, int whence, void* data) {
+    StdinStream& stream = *static_cast<StdinStream*>(data);
+    sf_count_t target = offset;
+    if (whence == SEEK_CUR) target = stream.position + offset;
+    if (whence == SEEK_END) return -1;
+    if (target < 0 || (target < stream.fetched && target >= static_cast<sf_count_t>(stream.kept.size()))) return -1;
+    stream.position = target;
+    return target;
+}
+
+sf_count_t virtualRead(void* destination, sf_count_t count, void* data) {
+    return streamRead(*static_cast<StdinStream*>(data), destination, count);
+}
+
+sf_count_t virtualWrite(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t virtualTell(void* data) { return static_cast<StdinStream*>(data)->position; }
+
+SF_VIRTUAL_IO stdinVirtualIo = {virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell};
+
+// ---- recognising containers by their first bytes ----
+
+bool startsWith(const std::vector<unsigned char>& bytes, size_t offset, const char* magic) {
+    const size_t length = std::strlen(magic);
+    return bytes.size() >= offset + length && std::memcmp(bytes.data() + offset, magic, length) == 0;
+}
+
+// Length in bytes of the MPEG audio frame whose header starts at `at`; 0 when none starts there.
+size_t mpegFrameLength(const std::vector<unsigned char>& bytes, size_t at) {
+    if (at + 4 > bytes.size()) return 0;
+    const unsigned char* h = bytes.data() + at;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+    const int version = (h[1] >> 3) & 3;  // 0: MPEG 2.5, 2: MPEG 2, 3: MPEG 1
+    const int layer = (h[1] >> 1) & 3;    // 1: layer III, 2: layer II, 3: layer I
+    const int bitrateIndex = h[2] >> 4;
+    const int rateIndex = (h[2] >> 2) & 3;
+    const int padding = (h[2] >> 1) & 1;
+    if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return 0;
+    static const int kBitratesV1[3][16] = {
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},       // layer III
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},      // layer II
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}};  // layer I
+    static const int kBitratesV2[3][16] = {
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0}};
+    static const int kRates[3] = {44100, 48000, 32000};
+    const int rate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+    const int kbps = (version == 3 ? kBitratesV1 : kBitratesV2)[layer - 1][bitrateIndex];
+    if (layer == 3) return static_cast<size_t>((12 * kbps * 1000 / rate + padding) * 4);
+    const int perFrame = layer == 1 && version != 3 ? 72 : 144;
+    return static_cast<size_t>(perFrame * kbps * 1000 / rate + padding);
+}
+
+// A container libsndfile reads: by its magic bytes, or for a bare MPEG stream by two frame headers
+// in a row (one alone could be two raw samples).
+bool looksLikeSoundFile(const std::vector<unsigned char>& bytes) {
+    if ((startsWith(bytes, 0, "RIFF") || startsWith(bytes, 0, "RIFX") || startsWith(bytes, 0, "RF64") ||
+         startsWith(bytes, 0, "BW64")) &&
+        startsWith(bytes, 8, "WAVE")) {
+        return true;
+    }
+    if (startsWith(bytes, 0, "FORM") && (startsWith(bytes, 8, "AIFF") || startsWith(bytes, 8, "AIFC"))) return true;
+    if (startsWith(bytes, 0, "fLaC") || startsWith(bytes, 0, "OggS") || startsWith(bytes, 0, ".snd") ||
+        startsWith(bytes, 0, "caff") || startsWith(bytes, 0, "ID3")) {
+        return true;
+    }
+    const size_t first = mpegFrameLength(bytes, 0);
+    return first > 0 && mpegFrameLength(bytes, first) > 0;
+}
+
+// Frames a RIFF WAVE header announces in its data chunk; -1 when it does not say (or says "as long
+// as the stream", as pipes' headers do).
+int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
+    if (!startsWith(bytes, 0, "RIFF") || !startsWith(bytes, 8, "WAVE")) return -1;
+    auto le32 = [&bytes](size_t at) {
+        return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                     static_cast<uint32_t>(bytes[at + 3]) << 24);
+    };
+    uint32_t blockAlign = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const uint32_t size = le32(at + 4);
+        if (startsWith(bytes, at, "fmt ") && at + 8 + 14 <= bytes.size()) {
+            blockAlign = static_cast<uint32_t>(bytes[at + 8 + 12] | bytes[at + 8 + 13] << 8);
+        }
+        if (startsWith(bytes, at, "data")) {
+            if (blockAlign == 0 || size == 0 || size >= 0x7FFFF000u) return -1;
+            return size / blockAlign;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return -1;
+}
+
+bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    bytes->resize(kWavHeaderScanBytes);
+    bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file));
+    std::fclose(file);
+    return true;
+}
+
+// ---- opening ----
+
+std::string refusedChannels(const std::string& path, int channels) {
+    return "'" + path + "' has " + std::to_string(channels) +
+           " channels; only mono and stereo are processed (mix it down to stereo first, for example with "
+           "'ffmpeg -i in.wav -ac 2 out.wav')";
+}
+
+bool checkSoundFile(AudioReader& reader, const SF_INFO& info, std::string* error) {
+    if (info.channels < 1 || info.samplerate < 1) {
+        *error = "'" + reader.path + "' has no usable audio (" + std::to_string(info.channels) + " channels, " +
+                 std::to_string(info.samplerate) + " Hz)";
+        return false;
+    }
+    if (info.channels > 2) {
+        *error = refusedChannels(reader.path, info.channels);
+        return false;
+    }
+    reader.format.rate = info.samplerate;
+    reader.format.channels = info.channels;
+    reader.format.format = info.format;
+    if (info.seekable && info.frames >= 0) reader.frames = info.frames;
+    return true;
+}
+
+bool openStdin(AudioReader& reader, std::string* error) {
+    if (isatty(STDIN_FILENO)) {
+        *error = "refusing to read audio from a terminal: pipe audio into standard input or name an input file";
+        return false;
+    }
+    struct stat input {};
+    reader.live = fstat(STDIN_FILENO, &input) != 0 || !S_ISREG(input.st_mode);
+    auto stream = std::make_shared<StdinStream>();
+    std::vector<unsigned char> start(kSniffBytes);
+    start.resize(static_cast<size_t>(streamRead(*stream, start.data(), kSniffBytes)));
+    if (stream->failed) {
+        *error = std::string("cannot read standard input: ") + std::strerror(stream->failedErrno);
+        return false;
+    }
+    stream->position = 0;
+    reader.stdinStream = stream;
+    if (!looksLikeSoundFile(start)) {
+        reader.fd = STDIN_FILENO;
+        return true;
+    }
+    SF_INFO info{};
+    reader.file = sf_open_virtual(&stdinVirtualIo, SFM_READ, &info, stream.get());
+    if (reader.file == nullptr) {
+        *error = std::string("standard input holds a sound file that cannot be read (") + sf_strerror(nullptr) + ")";
+        return false;
+    }
+    info.seekable = 0;
+    reader.declaredFrames = declaredWavFrames(start);
+    return checkSoundFile(reader, info, error);
+}
+
+bool openRawFile(AudioReader& reader, std::string* error) {
+    reader.fd = open(reader.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (reader.fd < 0) {
+        *error = "cannot open '" + reader.path + "': " + std::strerror(errno);
+        return false;
+    }
+    reader.closeFd = true;
+    struct stat info {};
+    if (fstat(reader.fd, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            *error = "'" + reader.path + "' is a directory";
+            return false;
+        }
+        if (S_ISREG(info.st_mode)) reader.frames = info.st_size / kRawFrameBytes;
+        reader.live = !S_ISREG(info.st_mode);
+    }
+    return true;
+}
+
+bool openSoundFile(AudioReader& reader, std::string* error) {
+    const std::string& path = reader.path;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        *error = "cannot open '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        *error = "'" + path + "' is a directory";
+        return false;
+    }
+    if (access(path.c_str(), R_OK) != 0) {
+        *error = "cannot open '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    SF_INFO format{};
+    reader.file = sf_open(path.c_str(), SFM_READ, &format);
+    if (reader.file == nullptr) {
+        *error = "'" + path + "' is not an audio file that can be read (" + sf_strerror(nullptr) +
+                 "); headerless 16-bit stereo needs a name ending in .raw";
+        return false;
+    }
+    reader.live = !S_ISREG(info.st_mode);
+    std::vector<unsigned char> start;
+    if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
+    return checkSoundFile(reader, format, error);
+}
+
+long readRaw(AudioReader& reader, short* samples, long frames, std::string* error) {
+    const size_t wanted = static_cast<size_t>(frames) * kRawFrameBytes;
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
+    size_t got = 0;
+    if (reader.stdinStream) {
+        got = static_cast<size_t>(streamRead(*reader.stdinStream, bytes, static_cast<sf_count_t>(wanted)));
+        if (reader.stdinStream->failed) {
+            *error = interrupted() ? std::string("interrupted")
+                                   : std::string("cannot read standard input: ") +
+                                         std::strerror(reader.stdinStream->failedErrno);
+            return -1;
+        }
+    } else {
+        while (got < wanted) {
+            const ssize_t n = read(reader.fd, bytes + got, wanted - got);
+            if (n < 0) {
+                if (errno == EINTR && !interrupted()) continue;
+                *error = errno == EINTR ? std::string("interrupted")
+                                        : "cannot read '" + reader.path + "': " + std::strerror(errno);
+                return -1;
+            }
+            if (n == 0) break;
+            got += static_cast<size_t>(n);
+        }
+    }
+    reader.rawBytesRead += got;
+    if (got % kRawFrameBytes != 0) {
+        printWarning("'%s' ends inside a frame: %llu bytes is not a whole number of 4-byte frames (16-bit "
+                     "little-endian stereo); the last %d bytes were dropped",
+                     reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead),
+                     static_cast<int>(got % kRawFrameBytes));
+    }
+    const long count = static_cast<long>(got / kRawFrameBytes);
+    // Decode in place from little-endian bytes, whatever this machine's byte order.
+    for (long i = 0; i < 2 * count; ++i) {
+        const uint16_t value = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        int16_t sample;
+        std::memcpy(&sample, &value, sizeof sample);
+        samples[i] = sample;
+    }
+    reader.framesRead += count;
+    return count;
+}
+
+bool fileReadFailed(AudioReader& reader, sf_count_t got, long wanted, std::string* error) {
+    if (got >= 0 && (got == wanted || sf_error(reader.file) == SF_ERR_NO_ERROR)) return false;
+    *error = interrupted() ? std::string("interrupted") : "cannot read '" + reader.path + "': " + sf_strerror(reader.file);
+    return true;
+}
+
+}  // namespace
+
+bool isRawFormat(const AudioFormat& format) { return format.format == 0; }
+
+std::string sampleFormatName(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return "8-bit";
+        case SF_FORMAT_PCM_16: return "16-bit";
+        case SF_FORMAT_PCM_24: return "24-bit";
+        case SF_FORMAT_PCM_32: return "32-bit";
+        case SF_FORMAT_FLOAT: return "32-bit float";
+        case SF_FORMAT_DOUBLE: return "64-bit float";
+        case SF_FORMAT_VORBIS: return "Vorbis";
+        case SF_FORMAT_OPUS: return "Opus";
+        case SF_FORMAT_MPEG_LAYER_I: return "MPEG layer I";
+        case SF_FORMAT_MPEG_LAYER_II: return "MPEG layer II";
+        case SF_FORMAT_MPEG_LAYER_III: return "MP3";
+        default: return "encoded";
+    }
+}
+
+bool isLossyFormat(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_VORBIS:
+        case SF_FORMAT_OPUS:
+        case SF_FORMAT_MPEG_LAYER_I:
+        case SF_FORMAT_MPEG_LAYER_II:
+        case SF_FORMAT_MPEG_LAYER_III: return true;
+        default: return false;
+    }
+}
+
+std::string describeFormat(const AudioFormat& format) {
+    const std::string layout =
+        std::to_string(format.rate) + " Hz " + (format.channels == 1 ? "mono" : "stereo");
+    if (isRawFormat(format)) return layout + " raw 16-bit";
+    std::string container;
+    switch (format.format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV: container = "WAV"; break;
+        case SF_FORMAT_WAVEX: container = "WAV"; break;
+        case SF_FORMAT_RF64: container = "RF64"; break;
+        case SF_FORMAT_W64: container = "W64"; break;
+        case SF_FORMAT_FLAC: container = "FLAC"; break;
+        case SF_FORMAT_OGG: container = "Ogg"; break;
+        case SF_FORMAT_AIFF: container = "AIFF"; break;
+        case SF_FORMAT_AU: container = "AU"; break;
+        case SF_FORMAT_CAF: container = "CAF"; break;
+        case SF_FORMAT_MPEG: container = "MPEG"; break;
+        default: container = "sound file"; break;
+    }
+    const int sub = format.format & SF_FORMAT_SUBMASK;
+    if (sub == SF_FORMAT_MPEG_LAYER_III) return layout + " MP3";
+    return layout + " " + sampleFormatName(format.format) + " " + container;
+}
+
+bool isRawStreamName(const std::string& path) { return path == "-" || extensionOf(path) == "raw"; }
+
+bool openReader(const std::string& path, AudioReader& reader, std::string* error) {
+    reader.path = path;
+    reader.format = AudioFormat{};
+    bool opened = false;
+    if (path == "-") {
+        opened = openStdin(reader, error);
+    } else if (isRawStreamName(path)) {
+        opened = openRawFile(reader, error);
+    } else {
+        opened = openSoundFile(reader, error);
+    }
+    if (!opened) closeReader(reader);
+    return opened;
+}
+
+bool hasShortSamples(const AudioReader& reader) {
+    if (reader.file == nullptr) return true;
+    switch (reader.format.format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16: return true;
+        default: return false;
+    }
+}
+
+long readShorts(AudioReader& reader, short* samples, long frames, std::string* error) {
+    if (interrupted()) {
+        *error = "interrupted";
+        return -1;
+    }
+    if (reader.file == nullptr) return readRaw(reader, samples, frames, error);
+    const sf_count_t got = sf_readf_short(reader.file, samples, frames);
+    if (fileReadFailed(reader, got, frames, error)) return -1;
+    reader.framesRead += got;
+    return static_cast<long>(got);
+}
+
+long readDoubles(AudioReader& reader, double* samples, long frames, std::string* error) {
+    if (interrupted()) {
+        *error = "interrupted";
+        return -1;
+    }
+    if (reader.file == nullptr) {
+        std::vector<short> shorts(2 * static_cast<size_t>(frames));
+        const long got = readRaw(reader, shorts.data(), frames, error);
+        for (long i = 0; i < 2 * got; ++i) samples[i] = shorts[i] / 32768.0;
+        return got;
+    }
+    const sf_count_t got = sf_readf_double(reader.file, samples, frames);
+    if (fileReadFailed(reader, got, frames, error)) return -1;
+    reader.framesRead += got;
+    return static_cast<long>(got);
+}
+
+void warnIfCutShort(const AudioReader& reader) {
+    if (reader.declaredFrames < 0 || reader.framesRead >= reader.declaredFrames) return;
+    const double rate = reader.format.rate;
+    printWarning("'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
+                 reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+}
+
+void closeReader(AudioReader& reader) {
+    if (reader.file != nullptr) sf_close(reader.file);
+    reader.file = nullptr;
+    if (reader.closeFd && reader.fd >= 0) close(reader.fd);
+    reader.fd = -1;
+    reader.stdinStream.reset();
+}
+
+}  // namespace cli

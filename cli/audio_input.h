@@ -1,0 +1,66 @@
+// Reading audio as it is: raw 16-bit stereo streams, sound files through libsndfile, and sound-file
+// streams on standard input (recognised by their first bytes, read through libsndfile's virtual I/O).
+#pragma once
+
+#include <sndfile.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// What a source holds. `format` is libsndfile's (container | sample format); 0 means raw:
+// headerless signed 16-bit little-endian stereo at 44,100 Hz.
+struct AudioFormat {
+    int rate = 44100;
+    int channels = 2;
+    int format = 0;
+};
+bool isRawFormat(const AudioFormat& format);
+// "44100 Hz stereo 16-bit WAV", "48000 Hz mono 24-bit FLAC", "44100 Hz stereo raw 16-bit".
+std::string describeFormat(const AudioFormat& format);
+// The sample format alone: "16-bit", "24-bit", "32-bit float", "Vorbis", ...
+std::string sampleFormatName(int format);
+// Lossy codecs (Vorbis, Opus, MPEG): their files hold something else than what was written.
+bool isLossyFormat(int format);
+
+// "-" (standard input) or a name ending in ".raw".
+bool isRawStreamName(const std::string& path);
+
+struct StdinStream;  // standard input with its first bytes kept, so a header can be looked at
+
+struct AudioReader {
+    std::string path;
+    AudioFormat format;
+    int64_t frames = -1;          // frames the source holds; -1 when not known (pipes)
+    int64_t declaredFrames = -1;  // frames a WAV header announces, when it does
+    bool live = false;            // a pipe, FIFO or device: audio arrives as it is played
+    // raw sources
+    int fd = -1;
+    bool closeFd = false;
+    uint64_t rawBytesRead = 0;
+    std::shared_ptr<StdinStream> stdinStream;
+    // sound files
+    SNDFILE* file = nullptr;
+    int64_t framesRead = 0;
+    bool ended = false;
+};
+
+// Opens a source. Standard input holding a WAV, FLAC, Ogg, MP3, AIFF, AU or CAF stream is read as
+// that stream; anything else on standard input, and files named *.raw, are raw.
+bool openReader(const std::string& path, AudioReader& reader, std::string* error);
+// True when the source's samples are 16-bit values (raw or 8/16-bit PCM): readShorts gives them
+// exactly.
+bool hasShortSamples(const AudioReader& reader);
+// Read up to `frames` frames, interleaved in the source's own channels; the count read, 0 at the
+// end, -1 on an error (message in `error`). A raw source that ends inside a frame drops the
+// partial frame with a warning.
+long readShorts(AudioReader& reader, short* samples, long frames, std::string* error);
+long readDoubles(AudioReader& reader, double* samples, long frames, std::string* error);
+// After the last read: a warning when the source held less than its header announced.
+void warnIfCutShort(const AudioReader& reader);
+void closeReader(AudioReader& reader);
+
+}  // namespace cli

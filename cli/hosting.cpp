@@ -1,0 +1,357 @@
+// The hosted processor: one engine of the host API per job, presets read by the program itself
+// (any line ends) and handed over as text, nothing written back.
+#include "cli/hosting.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "analysis/response_sweep.h"
+#include "host/engine_api.h"
+#include "host/winamp_dsp.h"
+#include "params/engine.h"
+#include "platform/platform.h"
+
+namespace cli {
+
+struct HostedEngine {
+    Engine* engine = nullptr;
+    std::string settingsDirectory;
+    PresetChoice preset;    // as chosen
+    int32_t number = 0;     // what was loaded: 0 ... -6 factory, 1 ... 99 a slot (unused for files)
+};
+
+namespace {
+
+constexpr const char* kSettingsFile = "dsp_Drelvant.ini";
+constexpr const char* kNameKey = "General.Name";
+constexpr const char* kStartupKey = "General.StartupPreset";
+constexpr std::size_t kNameTextSize = 32;  // a name longer than 31 characters is not read
+constexpr const char* kPresetFilePrefix = "DV_Preset";
+constexpr std::size_t kFileNameLineLimit = 127;  // the header's "Filename:" text, as the plug-in keeps it
+
+bool readWholeFile(const std::string& path, std::string* bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad()) return false;
+    *bytes = content.str();
+    return true;
+}
+
+// The value of a "Key = value" line of a CR LF text as the settings text reads a string: the line
+// must start with the key and a blank (and not be the first line); the value runs from two
+// characters after the "=" to the line end. Empty when absent or too long.
+std::string textValue(const std::string& text, const char* key) {
+    const std::string pattern = std::string("\r\n") + key + " ";
+    const size_t line = text.find(pattern);
+    if (line == std::string::npos) return std::string();
+    const size_t sign = text.find('=', line + pattern.size());
+    if (sign == std::string::npos || sign + 1 >= text.size()) return std::string();
+    const size_t start = text[sign + 1] == '\r' ? sign + 1 : sign + 2;
+    const size_t end = text.find('\r', start);
+    if (end == std::string::npos || end - start >= kNameTextSize) return std::string();
+    return text.substr(start, end - start);
+}
+
+std::string userSlotPath(const std::string& directory, int slot) {
+    return directory.empty() ? std::string() : directory + userPresetFileName(slot);
+}
+
+std::string listText(int32_t number, const std::string& name) {
+    char text[80];
+    if (number <= 0) {
+        std::snprintf(text, sizeof text, "F%d:%s", static_cast<int>(1 - number), name.c_str());
+    } else {
+        std::snprintf(text, sizeof text, "%.2d:%s", static_cast<int>(number), name.c_str());
+    }
+    return text;
+}
+
+}  // namespace
+
+bool parsePresetChoice(const std::string& text, PresetChoice* choice, std::string* error) {
+    long long number = 0;
+    auto wholeNumber = [&number](const std::string& digits) {
+        if (digits.empty() || digits.size() > 6) return false;
+        number = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            number = number * 10 + (c - '0');
+        }
+        return true;
+    };
+    if (text.size() >= 2 && (text[0] == 'F' || text[0] == 'f') && wholeNumber(text.substr(1))) {
+        if (number < 1 || number > kFactoryPresetCount) {
+            *error = "there is no factory preset " + text + " (the factory presets are F1 to F7)";
+            return false;
+        }
+        choice->kind = PresetChoice::kFactory;
+        choice->number = static_cast<int>(number);
+        return true;
+    }
+    const bool negative = !text.empty() && text[0] == '-';
+    if (wholeNumber(negative ? text.substr(1) : text)) {
+        if (negative || number < 1 || number > kUserSlotCount) {
+            *error = "there is no user preset slot " + text + " (user slots are 1 to 99)";
+            return false;
+        }
+        choice->kind = PresetChoice::kUser;
+        choice->number = static_cast<int>(number);
+        return true;
+    }
+    struct stat info {};
+    if (stat(text.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        *error = "unknown preset '" + text + "': use F1 to F7, a user slot 1 to 99, or the path of a preset file";
+        return false;
+    }
+    choice->kind = PresetChoice::kFile;
+    choice->path = text;
+    return true;
+}
+
+bool chooseSettingsDirectory(const std::string& given, std::string* directory, std::string* error) {
+    if (!given.empty()) {
+        struct stat info {};
+        if (stat(given.c_str(), &info) != 0) {
+            *error = "settings directory '" + given + "' does not exist";
+            return false;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            *error = "'" + given + "' is not a directory";
+            return false;
+        }
+        *directory = given.back() == '/' ? given : given + "/";
+        return true;
+    }
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        *directory = std::string(xdg) + "/drelvant/";
+    } else if (home != nullptr && home[0] != '\0') {
+        *directory = std::string(home) + "/.config/drelvant/";
+    } else {
+        directory->clear();
+    }
+    return true;
+}
+
+std::string normalisePresetText(const std::string& bytes) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    size_t start = bytes.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 16);
+    for (size_t i = start; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r') {
+            text += "\r\n";
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            text += "\r\n";
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+std::string userPresetFileName(int slot) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%.2d.ini", kPresetFilePrefix, slot);
+    return name;
+}
+
+HostedEngine* startEngine(const EngineSetup& setup, std::string* error) {
+    const uint32_t seed = setup.fixSeed ? setup.seed : static_cast<uint32_t>(std::time(nullptr));
+    Engine* created = createEngine(seed);
+    if (created == nullptr) {
+        *error = "not enough memory for the processor";
+        return nullptr;
+    }
+    HostedEngine* engine = new HostedEngine;
+    engine->engine = created;
+    engine->settingsDirectory = setup.settingsDirectory;
+    if (!loadPreset(*engine, setup.preset, error)) {
+        stopEngine(engine);
+        return nullptr;
+    }
+    return engine;
+}
+
+void stopEngine(HostedEngine* engine) {
+    if (engine == nullptr) return;
+    destroyEngine(engine->engine);
+    delete engine;
+}
+
+bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* error) {
+    PresetChoice chosen = choice;
+    if (choice.kind == PresetChoice::kStartup) {
+        const int32_t startup = startupPresetNumber(engine.settingsDirectory);
+        chosen.kind = startup >= 1 ? PresetChoice::kUser : PresetChoice::kFactory;
+        chosen.number = startup >= 1 ? startup : 1 - startup;
+    }
+    std::string text;
+    Engine& processor = *engine.engine;
+    switch (chosen.kind) {
+        case PresetChoice::kStartup:
+            break;
+        case PresetChoice::kFactory:
+            if (!loadFactoryPreset(processor, chosen.number, error)) return false;
+            engine.number = 1 - chosen.number;
+            break;
+        case PresetChoice::kUser: {
+            const std::string path = userSlotPath(engine.settingsDirectory, chosen.number);
+            if (path.empty()) {
+                *error = "user preset slot " + std::to_string(chosen.number) +
+                         " cannot be read: there is no settings directory (set HOME or give --dir)";
+                return false;
+            }
+            if (!readWholeFile(path, &text) || textValue(text = normalisePresetText(text), kNameKey).empty()) {
+                if (choice.kind == PresetChoice::kStartup) {  // as the plug-in: an empty startup slot gives F1
+                    if (!loadFactoryPreset(processor, 1, error)) return false;
+                    engine.number = 0;
+                    break;
+                }
+                *error = "user preset slot " + std::to_string(chosen.number) + " is empty (no named preset in " +
+                         path + ")";
+                return false;
+            }
+            if (!loadPresetText(processor, text.data(), text.size(), error)) {
+                *error = "'" + path + "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
+                return false;
+            }
+            engine.number = chosen.number;
+            break;
+        }
+        case PresetChoice::kFile:
+            if (access(chosen.path.c_str(), R_OK) != 0 || !readWholeFile(chosen.path, &text)) {
+                *error = "cannot read preset file '" + chosen.path + "': " + std::strerror(errno);
+                return false;
+            }
+            text = normalisePresetText(text);
+            if (!loadPresetText(processor, text.data(), text.size(), error)) {
+                *error = "'" + chosen.path +
+                         "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
+                return false;
+            }
+            break;
+    }
+    engine.preset = choice;
+    return true;
+}
+
+void processBlock(HostedEngine& engine, short* interleaved, int frames) {
+    processBlock16(*engine.engine, interleaved, frames);
+}
+
+void processBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
+    processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
+}
+
+long latencyFrames(const HostedEngine& engine) { return static_cast<long>(::latencyFrames(*engine.engine)); }
+
+std::string describeLoadedPreset(const HostedEngine& engine) {
+    const PresetChoice& choice = engine.preset;
+    const std::string name = presetName(*engine.engine);
+    switch (choice.kind) {
+        case PresetChoice::kStartup:
+            return "startup preset " + listText(engine.number, name);
+        case PresetChoice::kFactory:
+        case PresetChoice::kUser:
+            return listText(engine.number, name);
+        case PresetChoice::kFile: {
+            char base[48];
+            const double number = basePreset(*engine.engine);
+            if (number <= 0 && number > -kFactoryPresetCount) {
+                std::snprintf(base, sizeof base, "based on F%d", 1 - static_cast<int>(number));
+            } else {
+                std::snprintf(base, sizeof base, "on registered defaults");
+            }
+            return choice.path + " (\"" + name + "\", " + base + ")";
+        }
+    }
+    return std::string();
+}
+
+std::string loadedPresetText(HostedEngine& engine, const std::string& fileName) {
+    std::string text = presetText(*engine.engine);
+    const std::string label = "\r\nFilename: ";
+    const size_t line = text.find(label);
+    if (line != std::string::npos) {
+        const size_t start = line + label.size();
+        const size_t end = text.find('\r', start);
+        text.replace(start, end == std::string::npos ? std::string::npos : end - start,
+                     fileName.substr(0, kFileNameLineLimit));
+    }
+    return text;
+}
+
+std::vector<std::string> factoryPresetNames(HostedEngine& engine) {
+    std::vector<std::string> names;
+    std::string error;
+    for (int factory = 1; factory <= kFactoryPresetCount; ++factory) {
+        names.push_back(loadFactoryPreset(*engine.engine, factory, &error) ? presetName(*engine.engine) : std::string());
+    }
+    loadPreset(engine, engine.preset, &error);
+    return names;
+}
+
+std::vector<UserPreset> userPresets(const std::string& settingsDirectory) {
+    std::vector<UserPreset> presets;
+    if (settingsDirectory.empty()) return presets;
+    for (int slot = 1; slot <= kUserSlotCount; ++slot) {
+        std::string text;
+        if (!readWholeFile(userSlotPath(settingsDirectory, slot), &text)) continue;
+        const std::string name = textValue(normalisePresetText(text), kNameKey);
+        if (!name.empty()) presets.push_back({slot, name});
+    }
+    return presets;
+}
+
+int32_t startupPresetNumber(const std::string& settingsDirectory) {
+    std::string text;
+    if (settingsDirectory.empty() || !readWholeFile(settingsDirectory + kSettingsFile, &text)) return 0;
+    const std::string value = textValue(normalisePresetText(text), kStartupKey);
+    const long number = std::strtol(value.c_str(), nullptr, 10);
+    return number >= -(kFactoryPresetCount - 1) && number <= kUserSlotCount ? static_cast<int32_t>(number) : 0;
+}
+
+int responsePointCount() { return kSweepPointCount; }
+
+bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atomic<bool>* cancel,
+                     std::atomic<int>* pointsDone) {
+    static SweepFrequencyTable sweepTable;  // large; one sweep at a time
+    ResetResponsePlot(sweepTable);
+    const LiveParams parameters = boundParams(*engine.engine);
+    const bool complete = FrequencyResponseSweep(parameters, sweepTable, cancel, pointsDone);
+    curve->frequencyHz.clear();
+    curve->amplitude.clear();
+    for (int i = 0; i <= kSweepTableLast; i += kSweepTableStep) {
+        curve->frequencyHz.push_back(sweepTable.frequency[i]);
+        curve->amplitude.push_back(sweepTable.response[i]);
+    }
+    curve->seconds = sweepTable.duration;
+    return complete;
+}
+
+std::string versionText() { return winampDSPGetHeader2()->description; }
+
+bool findBuiltInText(const char* type, int id, std::string* text) {
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+    if (!platform::findModuleResource(type, id, &data, &size)) return false;
+    text->assign(reinterpret_cast<const char*>(data), size);
+    return true;
+}
+
+}  // namespace cli

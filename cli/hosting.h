@@ -1,0 +1,90 @@
+// The processor as the command-line program hosts it: presets chosen on the command line, an
+// engine per job, blocks through it, its latency, preset texts, the response sweep. The only
+// file of the program that reaches the engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+constexpr int kFactoryPresetCount = 7;  // F1 ... F7
+constexpr int kUserSlotCount = 99;
+
+// A preset as named on the command line.
+struct PresetChoice {
+    enum Kind { kStartup, kFactory, kUser, kFile } kind = kStartup;
+    int number = 0;    // kFactory: 1 ... 7; kUser: slot 1 ... 99
+    std::string path;  // kFile
+};
+
+// "F1" ... "F7", "1" ... "99", or the path of an existing file.
+bool parsePresetChoice(const std::string& text, PresetChoice* choice, std::string* error);
+
+// The settings directory of a command: `given` (--dir; it must exist), or else
+// $XDG_CONFIG_HOME/drelvant, or ~/.config/drelvant. Nothing is created: a default folder that does
+// not exist simply holds no user presets. Empty when no folder can be named at all (no HOME).
+bool chooseSettingsDirectory(const std::string& given, std::string* directory, std::string* error);
+
+// Preset text as the engine reads it: CR LF line ends. LF and lone CR line ends become CR LF and a
+// UTF-8 byte-order mark is dropped, so files written on any system load alike.
+std::string normalisePresetText(const std::string& bytes);
+
+struct EngineSetup {
+    std::string settingsDirectory;  // user slots and the startup preset come from here
+    PresetChoice preset;
+    bool fixSeed = false;  // false: seeded from the clock
+    uint32_t seed = 0;
+};
+
+// One processor. Starting one writes nothing anywhere; stopping one writes nothing either.
+struct HostedEngine;
+HostedEngine* startEngine(const EngineSetup& setup, std::string* error);
+void stopEngine(HostedEngine* engine);
+// Loads another preset (the next block starts from cleared filter memories).
+bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* error);
+
+// Interleaved 16-bit stereo at 44,100 Hz through the plug-in's own path, in place.
+void processBlock(HostedEngine& engine, short* interleaved, int frames);
+// Interleaved stereo at 44,100 Hz, full scale +-1.0, through the high-resolution path: the same
+// chain without the 16-bit rounding of input and output.
+void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
+// Frames from a sample's entry to its exit through the stages the preset switches on.
+long latencyFrames(const HostedEngine& engine);
+
+// "F1:FM Stereo 1", "07:Rock", "file.ini ("Name", based on F3)", "startup preset F1:FM Stereo 1".
+std::string describeLoadedPreset(const HostedEngine& engine);
+// The loaded preset as a complete preset file text (CR LF lines) with `fileName` in its header.
+std::string loadedPresetText(HostedEngine& engine, const std::string& fileName);
+
+// Names of the factory presets F1 ... F7.
+std::vector<std::string> factoryPresetNames(HostedEngine& engine);
+struct UserPreset {
+    int slot;
+    std::string name;
+};
+// The named user presets of a settings directory, in slot order, and its startup preset
+// (0 ... -6 for F1 ... F7, 1 ... 99 for a slot).
+std::vector<UserPreset> userPresets(const std::string& settingsDirectory);
+int32_t startupPresetNumber(const std::string& settingsDirectory);
+// "DV_Preset%.2d.ini" of a slot.
+std::string userPresetFileName(int slot);
+
+// The frequency response sweep of the loaded preset on a private copy of the engine.
+struct ResponseCurve {
+    std::vector<double> frequencyHz;
+    std::vector<double> amplitude;  // of the output sine, 1.0 = full scale
+    double seconds = 0;             // the time the sweep took
+};
+int responsePointCount();
+bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atomic<bool>* cancel,
+                     std::atomic<int>* pointsDone);
+
+// The program's version text, "Drelvant v1.20".
+std::string versionText();
+// A resource built into the program (the manual: type "TEXT", id 110).
+bool findBuiltInText(const char* type, int id, std::string* text);
+
+}  // namespace cli
