@@ -1,6 +1,7 @@
 // Cost per stereo frame of the ten-band processor: the whole band frame and each band stage alone.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -151,13 +152,15 @@ void BM_TenBandSplitCascaded(benchmark::State& state) { runSplit(state, true); }
 
 // The cascaded split over runs of kBandRunFrames frames: each filter's recursion stays in
 // registers through a run, and every 4,096 frames the ten filters run their backward passes.
+// Argument: the kernels' lane width, 2 (SSE2) or 4 (AVX2 where the processor has it).
 void BM_TenBandSplitCascadedRuns(benchmark::State& state) {
     Bench bench(true);
     const std::vector<double>& signal = testSignal();
     std::vector<BandSamples> out(kBandRunFrames);
+    const LaneWidth lanes = state.range(0) == 4 ? LaneWidth::kFour : LaneWidth::kTwo;
     for (auto _ : state) {
         for (int n = 0; n < kBlockFrames; n += kBandRunFrames) {
-            splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames);
+            splitFrames(bench.processor->bandFilters, true, &signal[2 * n], out.data(), kBandRunFrames, lanes);
             benchmark::DoNotOptimize(out.data());
         }
     }
@@ -226,6 +229,33 @@ void BM_TenBandEq(benchmark::State& state) {
     runStage(state, bench, [&](BandSamples& b, bool) { applyEqGains(bench.processor->eq, b); });
 }
 
+// The level-pass stages over runs of kBandRunFrames frames, as the frame runs them. Arguments:
+// the stage (0 dynamic EQ, 1 compressor, 2 expander, 3 limiter) and the lane width (2 or 4).
+void BM_TenBandStageRuns(benchmark::State& state) {
+    Bench bench(true);
+    TenBandProcessor& p = *bench.processor;
+    const int stage = static_cast<int>(state.range(0));
+    const LaneWidth lanes = state.range(1) == 4 ? LaneWidth::kFour : LaneWidth::kTwo;
+    std::vector<BandSamples> run(kBandRunFrames);
+    for (auto _ : state) {
+        prepareBlock(p, *bench.params);
+        for (int n = 0; n + kBandRunFrames <= kBlockFrames; n += kBandRunFrames) {
+            std::copy(bench.bands.begin() + n, bench.bands.begin() + n + kBandRunFrames, run.begin());
+            const bool first = n == 0;
+            switch (stage) {
+                case 0: equalizeFrames(p.dynamicEq, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                case 1: compressFrames(p.compressor, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                case 2: expandFrames(p.expander, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+                default: limitFrames(p.limiter, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
+            }
+            benchmark::DoNotOptimize(run.data());
+        }
+    }
+    state.counters["per_frame"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlockFrames,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // The cost of copying a frame of bands in and out, included in every single-stage figure.
 void BM_TenBandStageBaseline(benchmark::State& state) {
     Bench bench(true);
@@ -235,12 +265,13 @@ void BM_TenBandStageBaseline(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_TenBandFrameF1Like);
+BENCHMARK(BM_TenBandStageRuns)->ArgNames({"stage", "lanes"})->ArgsProduct({{0, 1, 2, 3}, {2, 4}});
 BENCHMARK(BM_TenBandFrameF1LikeRefilter);
 BENCHMARK(BM_TenBandRunsF1Like);
 BENCHMARK(BM_TenBandRunsF1LikeRefilter);
 BENCHMARK(BM_TenBandSplitPlain);
 BENCHMARK(BM_TenBandSplitCascaded);
-BENCHMARK(BM_TenBandSplitCascadedRuns);
+BENCHMARK(BM_TenBandSplitCascadedRuns)->ArgName("lanes")->Arg(2)->Arg(4);
 BENCHMARK(BM_TenBandDynamicEq);
 BENCHMARK(BM_TenBandCompressorRms);
 BENCHMARK(BM_TenBandExpander);

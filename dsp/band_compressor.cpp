@@ -1,6 +1,7 @@
 // Band compressor: detector on the look-ahead row, blended ratio curve, attack/release smoothing.
 #include "dsp/band_compressor.h"
 
+#include "dsp/band_kernels_avx2.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
 #include "dsp/param_ranges.h"
@@ -74,10 +75,19 @@ void compressBands(BandCompressor& compressor, const BandDetectors& detectors, B
 }
 
 void compressFrames(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
-                    bool firstOfBlock) {
+                    bool firstOfBlock, LaneWidth lanes) {
     if (n <= 0) return;
     double gainAfterFirst[kBandCount];
-    for (int j = 0; j < kBandCount; j += 2) {
+    int j = 0;
+#if defined(DRELVANT_AVX2_KERNELS)
+    if (fourLanes(lanes)) {
+        band_avx2::compressBands(compressor, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
+    }
+#else
+    (void)lanes;
+#endif
+    for (; j < kBandCount; j += 2) {
         if (compressor.block.peakMode) {
             compressPair<true>(compressor, detectors, bands, n, j, &gainAfterFirst[j]);
         } else {

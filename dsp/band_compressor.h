@@ -5,6 +5,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/lookahead_line.h"
 #include "dsp/simd_pair.h"
@@ -79,7 +80,8 @@ void prepareBlock(BandCompressor& compressor, const CompressorParams& params);
 // frames ago times the band gain; on the first frame of a block writes the meters.
 void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of compressBands (firstOfBlock applies to frame 0).
+// `lanes` picks two or four bands per register; the bits are the same.
 void compressFrames(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
-                    bool firstOfBlock);
+                    bool firstOfBlock, LaneWidth lanes = widestLanes());
 // Clears the line; followers, gains and the line's counter are left alone.
 void idleReset(BandCompressor& compressor);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dsp/band_kernels_avx2.h"
 #include "dsp/db.h"
 #include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
@@ -31,14 +32,24 @@ void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSam
     expandFrames(expander, detectors, &bands, 1, firstOfBlock);
 }
 
-void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
+void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                  LaneWidth lanes) {
     if (n <= 0) return;
     const ExpanderBlock& block = expander.block;
     const Pair levelFloor = splat(kLevelFloor);
     double gainAfterFirst[kBandCount];
+    int j = 0;
+#if defined(DRELVANT_AVX2_KERNELS)
+    if (fourLanes(lanes)) {
+        band_avx2::expandBands(expander, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
+    }
+#else
+    (void)lanes;
+#endif
     // Bands j and j + 1 side by side, over all frames with their constants and state in registers
     // (the bands are independent of each other).
-    for (int j = 0; j < kBandCount; j += 2) {
+    for (; j < kBandCount; j += 2) {
         const Pair detect = loadAdjacent(&detectors.detect[j]);
         const Pair complement = loadAdjacent(&detectors.complement[j]);
         const Pair threshold = loadAdjacent(&block.threshold[j]);

@@ -3,6 +3,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/simd_pair.h"
 
@@ -46,4 +47,6 @@ void prepareBlock(BandExpander& expander, const ExpanderParams& params);
 // One frame in place (RMS detection, no line, no delay); on the first frame of a block writes the meters.
 void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of expandBands (firstOfBlock applies to frame 0).
-void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);
+// `lanes` picks two or four bands per register; the bits are the same.
+void expandFrames(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                  LaneWidth lanes = widestLanes());

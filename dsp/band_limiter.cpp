@@ -1,6 +1,7 @@
 // Band limiter: detector on the look-ahead row, gain min(1, threshold / level), smoothing.
 #include "dsp/band_limiter.h"
 
+#include "dsp/band_kernels_avx2.h"
 #include "dsp/band_line_pass.h"
 #include "dsp/db.h"
 #include "dsp/param_ranges.h"
@@ -50,10 +51,20 @@ void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSample
     limitFrames(limiter, detectors, &bands, 1, firstOfBlock);
 }
 
-void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
+void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                 LaneWidth lanes) {
     if (n <= 0) return;
     double gainAfterFirst[kBandCount];
-    for (int j = 0; j < kBandCount; j += 2) {
+    int j = 0;
+#if defined(DRELVANT_AVX2_KERNELS)
+    if (fourLanes(lanes)) {
+        band_avx2::limitBands(limiter, detectors, bands, n, gainAfterFirst);
+        j = kBandCount;
+    }
+#else
+    (void)lanes;
+#endif
+    for (; j < kBandCount; j += 2) {
         if (limiter.block.peakMode) {
             limitPair<true>(limiter, detectors, bands, n, j, &gainAfterFirst[j]);
         } else {

@@ -3,6 +3,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/lookahead_line.h"
 #include "dsp/simd_pair.h"
@@ -47,6 +48,8 @@ void prepareBlock(BandLimiter& limiter, const LimiterParams& params);
 // writes the meters.
 void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of limitBands (firstOfBlock applies to frame 0).
-void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);
+// `lanes` picks two or four bands per register; the bits are the same.
+void limitFrames(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                 LaneWidth lanes = widestLanes());
 // Clears the line; followers, gains and the line's counter are left alone.
 void idleReset(BandLimiter& limiter);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dsp/band_kernels_avx2.h"
 #include "dsp/db.h"
 #include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
@@ -23,7 +24,21 @@ void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& b
     equalizeFrames(eq, detectors, &bands, 1, firstOfBlock);
 }
 
-void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock) {
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                    LaneWidth lanes) {
+#if defined(DRELVANT_AVX2_KERNELS)
+    if (fourLanes(lanes)) {
+        if (n <= 0) return;
+        double firstApplied[kBandCount];
+        band_avx2::equalizeFrames(eq, detectors, bands, n, firstApplied);
+        if (firstOfBlock) {
+            for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(firstApplied[j]));
+        }
+        return;
+    }
+#else
+    (void)lanes;
+#endif
     const DynamicEqBlock& block = eq.block;
     const Pair targetLevel = splat(kDynamicEqTargetLevel);
     const Pair levelFloor = splat(kLevelFloor);

@@ -3,6 +3,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 
 // Target level of every band, full scale 1.0.
@@ -33,6 +34,8 @@ void prepareBlock(DynamicEq& eq, const DynamicEqParams& params);
 // the meters.
 void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0).
-void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock);
+// `lanes` picks two or four bands per register; the bits are the same.
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
+                    LaneWidth lanes = widestLanes());
 // Sets every correction gain to 1.0; the followers are left alone.
 void idleReset(DynamicEq& eq);

@@ -41,9 +41,9 @@ void splitBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, double L, 
 }
 
 void splitFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, const double* inputPairs, BandSamples* bands,
-                 int n) {
+                 int n, LaneWidth lanes) {
     if (cascaded) {
-        ReverseCascadeBankSplit(bank, kBandCount, inputPairs, bankFrames(bands), n);
+        ReverseCascadeBankSplit(bank, kBandCount, inputPairs, bankFrames(bands), n, lanes);
         return;
     }
     for (int f = 0; f < n; ++f) {
@@ -60,9 +60,10 @@ void filterBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSampl
     filterFrames(bank, cascaded, &bands, 1);
 }
 
-void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n) {
+void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n,
+                  LaneWidth lanes) {
     if (cascaded) {
-        ReverseCascadeBank(bank, kBandCount, bankFrames(bands), n);
+        ReverseCascadeBank(bank, kBandCount, bankFrames(bands), n, lanes);
         return;
     }
     for (int f = 0; f < n; ++f) {

@@ -24,10 +24,12 @@ BandDesign bandDesign(int band, bool cascaded, bool narrow);
 // the reverse-cascade runtime (8,192 frames of delay, |H|^2 trim^2) or the plain section.
 void splitBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, double L, double R, BandSamples& bands);
 // The split of n consecutive frames: frame f's input is (inputPairs[2 f], inputPairs[2 f + 1]).
+// `lanes` picks the width of the reverse-cascade kernels (same bits either way).
 void splitFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, const double* inputPairs, BandSamples* bands,
-                 int n);
+                 int n, LaneWidth lanes = widestLanes());
 
 // Re-filter: each band through its own filter, in place, on the same runtime choice.
 void filterBands(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples& bands);
 // The re-filter of n consecutive frames.
-void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n);
+void filterFrames(ReverseCascadeFilter bank[kBandCount], bool cascaded, BandSamples* bands, int n,
+                  LaneWidth lanes = widestLanes());

@@ -203,6 +203,9 @@ void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState&
 
     double inputMeter = state.inputMeter;
     double outputMeter = state.outputMeter;
+    // Only this thread writes the capture ring, so its index is read once and kept here; each
+    // frame still publishes its sample and the new index.
+    uint16_t captureIndex = loadShared(state.capture.writeIndex);
     // The frames go through the chain kBandRunFrames at a time, one stretch of stages after the
     // other: the input side frame by frame, the ten-band processor stage by stage over runs of
     // frames, final limiter and clipper frame by frame, the lowpass over runs, the output side
@@ -244,9 +247,9 @@ void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState&
             R = clampOutput(R);
 
             const double mono = (L + R) * 0.5;
-            const uint16_t index = loadShared(state.capture.writeIndex);
-            storeShared(state.capture.samples[index], mono);
-            storeShared(state.capture.writeIndex, static_cast<uint16_t>(index + 1));
+            storeShared(state.capture.samples[captureIndex], mono);
+            captureIndex = static_cast<uint16_t>(captureIndex + 1);
+            storeShared(state.capture.writeIndex, captureIndex);
 
             io.write(runStart + f, L, R);
 

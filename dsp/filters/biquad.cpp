@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "dsp/db.h"
+#include "dsp/filters/bank_kernels_avx2.h"
 #include "dsp/simd_pair.h"
 
 namespace {
@@ -204,6 +205,7 @@ void finishGroup(ReverseCascadeFilter* const* filters) {
 }
 
 void finishChunksTogether(ReverseCascadeFilter* const* filters, int count) {
+    if (count <= 0) return;
     int j = 0;
     while (count - j > 4 || count - j == 3) {
         finishGroup<3>(&filters[j]);
@@ -251,60 +253,99 @@ void runBankFrame(ReverseCascadeFilter* const* filters, int count, Input input, 
     }
 }
 
-// m frames of one filter's forward half, all inside the chunk under `write`; with `completes` the
-// last of them completes it, and the indices stop on that frame for finishChunks. The state stays
-// in registers for the whole run, in two sets that swap roles as in twoSteps. Each frame reads its
-// input before it emits, so input and output may share memory.
-template <class Input, class Output>
-inline void forwardRun(ReverseCascadeFilter& f, int m, bool completes, Input input, Output output) {
-    Biquad& b = f.biquad;
-    const PairSection c = splatSection(b);
-    Pair xa = loadPair(&b.leftX1, &b.rightX1);
-    Pair xb = loadPair(&b.leftX2, &b.rightX2);
-    Pair ya = loadPair(&b.leftY1, &b.rightY1);
-    Pair yb = loadPair(&b.leftY2, &b.rightY2);
-    const int read = f.leftRead;
-    const int write = f.leftWrite;
-    double* const leftRing = f.leftRing;
-    double* const rightRing = f.rightRing;
+// m frames of K filters' forward halves (filters[first] ... filters[first + K - 1]), all inside the
+// chunk under `write`; with `completes` the last of them completes it, and the indices stop on
+// that frame for finishChunks. One filter's recursion is a serial chain, so the K filters step
+// frame by frame in one loop to keep K chains in flight; the state stays in registers for the
+// whole run, in two sets that swap roles as in twoSteps. Within a frame the filters go in order
+// and each reads its input before it emits, so input and output may share memory, and a series
+// (filter j reading what filter j - 1 emitted on the same frame) runs as it does frame by frame.
+template <int K, class Input, class Output>
+inline void forwardRuns(ReverseCascadeFilter* const* filters, int first, int m, bool completes, Input input,
+                        Output output) {
+    PairSection c[K];
+    double* left[K];
+    double* right[K];
+    Pair xa[K], xb[K], ya[K], yb[K];
+    for (int k = 0; k < K; ++k) {
+        const Biquad& b = filters[first + k]->biquad;
+        c[k] = splatSection(b);
+        left[k] = filters[first + k]->leftRing;
+        right[k] = filters[first + k]->rightRing;
+        xa[k] = loadPair(&b.leftX1, &b.rightX1);
+        xb[k] = loadPair(&b.leftX2, &b.rightX2);
+        ya[k] = loadPair(&b.leftY1, &b.rightY1);
+        yb[k] = loadPair(&b.leftY2, &b.rightY2);
+    }
+    const int read = filters[first]->leftRead;
+    const int write = filters[first]->leftWrite;
     int i = 0;
     for (; i + 2 <= m; i += 2) {
-        const Pair x0 = input(i);
-        output(i, loadPair(&leftRing[read + i], &rightRing[read + i]));
-        yb = sectionPair(c, x0, xa, xb, ya, yb);
-        xb = x0;
-        storePair(&leftRing[write + i], &rightRing[write + i], _mm_mul_pd(yb, c.gain));
-
-        const Pair x1 = input(i + 1);
-        output(i + 1, loadPair(&leftRing[read + i + 1], &rightRing[read + i + 1]));
-        ya = sectionPair(c, x1, xb, xa, yb, ya);
-        xa = x1;
-        storePair(&leftRing[write + i + 1], &rightRing[write + i + 1], _mm_mul_pd(ya, c.gain));
+        for (int k = 0; k < K; ++k) {
+            const Pair x0 = input(i, first + k);
+            output(i, first + k, loadPair(&left[k][read + i], &right[k][read + i]));
+            yb[k] = sectionPair(c[k], x0, xa[k], xb[k], ya[k], yb[k]);
+            xb[k] = x0;
+            storePair(&left[k][write + i], &right[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
+        }
+        for (int k = 0; k < K; ++k) {
+            const Pair x1 = input(i + 1, first + k);
+            output(i + 1, first + k, loadPair(&left[k][read + i + 1], &right[k][read + i + 1]));
+            ya[k] = sectionPair(c[k], x1, xb[k], xa[k], yb[k], ya[k]);
+            xa[k] = x1;
+            storePair(&left[k][write + i + 1], &right[k][write + i + 1], _mm_mul_pd(ya[k], c[k].gain));
+        }
     }
     if (i < m) {
-        const Pair x0 = input(i);
-        output(i, loadPair(&leftRing[read + i], &rightRing[read + i]));
-        yb = sectionPair(c, x0, xa, xb, ya, yb);
-        xb = x0;
-        storePair(&leftRing[write + i], &rightRing[write + i], _mm_mul_pd(yb, c.gain));
-        std::swap(xa, xb);
-        std::swap(ya, yb);
+        for (int k = 0; k < K; ++k) {
+            const Pair x0 = input(i, first + k);
+            output(i, first + k, loadPair(&left[k][read + i], &right[k][read + i]));
+            yb[k] = sectionPair(c[k], x0, xa[k], xb[k], ya[k], yb[k]);
+            xb[k] = x0;
+            storePair(&left[k][write + i], &right[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
+            std::swap(xa[k], xb[k]);
+            std::swap(ya[k], yb[k]);
+        }
     }
-    storePair(&b.leftX1, &b.rightX1, xa);
-    storePair(&b.leftX2, &b.rightX2, xb);
-    storePair(&b.leftY1, &b.rightY1, ya);
-    storePair(&b.leftY2, &b.rightY2, yb);
     const int advance = completes ? m - 1 : m;
-    f.leftRead = f.rightRead = static_cast<uint16_t>(read + advance);
-    f.leftWrite = f.rightWrite = static_cast<uint16_t>(write + advance);
+    for (int k = 0; k < K; ++k) {
+        Biquad& b = filters[first + k]->biquad;
+        storePair(&b.leftX1, &b.rightX1, xa[k]);
+        storePair(&b.leftX2, &b.rightX2, xb[k]);
+        storePair(&b.leftY1, &b.rightY1, ya[k]);
+        storePair(&b.leftY2, &b.rightY2, yb[k]);
+        ReverseCascadeFilter& f = *filters[first + k];
+        f.leftRead = f.rightRead = static_cast<uint16_t>(read + advance);
+        f.leftWrite = f.rightWrite = static_cast<uint16_t>(write + advance);
+    }
+}
+
+// Runs `run.template operator()<K>(first)` over filters first ... count - 1 in groups of three
+// (enough chains in flight to hide the recursion's latency without running out of registers),
+// with a remainder of four as two pairs.
+template <class Run>
+inline void forFilterGroups(int first, int count, Run run) {
+    int j = first;
+    while (count - j > 4 || count - j == 3) {
+        run.template operator()<3>(j);
+        j += 3;
+    }
+    while (count - j >= 2) {
+        run.template operator()<2>(j);
+        j += 2;
+    }
+    if (j < count) run.template operator()<1>(j);
 }
 
 // n frames of a bank: input(frame, j) gives filter j's input pair, output(frame, j, out) takes its
-// output. A bank in step runs filter by filter over the frames up to the next chunk end (the
-// read and write indices share their offset, so neither wraps inside such a run), then all its
-// backward passes, and goes on.
-template <class Input, class Output>
-void runBankFrames(ReverseCascadeFilter* const* filters, int count, int n, Input input, Output output) {
+// output. A bank in step runs its filters side by side over the frames up to the next chunk end
+// (the read and write indices share their offset, so neither wraps inside such a run), then all
+// its backward passes, and goes on. fourLanes(done, m, completes) may run the forward halves of a
+// leading even number of the filters on four lanes and returns how many it ran (0: none); their
+// backward passes then run on four lanes as well.
+template <class Input, class Output, class FourLanes>
+void runBankFrames(ReverseCascadeFilter* const* filters, int count, int n, Input input, Output output,
+                   FourLanes fourLanes) {
     int done = 0;
     while (done < n) {
         if (!bankInStep(filters, count)) {
@@ -319,15 +360,35 @@ void runBankFrames(ReverseCascadeFilter* const* filters, int count, int n, Input
         const int untilChunkEnd = kChunkFrames - (filters[0]->leftWrite & kChunkOffsetMask);
         const int m = n - done < untilChunkEnd ? n - done : untilChunkEnd;
         const bool completes = m == untilChunkEnd;
-        for (int j = 0; j < count; ++j) {
-            forwardRun(
-                *filters[j], m, completes, [&](int i) { return input(done + i, j); },
-                [&](int i, Pair out) { output(done + i, j, out); });
+        const int wide = fourLanes(done, m, completes);
+        forFilterGroups(wide, count, [&]<int K>(int first) {
+            forwardRuns<K>(
+                filters, first, m, completes, [&](int i, int j) { return input(done + i, j); },
+                [&](int i, int j, Pair out) { output(done + i, j, out); });
+        });
+        if (completes) {
+#if defined(DRELVANT_AVX2_KERNELS)
+            if (wide > 0) bank_avx2::finishChunks(filters, wide);
+#endif
+            finishChunksTogether(filters + wide, count - wide);
         }
-        if (completes) finishChunksTogether(filters, count);
         done += m;
     }
 }
+
+// The bank's filters in even number for the four-lane kernels, or 0 where they are not used.
+int fourLaneFilters(int count, LaneWidth lanes) {
+#if defined(DRELVANT_AVX2_KERNELS)
+    if (fourLanes(lanes)) return count & ~1;
+#else
+    (void)lanes;
+    (void)count;
+#endif
+    return 0;
+}
+
+// Banks and series that run on two lanes only.
+int noFourLanes(int, int, bool) { return 0; }
 
 }  // namespace
 
@@ -449,9 +510,10 @@ void ReverseCascadeStereo(ReverseCascadeFilter& f, double& L, double& R) {
     R = highLane(out);
 }
 
-void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n) {
+void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n, LaneWidth lanes) {
     ReverseCascadeFilter* bank[kMaxBankFilters];
     for (int j = 0; j < count; ++j) bank[j] = &filters[j];
+    const int wide = fourLaneFilters(count, lanes);
     runBankFrames(
         bank, count, n,
         [frames](int frame, int j) {
@@ -459,17 +521,41 @@ void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames fra
         },
         [frames](int frame, int j, Pair out) {
             storePair(&frames.left[frame * frames.stride + j], &frames.right[frame * frames.stride + j], out);
+        },
+        [&](int done, int m, bool completes) {
+#if defined(DRELVANT_AVX2_KERNELS)
+            if (wide > 0) {
+                const BankFrames at = {frames.left + done * frames.stride, frames.right + done * frames.stride,
+                                       frames.stride};
+                bank_avx2::forwardInPlace(bank, wide, m, completes, at);
+            }
+#else
+            (void)done, (void)m, (void)completes;
+#endif
+            return wide;
         });
 }
 
 void ReverseCascadeBankSplit(ReverseCascadeFilter* filters, int count, const double* inputPairs, BankFrames out,
-                             int n) {
+                             int n, LaneWidth lanes) {
     ReverseCascadeFilter* bank[kMaxBankFilters];
     for (int j = 0; j < count; ++j) bank[j] = &filters[j];
+    const int wide = fourLaneFilters(count, lanes);
     runBankFrames(
         bank, count, n, [inputPairs](int frame, int) { return loadAdjacent(&inputPairs[2 * frame]); },
         [out](int frame, int j, Pair v) {
             storePair(&out.left[frame * out.stride + j], &out.right[frame * out.stride + j], v);
+        },
+        [&](int done, int m, bool completes) {
+#if defined(DRELVANT_AVX2_KERNELS)
+            if (wide > 0) {
+                const BankFrames at = {out.left + done * out.stride, out.right + done * out.stride, out.stride};
+                bank_avx2::forwardSplit(bank, wide, m, completes, inputPairs + 2 * done, at);
+            }
+#else
+            (void)done, (void)m, (void)completes;
+#endif
+            return wide;
         });
 }
 
@@ -477,5 +563,5 @@ void ReverseCascadeSeries(ReverseCascadeFilter* const* filters, int count, doubl
     // Filter j reads frame f where filter j - 1 left it, within each run and frame by frame alike.
     runBankFrames(
         filters, count, n, [pairs](int frame, int) { return loadAdjacent(&pairs[2 * frame]); },
-        [pairs](int frame, int, Pair v) { storeAdjacent(&pairs[2 * frame], v); });
+        [pairs](int frame, int, Pair v) { storeAdjacent(&pairs[2 * frame], v); }, noFourLanes);
 }

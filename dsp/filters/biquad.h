@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/lane_width.h"
+
 // Transfer function H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2): the feedback
 // coefficients are stored already divided by a0 and are subtracted in the recursion. `gain` is
 // not part of H; it scales every value the section emits, so the reverse cascade applies it twice.
@@ -79,14 +81,16 @@ struct BankFrames {
 
 // n frames of `count` independent filters (a filter bank) in place: frame f of filter j through
 // filters[j], exactly as ReverseCascadeStereo frame by frame. A bank whose filters are in step
-// (as the engine's always are) runs filter by filter over the frames, keeping each recursion in
-// registers, and the filters that finish a chunk together run their backward passes side by
-// side, which overlaps their otherwise serial recursions.
-void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n);
+// (as the engine's always are) runs its filters side by side over the frames, keeping each
+// recursion in registers, and the filters that finish a chunk together run their backward passes
+// side by side, which overlaps their otherwise serial recursions. With four lanes, two filters'
+// two channels share a register; `lanes` changes only the speed, never a bit.
+void ReverseCascadeBank(ReverseCascadeFilter* filters, int count, BankFrames frames, int n,
+                        LaneWidth lanes = widestLanes());
 // The same with one input pair per frame for every filter (the bank split): frame f's input is
 // (inputPairs[2 f], inputPairs[2 f + 1]).
 void ReverseCascadeBankSplit(ReverseCascadeFilter* filters, int count, const double* inputPairs, BankFrames out,
-                             int n);
+                             int n, LaneWidth lanes = widestLanes());
 
 // n frames of `count` filters in series, in place: frame f's (L, R) is (pairs[2 f], pairs[2 f + 1])
 // and goes through filters[0], then filters[1], ..., exactly as ReverseCascadeStereo on each in

@@ -8,7 +8,7 @@ _drelvant_options() {
         presets)  echo "show export --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
-        bench)    echo "--preset --seconds --block --dir -h --help" ;;
+        bench)    echo "--preset --seconds --block --repeat --dir -h --help" ;;
         manual)   echo "-h --help" ;;
     esac
 }
@@ -57,7 +57,7 @@ _drelvant() {
         --rate)
             COMPREPLY=($(compgen -W "44100 48000 88200 96000" -- "$cur"))
             return 0 ;;
-        --seed|--block|--seconds)
+        --seed|--block|--seconds|--repeat)
             return 0 ;;
     esac
 
