@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "host/winamp_dsp.h"
+#include "params/fixed_decimal.h"
 #include "platform/platform.h"
 
 namespace {
@@ -102,24 +103,7 @@ bool appendLine(SettingsText& text, const char* key, const char* valueText) {
 }  // namespace
 
 std::size_t FormatFixed(char* out, std::size_t size, double value, int decimals) {
-    if (out == nullptr || size == 0) return 0;
-    if (decimals < 0) decimals = 0;
-    if (decimals > kMaxFixedDecimals) decimals = kMaxFixedDecimals;
-    char text[kNumberTextSize];
-    const std::to_chars_result written =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (written.ec != std::errc()) {
-        out[0] = '\0';
-        return 0;
-    }
-    const std::size_t length = static_cast<std::size_t>(written.ptr - text);
-    if (length + 1 > size) {
-        out[0] = '\0';
-        return 0;
-    }
-    std::memcpy(out, text, length);
-    out[length] = '\0';
-    return length;
+    return formatFixedDecimal(out, size, value, decimals > kMaxFixedDecimals ? kMaxFixedDecimals : decimals);
 }
 
 NumberLookup ParseSinglePrecision(const char* text, double* value) {
