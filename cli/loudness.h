@@ -68,6 +68,8 @@ struct ProcessReport {
     std::string priming;         // what the start was primed with; empty: not primed
     LoudnessFigures input;
     LoudnessFigures output;
+    double audioSeconds = 0.0;       // the input's duration
+    double processingSeconds = 0.0;  // wall time from opening the input to the finished output
 };
 
 // The report as printed after processing: the preset, the formats, the latency removed, and the

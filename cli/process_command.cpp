@@ -1,9 +1,15 @@
-// `drelvant process`: one audio file or stream through the processor.
+// `drelvant process`: one audio file or stream through the processor, or a batch of files into a folder.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
@@ -13,6 +19,7 @@ namespace {
 
 const char kProcessHelp[] =
     "Usage: drelvant process [options] INPUT OUTPUT\n"
+    "       drelvant process [options] INPUT... -o DIR [-j N] [--format EXT]\n"
     "\n"
     "Runs INPUT through the Drelvant processor and writes OUTPUT. The processor runs\n"
     "exactly as the Winamp plug-in runs, block by block, so with --keep-latency every\n"
@@ -71,6 +78,7 @@ const char kProcessHelp[] =
     "                      Input from a pipe is not primed: its output starts at\n"
     "                      once, as the plug-in's.\n"
     "  --output-format F   container of OUTPUT whatever its name: raw, wav, flac, ...\n"
+    "  --format F          the same (in a batch: the outputs' extension too).\n"
     "  --rate HZ           output sample rate (default: the input's).\n"
     "  --bits B            output sample format: 16, 24, or 32 for 32-bit float\n"
     "                      (default: the input's).\n"
@@ -79,6 +87,27 @@ const char kProcessHelp[] =
     "                      output is complete).\n"
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured.\n"
     "  -h, --help          this text.\n"
+    "\n"
+    "Batch\n"
+    "  -o, --output-dir DIR  process every INPUT (any number of files) into the\n"
+    "                      existing folder DIR, each output named after its input\n"
+    "                      (same file name; with --format EXT the extension becomes\n"
+    "                      EXT and the container follows). Every file gets an engine\n"
+    "                      of its own and comes out byte for byte as a run of its own\n"
+    "                      with the same options and --seed would write it. An input\n"
+    "                      that fails is reported and the others go on; the exit\n"
+    "                      status is then 1. Two inputs of one file name are refused\n"
+    "                      (the second would overwrite the first's output).\n"
+    "  -j, --jobs N        files processed at once, 1 ... 256 (default: the number\n"
+    "                      of processor cores).\n"
+    "  --skip-existing     leave out the inputs whose output already exists (to go\n"
+    "                      on with a batch that was stopped: an unfinished output is\n"
+    "                      never left behind, so what exists is complete).\n"
+    "  On a terminal a line on standard error shows the files done, the hours of\n"
+    "  audio read and the speed. Each file's report follows a line \"IN -> OUT\" on\n"
+    "  standard output as the file is done (files finish in any order), then a\n"
+    "  summary: files processed, skipped and failed, hours of audio, wall time and\n"
+    "  speed.\n"
     "\n"
     "Report\n"
     "  When done: the preset, the input and output formats, the latency removed and,\n"
@@ -96,6 +125,7 @@ const char kProcessHelp[] =
     "Examples\n"
     "  drelvant process song.flac song-fm.flac --preset F1\n"
     "  drelvant process in.wav out.flac --preset=~/my-preset.ini --seed 1\n"
+    "  drelvant process music/*.flac -o processed -j 2 --format ogg --preset F2\n"
     "  sox in.mp3 -t wav - | drelvant process - - --preset F3 | aplay -q -f cd\n"
     "  ffmpeg -i in.mkv -f wav - | drelvant process - --output-format wav - | ...\n"
     "\n"
@@ -110,6 +140,9 @@ enum ProcessOptionId {
     kBits,
     kChannelsOption,
     kOverwriteInput,
+    kOutputDirectory,
+    kJobs,
+    kSkipExisting,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -125,7 +158,18 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"bits", 0, true, kBits},
     {"channels", 0, true, kChannelsOption},
     {"overwrite-input", 0, false, kOverwriteInput},
+    {"format", 0, true, kOutputFormat},
+    {"output-dir", 'o', true, kOutputDirectory},
+    {"jobs", 'j', true, kJobs},
+    {"skip-existing", 0, false, kSkipExisting},
 };
+
+constexpr int kMostJobs = 256;
+
+int defaultJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMostJobs));
+}
 
 constexpr int kLowestRate = 8000;
 constexpr int kHighestRate = 384000;
@@ -139,6 +183,80 @@ bool takeNumber(const ParsedOption& option, long long lowest, long long highest,
 
 }  // namespace
 
+// The settings directory, preset, seed, block size and quietness of a job.
+bool takeSharedIntoJob(const SharedOptions& shared, ProcessJob* job) {
+    std::string error;
+    if (!chooseSettingsDirectory(shared.directory, &job->settingsDirectory, &error) ||
+        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job->preset, &error))) {
+        printError("%s", error.c_str());
+        return false;
+    }
+    job->fixSeed = shared.seedGiven;
+    job->seed = shared.seed;
+    job->blockFrames = shared.blockFrames;
+    job->showProgress = !shared.quiet;
+    job->measure = !shared.quiet;
+    return true;
+}
+
+// Each file's report on standard output as it is done.
+void printBatchFile(const BatchFileResult& result, void* context) {
+    const bool quiet = *static_cast<const bool*>(context);
+    if (result.skipped) {
+        printNote("'%s' skipped: '%s' exists", result.input.c_str(), result.output.c_str());
+        return;
+    }
+    if (result.status != kExitOk || quiet) return;
+    const std::string text = result.input + " -> " + result.output + "\n" + formatReport(result.report) + "\n";
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
+                    BatchRequest batch) {
+    struct stat info {};
+    if (stat(batch.directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        printError("output folder '%s' does not exist (create it first)", batch.directory.c_str());
+        return kExitFailure;
+    }
+    for (const std::string& input : inputs) {
+        if (input == "-") {
+            printError("a batch reads files: standard input (-) cannot be one of its inputs");
+            return kExitUsage;
+        }
+    }
+    batch.inputs = inputs;
+    batch.model = job;
+    if (!takeSharedIntoJob(shared, &batch.model)) return kExitFailure;
+    batch.extension = job.outputRequest.container;
+    batch.showProgress = !shared.quiet;
+    bool quiet = shared.quiet;
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<BatchFileResult> results;
+    const int status = runBatch(batch, &results, printBatchFile, &quiet);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    size_t processed = 0, skipped = 0;
+    double audio = 0.0;
+    std::string failed;
+    for (const BatchFileResult& result : results) {
+        if (result.skipped) {
+            ++skipped;
+        } else if (result.status == kExitOk) {
+            ++processed;
+            audio += result.report.audioSeconds;
+        } else {
+            failed += (failed.empty() ? "'" : ", '") + result.input + "'";
+        }
+    }
+    if (!failed.empty()) printError("not processed: %s", failed.c_str());
+    if (!quiet) {
+        std::printf("Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
+                    processed, skipped, results.size() - processed - skipped, audio / 3600.0, wall,
+                    wall > 0.0 ? audio / wall : 0.0);
+    }
+    return status;
+}
+
 int runProcessCommand(int argc, char** argv) {
     ParsedArguments arguments;
     if (!parseArguments("process", kProcessOptions, argc, argv, &arguments)) return kExitUsage;
@@ -148,6 +266,9 @@ int runProcessCommand(int argc, char** argv) {
     }
     SharedOptions shared;
     ProcessJob job;
+    BatchRequest batch;
+    batch.jobs = defaultJobs();
+    bool batchOptionGiven = false;
     for (const ParsedOption& option : arguments.options) {
         const SharedTake taken = takeSharedOption(option, &shared);
         if (taken == SharedTake::kBadValue) return kExitUsage;
@@ -156,6 +277,19 @@ int runProcessCommand(int argc, char** argv) {
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;
+            case kOutputDirectory: batch.directory = option.value; break;
+            case kJobs:
+                if (!takeNumber(option, 1, kMostJobs, &batch.jobs)) {
+                    printError("--jobs needs a number of files at once, 1 ... %d, not '%s'", kMostJobs,
+                               option.value.c_str());
+                    return kExitUsage;
+                }
+                batchOptionGiven = true;
+                break;
+            case kSkipExisting:
+                batch.skipExisting = true;
+                batchOptionGiven = true;
+                break;
             case kOutputFormat:
                 if (option.value.empty()) {
                     printError("option '%s' needs a format such as wav or raw", option.written.c_str());
@@ -187,6 +321,17 @@ int runProcessCommand(int argc, char** argv) {
             default: break;
         }
     }
+    if (!batch.directory.empty() || batchOptionGiven) {
+        if (batch.directory.empty()) {
+            printError("--jobs and --skip-existing go with -o DIR (see drelvant process --help)");
+            return kExitUsage;
+        }
+        if (arguments.positional.empty()) {
+            printError("process -o DIR needs at least one INPUT (see drelvant process --help)");
+            return kExitUsage;
+        }
+        return runBatchCommand(arguments.positional, shared, job, batch);
+    }
     if (arguments.positional.size() > 2) return reportUnexpectedArgument("process", arguments.positional[2]);
     if (arguments.positional.size() < 2) {
         printError("process needs an INPUT and an OUTPUT (see drelvant process --help)");
@@ -194,17 +339,7 @@ int runProcessCommand(int argc, char** argv) {
     }
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
-    std::string error;
-    if (!chooseSettingsDirectory(shared.directory, &job.settingsDirectory, &error) ||
-        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job.preset, &error))) {
-        printError("%s", error.c_str());
-        return kExitFailure;
-    }
-    job.fixSeed = shared.seedGiven;
-    job.seed = shared.seed;
-    job.blockFrames = shared.blockFrames;
-    job.showProgress = !shared.quiet;
-    job.measure = !shared.quiet;
+    if (!takeSharedIntoJob(shared, &job)) return kExitFailure;
 
     ProcessReport report;
     const int status = runProcessJob(job, &report);

@@ -2,6 +2,7 @@
 #include "cli/process_job.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -174,6 +175,7 @@ bool prime(EngineRun& run, const std::vector<double>& pending, std::string* erro
 }  // namespace
 
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
+    const auto started = std::chrono::steady_clock::now();
     std::string error;
     auto fail = [](const std::string& message) {
         printError("%s", message.c_str());
@@ -284,6 +286,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     Progress progress;
     if (job.showProgress) startProgress(progress, "processing", reader.frames, reader.format.rate);
     int64_t sourceFrames = 0;
+    int64_t countedMicroseconds = 0;
     for (;;) {
         long frames = 0;
         if (shortSource) {
@@ -310,6 +313,11 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         if (frames == 0) break;
         sourceFrames += frames;
         updateProgress(progress, sourceFrames);
+        if (job.audioMicroseconds != nullptr) {
+            const int64_t microseconds = sourceFrames * 1000000 / reader.format.rate;
+            job.audioMicroseconds->fetch_add(microseconds - countedMicroseconds, std::memory_order_relaxed);
+            countedMicroseconds = microseconds;
+        }
     }
     finishProgress(progress);
     warnIfCutShort(reader);
@@ -348,6 +356,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;
     report->latencyKept = job.keepLatency;
+    report->audioSeconds = static_cast<double>(sourceFrames) / reader.format.rate;
+    report->processingSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (primingFrames > 0) {
         char text[96];
         std::snprintf(text, sizeof text, "on the first %.1f s of the input (--no-prime: start from rest)",

@@ -1,6 +1,7 @@
 // One input through one engine into one output: the work behind `process` and `demo`.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,9 @@ struct ProcessJob {
     OutputRequest outputRequest;
     bool showProgress = true;
     bool measure = true;  // loudness figures for the report; nothing is measured without it
+    // When given: the input's audio read so far, in microseconds, is added here as the job runs
+    // (the overall progress of a batch).
+    std::atomic<int64_t>* audioMicroseconds = nullptr;
 };
 
 // Opens the input, starts an engine with the preset, opens the output in the format chosen for it,
