@@ -213,6 +213,7 @@ std::string formatReport(const ProcessReport& report) {
         std::snprintf(line, sizeof line, "Primed                %s\n", report.priming.c_str());
         text += line;
     }
+    if (!report.delivery.empty()) text += "Delivery              " + report.delivery + "\n";
     std::snprintf(line, sizeof line, "%-22s%16s%16s\n", "", "input", "output");
     text += line;
     std::snprintf(line, sizeof line, "%-22s%16s%16s\n", "Duration", formatDuration(report.input).c_str(),

@@ -66,6 +66,7 @@ struct ProcessReport {
     long latencyFrames = 0;
     bool latencyKept = false;
     std::string priming;         // what the start was primed with; empty: not primed
+    std::string delivery;        // the gain and ceiling applied after the processor; empty: none
     LoudnessFigures input;
     LoudnessFigures output;
     double audioSeconds = 0.0;       // the input's duration

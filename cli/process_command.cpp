@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/delivery.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
 
@@ -88,6 +91,23 @@ const char kProcessHelp[] =
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured.\n"
     "  -h, --help          this text.\n"
     "\n"
+    "Delivery\n"
+    "  --ceiling DBTP      a true-peak limiter after the processor, at the output's\n"
+    "                      rate and channel count: 4x oversampled, 5 ms look-ahead,\n"
+    "                      no overshoot, so the file measures at or below DBTP\n"
+    "                      (-20 ... 0) on an EBU R 128 true-peak meter (ffmpeg's\n"
+    "                      ebur128=peak=true). The output stays lined up with the\n"
+    "                      input. A lossy output (Ogg, Opus, MP3) is limited 1.0 dB\n"
+    "                      lower, room for the encoder's own peaks.\n"
+    "  --target LUFS       bring the output's integrated loudness to LUFS (-40 ... -5):\n"
+    "                      the processed output is kept in a temporary file and\n"
+    "                      measured, then written with the gain that puts it on the\n"
+    "                      target after the ceiling (--ceiling, default -1 dBTP).\n"
+    "                      The preset keeps its sound; the target only moves the\n"
+    "                      level. Files only: input from a pipe is refused.\n"
+    "  The report's \"Delivery\" line gives the gain, the ceiling and what the limiter\n"
+    "  took off.\n"
+    "\n"
     "Batch\n"
     "  -o, --output-dir DIR  process every INPUT (any number of files) into the\n"
     "                      existing folder DIR, each output named after its input\n"
@@ -126,6 +146,7 @@ const char kProcessHelp[] =
     "  drelvant process song.flac song-fm.flac --preset F1\n"
     "  drelvant process in.wav out.flac --preset=~/my-preset.ini --seed 1\n"
     "  drelvant process music/*.flac -o processed -j 2 --format ogg --preset F2\n"
+    "  drelvant process show.wav show.ogg --preset F4 --target -16 --ceiling -1\n"
     "  sox in.mp3 -t wav - | drelvant process - - --preset F3 | aplay -q -f cd\n"
     "  ffmpeg -i in.mkv -f wav - | drelvant process - --output-format wav - | ...\n"
     "\n"
@@ -143,6 +164,8 @@ enum ProcessOptionId {
     kOutputDirectory,
     kJobs,
     kSkipExisting,
+    kCeiling,
+    kTarget,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -162,7 +185,22 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"output-dir", 'o', true, kOutputDirectory},
     {"jobs", 'j', true, kJobs},
     {"skip-existing", 0, false, kSkipExisting},
+    {"ceiling", 0, true, kCeiling},
+    {"target", 0, true, kTarget},
 };
+
+// A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
+bool takeDecimal(const ParsedOption& option, double lowest, double highest, double* value) {
+    const char* text = option.value.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double number = std::strtod(text, &end);
+    if (option.value.empty() || end == text || *end != '\0' || errno != 0 || !(number >= lowest && number <= highest)) {
+        return false;
+    }
+    *value = number;
+    return true;
+}
 
 constexpr int kMostJobs = 256;
 
@@ -285,6 +323,22 @@ int runProcessCommand(int argc, char** argv) {
                     return kExitUsage;
                 }
                 batchOptionGiven = true;
+                break;
+            case kCeiling:
+                if (!takeDecimal(option, kLowestCeilingDbtp, kHighestCeilingDbtp, &job.ceilingDbtp)) {
+                    printError("--ceiling needs a true-peak level %g ... %g dBTP, not '%s'", kLowestCeilingDbtp,
+                               kHighestCeilingDbtp, option.value.c_str());
+                    return kExitUsage;
+                }
+                job.ceilingGiven = true;
+                break;
+            case kTarget:
+                if (!takeDecimal(option, kLowestTargetLufs, kHighestTargetLufs, &job.targetLufs)) {
+                    printError("--target needs an integrated loudness %g ... %g LUFS, not '%s'", kLowestTargetLufs,
+                               kHighestTargetLufs, option.value.c_str());
+                    return kExitUsage;
+                }
+                job.targetGiven = true;
                 break;
             case kSkipExisting:
                 batch.skipExisting = true;

@@ -25,6 +25,12 @@ struct ProcessJob {
     bool overwriteInput = false;
     OutputRequest outputRequest;
     bool showProgress = true;
+    // Delivery after the processor: --ceiling (dBTP) and --target (LUFS; the ceiling then
+    // defaults to kDefaultTargetCeilingDbtp).
+    bool ceilingGiven = false;
+    double ceilingDbtp = 0.0;
+    bool targetGiven = false;
+    double targetLufs = 0.0;
     bool measure = true;  // loudness figures for the report; nothing is measured without it
     // When given: the input's audio read so far, in microseconds, is added here as the job runs
     // (the overall progress of a batch).
