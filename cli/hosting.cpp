@@ -283,6 +283,23 @@ std::string describeLoadedPreset(const HostedEngine& engine) {
     return std::string();
 }
 
+PresetFacts loadedPresetFacts(const HostedEngine& engine) {
+    PresetFacts facts;
+    facts.name = presetName(*engine.engine);
+    const PresetChoice& choice = engine.preset;
+    if (choice.kind == PresetChoice::kFile) {
+        facts.source = "file";
+        facts.file = choice.path;
+        return facts;
+    }
+    const bool factory = engine.number <= 0;
+    char number[16];
+    std::snprintf(number, sizeof number, factory ? "F%d" : "%d", factory ? 1 - engine.number : engine.number);
+    facts.number = number;
+    facts.source = std::string(choice.kind == PresetChoice::kStartup ? "startup " : "") + (factory ? "factory" : "user");
+    return facts;
+}
+
 std::string loadedPresetText(HostedEngine& engine, const std::string& fileName) {
     std::string text = presetText(*engine.engine);
     const std::string label = "\r\nFilename: ";

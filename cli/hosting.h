@@ -54,6 +54,15 @@ void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);
 
+// The loaded preset as records: where it came from, its number and name.
+struct PresetFacts {
+    std::string source;  // "factory", "user", "file", "startup factory" or "startup user"
+    std::string number;  // "F1" ... "F7", "1" ... "99"; empty for a file
+    std::string name;    // its "General.Name"
+    std::string file;    // the preset file's path (source "file"), else empty
+};
+PresetFacts loadedPresetFacts(const HostedEngine& engine);
+
 // "F1:FM Stereo 1", "07:Rock", "file.ini ("Name", based on F3)", "startup preset F1:FM Stereo 1".
 std::string describeLoadedPreset(const HostedEngine& engine);
 // The loaded preset as a complete preset file text (CR LF lines) with `fileName` in its header.

@@ -69,10 +69,11 @@ void addInSteps(LoudnessMeter& meter, const Sample* samples, size_t frames,
     while (frames > 0) {
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(frames, meter.framesPerStep - meter.framesInStep));
         add(meter.state, samples, piece);
+        const double scale = sizeof(Sample) == 2 ? 32768.0 : 1.0;
         for (size_t i = 0; i < piece * channels; ++i) {
-            if (std::fabs(static_cast<double>(samples[i])) >= kHardClipLevel * (sizeof(Sample) == 2 ? 32768.0 : 1.0)) {
-                ++meter.hardClippedSamples;
-            }
+            const double magnitude = std::fabs(static_cast<double>(samples[i]));
+            if (magnitude >= kHardClipLevel * scale) ++meter.hardClippedSamples;
+            meter.samplePeak = std::max(meter.samplePeak, magnitude / scale);
         }
         samples += piece * channels;
         frames -= piece;
@@ -157,6 +158,7 @@ LoudnessFigures finishMeter(LoudnessMeter& meter, int rate) {
         if (convertRate(meter.upsampler, nullptr, 0, &meter.upsampled, &error)) notePeaks(meter, meter.upsampled);
     }
     figures.truePeakDbtp = meter.peak > 0.0 ? 20.0 * std::log10(meter.peak) : -HUGE_VAL;
+    figures.samplePeakDbfs = meter.samplePeak > 0.0 ? 20.0 * std::log10(meter.samplePeak) : -HUGE_VAL;
     discardMeter(meter);
     return figures;
 }

@@ -14,6 +14,8 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/delivery.h"
+#include "cli/files.h"
+#include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
 
@@ -88,7 +90,12 @@ const char kProcessHelp[] =
     "  --channels N        1 or 2 output channels (default: the input's).\n"
     "  --overwrite-input   allow OUTPUT to be the INPUT file (it is replaced when the\n"
     "                      output is complete).\n"
-    "  -q, --quiet         no progress bar, no notes, no report, and nothing measured.\n"
+    "  --json FILE         also write the report as JSON to FILE (- : standard\n"
+    "                      output, when the audio does not go there; the text\n"
+    "                      report then goes to standard error). Written also when\n"
+    "                      processing failed. Its fields are listed at the end.\n"
+    "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
+    "                      (with --json the figures are measured for it all the same).\n"
     "  -h, --help          this text.\n"
     "\n"
     "Delivery\n"
@@ -166,6 +173,7 @@ enum ProcessOptionId {
     kSkipExisting,
     kCeiling,
     kTarget,
+    kJson,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -187,6 +195,7 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"skip-existing", 0, false, kSkipExisting},
     {"ceiling", 0, true, kCeiling},
     {"target", 0, true, kTarget},
+    {"json", 0, true, kJson},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -221,8 +230,9 @@ bool takeNumber(const ParsedOption& option, long long lowest, long long highest,
 
 }  // namespace
 
-// The settings directory, preset, seed, block size and quietness of a job.
-bool takeSharedIntoJob(const SharedOptions& shared, ProcessJob* job) {
+// The settings directory, preset, seed, block size and quietness of a job (measured for a JSON
+// report even when quiet).
+bool takeSharedIntoJob(const SharedOptions& shared, bool json, ProcessJob* job) {
     std::string error;
     if (!chooseSettingsDirectory(shared.directory, &job->settingsDirectory, &error) ||
         (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job->preset, &error))) {
@@ -233,25 +243,48 @@ bool takeSharedIntoJob(const SharedOptions& shared, ProcessJob* job) {
     job->seed = shared.seed;
     job->blockFrames = shared.blockFrames;
     job->showProgress = !shared.quiet;
-    job->measure = !shared.quiet;
+    job->measure = !shared.quiet || json;
     return true;
 }
 
-// Each file's report on standard output as it is done.
+struct TextReport {
+    bool quiet = false;
+    std::FILE* stream = stdout;  // standard error when the JSON report goes to standard output
+};
+
+// Each file's report as it is done.
 void printBatchFile(const BatchFileResult& result, void* context) {
-    const bool quiet = *static_cast<const bool*>(context);
+    const TextReport& text = *static_cast<const TextReport*>(context);
     if (result.skipped) {
         printNote("'%s' skipped: '%s' exists", result.input.c_str(), result.output.c_str());
         return;
     }
-    if (result.status != kExitOk || quiet) return;
-    const std::string text = result.input + " -> " + result.output + "\n" + formatReport(result.report) + "\n";
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    if (result.status != kExitOk || text.quiet) return;
+    const std::string report = result.input + " -> " + result.output + "\n" + formatReport(result.report) + "\n";
+    std::fputs(report.c_str(), text.stream);
+    std::fflush(text.stream);
+}
+
+// Writes the JSON document; false (with a message) when it cannot be written.
+bool writeJson(const std::string& path, const std::vector<JsonFileEntry>& entries) {
+    std::string error;
+    if (writeWholeFile(path, jsonReport(entries), &error)) return true;
+    printError("cannot write the JSON report: %s", error.c_str());
+    return false;
+}
+
+JsonFileEntry jsonEntry(const std::string& input, const std::string& output, int status, bool skipped,
+                        const ProcessReport* report) {
+    JsonFileEntry entry;
+    entry.input = input;
+    entry.output = output;
+    entry.status = skipped ? "skipped" : status == kExitOk ? "processed" : "failed";
+    entry.report = !skipped && status == kExitOk ? report : nullptr;
+    return entry;
 }
 
 int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
-                    BatchRequest batch) {
+                    BatchRequest batch, const std::string& jsonPath) {
     struct stat info {};
     if (stat(batch.directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         printError("output folder '%s' does not exist (create it first)", batch.directory.c_str());
@@ -265,13 +298,15 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     }
     batch.inputs = inputs;
     batch.model = job;
-    if (!takeSharedIntoJob(shared, &batch.model)) return kExitFailure;
+    if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
     batch.extension = job.outputRequest.container;
     batch.showProgress = !shared.quiet;
-    bool quiet = shared.quiet;
+    TextReport text;
+    text.quiet = shared.quiet;
+    text.stream = jsonPath == "-" ? stderr : stdout;
     const auto started = std::chrono::steady_clock::now();
     std::vector<BatchFileResult> results;
-    const int status = runBatch(batch, &results, printBatchFile, &quiet);
+    int status = runBatch(batch, &results, printBatchFile, &text);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     size_t processed = 0, skipped = 0;
     double audio = 0.0;
@@ -283,12 +318,22 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
             ++processed;
             audio += result.report.audioSeconds;
         } else {
-            failed += (failed.empty() ? "'" : ", '") + result.input + "'";
+            if (!failed.empty()) failed += ", ";
+            failed += "'";
+            failed += result.input;
+            failed += "'";
         }
     }
     if (!failed.empty()) printError("not processed: %s", failed.c_str());
-    if (!quiet) {
-        std::printf("Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
+    if (!jsonPath.empty()) {
+        std::vector<JsonFileEntry> entries;
+        for (const BatchFileResult& result : results) {
+            entries.push_back(jsonEntry(result.input, result.output, result.status, result.skipped, &result.report));
+        }
+        if (!writeJson(jsonPath, entries) && status == kExitOk) status = kExitFailure;
+    }
+    if (!text.quiet) {
+        std::fprintf(text.stream, "Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
                     processed, skipped, results.size() - processed - skipped, audio / 3600.0, wall,
                     wall > 0.0 ? audio / wall : 0.0);
     }
@@ -300,6 +345,8 @@ int runProcessCommand(int argc, char** argv) {
     if (!parseArguments("process", kProcessOptions, argc, argv, &arguments)) return kExitUsage;
     if (arguments.help) {
         std::fputs(kProcessHelp, stdout);
+        std::fputc('\n', stdout);
+        std::fputs(jsonFieldsHelp().c_str(), stdout);
         return kExitOk;
     }
     SharedOptions shared;
@@ -307,6 +354,7 @@ int runProcessCommand(int argc, char** argv) {
     BatchRequest batch;
     batch.jobs = defaultJobs();
     bool batchOptionGiven = false;
+    std::string jsonPath;
     for (const ParsedOption& option : arguments.options) {
         const SharedTake taken = takeSharedOption(option, &shared);
         if (taken == SharedTake::kBadValue) return kExitUsage;
@@ -339,6 +387,13 @@ int runProcessCommand(int argc, char** argv) {
                     return kExitUsage;
                 }
                 job.targetGiven = true;
+                break;
+            case kJson:
+                if (option.value.empty()) {
+                    printError("option '%s' needs a file name, or - for standard output", option.written.c_str());
+                    return kExitUsage;
+                }
+                jsonPath = option.value;
                 break;
             case kSkipExisting:
                 batch.skipExisting = true;
@@ -384,7 +439,7 @@ int runProcessCommand(int argc, char** argv) {
             printError("process -o DIR needs at least one INPUT (see drelvant process --help)");
             return kExitUsage;
         }
-        return runBatchCommand(arguments.positional, shared, job, batch);
+        return runBatchCommand(arguments.positional, shared, job, batch, jsonPath);
     }
     if (arguments.positional.size() > 2) return reportUnexpectedArgument("process", arguments.positional[2]);
     if (arguments.positional.size() < 2) {
@@ -393,12 +448,21 @@ int runProcessCommand(int argc, char** argv) {
     }
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
-    if (!takeSharedIntoJob(shared, &job)) return kExitFailure;
+    if (!takeSharedIntoJob(shared, !jsonPath.empty(), &job)) return kExitFailure;
+
+    if (jsonPath == "-" && job.output == "-") {
+        printError("--json - and OUTPUT - would both use standard output: name a file for one of them");
+        return kExitUsage;
+    }
 
     ProcessReport report;
-    const int status = runProcessJob(job, &report);
+    int status = runProcessJob(job, &report);
+    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
+        status == kExitOk) {
+        status = kExitFailure;
+    }
     if (status != kExitOk || shared.quiet) return status;
-    std::FILE* destination = job.output == "-" ? stderr : stdout;
+    std::FILE* destination = job.output == "-" || jsonPath == "-" ? stderr : stdout;
     std::fputs(formatReport(report).c_str(), destination);
     return kExitOk;
 }

@@ -269,6 +269,23 @@ bool prime(EngineRun& run, const std::vector<double>& pending, std::string* erro
     return true;
 }
 
+// What happened to the audio on its way, in words.
+std::vector<std::string> describeConversions(const AudioFormat& source, const AudioFormat& output, bool sixteenBit) {
+    std::vector<std::string> steps;
+    auto rateText = [](int from, int to) {
+        return "resampled from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz";
+    };
+    if (source.rate != kSampleRate) steps.push_back("input " + rateText(source.rate, kSampleRate));
+    if (source.channels == 1) steps.push_back("mono input processed as stereo (left = right)");
+    steps.push_back(sixteenBit ? "processed on the 16-bit path" : "processed on the high-resolution path");
+    if (output.channels == 1) steps.push_back("written as mono");
+    if (output.rate != kSampleRate) steps.push_back("output " + rateText(kSampleRate, output.rate));
+    const std::string from = isRawFormat(source) ? "16-bit" : sampleFormatName(source.format);
+    const std::string to = isRawFormat(output) ? "16-bit" : sampleFormatName(output.format);
+    if (from != to) steps.push_back("sample format " + from + " to " + to);
+    return steps;
+}
+
 }  // namespace
 
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
@@ -501,6 +518,24 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;
     report->latencyKept = job.keepLatency;
+    report->presetFacts = loadedPresetFacts(*run.engine);
+    report->inputAudio = reader.format;
+    report->outputAudio = outputFormat;
+    report->primingSeconds = static_cast<double>(primingFrames) / kSampleRate;
+    report->inputClippedSamples = run.clippedSamples;
+    report->outputClippedSamples = writer.clippedSamples;
+    report->conversions = describeConversions(reader.format, outputFormat, run.sixteenBit);
+    report->delivered = output.deliver;
+    if (output.deliver) {
+        report->ceilingDbtp = ceilingDbtp;
+        report->targetGiven = job.targetGiven;
+        report->targetLufs = job.targetLufs;
+        report->processedLufs = delivered.measuredLufs;
+        report->gainDb = delivered.gainDb;
+        report->limiterReductionDb = output.delivery.limiter.largestReductionDb;
+        report->encoderCeilingDbtp = encodedCeilingDbtp;
+        report->encodings = encodings;
+    }
     report->audioSeconds = static_cast<double>(sourceFrames) / reader.format.rate;
     report->processingSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (primingFrames > 0) {
