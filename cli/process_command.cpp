@@ -57,7 +57,10 @@ const char kProcessHelp[] =
     "\n"
     "Options\n"
     "  --preset P          F1 ... F7 (factory presets), 1 ... 99 (user preset slots of\n"
-    "                      the settings directory), or the path of a preset file (LF\n"
+    "                      the settings directory), a factory or user preset's name\n"
+    "                      (case does not matter; the start of one name is enough;\n"
+    "                      a name that fits several is refused with their list),\n"
+    "                      or the path of a preset file (LF\n"
     "                      or CR LF line ends), applied as a user slot is loaded: its\n"
     "                      base factory preset first, then the keys the file holds.\n"
     "                      Default: the startup preset of the settings directory.\n"
@@ -235,7 +238,7 @@ bool takeNumber(const ParsedOption& option, long long lowest, long long highest,
 bool takeSharedIntoJob(const SharedOptions& shared, bool json, ProcessJob* job) {
     std::string error;
     if (!chooseSettingsDirectory(shared.directory, &job->settingsDirectory, &error) ||
-        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job->preset, &error))) {
+        (!shared.preset.empty() && !choosePreset(shared.preset, job->settingsDirectory, &job->preset, &error))) {
         printError("%s", error.c_str());
         return false;
     }
