@@ -366,4 +366,13 @@ bool writeWavFile(const std::string& path, const std::vector<short>& samples, st
     return commitWriter(writer, error);
 }
 
+void copyTags(SNDFILE* source, AudioWriter& writer) {
+    if (source == nullptr || writer.file == nullptr) return;
+    constexpr int kCopied[] = {SF_STR_TITLE, SF_STR_ARTIST, SF_STR_ALBUM, SF_STR_DATE, SF_STR_COMMENT, SF_STR_TRACKNUMBER};
+    for (const int field : kCopied) {
+        const char* value = sf_get_string(source, field);
+        if (value != nullptr && value[0] != '\0') sf_set_string(writer.file, field, value);  // refused where not held
+    }
+}
+
 }  // namespace cli

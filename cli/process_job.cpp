@@ -330,6 +330,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
 
     AudioWriter writer;
     if (!openWriter(job.output, destination, outputFormat, writer, &error)) return stopWith(fail(error));
+    copyTags(reader.file, writer);
     const bool lossyOutput = isLossyFormat(outputFormat.format);
     const bool outputReadBack = job.measure && lossyOutput && !destination.standardOutput && !destination.stream;
     LoudnessMeter inputMeter, outputMeter;
@@ -485,6 +486,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
         ++encodings;
         if (!openWriter(job.output, destination, outputFormat, writer, &error) ||
+            (copyTags(reader.file, writer), false) ||
             !replaySpool(output, delivered.gainDb, encodedCeilingDbtp, true, nullptr, &error) ||
             !finishWriter(writer, &error)) {
             return abandon(error);
