@@ -245,9 +245,11 @@ bool openWriter(const std::string& path, const Destination& destination, const A
     info.samplerate = format.rate;
     info.channels = format.channels;
     info.format = format.format;
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     writer.file = sf_open_fd(writer.fd, SFM_WRITE, &info, SF_FALSE);
     if (writer.file == nullptr) {
         *error = "cannot write '" + path + "' as " + describeFormat(format) + ": " + sf_strerror(nullptr);
+        lock.unlock();
         abandonWriter(writer);
         return false;
     }

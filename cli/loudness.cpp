@@ -172,11 +172,13 @@ void discardMeter(LoudnessMeter& meter) {
 
 bool measureFile(const std::string& path, LoudnessFigures* figures, std::string* error) {
     SF_INFO info{};
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
         *error = "cannot read back '" + path + "' to measure it: " + sf_strerror(nullptr);
         return false;
     }
+    lock.unlock();
     LoudnessMeter meter;
     if (!startMeter(meter, info.samplerate, info.channels)) {
         sf_close(file);

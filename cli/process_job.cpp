@@ -485,9 +485,9 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         writer = AudioWriter();
         encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
         ++encodings;
-        if (!openWriter(job.output, destination, outputFormat, writer, &error) ||
-            (copyTags(reader.file, writer), false) ||
-            !replaySpool(output, delivered.gainDb, encodedCeilingDbtp, true, nullptr, &error) ||
+        if (!openWriter(job.output, destination, outputFormat, writer, &error)) return abandon(error);
+        copyTags(reader.file, writer);
+        if (!replaySpool(output, delivered.gainDb, encodedCeilingDbtp, true, nullptr, &error) ||
             !finishWriter(writer, &error)) {
             return abandon(error);
         }
