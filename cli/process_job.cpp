@@ -1,10 +1,13 @@
 // A whole input through an engine: conversion in, blocks through, latency removal, conversion out, figures.
 #include "cli/process_job.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "cli/audio_input.h"
@@ -269,6 +272,19 @@ bool prime(EngineRun& run, const std::vector<double>& pending, std::string* erro
     return true;
 }
 
+// An anonymous temporary file in $TMPDIR (else /tmp): removed from its folder at once, gone when
+// closed or when the program ends.
+std::FILE* openSpool() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/drelvant-spool.XXXXXX";
+    const int fd = mkstemp(&path[0]);
+    if (fd < 0) return nullptr;
+    unlink(path.c_str());
+    std::FILE* file = fdopen(fd, "w+b");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 // What happened to the audio on its way, in words.
 std::vector<std::string> describeConversions(const AudioFormat& source, const AudioFormat& output, bool sixteenBit) {
     std::vector<std::string> steps;
@@ -371,7 +387,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     if (job.targetGiven || checkDecoded) {
         if (reader.live) return abandon("--target measures the whole programme before writing it: give a file, not a pipe");
         output.deliver = true;
-        output.spool = std::tmpfile();
+        output.spool = openSpool();
         if (output.spool == nullptr) return abandon("cannot create a temporary file to measure the output in");
         if (!startMeter(output.spoolMeter, outputFormat.rate, outputFormat.channels)) {
             return abandon("cannot set up the loudness measurement");

@@ -62,4 +62,12 @@ sox loud.wav -t raw - | "$DRELVANT" process - x.wav --target -16 -q 2>err.txt
 check "--target on a pipe: status 1" test $? -eq 1
 check "--target on a pipe: says why" grep -q "give a file, not a pipe" err.txt
 check "--target on a pipe: nothing written" test ! -e x.wav
+# The kept output goes to $TMPDIR: a folder that does not exist is an error, not a crash.
+TMPDIR="$WORK/no_such_folder" "$DRELVANT" process loud.wav y.wav --target -16 -q 2>err.txt
+check "--target with no temporary folder: status 1" test $? -eq 1
+check "--target with no temporary folder: says so" grep -q "cannot create a temporary file" err.txt
+check "--target with no temporary folder: nothing written" test ! -e y.wav
+mkdir -p spool
+TMPDIR="$WORK/spool" "$DRELVANT" process loud.wav y.wav --target -16 -q
+check "--target with TMPDIR: status 0, nothing left in it" test $? -eq 0 -a -z "$(ls -A spool)"
 finish
