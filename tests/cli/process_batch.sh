@@ -54,6 +54,15 @@ check "two inputs of one name: status 1" test $? -eq 1
 check "two inputs of one name: the second is refused" grep -q "'other/a.wav' would be written to 'same/a.wav'" same_err.txt
 check "two inputs of one name: the first is written" test -s same/a.wav
 
+# The overall progress line: drawn on a terminal (script gives the program one), not elsewhere.
+if command -v script >/dev/null && script -qec true /dev/null >/dev/null 2>&1; then
+    mkdir -p term
+    script -qec "\"$DRELVANT\" process in/a.wav in/d.aiff -o term -j 2 --preset F1 --seed 1" /dev/null >terminal.txt
+    check "on a terminal: the progress line counts files, hours of audio and speed" \
+        grep -aq 'batch: [0-9] of 2 files, [0-9.]* h of audio, [0-9.]*x real time' terminal.txt
+fi
+check "not on a terminal: no progress line" test "$(grep -c 'batch: ' batch_err.txt)" -eq 0
+
 # Usage errors.
 "$DRELVANT" process in/a.wav -o missing_folder -q 2>err.txt
 check "a missing output folder: status 1" test $? -eq 1
