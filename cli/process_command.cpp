@@ -164,9 +164,12 @@ const char kProcessHelp[] =
     "  drelvant process show.wav show.ogg --preset F4 --target -16 --ceiling -1\n"
     "  sox in.mp3 -t wav - | drelvant process - - --preset F3 | aplay -q -f cd\n"
     "  ffmpeg -i in.mkv -f wav - | drelvant process - --output-format wav - | ...\n"
-    "\n"
-    "Exit status: 0 done, 1 error, 2 wrong usage, 128+N stopped by signal N\n"
-    "(130 Ctrl-C, 143 SIGTERM).\n";
+    "\n";
+
+// Last in the help: scripts read the statuses from this line to the end.
+const char kProcessExitStatus[] =
+    "Exit status: 0 done, 1 error (in a batch: any file failed), 2 wrong usage,\n"
+    "128+N stopped by signal N (130 Ctrl-C, 143 SIGTERM).\n";
 
 enum ProcessOptionId {
     kKeepLatency = kFirstCommandOption,
@@ -353,8 +356,9 @@ int runProcessCommand(int argc, char** argv) {
     if (!parseArguments("process", kProcessOptions, argc, argv, &arguments)) return kExitUsage;
     if (arguments.help) {
         std::fputs(kProcessHelp, stdout);
-        std::fputc('\n', stdout);
         std::fputs(jsonFieldsHelp().c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fputs(kProcessExitStatus, stdout);
         return kExitOk;
     }
     SharedOptions shared;
