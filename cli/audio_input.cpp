@@ -245,6 +245,7 @@ bool openStdin(AudioReader& reader, std::string* error) {
         return true;
     }
     SF_INFO info{};
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open_virtual(&stdinVirtualIo, SFM_READ, &info, stream.get());
     if (reader.file == nullptr) {
         *error = std::string("standard input holds a sound file that cannot be read (") + sf_strerror(nullptr) + ")";
@@ -290,12 +291,14 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
         return false;
     }
     SF_INFO format{};
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open(path.c_str(), SFM_READ, &format);
     if (reader.file == nullptr) {
         *error = "'" + path + "' is not an audio file that can be read (" + sf_strerror(nullptr) +
                  "); headerless 16-bit stereo needs a name ending in .raw";
         return false;
     }
+    lock.unlock();
     reader.live = !S_ISREG(info.st_mode);
     std::vector<unsigned char> start;
     if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
@@ -409,6 +412,11 @@ std::string describeFormat(const AudioFormat& format) {
 }
 
 bool isRawStreamName(const std::string& path) { return path == "-" || extensionOf(path) == "raw"; }
+
+std::mutex& soundFileOpenLock() {
+    static std::mutex lock;
+    return lock;
+}
 
 bool openReader(const std::string& path, AudioReader& reader, std::string* error) {
     reader.path = path;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ struct AudioReader {
     int64_t framesRead = 0;
     bool ended = false;
 };
+
+// libsndfile keeps the error of a failed open in one variable of its own, shared by every thread:
+// opens, and the reading of that message, are made under this lock so that jobs running at once
+// report their own errors.
+std::mutex& soundFileOpenLock();
 
 // Opens a source. Standard input holding a WAV, FLAC, Ogg, MP3, AIFF, AU or CAF stream is read as
 // that stream; anything else on standard input, and files named *.raw, are raw.

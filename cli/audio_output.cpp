@@ -245,9 +245,11 @@ bool openWriter(const std::string& path, const Destination& destination, const A
     info.samplerate = format.rate;
     info.channels = format.channels;
     info.format = format.format;
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     writer.file = sf_open_fd(writer.fd, SFM_WRITE, &info, SF_FALSE);
     if (writer.file == nullptr) {
         *error = "cannot write '" + path + "' as " + describeFormat(format) + ": " + sf_strerror(nullptr);
+        lock.unlock();
         abandonWriter(writer);
         return false;
     }
@@ -364,6 +366,15 @@ bool writeWavFile(const std::string& path, const std::vector<short>& samples, st
         return false;
     }
     return commitWriter(writer, error);
+}
+
+void copyTags(SNDFILE* source, AudioWriter& writer) {
+    if (source == nullptr || writer.file == nullptr) return;
+    constexpr int kCopied[] = {SF_STR_TITLE, SF_STR_ARTIST, SF_STR_ALBUM, SF_STR_DATE, SF_STR_COMMENT, SF_STR_TRACKNUMBER};
+    for (const int field : kCopied) {
+        const char* value = sf_get_string(source, field);
+        if (value != nullptr && value[0] != '\0') sf_set_string(writer.file, field, value);  // refused where not held
+    }
 }
 
 }  // namespace cli

@@ -49,6 +49,12 @@ struct AudioWriter {
 
 bool openWriter(const std::string& path, const Destination& destination, const AudioFormat& format,
                 AudioWriter& writer, std::string* error);
+// Copies the title, artist, album, date, comment and track number of `source` (a sound file
+// libsndfile reads) into the output, where its container holds them (WAV, FLAC, Ogg, AIFF, ...).
+// Nothing else is copied: fields such as ReplayGain describe a loudness the processing changed.
+// Called after openWriter and before the first frames.
+void copyTags(SNDFILE* source, AudioWriter& writer);
+
 // Writes interleaved frames (full scale +-1.0) in the output's sample format: rounded, and clipped
 // at full scale (counted). `stored`, when given, receives the values as the file holds them (for
 // PCM), to be measured.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace cli {
 namespace {
@@ -23,11 +24,23 @@ void onInterrupt(int signalNumber) {
     interruptSignal.compare_exchange_strong(none, signalNumber, std::memory_order_relaxed);
 }
 
+// The whole line is put together first and written with one call, so that lines of jobs running
+// at once never interleave.
 void printPrefixed(const char* prefix, const char* format, va_list arguments) {
     std::fflush(stdout);
-    std::fputs(prefix, stderr);
-    std::vfprintf(stderr, format, arguments);
-    std::fputc('\n', stderr);
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string line(prefix);
+    const size_t start = line.size();
+    if (length > 0) {
+        line.resize(start + static_cast<size_t>(length) + 1);
+        std::vsnprintf(&line[start], static_cast<size_t>(length) + 1, format, arguments);
+        line.resize(start + static_cast<size_t>(length));
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
 }
 
 }  // namespace

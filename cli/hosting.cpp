@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <sstream>
 
 #include "analysis/response_sweep.h"
+#include "dsp/param_ranges.h"
 #include "host/engine_api.h"
 #include "host/winamp_dsp.h"
 #include "params/engine.h"
@@ -116,6 +118,121 @@ bool parsePresetChoice(const std::string& text, PresetChoice* choice, std::strin
     }
     choice->kind = PresetChoice::kFile;
     choice->path = text;
+    return true;
+}
+
+namespace {
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+bool choosePreset(const std::string& text, const std::string& settingsDirectory, PresetChoice* choice,
+                  std::string* error) {
+    if (parsePresetChoice(text, choice, error)) return true;
+    // "F8", "100": a number out of range, not a name.
+    const bool numbered = !text.empty() && (text[0] == 'F' || text[0] == 'f' || text[0] == '-' ||
+                                            (text[0] >= '0' && text[0] <= '9')) &&
+                          text.find_first_not_of("0123456789", 1) == std::string::npos;
+    if (numbered && text.size() > 1) return false;
+    if (numbered && text[0] >= '0' && text[0] <= '9') return false;
+    struct Candidate {
+        PresetChoice choice;
+        std::string label;
+        std::string name;
+    };
+    std::vector<Candidate> all;
+    Engine* engine = createEngine(1);
+    if (engine == nullptr) return false;
+    std::string ignored;
+    for (int factory = 1; factory <= kFactoryPresetCount; ++factory) {
+        if (!loadFactoryPreset(*engine, factory, &ignored)) continue;
+        Candidate candidate;
+        candidate.choice.kind = PresetChoice::kFactory;
+        candidate.choice.number = factory;
+        candidate.name = presetName(*engine);
+        candidate.label = listText(1 - factory, candidate.name);
+        all.push_back(candidate);
+    }
+    destroyEngine(engine);
+    for (const UserPreset& user : userPresets(settingsDirectory)) {
+        Candidate candidate;
+        candidate.choice.kind = PresetChoice::kUser;
+        candidate.choice.number = user.slot;
+        candidate.name = user.name;
+        candidate.label = listText(user.slot, user.name);
+        all.push_back(candidate);
+    }
+    const std::string wanted = lowerCase(text);
+    std::vector<const Candidate*> whole, starts;
+    for (const Candidate& candidate : all) {
+        const std::string name = lowerCase(candidate.name);
+        if (name == wanted) whole.push_back(&candidate);
+        if (name.compare(0, wanted.size(), wanted) == 0) starts.push_back(&candidate);
+    }
+    const std::vector<const Candidate*>& found = whole.empty() ? starts : whole;
+    if (found.size() == 1) {
+        *choice = found[0]->choice;
+        return true;
+    }
+    if (found.empty()) {
+        *error = "unknown preset '" + text +
+                 "': use F1 to F7, a user slot 1 to 99, a preset's name, or the path of a preset file";
+        return false;
+    }
+    *error = "preset name '" + text + "' fits several presets:";
+    for (const Candidate* candidate : found) {
+        *error += " ";
+        *error += candidate->label;
+        *error += ";";
+    }
+    error->back() = ' ';
+    *error += "(give the number)";
+    return false;
+}
+
+bool isPresetKey(const std::string& key) {
+    if (key == kNameKey || key == "General.BaseFactoryPreset") return true;
+    static Engine* const probe = createEngine(1);  // read only: getValue of a key
+    double value = 0.0;
+    return probe != nullptr && getValue(*probe, key.c_str(), &value);
+}
+
+bool registeredRange(const std::string& key, double* min, double* max) {
+    for (const RegisteredParam* row : kRegisteredParams) {
+        const std::string pattern = row->key;
+        if (pattern.empty()) continue;
+        const size_t band = pattern.find("%d");
+        for (int number = 1; number <= (band == std::string::npos ? 1 : kBandCount); ++number) {
+            char name[96];
+            if (band != std::string::npos) {
+                std::snprintf(name, sizeof name, row->key, number);  // "%d" the band, "%%" a percent sign
+            } else {
+                std::snprintf(name, sizeof name, row->key, 0);
+            }
+            if (key == name) {
+                *min = row->range.min;
+                *max = row->range.max;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool presetLatency(const std::string& settingsDirectory, const PresetChoice& choice, long* frames, std::string* error) {
+    EngineSetup setup;
+    setup.settingsDirectory = settingsDirectory;
+    setup.preset = choice;
+    setup.fixSeed = true;
+    setup.seed = 1;
+    HostedEngine* engine = startEngine(setup, error);
+    if (engine == nullptr) return false;
+    *frames = latencyFrames(*engine);
+    stopEngine(engine);
     return true;
 }
 
@@ -281,6 +398,23 @@ std::string describeLoadedPreset(const HostedEngine& engine) {
         }
     }
     return std::string();
+}
+
+PresetFacts loadedPresetFacts(const HostedEngine& engine) {
+    PresetFacts facts;
+    facts.name = presetName(*engine.engine);
+    const PresetChoice& choice = engine.preset;
+    if (choice.kind == PresetChoice::kFile) {
+        facts.source = "file";
+        facts.file = choice.path;
+        return facts;
+    }
+    const bool factory = engine.number <= 0;
+    char number[16];
+    std::snprintf(number, sizeof number, factory ? "F%d" : "%d", factory ? 1 - engine.number : engine.number);
+    facts.number = number;
+    facts.source = std::string(choice.kind == PresetChoice::kStartup ? "startup " : "") + (factory ? "factory" : "user");
+    return facts;
 }
 
 std::string loadedPresetText(HostedEngine& engine, const std::string& fileName) {

@@ -23,6 +23,19 @@ struct PresetChoice {
 // "F1" ... "F7", "1" ... "99", or the path of an existing file.
 bool parsePresetChoice(const std::string& text, PresetChoice* choice, std::string* error);
 
+// As parsePresetChoice, and else the name of a factory preset or of a user preset of
+// `settingsDirectory`, case-insensitive: a whole name, or the start of exactly one name. A name
+// that fits several presets is refused with their list.
+bool choosePreset(const std::string& text, const std::string& settingsDirectory, PresetChoice* choice,
+                  std::string* error);
+
+// Keys of preset texts: whether the engine knows `key`, and its registered range when it has one
+// (false for switches, names and the base preset).
+bool isPresetKey(const std::string& key);
+bool registeredRange(const std::string& key, double* min, double* max);
+// The frames of delay of a preset as it loads (the stages it switches on).
+bool presetLatency(const std::string& settingsDirectory, const PresetChoice& choice, long* frames, std::string* error);
+
 // The settings directory of a command: `given` (--dir; it must exist), or else
 // $XDG_CONFIG_HOME/drelvant, or ~/.config/drelvant. Nothing is created: a default folder that does
 // not exist simply holds no user presets. Empty when no folder can be named at all (no HOME).
@@ -53,6 +66,15 @@ void processBlock(HostedEngine& engine, short* interleaved, int frames);
 void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);
+
+// The loaded preset as records: where it came from, its number and name.
+struct PresetFacts {
+    std::string source;  // "factory", "user", "file", "startup factory" or "startup user"
+    std::string number;  // "F1" ... "F7", "1" ... "99"; empty for a file
+    std::string name;    // its "General.Name"
+    std::string file;    // the preset file's path (source "file"), else empty
+};
+PresetFacts loadedPresetFacts(const HostedEngine& engine);
 
 // "F1:FM Stereo 1", "07:Rock", "file.ini ("Name", based on F3)", "startup preset F1:FM Stereo 1".
 std::string describeLoadedPreset(const HostedEngine& engine);

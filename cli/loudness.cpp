@@ -69,10 +69,11 @@ void addInSteps(LoudnessMeter& meter, const Sample* samples, size_t frames,
     while (frames > 0) {
         const size_t piece = static_cast<size_t>(std::min<uint64_t>(frames, meter.framesPerStep - meter.framesInStep));
         add(meter.state, samples, piece);
+        const double scale = sizeof(Sample) == 2 ? 32768.0 : 1.0;
         for (size_t i = 0; i < piece * channels; ++i) {
-            if (std::fabs(static_cast<double>(samples[i])) >= kHardClipLevel * (sizeof(Sample) == 2 ? 32768.0 : 1.0)) {
-                ++meter.hardClippedSamples;
-            }
+            const double magnitude = std::fabs(static_cast<double>(samples[i]));
+            if (magnitude >= kHardClipLevel * scale) ++meter.hardClippedSamples;
+            meter.samplePeak = std::max(meter.samplePeak, magnitude / scale);
         }
         samples += piece * channels;
         frames -= piece;
@@ -157,6 +158,7 @@ LoudnessFigures finishMeter(LoudnessMeter& meter, int rate) {
         if (convertRate(meter.upsampler, nullptr, 0, &meter.upsampled, &error)) notePeaks(meter, meter.upsampled);
     }
     figures.truePeakDbtp = meter.peak > 0.0 ? 20.0 * std::log10(meter.peak) : -HUGE_VAL;
+    figures.samplePeakDbfs = meter.samplePeak > 0.0 ? 20.0 * std::log10(meter.samplePeak) : -HUGE_VAL;
     discardMeter(meter);
     return figures;
 }
@@ -170,11 +172,13 @@ void discardMeter(LoudnessMeter& meter) {
 
 bool measureFile(const std::string& path, LoudnessFigures* figures, std::string* error) {
     SF_INFO info{};
+    std::unique_lock<std::mutex> lock(soundFileOpenLock());
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
         *error = "cannot read back '" + path + "' to measure it: " + sf_strerror(nullptr);
         return false;
     }
+    lock.unlock();
     LoudnessMeter meter;
     if (!startMeter(meter, info.samplerate, info.channels)) {
         sf_close(file);
@@ -213,6 +217,7 @@ std::string formatReport(const ProcessReport& report) {
         std::snprintf(line, sizeof line, "Primed                %s\n", report.priming.c_str());
         text += line;
     }
+    if (!report.delivery.empty()) text += "Delivery              " + report.delivery + "\n";
     std::snprintf(line, sizeof line, "%-22s%16s%16s\n", "", "input", "output");
     text += line;
     std::snprintf(line, sizeof line, "%-22s%16s%16s\n", "Duration", formatDuration(report.input).c_str(),

@@ -3,7 +3,9 @@
 
 #include <ebur128.h>
 
+#include "cli/audio_input.h"
 #include "cli/conversion.h"
+#include "cli/hosting.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +31,7 @@ struct LoudnessMeter {
     RateConverter upsampler;
     std::vector<double> samples, upsampled;
     double peak = 0.0;                 // largest absolute value, upsampled
+    double samplePeak = 0.0;           // largest absolute sample value
 };
 
 constexpr int kTruePeakRate = 192000;
@@ -37,6 +40,7 @@ struct LoudnessFigures {
     double integratedLufs = 0.0;  // -inf for silence
     double rangeLu = 0.0;
     double truePeakDbtp = 0.0;    // -inf for silence
+    double samplePeakDbfs = 0.0;  // -inf for silence
     uint64_t frames = 0;
     int rate = 44100;
     uint64_t hardClippedSamples = 0;
@@ -66,8 +70,27 @@ struct ProcessReport {
     long latencyFrames = 0;
     bool latencyKept = false;
     std::string priming;         // what the start was primed with; empty: not primed
+    std::string delivery;        // the gain and ceiling applied after the processor; empty: none
     LoudnessFigures input;
     LoudnessFigures output;
+    // The same, as records for scripts.
+    PresetFacts presetFacts;
+    AudioFormat inputAudio, outputAudio;
+    double primingSeconds = 0.0;
+    std::vector<std::string> conversions;  // what was converted on the way: rates, channels, path
+    uint64_t inputClippedSamples = 0;      // beyond 16-bit full scale on the way into the 16-bit path
+    uint64_t outputClippedSamples = 0;     // beyond full scale when quantised for the file
+    bool delivered = false;                // --ceiling or --target
+    double ceilingDbtp = 0.0;
+    bool targetGiven = false;
+    double targetLufs = 0.0;
+    double processedLufs = 0.0;            // --target: the output before its gain
+    double gainDb = 0.0;
+    double limiterReductionDb = 0.0;       // the most the ceiling's limiter took off
+    double encoderCeilingDbtp = 0.0;       // lossy output: the ceiling the encoder was given
+    int encodings = 1;
+    double audioSeconds = 0.0;       // the input's duration
+    double processingSeconds = 0.0;  // wall time from opening the input to the finished output
 };
 
 // The report as printed after processing: the preset, the formats, the latency removed, and the

@@ -1,10 +1,21 @@
-// `drelvant process`: one audio file or stream through the processor.
+// `drelvant process`: one audio file or stream through the processor, or a batch of files into a folder.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/delivery.h"
+#include "cli/files.h"
+#include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
 
@@ -13,6 +24,7 @@ namespace {
 
 const char kProcessHelp[] =
     "Usage: drelvant process [options] INPUT OUTPUT\n"
+    "       drelvant process [options] INPUT... -o DIR [-j N] [--format EXT]\n"
     "\n"
     "Runs INPUT through the Drelvant processor and writes OUTPUT. The processor runs\n"
     "exactly as the Winamp plug-in runs, block by block, so with --keep-latency every\n"
@@ -42,10 +54,16 @@ const char kProcessHelp[] =
     "  an error or Ctrl-C nothing is left behind. A FIFO or character device is\n"
     "  written straight, block by block; a symbolic link is followed and its target\n"
     "  replaced. OUTPUT may not be the INPUT file itself (unless --overwrite-input).\n"
+    "  Title, artist, album, date, comment and track number are copied from INPUT\n"
+    "  to OUTPUT where libsndfile reads and writes them (WAV INFO, FLAC and Ogg\n"
+    "  comments, ...); ReplayGain fields are not, since the loudness changed.\n"
     "\n"
     "Options\n"
     "  --preset P          F1 ... F7 (factory presets), 1 ... 99 (user preset slots of\n"
-    "                      the settings directory), or the path of a preset file (LF\n"
+    "                      the settings directory), a factory or user preset's name\n"
+    "                      (case does not matter; the start of one name is enough;\n"
+    "                      a name that fits several is refused with their list),\n"
+    "                      or the path of a preset file (LF\n"
     "                      or CR LF line ends), applied as a user slot is loaded: its\n"
     "                      base factory preset first, then the keys the file holds.\n"
     "                      Default: the startup preset of the settings directory.\n"
@@ -71,14 +89,60 @@ const char kProcessHelp[] =
     "                      Input from a pipe is not primed: its output starts at\n"
     "                      once, as the plug-in's.\n"
     "  --output-format F   container of OUTPUT whatever its name: raw, wav, flac, ...\n"
+    "  --format F          the same (in a batch: the outputs' extension too).\n"
     "  --rate HZ           output sample rate (default: the input's).\n"
     "  --bits B            output sample format: 16, 24, or 32 for 32-bit float\n"
     "                      (default: the input's).\n"
     "  --channels N        1 or 2 output channels (default: the input's).\n"
     "  --overwrite-input   allow OUTPUT to be the INPUT file (it is replaced when the\n"
     "                      output is complete).\n"
-    "  -q, --quiet         no progress bar, no notes, no report, and nothing measured.\n"
+    "  --json FILE         also write the report as JSON to FILE (- : standard\n"
+    "                      output, when the audio does not go there; the text\n"
+    "                      report then goes to standard error). Written also when\n"
+    "                      processing failed. Its fields are listed at the end.\n"
+    "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
+    "                      (with --json the figures are measured for it all the same).\n"
     "  -h, --help          this text.\n"
+    "\n"
+    "Delivery\n"
+    "  --ceiling DBTP      a true-peak limiter after the processor, at the output's\n"
+    "                      rate and channel count: 4x oversampled, 5 ms look-ahead,\n"
+    "                      no overshoot, so the file measures at or below DBTP\n"
+    "                      (-20 ... 0) on an EBU R 128 true-peak meter (ffmpeg's\n"
+    "                      ebur128=peak=true). The output stays lined up with the\n"
+    "                      input. A lossy output (Ogg, Opus, MP3) is limited 1.0 dB\n"
+    "                      lower, room for the encoder's own peaks.\n"
+    "  --target LUFS       bring the output's integrated loudness to LUFS (-40 ... -5):\n"
+    "                      the processed output is kept in a temporary file and\n"
+    "                      measured, then written with the gain that puts it on the\n"
+    "                      target after the ceiling (--ceiling, default -1 dBTP).\n"
+    "                      The preset keeps its sound; the target only moves the\n"
+    "                      level. Files only: input from a pipe is refused. The\n"
+    "                      temporary file (in $TMPDIR, else /tmp) takes 8 bytes a\n"
+    "                      sample: 1.3 GB for an hour of 44.1 kHz stereo.\n"
+    "  The report's \"Delivery\" line gives the gain, the ceiling and what the limiter\n"
+    "  took off.\n"
+    "\n"
+    "Batch\n"
+    "  -o, --output-dir DIR  process every INPUT (any number of files) into the\n"
+    "                      existing folder DIR, each output named after its input\n"
+    "                      (same file name; with --format EXT the extension becomes\n"
+    "                      EXT and the container follows). Every file gets an engine\n"
+    "                      of its own and comes out byte for byte as a run of its own\n"
+    "                      with the same options and --seed would write it. An input\n"
+    "                      that fails is reported and the others go on; the exit\n"
+    "                      status is then 1. Two inputs of one file name are refused\n"
+    "                      (the second would overwrite the first's output).\n"
+    "  -j, --jobs N        files processed at once, 1 ... 256 (default: the number\n"
+    "                      of processor cores).\n"
+    "  --skip-existing     leave out the inputs whose output already exists (to go\n"
+    "                      on with a batch that was stopped: an unfinished output is\n"
+    "                      never left behind, so what exists is complete).\n"
+    "  On a terminal a line on standard error shows the files done, the hours of\n"
+    "  audio read and the speed. Each file's report follows a line \"IN -> OUT\" on\n"
+    "  standard output as the file is done (files finish in any order), then a\n"
+    "  summary: files processed, skipped and failed, hours of audio, wall time and\n"
+    "  speed.\n"
     "\n"
     "Report\n"
     "  When done: the preset, the input and output formats, the latency removed and,\n"
@@ -96,11 +160,16 @@ const char kProcessHelp[] =
     "Examples\n"
     "  drelvant process song.flac song-fm.flac --preset F1\n"
     "  drelvant process in.wav out.flac --preset=~/my-preset.ini --seed 1\n"
+    "  drelvant process music/*.flac -o processed -j 2 --format ogg --preset F2\n"
+    "  drelvant process show.wav show.ogg --preset F4 --target -16 --ceiling -1\n"
     "  sox in.mp3 -t wav - | drelvant process - - --preset F3 | aplay -q -f cd\n"
     "  ffmpeg -i in.mkv -f wav - | drelvant process - --output-format wav - | ...\n"
-    "\n"
-    "Exit status: 0 done, 1 error, 2 wrong usage, 128+N stopped by signal N\n"
-    "(130 Ctrl-C, 143 SIGTERM).\n";
+    "\n";
+
+// Last in the help: scripts read the statuses from this line to the end.
+const char kProcessExitStatus[] =
+    "Exit status: 0 done, 1 error (in a batch: any file failed), 2 wrong usage,\n"
+    "128+N stopped by signal N (130 Ctrl-C, 143 SIGTERM).\n";
 
 enum ProcessOptionId {
     kKeepLatency = kFirstCommandOption,
@@ -110,6 +179,12 @@ enum ProcessOptionId {
     kBits,
     kChannelsOption,
     kOverwriteInput,
+    kOutputDirectory,
+    kJobs,
+    kSkipExisting,
+    kCeiling,
+    kTarget,
+    kJson,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -125,7 +200,34 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"bits", 0, true, kBits},
     {"channels", 0, true, kChannelsOption},
     {"overwrite-input", 0, false, kOverwriteInput},
+    {"format", 0, true, kOutputFormat},
+    {"output-dir", 'o', true, kOutputDirectory},
+    {"jobs", 'j', true, kJobs},
+    {"skip-existing", 0, false, kSkipExisting},
+    {"ceiling", 0, true, kCeiling},
+    {"target", 0, true, kTarget},
+    {"json", 0, true, kJson},
 };
+
+// A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
+bool takeDecimal(const ParsedOption& option, double lowest, double highest, double* value) {
+    const char* text = option.value.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double number = std::strtod(text, &end);
+    if (option.value.empty() || end == text || *end != '\0' || errno != 0 || !(number >= lowest && number <= highest)) {
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+constexpr int kMostJobs = 256;
+
+int defaultJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMostJobs));
+}
 
 constexpr int kLowestRate = 8000;
 constexpr int kHighestRate = 384000;
@@ -139,15 +241,132 @@ bool takeNumber(const ParsedOption& option, long long lowest, long long highest,
 
 }  // namespace
 
+// The settings directory, preset, seed, block size and quietness of a job (measured for a JSON
+// report even when quiet).
+bool takeSharedIntoJob(const SharedOptions& shared, bool json, ProcessJob* job) {
+    std::string error;
+    if (!chooseSettingsDirectory(shared.directory, &job->settingsDirectory, &error) ||
+        (!shared.preset.empty() && !choosePreset(shared.preset, job->settingsDirectory, &job->preset, &error))) {
+        printError("%s", error.c_str());
+        return false;
+    }
+    job->fixSeed = shared.seedGiven;
+    job->seed = shared.seed;
+    job->blockFrames = shared.blockFrames;
+    job->showProgress = !shared.quiet;
+    job->measure = !shared.quiet || json;
+    return true;
+}
+
+struct TextReport {
+    bool quiet = false;
+    std::FILE* stream = stdout;  // standard error when the JSON report goes to standard output
+};
+
+// Each file's report as it is done.
+void printBatchFile(const BatchFileResult& result, void* context) {
+    const TextReport& text = *static_cast<const TextReport*>(context);
+    if (result.skipped) {
+        printNote("'%s' skipped: '%s' exists", result.input.c_str(), result.output.c_str());
+        return;
+    }
+    if (result.status != kExitOk || text.quiet) return;
+    const std::string report = result.input + " -> " + result.output + "\n" + formatReport(result.report) + "\n";
+    std::fputs(report.c_str(), text.stream);
+    std::fflush(text.stream);
+}
+
+// Writes the JSON document; false (with a message) when it cannot be written.
+bool writeJson(const std::string& path, const std::vector<JsonFileEntry>& entries) {
+    std::string error;
+    if (writeWholeFile(path, jsonReport(entries), &error)) return true;
+    printError("cannot write the JSON report: %s", error.c_str());
+    return false;
+}
+
+JsonFileEntry jsonEntry(const std::string& input, const std::string& output, int status, bool skipped,
+                        const ProcessReport* report) {
+    JsonFileEntry entry;
+    entry.input = input;
+    entry.output = output;
+    entry.status = skipped ? "skipped" : status == kExitOk ? "processed" : "failed";
+    entry.report = !skipped && status == kExitOk ? report : nullptr;
+    return entry;
+}
+
+int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
+                    BatchRequest batch, const std::string& jsonPath) {
+    struct stat info {};
+    if (stat(batch.directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        printError("output folder '%s' does not exist (create it first)", batch.directory.c_str());
+        return kExitFailure;
+    }
+    for (const std::string& input : inputs) {
+        if (input == "-") {
+            printError("a batch reads files: standard input (-) cannot be one of its inputs");
+            return kExitUsage;
+        }
+    }
+    batch.inputs = inputs;
+    batch.model = job;
+    if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
+    batch.extension = job.outputRequest.container;
+    batch.showProgress = !shared.quiet;
+    TextReport text;
+    text.quiet = shared.quiet;
+    text.stream = jsonPath == "-" ? stderr : stdout;
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<BatchFileResult> results;
+    int status = runBatch(batch, &results, printBatchFile, &text);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    size_t processed = 0, skipped = 0;
+    double audio = 0.0;
+    std::string failed;
+    for (const BatchFileResult& result : results) {
+        if (result.skipped) {
+            ++skipped;
+        } else if (result.status == kExitOk) {
+            ++processed;
+            audio += result.report.audioSeconds;
+        } else {
+            if (!failed.empty()) failed += ", ";
+            failed += "'";
+            failed += result.input;
+            failed += "'";
+        }
+    }
+    if (!failed.empty()) printError("not processed: %s", failed.c_str());
+    if (!jsonPath.empty()) {
+        std::vector<JsonFileEntry> entries;
+        for (const BatchFileResult& result : results) {
+            entries.push_back(jsonEntry(result.input, result.output, result.status, result.skipped, &result.report));
+        }
+        if (!writeJson(jsonPath, entries) && status == kExitOk) status = kExitFailure;
+    }
+    if (!text.quiet) {
+        std::fprintf(text.stream, "Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
+                    processed, skipped, results.size() - processed - skipped, audio / 3600.0, wall,
+                    wall > 0.0 ? audio / wall : 0.0);
+    }
+    return status;
+}
+
 int runProcessCommand(int argc, char** argv) {
     ParsedArguments arguments;
     if (!parseArguments("process", kProcessOptions, argc, argv, &arguments)) return kExitUsage;
     if (arguments.help) {
         std::fputs(kProcessHelp, stdout);
+        std::fputs(jsonFieldsHelp().c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fputs(kProcessExitStatus, stdout);
         return kExitOk;
     }
     SharedOptions shared;
     ProcessJob job;
+    BatchRequest batch;
+    batch.jobs = defaultJobs();
+    bool batchOptionGiven = false;
+    std::string jsonPath;
     for (const ParsedOption& option : arguments.options) {
         const SharedTake taken = takeSharedOption(option, &shared);
         if (taken == SharedTake::kBadValue) return kExitUsage;
@@ -156,6 +375,42 @@ int runProcessCommand(int argc, char** argv) {
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;
+            case kOutputDirectory: batch.directory = option.value; break;
+            case kJobs:
+                if (!takeNumber(option, 1, kMostJobs, &batch.jobs)) {
+                    printError("--jobs needs a number of files at once, 1 ... %d, not '%s'", kMostJobs,
+                               option.value.c_str());
+                    return kExitUsage;
+                }
+                batchOptionGiven = true;
+                break;
+            case kCeiling:
+                if (!takeDecimal(option, kLowestCeilingDbtp, kHighestCeilingDbtp, &job.ceilingDbtp)) {
+                    printError("--ceiling needs a true-peak level %g ... %g dBTP, not '%s'", kLowestCeilingDbtp,
+                               kHighestCeilingDbtp, option.value.c_str());
+                    return kExitUsage;
+                }
+                job.ceilingGiven = true;
+                break;
+            case kTarget:
+                if (!takeDecimal(option, kLowestTargetLufs, kHighestTargetLufs, &job.targetLufs)) {
+                    printError("--target needs an integrated loudness %g ... %g LUFS, not '%s'", kLowestTargetLufs,
+                               kHighestTargetLufs, option.value.c_str());
+                    return kExitUsage;
+                }
+                job.targetGiven = true;
+                break;
+            case kJson:
+                if (option.value.empty()) {
+                    printError("option '%s' needs a file name, or - for standard output", option.written.c_str());
+                    return kExitUsage;
+                }
+                jsonPath = option.value;
+                break;
+            case kSkipExisting:
+                batch.skipExisting = true;
+                batchOptionGiven = true;
+                break;
             case kOutputFormat:
                 if (option.value.empty()) {
                     printError("option '%s' needs a format such as wav or raw", option.written.c_str());
@@ -187,6 +442,17 @@ int runProcessCommand(int argc, char** argv) {
             default: break;
         }
     }
+    if (!batch.directory.empty() || batchOptionGiven) {
+        if (batch.directory.empty()) {
+            printError("--jobs and --skip-existing go with -o DIR (see drelvant process --help)");
+            return kExitUsage;
+        }
+        if (arguments.positional.empty()) {
+            printError("process -o DIR needs at least one INPUT (see drelvant process --help)");
+            return kExitUsage;
+        }
+        return runBatchCommand(arguments.positional, shared, job, batch, jsonPath);
+    }
     if (arguments.positional.size() > 2) return reportUnexpectedArgument("process", arguments.positional[2]);
     if (arguments.positional.size() < 2) {
         printError("process needs an INPUT and an OUTPUT (see drelvant process --help)");
@@ -194,22 +460,21 @@ int runProcessCommand(int argc, char** argv) {
     }
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
-    std::string error;
-    if (!chooseSettingsDirectory(shared.directory, &job.settingsDirectory, &error) ||
-        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &job.preset, &error))) {
-        printError("%s", error.c_str());
-        return kExitFailure;
+    if (!takeSharedIntoJob(shared, !jsonPath.empty(), &job)) return kExitFailure;
+
+    if (jsonPath == "-" && job.output == "-") {
+        printError("--json - and OUTPUT - would both use standard output: name a file for one of them");
+        return kExitUsage;
     }
-    job.fixSeed = shared.seedGiven;
-    job.seed = shared.seed;
-    job.blockFrames = shared.blockFrames;
-    job.showProgress = !shared.quiet;
-    job.measure = !shared.quiet;
 
     ProcessReport report;
-    const int status = runProcessJob(job, &report);
+    int status = runProcessJob(job, &report);
+    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
+        status == kExitOk) {
+        status = kExitFailure;
+    }
     if (status != kExitOk || shared.quiet) return status;
-    std::FILE* destination = job.output == "-" ? stderr : stdout;
+    std::FILE* destination = job.output == "-" || jsonPath == "-" ? stderr : stdout;
     std::fputs(formatReport(report).c_str(), destination);
     return kExitOk;
 }

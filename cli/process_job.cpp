@@ -1,13 +1,18 @@
 // A whole input through an engine: conversion in, blocks through, latency removal, conversion out, figures.
 #include "cli/process_job.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "cli/audio_input.h"
 #include "cli/conversion.h"
+#include "cli/delivery.h"
 #include "cli/progress.h"
 
 namespace cli {
@@ -16,6 +21,10 @@ namespace {
 constexpr double kShortScale = 32768.0;
 constexpr size_t kPrimingFrames = 10 * kSampleRate;  // long enough for the slowest gains to settle
 constexpr size_t kOffsetTaperFrames = kSampleRate / 10;
+// A lossy output whose decoded true peak passed the ceiling is encoded again under a ceiling that
+// much lower again, at most this many times in all.
+constexpr double kEncodingMarginDb = 0.2;
+constexpr int kMostEncodings = 3;
 
 // From the engine's 44,100 Hz stereo output to the output file: the processing delay dropped, the
 // channel count and rate of the output, the measurement of what is written.
@@ -26,19 +35,76 @@ struct OutputChain {
     RateConverter resampler;
     int64_t skipFrames = 0;
     int64_t frameLimit = -1;  // the output's length, set at the end
+    int64_t framesAccepted = 0;  // frames that went on toward the file
     std::vector<double> layout, resampled, stored;
+    // --ceiling and --target: gain and true-peak ceiling at the output's rate
+    bool deliver = false;
+    DeliveryStage delivery;
+    std::vector<double> delivered;
+    // --target: the whole output waits here (doubles), measured, until its gain is known
+    std::FILE* spool = nullptr;
+    LoudnessMeter spoolMeter;
 };
 
-bool writeOut(OutputChain& chain, const double* samples, size_t frames, std::string* error) {
-    if (chain.frameLimit >= 0) {
-        const int64_t room = chain.frameLimit - static_cast<int64_t>(chain.writer->framesWritten);
-        frames = static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(room, static_cast<int64_t>(frames))));
-    }
+// Frames as the file gets them: written, and measured for the report.
+bool store(OutputChain& chain, const double* samples, size_t frames, std::string* error) {
     if (frames == 0) return true;
     if (!writeFrames(*chain.writer, samples, static_cast<long>(frames), chain.meter ? &chain.stored : nullptr, error)) {
         return false;
     }
     if (chain.meter != nullptr) addFrames(*chain.meter, chain.stored.data(), frames);
+    return true;
+}
+
+bool writeOut(OutputChain& chain, const double* samples, size_t frames, std::string* error) {
+    if (chain.frameLimit >= 0) {
+        const int64_t room = chain.frameLimit - chain.framesAccepted;
+        frames = static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(room, static_cast<int64_t>(frames))));
+    }
+    if (frames == 0) return true;
+    chain.framesAccepted += static_cast<int64_t>(frames);
+    const size_t channels = static_cast<size_t>(chain.writer->format.channels);
+    if (chain.spool != nullptr) {
+        addFrames(chain.spoolMeter, samples, frames);
+        if (std::fwrite(samples, sizeof(double), frames * channels, chain.spool) != frames * channels) {
+            *error = "cannot keep the output in a temporary file to measure it (is the temporary folder full?)";
+            return false;
+        }
+        return true;
+    }
+    if (!chain.deliver) return store(chain, samples, frames, error);
+    chain.delivered.clear();
+    deliverFrames(chain.delivery, samples, frames, &chain.delivered);
+    return store(chain, chain.delivered.data(), chain.delivered.size() / channels, error);
+}
+
+// --target: the kept output read back through the delivery stage with `gainDb`; written, or (no
+// `writing`) only measured into `meter`.
+bool replaySpool(OutputChain& chain, double gainDb, double ceilingDbtp, bool writing, LoudnessMeter* meter,
+                 std::string* error) {
+    const int channels = chain.writer->format.channels;
+    startDelivery(chain.delivery, channels, chain.writer->format.rate, gainDb, true, ceilingDbtp);
+    std::rewind(chain.spool);
+    std::vector<double> block(static_cast<size_t>(channels) * 8192);
+    for (bool ended = false; !ended;) {
+        const size_t got = std::fread(block.data(), sizeof(double), block.size(), chain.spool);
+        chain.delivered.clear();
+        if (got < block.size()) {
+            if (std::ferror(chain.spool)) {
+                *error = "cannot read back the output kept in a temporary file";
+                return false;
+            }
+            ended = true;
+        }
+        deliverFrames(chain.delivery, block.data(), got / static_cast<size_t>(channels), &chain.delivered);
+        if (ended) finishDelivery(chain.delivery, &chain.delivered);
+        const size_t frames = chain.delivered.size() / static_cast<size_t>(channels);
+        if (writing) {
+            if (!store(chain, chain.delivered.data(), frames, error)) return false;
+        } else {
+            addFrames(*meter, chain.delivered.data(), frames);
+        }
+    }
     return true;
 }
 
@@ -71,12 +137,47 @@ bool finishOutput(OutputChain& chain, int64_t frames, std::string* error) {
         if (!convertRate(chain.resampler, nullptr, 0, &chain.resampled, error)) return false;
         if (!writeOut(chain, chain.resampled.data(), chain.resampled.size() / channels, error)) return false;
     }
-    const int64_t missing = frames - static_cast<int64_t>(chain.writer->framesWritten);
+    const int64_t missing = frames - chain.framesAccepted;
     if (missing > 0) {
         const std::vector<double> silence(static_cast<size_t>(missing) * channels, 0.0);
         if (!writeOut(chain, silence.data(), static_cast<size_t>(missing), error)) return false;
     }
+    if (chain.deliver && chain.spool == nullptr) {
+        chain.delivered.clear();
+        finishDelivery(chain.delivery, &chain.delivered);
+        return store(chain, chain.delivered.data(), chain.delivered.size() / channels, error);
+    }
     return true;
+}
+
+struct DeliveryResult {
+    double measuredLufs = 0.0;  // --target: the processed output before the gain
+    double gainDb = 0.0;
+};
+
+// The kept output written through the delivery stage. With a target: the gain that brings it to
+// the target measured after the ceiling (a first gain from its loudness, corrected once by what
+// the limiter took off); without: no gain, the ceiling alone.
+bool deliverSpool(OutputChain& chain, bool toTarget, double targetLufs, double ceilingDbtp, DeliveryResult* result,
+                  std::string* error) {
+    const int rate = chain.writer->format.rate;
+    const int channels = chain.writer->format.channels;
+    result->measuredLufs = finishMeter(chain.spoolMeter, rate).integratedLufs;
+    double gainDb = 0.0;
+    if (toTarget && std::isfinite(result->measuredLufs)) {
+        gainDb = targetLufs - result->measuredLufs;
+        LoudnessMeter check;
+        if (!startMeter(check, rate, channels)) {
+            *error = "cannot set up the loudness measurement";
+            return false;
+        }
+        const bool replayed = replaySpool(chain, gainDb, ceilingDbtp, false, &check, error);
+        const double limited = finishMeter(check, rate).integratedLufs;
+        if (!replayed) return false;
+        if (std::isfinite(limited)) gainDb += targetLufs - limited;
+    }
+    result->gainDb = gainDb;
+    return replaySpool(chain, gainDb, ceilingDbtp, true, nullptr, error);
 }
 
 // The input on its way to the engine: 44,100 Hz stereo frames (full scale +-1.0) waiting to be
@@ -171,9 +272,40 @@ bool prime(EngineRun& run, const std::vector<double>& pending, std::string* erro
     return true;
 }
 
+// An anonymous temporary file in $TMPDIR (else /tmp): removed from its folder at once, gone when
+// closed or when the program ends.
+std::FILE* openSpool() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/drelvant-spool.XXXXXX";
+    const int fd = mkstemp(&path[0]);
+    if (fd < 0) return nullptr;
+    unlink(path.c_str());
+    std::FILE* file = fdopen(fd, "w+b");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+// What happened to the audio on its way, in words.
+std::vector<std::string> describeConversions(const AudioFormat& source, const AudioFormat& output, bool sixteenBit) {
+    std::vector<std::string> steps;
+    auto rateText = [](int from, int to) {
+        return "resampled from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz";
+    };
+    if (source.rate != kSampleRate) steps.push_back("input " + rateText(source.rate, kSampleRate));
+    if (source.channels == 1) steps.push_back("mono input processed as stereo (left = right)");
+    steps.push_back(sixteenBit ? "processed on the 16-bit path" : "processed on the high-resolution path");
+    if (output.channels == 1) steps.push_back("written as mono");
+    if (output.rate != kSampleRate) steps.push_back("output " + rateText(kSampleRate, output.rate));
+    const std::string from = isRawFormat(source) ? "16-bit" : sampleFormatName(source.format);
+    const std::string to = isRawFormat(output) ? "16-bit" : sampleFormatName(output.format);
+    if (from != to) steps.push_back("sample format " + from + " to " + to);
+    return steps;
+}
+
 }  // namespace
 
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
+    const auto started = std::chrono::steady_clock::now();
     std::string error;
     auto fail = [](const std::string& message) {
         printError("%s", message.c_str());
@@ -214,6 +346,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
 
     AudioWriter writer;
     if (!openWriter(job.output, destination, outputFormat, writer, &error)) return stopWith(fail(error));
+    copyTags(reader.file, writer);
     const bool lossyOutput = isLossyFormat(outputFormat.format);
     const bool outputReadBack = job.measure && lossyOutput && !destination.standardOutput && !destination.stream;
     LoudnessMeter inputMeter, outputMeter;
@@ -226,6 +359,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     OutputChain output;
     auto abandon = [&](const std::string& message) {
         abandonWriter(writer);
+        if (output.spool != nullptr) std::fclose(output.spool);
+        discardMeter(output.spoolMeter);
         discardMeter(inputMeter);
         discardMeter(outputMeter);
         stopRateConverter(input.resampler);
@@ -241,6 +376,25 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     if (output.resample &&
         !startRateConverter(output.resampler, kSampleRate, outputFormat.rate, outputFormat.channels, &error)) {
         return abandon(error);
+    }
+    const double ceilingDbtp = job.ceilingGiven ? job.ceilingDbtp : kDefaultTargetCeilingDbtp;
+    // A lossy encoder's own peaks come on top of what it is given.
+    const double limiterCeilingDbtp = lossyOutput ? ceilingDbtp - kLossyHeadroomDb : ceilingDbtp;
+    // A lossy file is checked by decoding it, and encoded again under a lower ceiling when the
+    // encoder's peaks went past the ceiling: the processed output is kept for that.
+    const bool checkDecoded = job.ceilingGiven && lossyOutput && !destination.standardOutput && !destination.stream &&
+                              !reader.live;
+    if (job.targetGiven || checkDecoded) {
+        if (reader.live) return abandon("--target measures the whole programme before writing it: give a file, not a pipe");
+        output.deliver = true;
+        output.spool = openSpool();
+        if (output.spool == nullptr) return abandon("cannot create a temporary file to measure the output in");
+        if (!startMeter(output.spoolMeter, outputFormat.rate, outputFormat.channels)) {
+            return abandon("cannot set up the loudness measurement");
+        }
+    } else if (job.ceilingGiven) {
+        output.deliver = true;
+        startDelivery(output.delivery, outputFormat.channels, outputFormat.rate, 0.0, true, limiterCeilingDbtp);
     }
     input.resample = reader.format.rate != kSampleRate;
     if (input.resample && !startRateConverter(input.resampler, reader.format.rate, kSampleRate, kChannels, &error)) {
@@ -284,6 +438,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     Progress progress;
     if (job.showProgress) startProgress(progress, "processing", reader.frames, reader.format.rate);
     int64_t sourceFrames = 0;
+    int64_t countedMicroseconds = 0;
     for (;;) {
         long frames = 0;
         if (shortSource) {
@@ -310,6 +465,11 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         if (frames == 0) break;
         sourceFrames += frames;
         updateProgress(progress, sourceFrames);
+        if (job.audioMicroseconds != nullptr) {
+            const int64_t microseconds = sourceFrames * 1000000 / reader.format.rate;
+            job.audioMicroseconds->fetch_add(microseconds - countedMicroseconds, std::memory_order_relaxed);
+            countedMicroseconds = microseconds;
+        }
     }
     finishProgress(progress);
     warnIfCutShort(reader);
@@ -323,7 +483,35 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
     const int64_t outputFrames = static_cast<int64_t>(
         std::llround(static_cast<double>(sourceFrames) * outputFormat.rate / reader.format.rate));
-    if (!finishOutput(output, outputFrames, &error) || !finishWriter(writer, &error)) return abandon(error);
+    DeliveryResult delivered;
+    if (!finishOutput(output, outputFrames, &error) ||
+        (output.spool != nullptr &&
+         !deliverSpool(output, job.targetGiven, job.targetLufs, limiterCeilingDbtp, &delivered, &error)) ||
+        !finishWriter(writer, &error)) {
+        return abandon(error);
+    }
+    double encodedCeilingDbtp = limiterCeilingDbtp;
+    int encodings = 1;
+    while (output.spool != nullptr && lossyOutput && !destination.standardOutput && !destination.stream) {
+        LoudnessFigures decoded;
+        if (!measureFile(finishedFilePath(writer), &decoded, &error)) return abandon(error);
+        const double excessDb = decoded.truePeakDbtp - ceilingDbtp;
+        if (!(excessDb > 0.0) || encodings == kMostEncodings) break;
+        abandonWriter(writer);
+        writer = AudioWriter();
+        encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
+        ++encodings;
+        if (!openWriter(job.output, destination, outputFormat, writer, &error)) return abandon(error);
+        copyTags(reader.file, writer);
+        if (!replaySpool(output, delivered.gainDb, encodedCeilingDbtp, true, nullptr, &error) ||
+            !finishWriter(writer, &error)) {
+            return abandon(error);
+        }
+    }
+    if (output.spool != nullptr) {
+        std::fclose(output.spool);
+        output.spool = nullptr;
+    }
 
     if (outputReadBack) {
         if (!measureFile(finishedFilePath(writer), &report->output, &error)) return abandon(error);
@@ -348,11 +536,53 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;
     report->latencyKept = job.keepLatency;
+    report->presetFacts = loadedPresetFacts(*run.engine);
+    report->inputAudio = reader.format;
+    report->outputAudio = outputFormat;
+    report->primingSeconds = static_cast<double>(primingFrames) / kSampleRate;
+    report->inputClippedSamples = run.clippedSamples;
+    report->outputClippedSamples = writer.clippedSamples;
+    report->conversions = describeConversions(reader.format, outputFormat, run.sixteenBit);
+    report->delivered = output.deliver;
+    if (output.deliver) {
+        report->ceilingDbtp = ceilingDbtp;
+        report->targetGiven = job.targetGiven;
+        report->targetLufs = job.targetLufs;
+        report->processedLufs = delivered.measuredLufs;
+        report->gainDb = delivered.gainDb;
+        report->limiterReductionDb = output.delivery.limiter.largestReductionDb;
+        report->encoderCeilingDbtp = encodedCeilingDbtp;
+        report->encodings = encodings;
+    }
+    report->audioSeconds = static_cast<double>(sourceFrames) / reader.format.rate;
+    report->processingSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (primingFrames > 0) {
         char text[96];
         std::snprintf(text, sizeof text, "on the first %.1f s of the input (--no-prime: start from rest)",
                       static_cast<double>(primingFrames) / kSampleRate);
         report->priming = text;
+    }
+    if (output.deliver) {
+        std::string encoderNote;
+        if (lossyOutput) {
+            char note[120];
+            std::snprintf(note, sizeof note, " (%.2f dBTP before the lossy encoder%s)", encodedCeilingDbtp,
+                          encodings > 1 ? ", encoded again after decoding" : "");
+            encoderNote = note;
+        }
+        char text[320];
+        int length = 0;
+        if (job.targetGiven) {
+            length = std::snprintf(text, sizeof text, "%+.2f dB to %.1f LUFS (processed: %.2f LUFS), ", delivered.gainDb,
+                                   job.targetLufs, delivered.measuredLufs);
+        }
+        std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                      "true-peak ceiling %.1f dBTP%s; limiter: up to %.2f dB on %.2f%% of frames", ceilingDbtp,
+                      encoderNote.c_str(),
+                      output.delivery.limiter.largestReductionDb,
+                      outputFrames > 0 ? 100.0 * static_cast<double>(output.delivery.limiter.framesReduced) / outputFrames
+                                       : 0.0);
+        report->delivery = text;
     }
     if (job.measure) {
         report->input = finishMeter(inputMeter, reader.format.rate);

@@ -1,6 +1,7 @@
 // One input through one engine into one output: the work behind `process` and `demo`.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -24,7 +25,16 @@ struct ProcessJob {
     bool overwriteInput = false;
     OutputRequest outputRequest;
     bool showProgress = true;
+    // Delivery after the processor: --ceiling (dBTP) and --target (LUFS; the ceiling then
+    // defaults to kDefaultTargetCeilingDbtp).
+    bool ceilingGiven = false;
+    double ceilingDbtp = 0.0;
+    bool targetGiven = false;
+    double targetLufs = 0.0;
     bool measure = true;  // loudness figures for the report; nothing is measured without it
+    // When given: the input's audio read so far, in microseconds, is added here as the job runs
+    // (the overall progress of a batch).
+    std::atomic<int64_t>* audioMicroseconds = nullptr;
 };
 
 // Opens the input, starts an engine with the preset, opens the output in the format chosen for it,

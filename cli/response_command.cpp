@@ -271,7 +271,7 @@ int runResponseCommand(int argc, char** argv) {
     setup.fixSeed = true;
     setup.seed = shared.seed;
     if (!chooseSettingsDirectory(shared.directory, &setup.settingsDirectory, &error) ||
-        (!shared.preset.empty() && !parsePresetChoice(shared.preset, &setup.preset, &error))) {
+        (!shared.preset.empty() && !choosePreset(shared.preset, setup.settingsDirectory, &setup.preset, &error))) {
         printError("%s", error.c_str());
         return kExitFailure;
     }

@@ -3,9 +3,10 @@
 
 _drelvant_options() {
     case "$1" in
-        process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --rate --bits
-                        --channels --overwrite-input -q --quiet -h --help" ;;
-        presets)  echo "show export --dir -h --help" ;;
+        process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
+                        --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
+                        --skip-existing -q --quiet -h --help" ;;
+        presets)  echo "show export save default check diff --from --name --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
         bench)    echo "--preset --seconds --block --repeat --dir -h --help" ;;
@@ -57,7 +58,10 @@ _drelvant() {
         --rate)
             COMPREPLY=($(compgen -W "44100 48000 88200 96000" -- "$cur"))
             return 0 ;;
-        --seed|--block|--seconds|--repeat)
+        --seed|--block|--seconds|--repeat|--ceiling|--target|-j|--jobs|--name)
+            return 0 ;;
+        -o|--output-dir)
+            COMPREPLY=($(compgen -d -- "$cur"))
             return 0 ;;
     esac
 
@@ -66,7 +70,7 @@ _drelvant() {
             COMPREPLY=($(compgen -W "$commands" -- "$cur"))
             return 0 ;;
         presets)
-            if [[ "$prev" == show || "$prev" == export ]]; then
+            if [[ "$prev" == show || "$prev" == export || "$prev" == default || "$prev" == diff || "$prev" == --from ]]; then
                 COMPREPLY=($(compgen -W "F1 F2 F3 F4 F5 F6 F7" -- "$cur"))
                 COMPREPLY+=($(compgen -f -- "$cur"))
                 return 0

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/files.h"
 #include "cli/hosting.h"
 #include "cli/loudness.h"
@@ -86,6 +87,14 @@ TEST(CliOptions, SharedValuesAreCheckedOnce) {
     EXPECT_EQ(cli::takeSharedOption({cli::kOptionPreset, "--preset", ""}, &shared), cli::SharedTake::kBadValue);
     EXPECT_EQ(cli::takeSharedOption({cli::kOptionDir, "--dir", ""}, &shared), cli::SharedTake::kBadValue);
     EXPECT_EQ(cli::takeSharedOption({cli::kFirstCommandOption, "--out", "x"}, &shared), cli::SharedTake::kNotShared);
+}
+
+TEST(CliBatch, OutputsAreNamedAfterTheirInputsInTheFolder) {
+    EXPECT_EQ(cli::batchOutputPath("out", "music/a.flac", ""), "out/a.flac");
+    EXPECT_EQ(cli::batchOutputPath("out/", "a.flac", ""), "out/a.flac");
+    EXPECT_EQ(cli::batchOutputPath("out", "dir/a.b.wav", "ogg"), "out/a.b.ogg");
+    EXPECT_EQ(cli::batchOutputPath("out", "noextension", "flac"), "out/noextension.flac");
+    EXPECT_EQ(cli::batchOutputPath("out", "dir/.hidden", "flac"), "out/.hidden.flac");
 }
 
 TEST(CliPresetText, EveryLineEndBecomesCrLfAndTheByteOrderMarkGoes) {

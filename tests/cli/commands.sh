@@ -20,10 +20,10 @@ check "no command: exit 2" test $? -eq 2
 mkdir settings
 write_preset settings/DV_Preset07.ini "General.Name                   = Rock" "General.BaseFactoryPreset      = -2"
 "$DRELVANT" presets --dir settings >list.txt
-check "presets: F1 listed" grep -q "^  F1   FM Stereo 1$" list.txt
-check "presets: F7 listed" grep -q "^  F7   CD (No Proc)$" list.txt
+check "presets: F1 listed" grep -q "^  F1   FM Stereo 1  *(latency [0-9.]* ms)$" list.txt
+check "presets: F7 listed" grep -q "^  F7   CD (No Proc)  *(latency 0.0 ms)$" list.txt
 check "presets: seven factory presets" test "$(grep -c '^  F[0-9]' list.txt)" -eq 7
-check "presets: user slot 7" grep -q "^  7    Rock$" list.txt
+check "presets: user slot 7" grep -q "^  7    Rock  *(latency [0-9.]* ms)$" list.txt
 check "presets: startup preset" grep -q "^Startup preset: F1$" list.txt
 
 "$DRELVANT" presets show F3 >f3.txt

@@ -37,7 +37,7 @@ cp lf.ini settings/DV_Preset07.ini
 printf 'General.StartupPreset = 7\n' | sed 's/^/Drelvant\nThis is a settings file for Drelvant v1.20\nFilename: dsp_Drelvant.ini\n-----------------------------------------\n/' >settings/dsp_Drelvant.ini
 ( cd settings && find . -type f -exec md5sum {} + | sort ) >before.txt
 "$DRELVANT" presets --dir settings >list.txt
-check "LF user slot 7 listed by name" grep -q "^  7    Hand Made$" list.txt
+check "LF user slot 7 listed by name" grep -q "^  7    Hand Made  *(latency [0-9.]* ms)$" list.txt
 check "the list says which folder it read" grep -q "^User presets in settings/$" list.txt
 check "LF settings file: startup preset 7" grep -q "^Startup preset: 7$" list.txt
 "$DRELVANT" process in.raw slot.raw --preset 7 --dir settings --seed 2 --no-prime -q
