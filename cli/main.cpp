@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
         return cli::kExitOk;
     }
     if (first == "--version" || first == "-V" || first == "version") {
+        if (argc == 3 && first == "version" && (std::string(argv[2]) == "--help" || std::string(argv[2]) == "-h")) {
+            std::printf("Usage: drelvant version\n\nPrints the program's name and version, as -V and --version do.\n");
+            return cli::kExitOk;
+        }
         if (argc > 2) {
             cli::printError("unexpected argument '%s' for version", argv[2]);
             return cli::kExitUsage;

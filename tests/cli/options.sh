@@ -38,6 +38,9 @@ check "response -qoFILE: the picture" test -s attached.svg
 for form in -V --version version; do
     check "drelvant $form" test "$("$DRELVANT" $form)" = "Drelvant v1.20"
 done
+# Every command answers --help, version too.
+check "drelvant version --help" bash -c "'$DRELVANT' version --help | grep -q '^Usage: drelvant version'"
+expect_usage "extra positional to version" "unexpected argument 'now' for version" version now
 
 expect_usage "--preset without a value" "option '--preset' needs a value" process in.raw out.raw --preset
 expect_usage "--preset= with nothing" "option '--preset' needs a preset" process in.raw out.raw --preset=
