@@ -262,25 +262,6 @@ bool chooseSettingsDirectory(const std::string& given, std::string* directory, s
     return true;
 }
 
-std::string normalisePresetText(const std::string& bytes) {
-    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
-    size_t start = bytes.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
-    std::string text;
-    text.reserve(bytes.size() + bytes.size() / 16);
-    for (size_t i = start; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r') {
-            text += "\r\n";
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            text += "\r\n";
-        } else {
-            text += c;
-        }
-    }
-    return text;
-}
-
 std::string userPresetFileName(int slot) {
     char name[32];
     std::snprintf(name, sizeof name, "%s%.2d.ini", kPresetFilePrefix, slot);
@@ -333,7 +314,7 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
                          " cannot be read: there is no settings directory (set HOME or give --dir)";
                 return false;
             }
-            if (!readWholeFile(path, &text) || textValue(text = normalisePresetText(text), kNameKey).empty()) {
+            if (!readWholeFile(path, &text) || textValue(text = presetFileText(text.data(), text.size()), kNameKey).empty()) {
                 if (choice.kind == PresetChoice::kStartup) {  // as the plug-in: an empty startup slot gives F1
                     if (!loadFactoryPreset(processor, 1, error)) return false;
                     engine.number = 0;
@@ -355,7 +336,7 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
                 *error = "cannot read preset file '" + chosen.path + "': " + std::strerror(errno);
                 return false;
             }
-            text = normalisePresetText(text);
+            text = presetFileText(text.data(), text.size());
             if (!loadPresetText(processor, text.data(), text.size(), error)) {
                 *error = "'" + chosen.path +
                          "' is not a preset file (it has no General.Name or General.BaseFactoryPreset line)";
@@ -446,7 +427,7 @@ std::vector<UserPreset> userPresets(const std::string& settingsDirectory) {
     for (int slot = 1; slot <= kUserSlotCount; ++slot) {
         std::string text;
         if (!readWholeFile(userSlotPath(settingsDirectory, slot), &text)) continue;
-        const std::string name = textValue(normalisePresetText(text), kNameKey);
+        const std::string name = textValue(presetFileText(text.data(), text.size()), kNameKey);
         if (!name.empty()) presets.push_back({slot, name});
     }
     return presets;
@@ -455,7 +436,7 @@ std::vector<UserPreset> userPresets(const std::string& settingsDirectory) {
 int32_t startupPresetNumber(const std::string& settingsDirectory) {
     std::string text;
     if (settingsDirectory.empty() || !readWholeFile(settingsDirectory + kSettingsFile, &text)) return 0;
-    const std::string value = textValue(normalisePresetText(text), kStartupKey);
+    const std::string value = textValue(presetFileText(text.data(), text.size()), kStartupKey);
     const long number = std::strtol(value.c_str(), nullptr, 10);
     return number >= -(kFactoryPresetCount - 1) && number <= kUserSlotCount ? static_cast<int32_t>(number) : 0;
 }

@@ -41,10 +41,6 @@ bool presetLatency(const std::string& settingsDirectory, const PresetChoice& cho
 // not exist simply holds no user presets. Empty when no folder can be named at all (no HOME).
 bool chooseSettingsDirectory(const std::string& given, std::string* directory, std::string* error);
 
-// Preset text as the engine reads it: CR LF line ends. LF and lone CR line ends become CR LF and a
-// UTF-8 byte-order mark is dropped, so files written on any system load alike.
-std::string normalisePresetText(const std::string& bytes);
-
 struct EngineSetup {
     std::string settingsDirectory;  // user slots and the startup preset come from here
     PresetChoice preset;

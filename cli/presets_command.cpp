@@ -16,6 +16,7 @@
 #include "cli/hosting.h"
 #include "cli/options.h"
 #include "cli/preset_check.h"
+#include "host/engine_api.h"
 
 namespace cli {
 namespace {
@@ -299,7 +300,7 @@ int setStartupPreset(const std::string& directory, const std::string& presetText
     const std::string path = directory + "dsp_Drelvant.ini";
     std::string text;
     const bool existed = readFile(path, &text);
-    if (existed) text = normalisePresetText(text);
+    if (existed) text = presetFileText(text.data(), text.size());
     const std::string key = "General.StartupPreset";
     const std::string value = std::to_string(number);
     const size_t line = text.find("\r\n" + key + " ");

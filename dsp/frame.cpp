@@ -76,22 +76,23 @@ struct Pcm16Io {
     }
 };
 
-// Floating-point samples, full scale 1.0: taken to the 16-bit scale (x 32768, exact) and into
-// the chain as a 16-bit value is, but without rounding; returned at the 16-bit scale before the
-// truncation, scaled back. One channel is processed as L = R and returned as L.
+// Floating-point samples, full scale 1.0. Taken to the 16-bit scale (x 32768) and into the chain
+// (x 2^-15), and back out, the value is unchanged: both factors are powers of two and cancel
+// exactly, so the samples enter and leave the chain as they are, without the 16-bit rounding and
+// truncation. One channel is processed as L = R and returned as L.
 template <class Sample>
 struct FloatIo {
     Sample* samples;
     int channels;
     void read(int frame, double& L, double& R) const {
         const Sample* at = samples + channels * frame;
-        L = (static_cast<double>(at[0]) * kOutputScale) * kInputScale;
-        R = channels == 1 ? L : (static_cast<double>(at[1]) * kOutputScale) * kInputScale;
+        L = static_cast<double>(at[0]);
+        R = channels == 1 ? L : static_cast<double>(at[1]);
     }
     void write(int frame, double L, double R) const {
         Sample* at = samples + channels * frame;
-        at[0] = static_cast<Sample>((L * kOutputScale) / kOutputScale);
-        if (channels != 1) at[1] = static_cast<Sample>((R * kOutputScale) / kOutputScale);
+        at[0] = static_cast<Sample>(L);
+        if (channels != 1) at[1] = static_cast<Sample>(R);
     }
 };
 

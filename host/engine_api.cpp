@@ -39,23 +39,6 @@ const ParamEntry* findEntry(const Engine& engine, const char* key) {
     return nullptr;
 }
 
-// A preset text as the plug-in's own files hold it: a leading UTF-8 byte-order mark dropped and
-// bare LF line ends turned into CR LF (a text with CR LF already is left as it is).
-std::string asPluginText(const char* text, std::size_t size) {
-    std::string out;
-    out.reserve(size + size / 16);
-    std::size_t start = 0;
-    if (size >= 3 && static_cast<unsigned char>(text[0]) == 0xEF && static_cast<unsigned char>(text[1]) == 0xBB &&
-        static_cast<unsigned char>(text[2]) == 0xBF) {
-        start = 3;
-    }
-    for (std::size_t i = start; i < size; ++i) {
-        if (text[i] == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
-        out += text[i];
-    }
-    return out;
-}
-
 bool loadText(Engine& engine, const std::string& text, const std::string& origin, std::string* error) {
     if (!LoadPresetFileText(engine, text.data(), text.size())) {
         setError(error, origin + " is not a preset file (it has no General.Name or General.BaseFactoryPreset line)");
@@ -129,12 +112,34 @@ bool loadPresetFile(Engine& engine, const std::string& path, std::string* error)
         setError(error, "cannot read '" + path + "'");
         return false;
     }
-    return loadText(engine, asPluginText(bytes.data(), size), "'" + path + "'", error);
+    return loadText(engine, presetFileText(bytes.data(), size), "'" + path + "'", error);
 }
 
 bool loadPresetText(Engine& engine, const char* text, std::size_t size, std::string* error) {
     if (text == nullptr) size = 0;
-    return loadText(engine, asPluginText(text != nullptr ? text : "", size), "the text", error);
+    return loadText(engine, presetFileText(text != nullptr ? text : "", size), "the text", error);
+}
+
+std::string presetFileText(const char* bytes, std::size_t size) {
+    std::size_t start = 0;
+    if (size >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF && static_cast<unsigned char>(bytes[1]) == 0xBB &&
+        static_cast<unsigned char>(bytes[2]) == 0xBF) {
+        start = 3;
+    }
+    std::string text;
+    text.reserve(size + size / 16);
+    for (std::size_t i = start; i < size; ++i) {
+        const char c = bytes[i];
+        if (c == '\r') {
+            text += "\r\n";
+            if (i + 1 < size && bytes[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            text += "\r\n";
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 std::string presetName(const Engine& engine) {

@@ -38,6 +38,11 @@ bool loadPresetFile(Engine& engine, const std::string& path, std::string* error)
 // Preset text in memory, as a file would hold it (up to 16,383 bytes are read).
 bool loadPresetText(Engine& engine, const char* text, std::size_t size, std::string* error);
 
+// The text of a preset file as the plug-in's own files hold it: a UTF-8 byte-order mark dropped,
+// LF and lone CR line ends turned into CR LF, so files written on any system load alike. The load
+// functions apply it themselves; faces that read a preset text for their own use call it too.
+std::string presetFileText(const char* bytes, std::size_t size);
+
 // "General.Name" of the current setting, and its base ("General.BaseFactoryPreset").
 std::string presetName(const Engine& engine);
 double basePreset(const Engine& engine);

@@ -14,6 +14,7 @@
 #include "cli/hosting.h"
 #include "cli/loudness.h"
 #include "cli/options.h"
+#include "host/engine_api.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ bool parse(std::vector<std::string> words, cli::ParsedArguments* parsed) {
     for (std::string& word : words) argv.push_back(word.data());
     return cli::parseArguments("test", kSpecs, static_cast<int>(argv.size()), argv.data(), parsed);
 }
+
+namespace {
+std::string asPresetFile(const std::string& bytes) { return presetFileText(bytes.data(), bytes.size()); }
+}  // namespace
 
 TEST(CliOptions, LongOptionsTakeTheirValueAttachedOrNext) {
     cli::ParsedArguments parsed;
@@ -98,12 +103,12 @@ TEST(CliBatch, OutputsAreNamedAfterTheirInputsInTheFolder) {
 }
 
 TEST(CliPresetText, EveryLineEndBecomesCrLfAndTheByteOrderMarkGoes) {
-    EXPECT_EQ(cli::normalisePresetText("a\nb\n"), "a\r\nb\r\n");
-    EXPECT_EQ(cli::normalisePresetText("a\r\nb\r\n"), "a\r\nb\r\n");
-    EXPECT_EQ(cli::normalisePresetText("a\rb\r"), "a\r\nb\r\n");
-    EXPECT_EQ(cli::normalisePresetText("\xEF\xBB\xBF" "a\nb"), "a\r\nb");
-    EXPECT_EQ(cli::normalisePresetText("a\n\r\nb"), "a\r\n\r\nb");  // mixed: each end once
-    EXPECT_EQ(cli::normalisePresetText(""), "");
+    EXPECT_EQ(asPresetFile("a\nb\n"), "a\r\nb\r\n");
+    EXPECT_EQ(asPresetFile("a\r\nb\r\n"), "a\r\nb\r\n");
+    EXPECT_EQ(asPresetFile("a\rb\r"), "a\r\nb\r\n");
+    EXPECT_EQ(asPresetFile("\xEF\xBB\xBF" "a\nb"), "a\r\nb");
+    EXPECT_EQ(asPresetFile("a\n\r\nb"), "a\r\n\r\nb");  // mixed: each end once
+    EXPECT_EQ(asPresetFile(""), "");
 }
 
 TEST(CliLoudnessRange, PercentilesOfAGatedRampByRank) {
