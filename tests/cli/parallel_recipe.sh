@@ -28,7 +28,9 @@ echo "$1" >>"$FAKE_SSH_LOG"
 shift
 [ "${1:-}" = -- ] && shift
 cd "$FAKE_REMOTE_HOME" || exit 255
-export HOME=$FAKE_REMOTE_HOME
+# A login through sshd has HOME and SHELL set; GNU parallel's remote side runs jobs with $SHELL
+# (CI machines may start without one).
+export HOME=$FAKE_REMOTE_HOME SHELL=/bin/bash
 exec bash -c "$*"
 SH
 chmod +x fake_ssh
@@ -47,6 +49,7 @@ for i in 1 2 3 4 5; do
 done
 check "the second machine ran jobs (through its ssh)" grep -q '^studio2$' ssh.log
 check "the second machine's copies were cleaned up" test -z "$(ls -A remote_home)"
+[ "$failures" -eq 0 ] || { echo "--- what the recipe printed:"; cat recipe_out.txt; } >&2
 for i in 1 2 3 4 5; do
     "$DRELVANT" process "library/song$i.wav" "single$i.flac" --preset F2 --target -16 --seed 1 -q
     check "song$i: the output equals a single run here" cmp -s "library/song$i.flac" "single$i.flac"
