@@ -496,7 +496,12 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         LoudnessFigures decoded;
         if (!measureFile(finishedFilePath(writer), &decoded, &error)) return abandon(error);
         const double excessDb = decoded.truePeakDbtp - ceilingDbtp;
-        if (!(excessDb > 0.0) || encodings == kMostEncodings) break;
+        if (!(excessDb > 0.0)) break;
+        if (encodings == kMostEncodings) {
+            printNote("'%s' decodes to %.2f dBTP after %d encodings, above the %.1f dBTP ceiling",
+                      job.output.c_str(), decoded.truePeakDbtp, encodings, ceilingDbtp);
+            break;
+        }
         abandonWriter(writer);
         writer = AudioWriter();
         encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
