@@ -36,6 +36,7 @@ struct BatchState {
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
     std::atomic<int64_t> audioMicroseconds{0};
+    int engineThreads = 1;  // a second thread per engine only while one file runs at a time
     std::mutex finishing;
     BatchFileDone finished = nullptr;
     void* context = nullptr;
@@ -53,6 +54,7 @@ void work(BatchState& state) {
             job.output = result.output;
             job.showProgress = false;
             job.audioMicroseconds = &state.audioMicroseconds;
+            job.engineThreads = state.engineThreads;
             result.status = runProcessJob(job, &result.report);
         }
         state.done.fetch_add(1);
@@ -113,6 +115,7 @@ int runBatch(const BatchRequest& request, std::vector<BatchFileResult>* results,
     state.context = context;
     const size_t workers = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(std::max(1, request.jobs)),
                                                                 results->size()));
+    state.engineThreads = workers == 1 ? engineThreadsToUse() : 1;
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
     for (size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(state));

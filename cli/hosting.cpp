@@ -14,9 +14,11 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "analysis/response_sweep.h"
 #include "dsp/param_ranges.h"
+#include "host/block_pipeline.h"
 #include "host/engine_api.h"
 #include "host/winamp_dsp.h"
 #include "params/engine.h"
@@ -26,6 +28,7 @@ namespace cli {
 
 struct HostedEngine {
     Engine* engine = nullptr;
+    BlockPipeline* pipeline = nullptr;  // the second thread, when started
     std::string settingsDirectory;
     PresetChoice preset;    // as chosen
     int32_t number = 0;     // what was loaded: 0 ... -6 factory, 1 ... 99 a slot (unused for files)
@@ -287,6 +290,7 @@ HostedEngine* startEngine(const EngineSetup& setup, std::string* error) {
 
 void stopEngine(HostedEngine* engine) {
     if (engine == nullptr) return;
+    stopBlockPipeline(engine->pipeline);
     destroyEngine(engine->engine);
     delete engine;
 }
@@ -354,6 +358,39 @@ void processBlock(HostedEngine& engine, short* interleaved, int frames) {
 
 void processBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
     processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
+}
+
+int engineThreadsToUse() {
+    const char* forced = std::getenv(kEngineThreadsVariable);
+    if (forced != nullptr && std::strcmp(forced, "1") == 0) return 1;
+    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
+bool startSecondThread(HostedEngine& engine) {
+    if (engine.pipeline == nullptr) engine.pipeline = startBlockPipeline(*engine.engine);
+    return engine.pipeline != nullptr;
+}
+
+uint64_t submitBlock(HostedEngine& engine, short* interleaved, int frames) {
+    if (engine.pipeline == nullptr) {
+        processBlock16(*engine.engine, interleaved, frames);
+        return 0;
+    }
+    submitBlock16(*engine.pipeline, interleaved, frames);
+    return submittedMark(*engine.pipeline);
+}
+
+uint64_t submitBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
+    if (engine.pipeline == nullptr) {
+        processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
+        return 0;
+    }
+    submitBlockDouble(*engine.pipeline, interleavedStereo, frames);
+    return submittedMark(*engine.pipeline);
+}
+
+void waitForBlocks(HostedEngine& engine, uint64_t mark) {
+    if (engine.pipeline != nullptr) waitForMark(*engine.pipeline, mark);
 }
 
 long latencyFrames(const HostedEngine& engine) { return static_cast<long>(::latencyFrames(*engine.engine)); }

@@ -60,6 +60,19 @@ void processBlock(HostedEngine& engine, short* interleaved, int frames);
 // Interleaved stereo at 44,100 Hz, full scale +-1.0, through the high-resolution path: the same
 // chain without the 16-bit rounding of input and output.
 void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
+// The engine's work shared from here on between this thread and a worker (the input stages and
+// the filter bank here, the rest there), for the same output bytes in less time; false when no
+// worker could start (the engine then stays on this thread). submitBlock processes a block as
+// processBlock does, but with the second thread it is complete only once waitForBlocks has
+// passed the mark it returned, and the samples must stay in place until then; without it, at once.
+// engineThreadsToUse: 2 on a machine with two cores or more, unless DRELVANT_ENGINE_THREADS=1.
+constexpr const char* kEngineThreadsVariable = "DRELVANT_ENGINE_THREADS";
+int engineThreadsToUse();
+bool startSecondThread(HostedEngine& engine);
+uint64_t submitBlock(HostedEngine& engine, short* interleaved, int frames);
+uint64_t submitBlock(HostedEngine& engine, double* interleavedStereo, int frames);
+void waitForBlocks(HostedEngine& engine, uint64_t mark);
+
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);
 

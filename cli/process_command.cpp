@@ -461,6 +461,7 @@ int runProcessCommand(int argc, char** argv) {
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &job)) return kExitFailure;
+    job.engineThreads = engineThreadsToUse();
 
     if (jsonPath == "-" && job.output == "-") {
         printError("--json - and OUTPUT - would both use standard output: name a file for one of them");

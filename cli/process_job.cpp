@@ -200,48 +200,81 @@ bool convertInput(InputChain& chain, const double* samples, int channels, size_t
                        error);
 }
 
+// Frames on their way through the engine: handed on to their output once the engine has written
+// them, which with its second thread may be after the next frames went in.
+struct SubmittedFrames {
+    std::vector<short> shorts;    // the 16-bit path's samples
+    std::vector<double> samples;  // the high-resolution path's samples; the output either way
+    size_t frames = 0;
+    OutputChain* output = nullptr;
+    uint64_t mark = 0;
+};
+
 // The engine with the path chosen for the job: the plug-in's 16-bit path, or the high-resolution
 // path for input and output that are not 16-bit at 44,100 Hz.
 struct EngineRun {
     HostedEngine* engine = nullptr;
     bool sixteenBit = true;
     int blockFrames = kDefaultBlockFrames;
-    std::vector<short> shorts;
-    std::vector<double> block;
+    SubmittedFrames buffers[2];          // one being written by the engine while the other fills
+    int nextBuffer = 0;
+    SubmittedFrames* pending = nullptr;  // in the engine, not yet handed on
     uint64_t clippedSamples = 0;  // input beyond 16-bit full scale on the 16-bit path
 };
 
-// Runs `frames` stereo frames through the engine in blocks of the host's size; `output` (when
-// given) receives each processed block.
-bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
+// Waits for the pending frames and gives them, block by block, to their output.
+bool handOnPending(EngineRun& run, std::string* error) {
+    SubmittedFrames* done = run.pending;
+    if (done == nullptr) return true;
+    run.pending = nullptr;
+    waitForBlocks(*run.engine, done->mark);
+    if (run.sixteenBit) {
+        for (size_t i = 0; i < 2 * done->frames; ++i) done->samples[i] = done->shorts[i] / kShortScale;
+    }
+    if (done->output == nullptr) return true;
     const size_t blockFrames = static_cast<size_t>(run.blockFrames);
-    for (size_t done = 0; done < frames;) {
-        const size_t count = std::min(blockFrames, frames - done);
-        const double* in = stereo + 2 * done;
-        run.block.assign(in, in + 2 * count);
-        if (run.sixteenBit) {
-            run.shorts.resize(2 * count);
-            for (size_t i = 0; i < 2 * count; ++i) {
-                double value = std::nearbyint(run.block[i] * kShortScale);
-                if (!(value >= -32768.0)) {  // also NaN
-                    value = -32768.0;
-                    ++run.clippedSamples;
-                } else if (value > 32767.0) {
-                    value = 32767.0;
-                    ++run.clippedSamples;
-                }
-                run.shorts[i] = static_cast<short>(value);
-            }
-            processBlock(*run.engine, run.shorts.data(), static_cast<int>(count));
-            for (size_t i = 0; i < 2 * count; ++i) run.block[i] = run.shorts[i] / kShortScale;
-        } else {
-            processBlock(*run.engine, run.block.data(), static_cast<int>(count));
-        }
-        if (output != nullptr && !emit(*output, run.block.data(), static_cast<long>(count), error)) return false;
-        done += count;
+    for (size_t at = 0; at < done->frames; at += blockFrames) {
+        const size_t count = std::min(blockFrames, done->frames - at);
+        if (!emit(*done->output, &done->samples[2 * at], static_cast<long>(count), error)) return false;
     }
     return true;
 }
+
+// Runs `frames` stereo frames through the engine in blocks of the host's size; `output` (when
+// given) receives them once processed, at the latest by the next runFrames or finishRuns.
+bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
+    SubmittedFrames& next = run.buffers[run.nextBuffer];
+    run.nextBuffer ^= 1;
+    next.samples.assign(stereo, stereo + 2 * frames);
+    next.frames = frames;
+    next.output = output;
+    if (run.sixteenBit) {
+        next.shorts.resize(2 * frames);
+        for (size_t i = 0; i < 2 * frames; ++i) {
+            double value = std::nearbyint(next.samples[i] * kShortScale);
+            if (!(value >= -32768.0)) {  // also NaN
+                value = -32768.0;
+                ++run.clippedSamples;
+            } else if (value > 32767.0) {
+                value = 32767.0;
+                ++run.clippedSamples;
+            }
+            next.shorts[i] = static_cast<short>(value);
+        }
+    }
+    const size_t blockFrames = static_cast<size_t>(run.blockFrames);
+    for (size_t at = 0; at < frames; at += blockFrames) {
+        const int count = static_cast<int>(std::min(blockFrames, frames - at));
+        next.mark = run.sixteenBit ? submitBlock(*run.engine, &next.shorts[2 * at], count)
+                                   : submitBlock(*run.engine, &next.samples[2 * at], count);
+    }
+    if (!handOnPending(run, error)) return false;
+    run.pending = &next;
+    return true;
+}
+
+// Hands on what the engine still holds.
+bool finishRuns(EngineRun& run, std::string* error) { return handOnPending(run, error); }
 
 // Settles the processor on the programme's opening before its first sample: the opening (up to
 // kPrimingFrames) is played into the engine reflected through its first frame, x(-j) =
@@ -337,6 +370,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         closeReader(reader);
         return fail(error);
     }
+    if (job.engineThreads >= 2) startSecondThread(*run.engine);
     const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
         closeReader(reader);
@@ -481,6 +515,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         const std::vector<double> silence(2 * static_cast<size_t>(latency), 0.0);
         if (!runFrames(run, silence.data(), static_cast<size_t>(latency), &output, &error)) return abandon(error);
     }
+    if (!finishRuns(run, &error)) return abandon(error);
     const int64_t outputFrames = static_cast<int64_t>(
         std::llround(static_cast<double>(sourceFrames) * outputFormat.rate / reader.format.rate));
     DeliveryResult delivered;

@@ -31,6 +31,7 @@ struct ProcessJob {
     double ceilingDbtp = 0.0;
     bool targetGiven = false;
     double targetLufs = 0.0;
+    int engineThreads = 1;  // 2: the engine's work shared with a second thread (same output bytes)
     bool measure = true;  // loudness figures for the report; nothing is measured without it
     // When given: the input's audio read so far, in microseconds, is added here as the job runs
     // (the overall progress of a batch).

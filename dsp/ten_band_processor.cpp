@@ -57,10 +57,17 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
         processFrames(processor, on, densityGain, pairs + 2 * kBandRunFrames, n - kBandRunFrames, false);
         return;
     }
-    BandSamples* bands = processor.runBands;
-    const bool cascaded = processor.designedCascaded != 0;
-    splitFrames(processor.bandFilters, cascaded, pairs, bands, n);
+    splitBands(processor, pairs, processor.runBands, n);
+    processBands(processor, on, densityGain, processor.runBands, pairs, n, firstOfBlock);
+}
 
+void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* bands, int n) {
+    splitFrames(processor.bandFilters, processor.designedCascaded != 0, pairs, bands, n);
+}
+
+void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
+                  double* pairs, int n, bool firstOfBlock) {
+    const bool cascaded = processor.designedCascaded != 0;
     const BandDetectors& detectors = processor.detectors;
     if (on.dynamicEq) equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
     const Pair density = splat(densityGain);

@@ -71,6 +71,12 @@ void processSample(TenBandProcessor& processor, const LiveParams& params, double
 // to frame 0.
 void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, double* pairs,
                    int n, bool firstOfBlock);
+// processFrames in two halves, for callers that run the bank ahead of the band stages: the split
+// of n frames (up to kBandRunFrames) into `bands`, then the band stages and the sum of those
+// bands into `pairs`. The split of every frame must come before the band stages of that frame.
+void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* bands, int n);
+void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
+                  double* pairs, int n, bool firstOfBlock);
 // Clears the bank and each stage's idle state: the re-filter, both lookahead lines, and the
 // dynamic-EQ gains (set to 1.0).
 void idleReset(TenBandProcessor& processor);

@@ -59,9 +59,13 @@ void CommitSettings(Engine& engine, bool force, bool resetFilters) {
 }
 
 void TakeHandedOverSettings(Engine& engine) {
+    const HandedOverSettings* settings = takeSettings(engine.handover);
+    if (settings != nullptr) ApplyHandedOverSettings(engine, *settings);
+}
+
+void ApplyHandedOverSettings(Engine& engine, const HandedOverSettings& handed) {
     SettingsHandover& handover = engine.handover;
-    const HandedOverSettings* settings = takeSettings(handover);
-    if (settings == nullptr) return;
+    const HandedOverSettings* settings = &handed;
     ProcessorState& state = engine.state;
     std::memcpy(&engine.live, &settings->params, sizeof engine.live);
     InstallDesign(state, settings->design);

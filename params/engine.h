@@ -48,5 +48,6 @@ void ReleaseEngine(Engine& engine);
 void CommitSettings(Engine& engine, bool force, bool resetFilters);
 
 // Audio thread, before each block of a host-API engine: takes settings handed over since the
-// last block.
+// last block. ApplyHandedOverSettings puts settings already taken (takeSettings) in place.
 void TakeHandedOverSettings(Engine& engine);
+void ApplyHandedOverSettings(Engine& engine, const HandedOverSettings& settings);

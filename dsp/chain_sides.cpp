@@ -1,0 +1,301 @@
+// The two sides of the chain over runs of frames: input stages and split, then band stages to the output.
+#include "dsp/chain_sides.h"
+
+#include <cmath>
+
+#include "dsp/db.h"
+#include "dsp/derived_parameters.h"
+#include "dsp/param_ranges.h"
+#include "dsp/frame.h"
+#include "dsp/shared_value.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr double kInputScale = 0.000030517578125;  // 2^-15
+constexpr double kOutputScale = 32768.0;
+
+// Saturates to the output range; a value that is not a number leaves as silence rather than
+// reaching the integer conversion.
+inline double clampOutput(double x) {
+    if (x >= kOutputLimit) return kOutputLimit;
+    if (x <= -kOutputLimit) return -kOutputLimit;
+    if (x != x) return 0.0;
+    return x;
+}
+
+// The chain's 16-bit input is the sample value x 2^-15; its output leaves after the clamp, at the
+// 16-bit scale, truncated toward zero.
+inline void readFrame(const Pcm16Io& io, int frame, double& L, double& R) {
+    const short* pair = io.samples + 2 * frame;
+    L = pair[0] * kInputScale;
+    R = pair[1] * kInputScale;
+}
+inline void writeFrame(const Pcm16Io& io, int frame, double L, double R) {
+    short* pair = io.samples + 2 * frame;
+    pair[0] = static_cast<short>(L * kOutputScale);
+    pair[1] = static_cast<short>(R * kOutputScale);
+}
+
+// Floating-point samples: taken to the 16-bit scale (x 32768) and into the chain (x 2^-15), and
+// back out, the value is unchanged: both factors are powers of two and cancel exactly, so the
+// samples enter and leave the chain as they are, without the 16-bit rounding and truncation. One
+// channel is processed as L = R and returned as L.
+template <class Sample>
+inline void readFrame(const FloatIo<Sample>& io, int frame, double& L, double& R) {
+    const Sample* at = io.samples + io.channels * frame;
+    L = static_cast<double>(at[0]);
+    R = io.channels == 1 ? L : static_cast<double>(at[1]);
+}
+template <class Sample>
+inline void writeFrame(const FloatIo<Sample>& io, int frame, double L, double R) {
+    Sample* at = io.samples + io.channels * frame;
+    at[0] = static_cast<Sample>(L);
+    if (io.channels != 1) at[1] = static_cast<Sample>(R);
+}
+
+inline uint8_t tenBandRoute(const GeneralParams& general) {
+    if (!isOn(general.processorActive)) return 0;
+    const BandStageSwitches on = readBandStageSwitches(general);
+    return static_cast<uint8_t>(1 | on.dynamicEq << 1 | on.compressor << 2 | on.expander << 3 | on.limiter << 4 |
+                                on.saturator << 5 | on.tenBandEq << 6);
+}
+
+inline BandStageSwitches bandStagesOf(uint8_t tenBand) {
+    return {(tenBand & 2) != 0, (tenBand & 4) != 0, (tenBand & 8) != 0, (tenBand & 16) != 0, (tenBand & 32) != 0,
+            (tenBand & 64) != 0};
+}
+
+// The end of the run of frames from `first` on whose routes agree by `same`.
+template <class Same>
+inline int runEnd(const FrameRoute* route, int first, int frames, Same same) {
+    int end = first + 1;
+    while (end < frames && same(route[end], route[first])) ++end;
+    return end;
+}
+
+inline bool sameTenBand(const FrameRoute& a, const FrameRoute& b) { return a.tenBand == b.tenBand; }
+inline bool sameLowpass(const FrameRoute& a, const FrameRoute& b) { return a.lowpass == b.lowpass; }
+
+}  // namespace
+
+uint32_t readEngineClock(const FrameHooks& hooks) {
+    return hooks.tickCount != nullptr ? hooks.tickCount() : platform::tickCountMs();
+}
+
+bool admitBlock(int bps, int nch, int srate, ProcessorState& state, const LiveParams& params, BlockStart* start) {
+    const GeneralParams& general = params.general;
+    start->densityGain = DbToLinear(guardedParam(loadShared(general.densityDriveDb), kDensityDriveDb.range));
+    start->postGain = DbToLinear(guardedParam(loadShared(general.postAmpDb), kPostAmpDb.range));
+
+    const FrameHooks& hooks = state.hooks;
+    start->now = readEngineClock(hooks);
+    if (hooks.canPoll != nullptr && hooks.canPoll() && start->now > state.lastPollTick + kPollIntervalMs) {
+        hooks.poll();
+        state.lastPollTick = start->now;
+    }
+    return bps == 16 && nch == 2 && srate == 44100 && !isOn(general.mainBypass);
+}
+
+bool idleResetDue(const ProcessorState& state, uint32_t now) {
+    // A preset load sets lastProcessTick to 0 to ask for this reset. Taken literally, the
+    // comparison would skip it while the tick counter is below 6,000 (a system, or a Wine
+    // session, up for less than 6 s) and the first block after the load would start from stale
+    // memories, so 0 always counts as a request.
+    const uint32_t lastProcessTick = loadShared(state.lastProcessTick);
+    return lastProcessTick == 0 || now > lastProcessTick + kIdleResetMs;
+}
+
+void beginInputSide(ProcessorState& state, const LiveParams& params, const DerivedDesign* design, bool resetDue) {
+    if (design != nullptr) InstallDesign(state, *design);
+    if (resetDue) IdleReset(state);
+    storeShared(state.lastProcessTick, readEngineClock(state.hooks));
+    prepareBlock(state.testTone);
+    prepareBlock(state.stereoImage, params.stereoImage);
+    prepareBlock(state.agc, params.agc);
+}
+
+void beginOutputSide(ProcessorState& state, const LiveParams& params) {
+    prepareBlock(state.tenBand, params);
+    prepareBlock(state.finalLimiter, params.finalLimiter);
+    prepareBlock(state.finalClipper, params.finalClipper);
+}
+
+void endInputSide(ProcessorState& state, const LiveParams& params) {
+    if (isOn(params.general.stereoImageActive)) finishBlock(state.stereoImage, params.stereoImage);
+    if (isOn(params.general.agcActive)) finishBlock(state.agc, params.agc);
+}
+
+void endOutputSide(ProcessorState& state, const LiveParams& params, int blockFrames) {
+    const double blockMeterDecay = (blockFrames / 2) * 0.00005;
+    const double bandMeterDecay = blockMeterDecay * 0.1;
+    if (isOn(params.general.finalClipperActive)) finishBlock(state.finalClipper, blockMeterDecay);
+    if (isOn(params.general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
+}
+
+// Frame by frame: test tone, silence guard, input meter, high-pass, stereo image, AGC, three-band
+// equaliser; then each frame's route, with the dither value drawn right after the frame's
+// silence guard so rand() is called in the chain's order. Frames up to the first that needs the
+// ten-band processor or the lowpass are marked as finishing without them (run.staged). Then the
+// bank splits the frames that take the processor, over the same runs of equal switches as the
+// band stages will use.
+template <class Io>
+void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params, EngineRandom& random,
+                  RunHandoff& run) {
+    const GeneralParams& general = params.general;
+    double inputMeter = state.inputMeter;
+    int32_t silenceCount = state.silenceCount;
+    const int frames = run.frames;
+    run.staged = frames;
+    run.anyTenBand = false;
+    run.anyLowpass = false;
+    for (int f = 0; f < frames; ++f) {
+        double L, R;
+        readFrame(io, run.offset + f, L, R);
+
+        processSample(state.testTone, random, L, R);
+
+        if (L == 0.0 || R == 0.0) {
+            ++silenceCount;
+            if (silenceCount > kSilenceFramesBeforeNoise) {
+                const double n = smallNoise(random);
+                L += n;
+                R += n;
+            }
+        } else {
+            silenceCount = 0;
+        }
+
+        inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
+
+        if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
+        if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
+        if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
+        if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
+
+        FrameRoute& r = run.route[f];
+        r.tenBand = tenBandRoute(general);
+        r.lowpass = isOn(general.lowpassActive);
+        r.dither = isOn(general.ditherActive);
+        r.ditherNoise = r.dither ? smallNoise(random) : 0.0;
+
+        run.chain[2 * f] = L;
+        run.chain[2 * f + 1] = R;
+        if (run.staged == frames && (r.tenBand != 0 || r.lowpass)) run.staged = f;
+        run.anyTenBand = run.anyTenBand || r.tenBand != 0;
+        run.anyLowpass = run.anyLowpass || r.lowpass;
+    }
+    state.silenceCount = silenceCount;
+    storeShared(state.inputMeter, inputMeter);
+
+    for (int f = run.staged; run.anyTenBand && f < frames;) {
+        const int end = runEnd(run.route, f, frames, sameTenBand);
+        if (run.route[f].tenBand != 0) splitBands(state.tenBand, &run.chain[2 * f], &run.bands[f], end - f);
+        f = end;
+    }
+}
+
+// The frames before run.staged go straight through density gain, final limiter and clipper to the
+// output. The rest: the ten-band processor's stages over runs of frames with the same switches
+// (frames without it take the density drive alone, in the next pass when no frame of the run has
+// the processor), final limiter and clipper frame by frame, the lowpass over runs of frames, and
+// the output: post amp, dither, the output checks, the capture ring, the conversion. A stage's frame
+// depends only on its own state and that frame's input, so this gives the result of running each
+// frame through the whole chain alone.
+template <class Io>
+void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run) {
+    const GeneralParams& general = params.general;
+    const double densityGain = run.start.densityGain;
+    const double postGain = run.start.postGain;
+    const int frames = run.frames;
+    const int staged = run.staged;
+    double* chain = run.chain;
+    const FrameRoute* route = run.route;
+    double outputMeter = state.outputMeter;
+    // Only this side writes the capture ring, so its index is read once and kept here; each
+    // frame still publishes its sample and the new index.
+    uint16_t captureIndex = loadShared(state.capture.writeIndex);
+
+    auto finalStages = [&](int f, double& L, double& R) {
+        if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, run.offset + f == 0);
+        if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
+    };
+    auto emit = [&](int f, double L, double R) {
+        L = L * postGain;
+        R = R * postGain;
+        if (route[f].dither) {
+            const double n = route[f].ditherNoise;
+            L = L + n;
+            R = R + n;
+        }
+
+        if (!std::isfinite(L) || !std::isfinite(R)) ++state.nonFiniteFrames;
+        if (L <= -kOutputLimit || L >= kOutputLimit || R <= -kOutputLimit || R >= kOutputLimit) {
+            storeShared(state.clipFlag, uint8_t{1});
+        }
+        L = clampOutput(L);
+        R = clampOutput(R);
+
+        const double mono = (L + R) * 0.5;
+        storeShared(state.capture.samples[captureIndex], mono);
+        captureIndex = static_cast<uint16_t>(captureIndex + 1);
+        storeShared(state.capture.writeIndex, captureIndex);
+
+        writeFrame(io, run.offset + f, L, R);
+
+        outputMeter = followPeakMeter(outputMeter, mono);
+    };
+
+    for (int f = 0; f < staged; ++f) {
+        double L = chain[2 * f] * densityGain;
+        double R = chain[2 * f + 1] * densityGain;
+        finalStages(f, L, R);
+        emit(f, L, R);
+    }
+
+    for (int f = staged; run.anyTenBand && f < frames;) {
+        const int end = runEnd(route, f, frames, sameTenBand);
+        if (route[f].tenBand != 0) {
+            processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
+                         end - f, run.offset + f == 0);
+        } else {
+            for (int g = f; g < end; ++g) {
+                chain[2 * g] = chain[2 * g] * densityGain;
+                chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
+            }
+        }
+        f = end;
+    }
+
+    for (int f = staged; f < frames; ++f) {
+        double L = chain[2 * f];
+        double R = chain[2 * f + 1];
+        if (!run.anyTenBand) {
+            L = L * densityGain;
+            R = R * densityGain;
+        }
+        finalStages(f, L, R);
+        if (run.anyLowpass) {
+            chain[2 * f] = L;
+            chain[2 * f + 1] = R;
+        } else {
+            emit(f, L, R);
+        }
+    }
+    if (run.anyLowpass) {
+        for (int f = staged; f < frames;) {
+            const int end = runEnd(route, f, frames, sameLowpass);
+            if (route[f].lowpass) processFrames(state.lowpass, &chain[2 * f], end - f);
+            f = end;
+        }
+        for (int f = staged; f < frames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
+    }
+    storeShared(state.outputMeter, outputMeter);
+}
+
+template void runInputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
+template void runInputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
+template void runInputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
+template void runOutputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, RunHandoff&);
+template void runOutputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, RunHandoff&);
+template void runOutputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, RunHandoff&);

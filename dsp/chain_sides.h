@@ -1,0 +1,84 @@
+// The chain of one block in two sides: the input side (input stages and the filter bank's split)
+// and the output side (band stages, final stages, lowpass and output), handing runs of up to
+// kBandRunFrames frames from one to the other. ProcessBlock runs both sides of each run in turn;
+// SplitChain runs them on two threads. The two sides share no stage, random draw or meter.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/band_samples.h"
+#include "dsp/engine_random.h"
+#include "dsp/live_params.h"
+#include "dsp/processor_state.h"
+#include "dsp/ten_band_processor.h"
+
+// The gains read at block start, before the poll (which may load a preset), and the block's tick.
+struct BlockStart {
+    double densityGain;
+    double postGain;
+    uint32_t now;
+};
+
+// What the input pass decides for a frame's later passes. tenBand is 0 while the processor is off,
+// else 1 plus the band-stage switches as bits 1 ... 6, so that runs compare one byte. The lowpass
+// and dither switches are read here too, once per frame like all others; the dither value is
+// drawn here to keep rand() in order.
+struct FrameRoute {
+    uint8_t tenBand;
+    bool lowpass;
+    bool dither;
+    double ditherNoise;
+};
+
+// One run on its way from the input side to the output side.
+struct RunHandoff {
+    BlockStart start;
+    int blockFrames;   // frames of the whole block
+    int offset;        // the run's first frame within the block
+    int frames;
+    bool blockBegins;  // the output side starts the block with this run
+    bool blockEnds;    // ... and finishes it after this one
+    int staged;        // frames before this one need neither the ten-band processor nor the lowpass
+    bool anyTenBand;
+    bool anyLowpass;
+    FrameRoute route[kBandRunFrames];
+    double chain[2 * kBandRunFrames];  // (L, R) of each frame after the input stages
+    BandSamples* bands;                // the bank's split of the frames that take the processor
+};
+
+// Where a block's samples come from and go to: 16-bit stereo (the plug-in's path) or floating
+// point, one or two channels, full scale 1.0.
+struct Pcm16Io {
+    short* samples;
+};
+template <class Sample>
+struct FloatIo {
+    Sample* samples;
+    int channels;
+};
+
+// The engine's millisecond tick: the hooks' clock when set, else the system's.
+uint32_t readEngineClock(const FrameHooks& hooks);
+
+// Reads the block's gains, polls, gates the format (16-bit stereo at 44,100 Hz) and the master
+// bypass; true when the block is to be processed.
+bool admitBlock(int bps, int nch, int srate, ProcessorState& state, const LiveParams& params, BlockStart* start);
+
+// Block start. A design taken (takeDesign) or an idle reset due touch both sides: a caller running
+// the sides apart has the output side idle before the input side begins such a block.
+bool idleResetDue(const ProcessorState& state, uint32_t now);
+void beginInputSide(ProcessorState& state, const LiveParams& params, const DerivedDesign* design, bool resetDue);
+void beginOutputSide(ProcessorState& state, const LiveParams& params);
+// Block end of each side: meter decays over the block's frames.
+void endInputSide(ProcessorState& state, const LiveParams& params);
+void endOutputSide(ProcessorState& state, const LiveParams& params, int blockFrames);
+
+// The input side of frames [run.offset, run.offset + run.frames) of the block in `io`: reads
+// them, runs the input stages and the split, fills `run` (run.bands must point to room for
+// kBandRunFrames frames).
+template <class Io>
+void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params, EngineRandom& random,
+                  RunHandoff& run);
+// The output side of a run: writes its frames to `io`.
+template <class Io>
+void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run);

@@ -1,0 +1,32 @@
+// One engine's stream over two threads: the calling thread runs the chain's input side (input
+// stages, the filter bank's split) and a worker of the pipeline's own the output side (band
+// stages to the output), a few runs of frames behind. Each stage still sees its frames in order on
+// one thread and the random draws stay on the input side, so the output is the same, bit for bit,
+// as processBlock16 / processBlockDouble's on the same blocks. For long files and streams on a
+// machine with a core to spare; not for the plug-ins, whose host owns the audio thread.
+//
+// Threads: one thread submits and waits. Settings handed over, a new filter design or an idle
+// reset wait for the worker to finish what it holds before the block that takes them begins.
+// Engines whose hooks poll (the module's own) cannot be run this way.
+#pragma once
+
+#include <cstdint>
+
+struct Engine;
+struct BlockPipeline;
+
+// The worker is started here; nullptr when it cannot be (or the engine polls).
+BlockPipeline* startBlockPipeline(Engine& engine);
+// Waits for what was submitted, then stops the worker.
+void stopBlockPipeline(BlockPipeline* pipeline);
+
+// One block, in place, as processBlock16 (16-bit stereo) or processBlockDouble (stereo) would
+// process it. Returns once the input side has read the block: the samples are complete after
+// waitForBlocks, and the buffer must stay in place until then.
+void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames);
+void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames);
+// Until the output side has written every frame submitted.
+void waitForBlocks(BlockPipeline& pipeline);
+// A mark of what was submitted so far, and the wait until the output side has written it all.
+uint64_t submittedMark(const BlockPipeline& pipeline);
+void waitForMark(BlockPipeline& pipeline, uint64_t mark);
