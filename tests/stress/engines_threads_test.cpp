@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/block_pipeline.h"
 #include "host/engine_api.h"
 #include "params/engine.h"
 #include "tests/stress/audio_thread_probe.h"
@@ -118,4 +119,59 @@ TEST(EngineThreads, TwoEnginesPlayWhileAThirdThreadLoadsIntoBoth) {
     EXPECT_EQ(first->state.nonFiniteFrames + second->state.nonFiniteFrames, 0u);
     destroyEngine(first);
     destroyEngine(second);
+}
+
+// One engine's stream over two threads while a control thread loads presets, edits values and
+// asks for idle resets: no data race between the pipeline's two sides or with the control thread,
+// and the output stays finite and inside the clamp.
+TEST(EngineThreads, APipelinedStreamPlaysWhileAnotherThreadLoads) {
+    Engine* engine = createEngine(3);
+    ASSERT_NE(engine, nullptr);
+    BlockPipeline* pipeline = startBlockPipeline(*engine);
+    ASSERT_NE(pipeline, nullptr);
+
+    std::atomic<bool> stop{false};
+    long long blocks = 0, outsideClamp = 0;
+    std::thread stream([&] {
+        std::vector<int16_t> buffers[2] = {std::vector<int16_t>(2 * 2048), std::vector<int16_t>(2 * 2048)};
+        uint32_t noise = 5;
+        int frames = 1;
+        for (int which = 0; !stop.load(std::memory_order_relaxed); which ^= 1) {
+            std::vector<int16_t>& pcm = buffers[which];
+            waitForBlocks(*pipeline);  // the other buffer's frames are out: check them
+            for (int16_t sample : buffers[which ^ 1]) {
+                if (sample > 32764 || sample < -32764) ++outsideClamp;
+            }
+            for (int i = 0; i < 2 * frames; ++i) {
+                noise = noise * 1664525u + 1013904223u;
+                pcm[i] = static_cast<int16_t>(noise >> 17);
+            }
+            submitBlock16(*pipeline, pcm.data(), frames);
+            ++blocks;
+            frames = frames * 7 % 2039 + 1;
+        }
+        waitForBlocks(*pipeline);
+    });
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(stressSeconds() / 2 + 1);
+    long loads = 0;
+    std::string error;
+    for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+        switch (round % 3) {
+            case 0: EXPECT_TRUE(loadFactoryPreset(*engine, 1 + round % 7, &error)) << error; break;
+            case 1: EXPECT_TRUE(setValue(*engine, "LowpassFilter.Cutoff.Hz", 4000 + round % 9 * 1500)); break;
+            default: requestIdleReset(*engine); break;
+        }
+        ++loads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    stop.store(true);
+    stream.join();
+    stopBlockPipeline(pipeline);
+
+    EXPECT_GT(blocks, 100);
+    EXPECT_GT(loads, 50);
+    EXPECT_EQ(outsideClamp, 0);
+    EXPECT_EQ(engine->state.nonFiniteFrames, 0u);
+    destroyEngine(engine);
 }
