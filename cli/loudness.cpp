@@ -241,19 +241,23 @@ double integratedLoudness(const LoudnessMeter& meter) {
 void notePeaksAndClips(LoudnessMeter& meter, const double* samples, size_t count) {
     const __m128d signMask = _mm_set1_pd(-0.0);
     const __m128d clipLevel = _mm_set1_pd(kHardClipLevel);
-    __m128d largest = _mm_setzero_pd();
-    __m128i clipped = _mm_setzero_si128();  // minus the count, per lane: a true compare is all ones (-1)
+    // Two registers each, so one maximum need not wait on the one before.
+    __m128d largest = _mm_setzero_pd(), largestToo = largest;
+    __m128i clipped = _mm_setzero_si128(), clippedToo = clipped;  // minus the counts: a true compare is -1
     size_t i = 0;
-    for (; i + 2 <= count; i += 2) {
+    for (; i + 4 <= count; i += 4) {
         const __m128d magnitude = _mm_andnot_pd(signMask, _mm_loadu_pd(samples + i));
+        const __m128d magnitudeToo = _mm_andnot_pd(signMask, _mm_loadu_pd(samples + i + 2));
         clipped = _mm_add_epi64(clipped, _mm_castpd_si128(_mm_cmpge_pd(magnitude, clipLevel)));
+        clippedToo = _mm_add_epi64(clippedToo, _mm_castpd_si128(_mm_cmpge_pd(magnitudeToo, clipLevel)));
         largest = _mm_max_pd(magnitude, largest);
+        largestToo = _mm_max_pd(magnitudeToo, largestToo);
     }
     double lanes[2];
-    _mm_storeu_pd(lanes, largest);
+    _mm_storeu_pd(lanes, _mm_max_pd(largest, largestToo));
     double peak = std::max(lanes[0], lanes[1]);
     int64_t counts[2];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts), clipped);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts), _mm_add_epi64(clipped, clippedToo));
     uint64_t clips = static_cast<uint64_t>(-(counts[0] + counts[1]));
     for (; i < count; ++i) {
         const double magnitude = std::fabs(samples[i]);

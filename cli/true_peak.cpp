@@ -40,70 +40,112 @@ double kernel(double t) {
     return sinc * window;
 }
 
-// Largest |value| (a NaN is passed over), two lanes at a time.
+// Largest |value| (a NaN is passed over), two lanes at a time in four registers (one register
+// would wait on each maximum before the next).
 double maxAbs(const double* values, size_t count) {
     const __m128d signMask = _mm_set1_pd(-0.0);
-    __m128d largest = _mm_setzero_pd();
+    __m128d largest0 = _mm_setzero_pd(), largest1 = largest0, largest2 = largest0, largest3 = largest0;
     size_t i = 0;
-    for (; i + 2 <= count; i += 2) largest = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i)), largest);
+    for (; i + 8 <= count; i += 8) {
+        largest0 = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i)), largest0);
+        largest1 = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i + 2)), largest1);
+        largest2 = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i + 4)), largest2);
+        largest3 = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i + 6)), largest3);
+    }
+    for (; i + 2 <= count; i += 2) largest0 = _mm_max_pd(_mm_andnot_pd(signMask, _mm_loadu_pd(values + i)), largest0);
     double lanes[2];
-    _mm_storeu_pd(lanes, largest);
+    _mm_storeu_pd(lanes, _mm_max_pd(_mm_max_pd(largest0, largest1), _mm_max_pd(largest2, largest3)));
     double result = std::max(lanes[0], lanes[1]);
     for (; i < count; ++i) result = std::max(result, std::fabs(values[i]));
     return result;
 }
 
-// Largest |interpolation| of phases 1 ... factor - 1 over the windows starting at buffer[0 ... count - 1].
+// One interpolation: the sum over the taps in order.
+double interpolate(const double* taps, const double* window) {
+    double sum = taps[0] * window[0];
+    for (int j = 1; j < kTaps; ++j) sum = sum + taps[j] * window[j];
+    return sum;
+}
+
+// Largest |interpolation| of phases 1 ... Phases over the windows starting at buffer[0 ... count - 1],
+// two windows to a register, every phase of two registers' windows at once (their sums are
+// independent, so they overlap); each sum runs over the taps in order as interpolate() does.
+template <int Phases>
 double interpolatedPeakTwoLanes(const TruePeakMeter& meter, const double* buffer, size_t count) {
     const __m128d signMask = _mm_set1_pd(-0.0);
     __m128d largest = _mm_setzero_pd();
-    double tailLargest = 0.0;
-    for (int phase = 1; phase < meter.factor; ++phase) {
-        const double* taps = meter.taps[phase];
-        size_t s = 0;
-        for (; s + 2 <= count; s += 2) {
-            __m128d sum = _mm_mul_pd(_mm_set1_pd(taps[0]), _mm_loadu_pd(buffer + s));
-            for (int j = 1; j < kTaps; ++j) {
-                sum = _mm_add_pd(sum, _mm_mul_pd(_mm_set1_pd(taps[j]), _mm_loadu_pd(buffer + s + j)));
-            }
-            largest = _mm_max_pd(largest, _mm_andnot_pd(signMask, sum));
+    size_t s = 0;
+    for (; s + 4 <= count; s += 4) {
+        __m128d low[Phases], high[Phases];
+        for (int p = 0; p < Phases; ++p) {
+            low[p] = _mm_mul_pd(_mm_set1_pd(meter.taps[p + 1][0]), _mm_loadu_pd(buffer + s));
+            high[p] = _mm_mul_pd(_mm_set1_pd(meter.taps[p + 1][0]), _mm_loadu_pd(buffer + s + 2));
         }
-        for (; s < count; ++s) {
-            double sum = taps[0] * buffer[s];
-            for (int j = 1; j < kTaps; ++j) sum = sum + taps[j] * buffer[s + j];
-            tailLargest = std::max(tailLargest, std::fabs(sum));
+        for (int j = 1; j < kTaps; ++j) {
+            const __m128d windowLow = _mm_loadu_pd(buffer + s + j), windowHigh = _mm_loadu_pd(buffer + s + 2 + j);
+            for (int p = 0; p < Phases; ++p) {
+                const __m128d tap = _mm_set1_pd(meter.taps[p + 1][j]);
+                low[p] = _mm_add_pd(low[p], _mm_mul_pd(tap, windowLow));
+                high[p] = _mm_add_pd(high[p], _mm_mul_pd(tap, windowHigh));
+            }
+        }
+        for (int p = 0; p < Phases; ++p) {
+            largest = _mm_max_pd(_mm_andnot_pd(signMask, low[p]), largest);
+            largest = _mm_max_pd(_mm_andnot_pd(signMask, high[p]), largest);
         }
     }
     double lanes[2];
     _mm_storeu_pd(lanes, largest);
-    return std::max(tailLargest, std::max(lanes[0], lanes[1]));
+    double result = std::max(lanes[0], lanes[1]);
+    for (; s < count; ++s) {
+        for (int p = 1; p <= Phases; ++p) result = std::max(result, std::fabs(interpolate(meter.taps[p], buffer + s)));
+    }
+    return result;
 }
 
-// The same, four windows to a register (each lane the same operations in the same order).
+// The same, four windows to a register.
+template <int Phases>
 __attribute__((target("avx2"))) double interpolatedPeakFourLanes(const TruePeakMeter& meter, const double* buffer,
                                                                    size_t count) {
     const __m256d signMask = _mm256_set1_pd(-0.0);
     __m256d largest = _mm256_setzero_pd();
-    double tailLargest = 0.0;
-    for (int phase = 1; phase < meter.factor; ++phase) {
-        const double* taps = meter.taps[phase];
-        size_t s = 0;
-        for (; s + 4 <= count; s += 4) {
-            __m256d sum = _mm256_mul_pd(_mm256_set1_pd(taps[0]), _mm256_loadu_pd(buffer + s));
-            for (int j = 1; j < kTaps; ++j) {
-                sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(taps[j]), _mm256_loadu_pd(buffer + s + j)));
-            }
-            largest = _mm256_max_pd(largest, _mm256_andnot_pd(signMask, sum));
+    size_t s = 0;
+    for (; s + 8 <= count; s += 8) {
+        __m256d low[Phases], high[Phases];
+        for (int p = 0; p < Phases; ++p) {
+            low[p] = _mm256_mul_pd(_mm256_set1_pd(meter.taps[p + 1][0]), _mm256_loadu_pd(buffer + s));
+            high[p] = _mm256_mul_pd(_mm256_set1_pd(meter.taps[p + 1][0]), _mm256_loadu_pd(buffer + s + 4));
         }
-        for (; s < count; ++s) {
-            double sum = taps[0] * buffer[s];
-            for (int j = 1; j < kTaps; ++j) sum = sum + taps[j] * buffer[s + j];
-            tailLargest = std::max(tailLargest, std::fabs(sum));
+        for (int j = 1; j < kTaps; ++j) {
+            const __m256d windowLow = _mm256_loadu_pd(buffer + s + j);
+            const __m256d windowHigh = _mm256_loadu_pd(buffer + s + 4 + j);
+            for (int p = 0; p < Phases; ++p) {
+                const __m256d tap = _mm256_set1_pd(meter.taps[p + 1][j]);
+                low[p] = _mm256_add_pd(low[p], _mm256_mul_pd(tap, windowLow));
+                high[p] = _mm256_add_pd(high[p], _mm256_mul_pd(tap, windowHigh));
+            }
+        }
+        for (int p = 0; p < Phases; ++p) {
+            largest = _mm256_max_pd(_mm256_andnot_pd(signMask, low[p]), largest);
+            largest = _mm256_max_pd(_mm256_andnot_pd(signMask, high[p]), largest);
         }
     }
     double lanes[4];
     _mm256_storeu_pd(lanes, largest);
-    return std::max(std::max(tailLargest, std::max(lanes[0], lanes[1])), std::max(lanes[2], lanes[3]));
+    double result = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+    for (; s < count; ++s) {
+        for (int p = 1; p <= Phases; ++p) result = std::max(result, std::fabs(interpolate(meter.taps[p], buffer + s)));
+    }
+    return result;
+}
+
+double interpolatedPeak(const TruePeakMeter& meter, const double* buffer, size_t count) {
+    if (meter.factor == 4) {
+        return meter.fourLanes ? interpolatedPeakFourLanes<3>(meter, buffer, count)
+                               : interpolatedPeakTwoLanes<3>(meter, buffer, count);
+    }
+    return meter.fourLanes ? interpolatedPeakFourLanes<1>(meter, buffer, count)
+                           : interpolatedPeakTwoLanes<1>(meter, buffer, count);
 }
 
 // One channel's buffer of kKept + frames samples, a block of windows at a time: the samples the
@@ -115,9 +157,7 @@ void measureChannel(TruePeakMeter& meter, const double* buffer, size_t frames) {
         const double largestSample = maxAbs(buffer + start, count + kKept);
         meter.peak = std::max(meter.peak, largestSample);
         if (meter.tapMagnitudeSum * largestSample * kBoundMargin <= meter.peak) continue;
-        const double found = meter.fourLanes ? interpolatedPeakFourLanes(meter, buffer + start, count)
-                                             : interpolatedPeakTwoLanes(meter, buffer + start, count);
-        meter.peak = std::max(meter.peak, found);
+        meter.peak = std::max(meter.peak, interpolatedPeak(meter, buffer + start, count));
     }
 }
 
