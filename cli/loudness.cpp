@@ -32,6 +32,10 @@ constexpr double kPreFilterQ = 0.7071752369554196;
 constexpr double kHighPassHz = 38.13547087602444;
 constexpr double kHighPassQ = 0.5003270373238773;
 constexpr double kSurroundWeight = 1.41;
+// What the meter takes (as libebur128 took): a 100 ms step of at least one frame.
+constexpr int kLowestMeterRate = 16;
+constexpr int kHighestMeterRate = 2822400;
+constexpr int kMostMeterChannels = 64;
 // Filter outputs this small are silence decaying; set to zero before they turn subnormal (slow).
 constexpr double kFilterFloor = 1e-30;
 
@@ -295,7 +299,7 @@ void measureFrames(LoudnessMeter& meter, const double* samples, size_t frames) {
 
 bool startMeter(LoudnessMeter& meter, int rate, int channels) {
     meter = LoudnessMeter{};
-    if (rate <= 0 || channels <= 0) return false;
+    if (rate < kLowestMeterRate || rate > kHighestMeterRate || channels < 1 || channels > kMostMeterChannels) return false;
     meter.channels = channels;
     meter.framesPerStep = static_cast<uint64_t>((rate + 5) / 10);
     meter.filter = designKWeighting(rate);

@@ -113,6 +113,17 @@ TEST(LoudnessMeterKWeighting, ChannelWeightsOfTheDefaultLayouts) {
     }
 }
 
+TEST(LoudnessMeterGates, RatesAndChannelCountsOutsideTheMetersRangeAreRefused) {
+    cli::LoudnessMeter meter;
+    EXPECT_FALSE(cli::startMeter(meter, 0, 2));
+    EXPECT_FALSE(cli::startMeter(meter, 4, 2));  // a 100 ms step would hold no frame
+    EXPECT_FALSE(cli::startMeter(meter, 44100, 0));
+    EXPECT_FALSE(cli::startMeter(meter, 44100, 65));
+    EXPECT_TRUE(cli::startMeter(meter, 8000, 1));
+    EXPECT_TRUE(cli::startMeter(meter, 384000, 64));
+    cli::discardMeter(meter);
+}
+
 TEST(LoudnessMeterGates, SilenceShortInputAndTheAbsoluteGate) {
     const cli::LoudnessFigures silence = measure(std::vector<double>(2 * 48000 * 5, 0.0), 48000, 2);
     EXPECT_TRUE(silence.measured);
