@@ -11,13 +11,7 @@
 
 namespace cli {
 
-// Measures interleaved audio of any rate and channel count as it passes (ITU-R BS.1770, EBU R 128):
-// each channel K-weighted (a high-shelf pre-filter and the RLB high-pass, in double precision),
-// its mean square summed per 100 ms step; integrated loudness from 400 ms blocks every 100 ms with
-// the absolute (-70 LUFS) and relative (-10 LU) gates; the short-term loudness (3 s) every 100 ms
-// for the loudness range (EBU Tech 3342); the true peak from a polyphase interpolator (cli/true_peak.h).
-// Memory stays bounded for any length but for the short-term values: the blocks go into a
-// histogram of 0.01 LU bins that holds each bin's count and the sum of its blocks' energies.
+// The K-weighting's two biquads, designed for the meter's rate.
 struct KWeightingFilter {
     // Pre-filter (high shelf) and RLB high-pass, each y = b0 x + b1 x1 + b2 x2 - a2 y2 - a1 y1.
     double preB0 = 1.0, preB1 = 0.0, preB2 = 0.0, preA1 = 0.0, preA2 = 0.0;
@@ -33,6 +27,14 @@ struct KWeightingState {
 constexpr int kLoudnessHistogramBins = 10000;  // -70 ... +30 LUFS in 0.01 LU
 constexpr int kShortTermSteps = 30;            // a short-term window is 3 s, thirty 100 ms steps
 
+// Measures interleaved audio of any rate and channel count as it passes (ITU-R BS.1770, EBU R 128):
+// each channel K-weighted (a high-shelf pre-filter and the RLB high-pass, in double precision),
+// its mean square summed per 100 ms step; integrated loudness from 400 ms blocks every 100 ms with
+// the absolute (-70 LUFS) and relative (-10 LU) gates; the short-term loudness (3 s) every 100 ms
+// for the loudness range (EBU Tech 3342); the true peak from a polyphase interpolator (cli/true_peak.h).
+// The 400 ms blocks go into a histogram of 0.01 LU bins that holds each bin's count and the sum
+// of its blocks' energies, so that part stays bounded for any length; the short-term values (a
+// float per 100 ms, 144 KB an hour) are kept for the loudness range's percentiles.
 struct LoudnessMeter {
     int channels = 2;
     uint64_t frames = 0;

@@ -10,11 +10,11 @@ namespace cli {
 namespace {
 
 constexpr int kTaps = kTruePeakTapsPerPhase;
-constexpr int kKept = kTaps - 1;             // samples a buffer carries into the next chunk
-constexpr int kTapsBefore = kTaps / 2 - 1;   // samples before n in the window of n + phase / factor
+constexpr int kKept = kTaps - 1;            // samples a buffer carries into the next chunk
+constexpr int kTapsBefore = kTaps / 2 - 1;  // samples before n in the window of n + phase / factor
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kKaiserBeta = 7.0;  // side lobes about -70 dB
-constexpr size_t kSkipBlock = 64;            // interpolations judged together for the skip
+constexpr double kKaiserBeta = 7.0;         // side lobes about -70 dB
+constexpr size_t kSkipBlock = 64;           // windows judged together for the skip
 // The sum of |taps| times the largest |sample| bounds every interpolation of a window; computed
 // in floating point the sum may round above the bound by a few units in the last place.
 constexpr double kBoundMargin = 1.0 + 1e-9;
