@@ -47,7 +47,7 @@ const FieldDoc kFields[] = {
     {"files[].input_loudness.duration_seconds", "number", ""},
     {"files[].input_loudness.integrated_lufs", "number|null", "EBU R 128 integrated loudness; null for silence"},
     {"files[].input_loudness.loudness_range_lu", "number", "EBU Tech 3342 loudness range"},
-    {"files[].input_loudness.true_peak_dbtp", "number|null", "true peak (192 kHz); null for silence"},
+    {"files[].input_loudness.true_peak_dbtp", "number|null", "true peak (4x oversampled below 96 kHz, 2x below 192 kHz); null for silence"},
     {"files[].input_loudness.sample_peak_dbfs", "number|null", "largest sample; null for silence"},
     {"files[].input_loudness.hard_clipped_samples", "integer", "samples at +/-32764 of 32768 or beyond"},
     {"files[].output_loudness", "object|null", "the output's figures, the same fields (null when not measured)"},

@@ -1,11 +1,9 @@
 // Loudness, loudness range, true peak and hard-clip counts of audio as a file holds it, and the report.
 #pragma once
 
-#include <ebur128.h>
-
 #include "cli/audio_input.h"
-#include "cli/conversion.h"
 #include "cli/hosting.h"
+#include "cli/true_peak.h"
 
 #include <cstdint>
 #include <string>
@@ -13,28 +11,53 @@
 
 namespace cli {
 
-// Measures interleaved audio of any rate and channel count as it passes: integrated loudness
-// (EBU R 128, libebur128, histogram mode so memory stays bounded), the short-term loudness every
-// 100 ms for the loudness range (EBU Tech 3342), and the true peak: the largest absolute value of
-// the signal upsampled to 192 kHz with libsoxr (4.35x at 44.1 kHz, 4x at 48 kHz), as ffmpeg's
-// ebur128 filter measures it.
+// The K-weighting's two biquads, designed for the meter's rate.
+struct KWeightingFilter {
+    // Pre-filter (high shelf) and RLB high-pass, each y = b0 x + b1 x1 + b2 x2 - a2 y2 - a1 y1.
+    double preB0 = 1.0, preB1 = 0.0, preB2 = 0.0, preA1 = 0.0, preA2 = 0.0;
+    double rlbB0 = 1.0, rlbB1 = -2.0, rlbB2 = 1.0, rlbA1 = 0.0, rlbA2 = 0.0;
+};
+
+struct KWeightingState {
+    double x1 = 0.0, x2 = 0.0;  // last two inputs
+    double p1 = 0.0, p2 = 0.0;  // last two pre-filter outputs
+    double r1 = 0.0, r2 = 0.0;  // last two high-pass outputs
+};
+
+constexpr int kLoudnessHistogramBins = 10000;  // -70 ... +30 LUFS in 0.01 LU
+constexpr int kShortTermSteps = 30;            // a short-term window is 3 s, thirty 100 ms steps
+
+// Measures interleaved audio of any rate and channel count as it passes (ITU-R BS.1770, EBU R 128):
+// each channel K-weighted (a high-shelf pre-filter and the RLB high-pass, in double precision),
+// its mean square summed per 100 ms step; integrated loudness from 400 ms blocks every 100 ms with
+// the absolute (-70 LUFS) and relative (-10 LU) gates; the short-term loudness (3 s) every 100 ms
+// for the loudness range (EBU Tech 3342); the true peak from a polyphase interpolator (cli/true_peak.h).
+// The 400 ms blocks go into a histogram of 0.01 LU bins that holds each bin's count and the sum
+// of its blocks' energies, so that part stays bounded for any length; the short-term values (a
+// float per 100 ms, 144 KB an hour) are kept for the loudness range's percentiles.
 struct LoudnessMeter {
-    ebur128_state* state = nullptr;
     int channels = 2;
     uint64_t frames = 0;
     uint64_t framesPerStep = 4410;     // 100 ms
     uint64_t framesInStep = 0;
     uint64_t stepsDone = 0;
+    KWeightingFilter filter;
+    std::vector<KWeightingState> channelFilters;
+    std::vector<double> channelWeights;  // 1.0; 1.41 the surrounds; 0 the LFE and channels past the sixth
+    std::vector<double> stepSquares;     // per channel: sum of K-weighted squares in the current step
+    double recentSteps[kShortTermSteps] = {};  // weighted step sums, a ring, the newest at recentNext - 1
+    int recentNext = 0;
+    std::vector<uint64_t> blockCounts;     // per histogram bin: blocks above the absolute gate
+    std::vector<double> blockEnergies;     // per histogram bin: the sum of their mean squares
+    uint64_t gatedBlocks = 0;              // all blocks above the absolute gate
+    double gatedEnergy = 0.0;              // and the sum of their mean squares
     std::vector<float> shortTermLufs;  // one per 100 ms once 3 s have passed
     uint64_t hardClippedSamples = 0;   // at or beyond the processor's clamp, +-32764 of 32768
-    bool oversample = true;            // false at 192 kHz and above: the sample peak is the true peak
-    RateConverter upsampler;
-    std::vector<double> samples, upsampled;
-    double peak = 0.0;                 // largest absolute value, upsampled
+    TruePeakMeter truePeak;
+    std::vector<double> samples;       // the short overload's samples as doubles
     double samplePeak = 0.0;           // largest absolute sample value
+    bool started = false;
 };
-
-constexpr int kTruePeakRate = 192000;
 
 struct LoudnessFigures {
     double integratedLufs = 0.0;  // -inf for silence

@@ -66,7 +66,7 @@ check "Ogg output: integrated $ours_i LUFS, ffmpeg on the file $i (within 0.2)" 
 
 # The help names the methods.
 "$DRELVANT" process --help >help.txt
-check "help: true peak method named" grep -q "upsampled to 192 kHz" help.txt
+check "help: true peak method named" grep -q "interpolated between its samples, 4x" help.txt
 check "help: loudness range method named" grep -q "Tech 3342" help.txt
 
 finish

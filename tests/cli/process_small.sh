@@ -4,6 +4,7 @@ source "$(dirname "$0")/common.bash"
 need python3
 need sox
 need script
+need gdb
 
 # A WAV file cut short: processed, with a warning that gives both durations.
 sox -n -r 44100 -c 2 -b 16 ten.wav synth 10 sine 440 vol 0.3
@@ -31,12 +32,14 @@ check "without -q: the conversion note" grep -q "^drelvant: note: 'mono.wav' is 
 "$DRELVANT" process mono.wav mono_q.wav -q >out.txt 2>err.txt
 check "-q: no note, no report" test ! -s err.txt -a ! -s out.txt
 
-# -q measures nothing: the loudness library is never called. The dynamic linker binds a function
-# at its first call and says so under LD_DEBUG=bindings; a run with the report shows the method sees it.
-LD_DEBUG=bindings "$DRELVANT" process mono.wav measured.wav >/dev/null 2>bindings.txt
-check "with the report: the loudness measurement runs" grep -q "symbol \`ebur128_init'" bindings.txt
-LD_DEBUG=bindings "$DRELVANT" process mono.wav unmeasured.wav -q 2>bindings.txt
-check "-q: no loudness measurement at all" bash -c "! grep -q \"symbol \\\`ebur128_init'\" bindings.txt"
+# -q measures nothing: the meter is never started. A breakpoint on startMeter (gdb) counts its
+# starts; with the report the input and the output are measured.
+meter_starts() {
+    gdb -batch -nx -ex 'break cli::startMeter' -ex run -ex continue -ex continue -ex continue \
+        --args "$DRELVANT" process "$@" 2>&1 | grep -c "Breakpoint 1, "
+}
+check "with the report: the meter starts for input and output" test "$(meter_starts mono.wav measured.wav)" -eq 2
+check "-q: no loudness measurement at all" test "$(meter_starts mono.wav unmeasured.wav -q)" -eq 0
 
 # The progress line fits a 40-column terminal: every redraw is at most 40 characters wide.
 sox -n -r 44100 -c 2 -b 16 long.wav synth 60 pinknoise vol 0.2
