@@ -4,7 +4,6 @@ source "$(dirname "$0")/common.bash"
 need python3
 need sox
 need script
-need gdb
 
 # A WAV file cut short: processed, with a warning that gives both durations.
 sox -n -r 44100 -c 2 -b 16 ten.wav synth 10 sine 440 vol 0.3
@@ -38,8 +37,13 @@ meter_starts() {
     gdb -batch -nx -ex 'break cli::startMeter' -ex run -ex continue -ex continue -ex continue \
         --args "$DRELVANT" process "$@" 2>&1 | grep -c "Breakpoint 1, "
 }
-check "with the report: the meter starts for input and output" test "$(meter_starts mono.wav measured.wav)" -eq 2
-check "-q: no loudness measurement at all" test "$(meter_starts mono.wav unmeasured.wav -q)" -eq 0
+# (Only where gdb is installed and may trace a program: some machines forbid ptrace.)
+if command -v gdb >/dev/null && gdb -batch -nx -ex run --args true 2>&1 | grep -q "exited normally"; then
+    check "with the report: the meter starts for input and output" test "$(meter_starts mono.wav measured.wav)" -eq 2
+    check "-q: no loudness measurement at all" test "$(meter_starts mono.wav unmeasured.wav -q)" -eq 0
+else
+    echo "skipped: the meter-start count (gdb cannot trace programs here)"
+fi
 
 # The progress line fits a 40-column terminal: every redraw is at most 40 characters wide.
 sox -n -r 44100 -c 2 -b 16 long.wav synth 60 pinknoise vol 0.2
