@@ -216,35 +216,37 @@ struct EngineRun {
     HostedEngine* engine = nullptr;
     bool sixteenBit = true;
     int blockFrames = kDefaultBlockFrames;
-    SubmittedFrames buffers[2];          // one being written by the engine while the other fills
-    int nextBuffer = 0;
-    SubmittedFrames* pending = nullptr;  // in the engine, not yet handed on
+    // Frames go in through these in turn and are handed on two submissions later, so the engine's
+    // second thread has the time of one submission to catch up before this thread waits for it.
+    static constexpr int kBuffers = 3;
+    SubmittedFrames buffers[kBuffers];
+    uint64_t submitted = 0;  // runFrames calls so far
+    uint64_t handedOn = 0;   // of them, handed on to their output
     uint64_t clippedSamples = 0;  // input beyond 16-bit full scale on the 16-bit path
 };
 
-// Waits for the pending frames and gives them, block by block, to their output.
-bool handOnPending(EngineRun& run, std::string* error) {
-    SubmittedFrames* done = run.pending;
-    if (done == nullptr) return true;
-    run.pending = nullptr;
-    waitForBlocks(*run.engine, done->mark);
+// Waits for the oldest frames not handed on and gives them, block by block, to their output.
+bool handOnOldest(EngineRun& run, std::string* error) {
+    SubmittedFrames& done = run.buffers[run.handedOn % EngineRun::kBuffers];
+    ++run.handedOn;
+    waitForBlocks(*run.engine, done.mark);
     if (run.sixteenBit) {
-        for (size_t i = 0; i < 2 * done->frames; ++i) done->samples[i] = done->shorts[i] / kShortScale;
+        for (size_t i = 0; i < 2 * done.frames; ++i) done.samples[i] = done.shorts[i] / kShortScale;
     }
-    if (done->output == nullptr) return true;
+    if (done.output == nullptr) return true;
     const size_t blockFrames = static_cast<size_t>(run.blockFrames);
-    for (size_t at = 0; at < done->frames; at += blockFrames) {
-        const size_t count = std::min(blockFrames, done->frames - at);
-        if (!emit(*done->output, &done->samples[2 * at], static_cast<long>(count), error)) return false;
+    for (size_t at = 0; at < done.frames; at += blockFrames) {
+        const size_t count = std::min(blockFrames, done.frames - at);
+        if (!emit(*done.output, &done.samples[2 * at], static_cast<long>(count), error)) return false;
     }
     return true;
 }
 
 // Runs `frames` stereo frames through the engine in blocks of the host's size; `output` (when
-// given) receives them once processed, at the latest by the next runFrames or finishRuns.
+// given) receives them once processed, two calls later or at finishRuns.
 bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
-    SubmittedFrames& next = run.buffers[run.nextBuffer];
-    run.nextBuffer ^= 1;
+    SubmittedFrames& next = run.buffers[run.submitted % EngineRun::kBuffers];
+    ++run.submitted;
     next.samples.assign(stereo, stereo + 2 * frames);
     next.frames = frames;
     next.output = output;
@@ -268,13 +270,19 @@ bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain*
         next.mark = run.sixteenBit ? submitBlock(*run.engine, &next.shorts[2 * at], count)
                                    : submitBlock(*run.engine, &next.samples[2 * at], count);
     }
-    if (!handOnPending(run, error)) return false;
-    run.pending = &next;
+    while (run.submitted - run.handedOn >= EngineRun::kBuffers) {
+        if (!handOnOldest(run, error)) return false;
+    }
     return true;
 }
 
 // Hands on what the engine still holds.
-bool finishRuns(EngineRun& run, std::string* error) { return handOnPending(run, error); }
+bool finishRuns(EngineRun& run, std::string* error) {
+    while (run.handedOn < run.submitted) {
+        if (!handOnOldest(run, error)) return false;
+    }
+    return true;
+}
 
 // Settles the processor on the programme's opening before its first sample: the opening (up to
 // kPrimingFrames) is played into the engine reflected through its first frame, x(-j) =

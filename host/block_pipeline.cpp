@@ -76,9 +76,9 @@ void runOutputSides(BlockPipeline& pipeline) {
 }
 
 void waitForFinished(BlockPipeline& pipeline, uint64_t runs) {
-    while (pipeline.finished.load(std::memory_order_acquire) < runs) {
+    for (int spins = 0; pipeline.finished.load(std::memory_order_acquire) < runs; ++spins) {
         _mm_pause();
-        std::this_thread::yield();
+        if (spins >= kSpinsBeforeSleep) std::this_thread::yield();
     }
 }
 
