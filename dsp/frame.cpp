@@ -5,12 +5,7 @@
 
 #include "dsp/chain.h"
 #include "dsp/chain_sides.h"
-#include "dsp/db.h"
-#include "dsp/derived_parameters.h"
 #include "dsp/engine_random.h"
-#include "dsp/param_ranges.h"
-#include "dsp/shared_value.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -73,7 +68,9 @@ namespace {
 template <class Io>
 void runBlock(const Io& io, int frames, const BlockStart& start, ProcessorState& state, const LiveParams& params,
               EngineRandom& random) {
-    beginInputSide(state, params, takeDesign(state.designs), idleResetDue(state, start.now));
+    const DerivedDesign* design = takeDesign(state.designs);
+    const bool resetDue = idleResetDue(state, start.now);
+    beginInputSide(state, params, design, resetDue);
     beginOutputSide(state, params);
     RunHandoff run;
     run.start = start;

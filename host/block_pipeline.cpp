@@ -17,7 +17,7 @@
 namespace {
 
 constexpr std::size_t kSlotCount = 32;  // runs the worker may trail by: 2,048 frames
-constexpr int kSpinsBeforeSleep = 2000;  // some tens of microseconds before the worker sleeps
+constexpr int kSpinsBeforeSleep = 2000;  // pauses (tens of microseconds) before a waiting side sleeps or yields
 
 struct Slot {
     RunHandoff run;
