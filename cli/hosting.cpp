@@ -2,6 +2,7 @@
 // (any line ends) and handed over as text, nothing written back.
 #include "cli/hosting.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -363,7 +364,13 @@ void processBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
 int engineThreadsToUse() {
     const char* forced = std::getenv(kEngineThreadsVariable);
     if (forced != nullptr && std::strcmp(forced, "1") == 0) return 1;
-    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    // The processors this thread may run on (taskset, a container's CPU set), not all the machine
+    // has: two threads on one processor only take turns, and waiting costs.
+    cpu_set_t allowed;
+    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : static_cast<int>(std::thread::hardware_concurrency());
+    return cores >= 2 ? 2 : 1;
 }
 
 bool startSecondThread(HostedEngine& engine) {

@@ -65,7 +65,8 @@ void processBlock(HostedEngine& engine, double* interleavedStereo, int frames);
 // worker could start (the engine then stays on this thread). submitBlock processes a block as
 // processBlock does, but with the second thread it is complete only once waitForBlocks has
 // passed the mark it returned, and the samples must stay in place until then; without it, at once.
-// engineThreadsToUse: 2 on a machine with two cores or more, unless DRELVANT_ENGINE_THREADS=1.
+// engineThreadsToUse: 2 where this thread may run on two processors or more, unless
+// DRELVANT_ENGINE_THREADS=1.
 constexpr const char* kEngineThreadsVariable = "DRELVANT_ENGINE_THREADS";
 int engineThreadsToUse();
 bool startSecondThread(HostedEngine& engine);

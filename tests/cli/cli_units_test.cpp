@@ -1,6 +1,7 @@
 // Unit tests of the command-line program's pieces: option forms, preset text line ends, the
 // loudness range, output destinations.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,3 +175,26 @@ TEST_F(CliDestinations, SameFileByDeviceAndInode) {
 }
 
 }  // namespace
+
+// The second engine thread is taken only where this thread may run on two processors: on one
+// (taskset, a container's CPU set) the two threads would only take turns.
+TEST(CliEngineThreads, OneAllowedProcessorMeansOneThread) {
+    unsetenv(cli::kEngineThreadsVariable);
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &before)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(cli::engineThreadsToUse(), 1);
+    ASSERT_EQ(sched_setaffinity(0, sizeof before, &before), 0);
+    EXPECT_EQ(cli::engineThreadsToUse(), CPU_COUNT(&before) >= 2 ? 2 : 1);
+    setenv(cli::kEngineThreadsVariable, "1", 1);
+    EXPECT_EQ(cli::engineThreadsToUse(), 1);
+    unsetenv(cli::kEngineThreadsVariable);
+}
