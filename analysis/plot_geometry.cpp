@@ -1,8 +1,7 @@
 // Axis, grid, trace and curve positions of the analysis displays; pixel conversions truncate toward zero.
 #include "analysis/plot_geometry.h"
 
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
+#include "platform/shared_value.h"
 
 const char* const kAxisLabelTexts[kAxisLabelCount] = {"32", "64", "125", "250", "500",
                                                       "1K", "2K", "4K",  "8K",  "16K"};
@@ -51,7 +50,7 @@ ScopeGeometry MakeScopeGeometry(int clientHeight) {
     return g;
 }
 
-void OscilloscopeTrace(const CaptureRing& ring, uint16_t writeIndex, int width, const ScopeGeometry& geometry,
+void OscilloscopeTrace(const CaptureRingView& ring, uint16_t writeIndex, int width, const ScopeGeometry& geometry,
                        int* traceY) {
     uint16_t k = static_cast<uint16_t>(writeIndex - width);
     for (int x = 0; x < width; ++x, ++k)

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-struct CaptureRing;
+#include "host/engine_api.h"
 
 constexpr int kPlotLeftPx = 16;         // x of the vertical axis
 constexpr int kAxisLabelCount = 10;     // "32" ... "16K"
@@ -52,7 +52,7 @@ ScopeGeometry MakeScopeGeometry(int clientHeight);
 
 // y of trace column x = 0 ... width - 1: the last `width` ring entries before `writeIndex`,
 // oldest at the left, positive values upward.
-void OscilloscopeTrace(const CaptureRing& ring, uint16_t writeIndex, int width, const ScopeGeometry& geometry,
+void OscilloscopeTrace(const CaptureRingView& ring, uint16_t writeIndex, int width, const ScopeGeometry& geometry,
                        int* traceY);
 
 // One vertex of the response curve.

@@ -6,20 +6,14 @@
 #include <cstring>
 #include <new>
 
-#include "dsp/db.h"
-#include "dsp/derived_parameters.h"
-#include "dsp/filters/biquad.h"
-#include "dsp/final_limiter.h"
-#include "dsp/frame.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
-#include "dsp/ten_band_processor.h"
-
+#include "host/engine_api.h"
+#include "platform/shared_value.h"
 
 namespace {
 
 constexpr double kLowestFrequencyHz = 20.0;
 constexpr double kStepsPerOctave = 100.0;
+constexpr const char* kDitherKey = "General.QuantizationDither.Active";
 
 
 // Schedule of one frequency, in input frames. The settling stretch lets the filters' transients
@@ -32,6 +26,7 @@ constexpr int kMinWindowFrames = 4096;  // rounded up to whole sine periods
 constexpr int kGuardFrames = 1024;
 constexpr int kBlockFrames = 1024;      // frames handed to the frame per call
 
+constexpr double kSampleRateHz = 44100.0;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kFullScale = 32768.0;
 constexpr double kInputScale = 1.0 / kFullScale;
@@ -43,14 +38,10 @@ struct SweepSegment {
     double phaseStep;     // radians per frame
 };
 
-// Everything the sweep needs that is too large for a stack: the private engine state, the copy
-// of the parameters it runs with, the schedule and one block of audio.
+// What the sweep needs beside the engine, too large for a stack: the schedule and one block of audio.
 struct SweepWork {
-    ProcessorState state;
-    LiveParams params;
-    EngineRandom random;
     SweepSegment segments[kSweepPointCount];
-    short block[2 * kBlockFrames];
+    int16_t block[2 * kBlockFrames];
 };
 
 int64_t windowFramesFor(double frequencyHz) {
@@ -70,20 +61,6 @@ void planSegments(const SweepFrequencyTable& table, SweepSegment segments[kSweep
         segment.phaseStep = kTwoPi * frequencyHz / kSampleRateHz;
         start = segment.end;
     }
-}
-
-// The same start as the plug-in's: every filter designed with cleared state, then the forced
-// update from the parameters and cleared filter memories.
-void prepareState(ProcessorState& state, const LiveParams& params) {
-    ClearProcessorState(state);
-    DesignHighpass(state, true, params.passFilters.highpassCutoffHz);
-    DesignAgcCrossover(state, true, params.agc.crossoverHz);
-    DesignThreeBandEq(state, true, params.threeBandEq.crossoverLowMidHz, params.threeBandEq.crossoverMidHighHz);
-    designBank(state, true, isOn(params.processor.cascadedFilters), isOn(params.processor.narrowBandwidth));
-    DesignLowpass(state, true, params.passFilters.lowpassCutoffHz);
-    UpdateDerivedParameters(state, params, true);
-    applyPendingDesigns(state);
-    IdleReset(state);
 }
 
 // Hann weight of frame `position` (0 ... frames - 1) of a window. With a window of whole sine
@@ -106,7 +83,7 @@ void ResetResponsePlot(SweepFrequencyTable& sweepTable) {
     }
 }
 
-bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
+bool FrequencyResponseSweep(Engine& engine, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
                             std::atomic<int>* pointsDone) {
     const auto started = std::chrono::steady_clock::now();
     for (double& response : table.response) storeShared(response, 0.0);
@@ -115,15 +92,13 @@ bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table
 
     SweepWork* work = new (std::nothrow) SweepWork();
     if (work == nullptr) return false;
-    std::memcpy(&work->params, &params, sizeof(LiveParams));
     // The measured response excludes the dither: its noise would only blur the curve. The sweep's
-    // sine never sits at zero long enough for the silence guard, so the sweep's own generator
-    // is never drawn from either.
-    work->params.general.ditherActive = 0;
-    prepareState(work->state, work->params);
+    // sine never sits at zero long enough for the silence guard, so the engine's generator is
+    // never drawn from either.
+    setValue(engine, kDitherKey, 0.0);
     planSegments(table, work->segments);
 
-    const int64_t delayFrames = ProcessingDelayFrames(work->params);
+    const int64_t delayFrames = latencyFrames(engine);
     const SweepSegment* segments = work->segments;
 
     int inputPoint = 0;     // frequency being fed
@@ -142,14 +117,14 @@ bool FrequencyResponseSweep(const LiveParams& params, SweepFrequencyTable& table
         }
         for (int frame = 0; frame < kBlockFrames; ++frame, ++inputFrame) {
             while (inputPoint < kSweepPointCount - 1 && inputFrame >= segments[inputPoint].end) ++inputPoint;
-            const short value = static_cast<short>(std::lround(kSweepAmplitude * kFullScale * std::sin(phase)));
+            const int16_t value = static_cast<int16_t>(std::lround(kSweepAmplitude * kFullScale * std::sin(phase)));
             work->block[2 * frame] = value;
             work->block[2 * frame + 1] = value;
             phase += segments[inputPoint].phaseStep;
             if (phase >= kTwoPi) phase -= kTwoPi;
         }
 
-        ProcessBlock(work->block, kBlockFrames, 16, 2, 44100, work->state, work->params, work->random);
+        processBlock16(engine, work->block, kBlockFrames);
 
         for (int frame = 0; frame < kBlockFrames && measuredPoint < kSweepPointCount; ++frame, ++outputFrame) {
             const int64_t sourceFrame = outputFrame - delayFrames;  // input frame this output belongs to

@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "analysis/plot_geometry.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
+#include "platform/shared_value.h"
 
 
 namespace {
@@ -44,14 +43,14 @@ void BuildOctaveFrequencyTable(uint16_t table[kOctaveTableSize]) {
         table[i] = static_cast<uint16_t>(kTableBaseHz * std::pow(2.0, i * kOctavesPerEntry));
 }
 
-void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, int back) {
+void SpectrumTransform(SpectrumWork& work, const CaptureRingView& ring, int count, int back) {
     std::memset(work.inputReal, 0, sizeof work.inputReal);
     std::memset(work.outputReal, 0, sizeof work.outputReal);
     std::memset(work.outputImag, 0, sizeof work.outputImag);
     if (count <= 0 || count > kSpectrumLength) return;
 
     // The stretch ends `back` frames before the write index; uint16_t arithmetic wraps the ring.
-    uint16_t index = static_cast<uint16_t>(loadShared(ring.writeIndex) - back - kSpectrumLength);
+    uint16_t index = static_cast<uint16_t>(loadShared(*ring.writeIndex) - back - kSpectrumLength);
     for (int j = 0; j < count; ++j, ++index)
         work.inputReal[j] = static_cast<float>(loadShared(ring.samples[index]));
 
@@ -100,7 +99,7 @@ void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, i
 }
 
 
-void AccumulateSpectrum(SpectrumWork& work, const CaptureRing& ring) {
+void AccumulateSpectrum(SpectrumWork& work, const CaptureRingView& ring) {
     std::memset(work.accumulator, 0, sizeof work.accumulator);
     for (int t = 0; t < kSpectrumTransforms; ++t) SpectrumTransform(work, ring, kSpectrumLength, t * kSpectrumHop);
 }

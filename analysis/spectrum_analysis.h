@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-struct CaptureRing;
+#include "host/engine_api.h"
 
 constexpr int kOctaveTableSize = 1024;     // zeroed in full before it is filled
 constexpr int kOctaveTableEntries = 1001;  // 20 Hz ... 20,480 Hz, 100 entries per octave
@@ -32,10 +32,10 @@ struct SpectrumWork {
 // for the real input the real parts equal those of the kernel e^(-2 pi i nk/N), and the
 // imaginary parts, computed but unused, have the opposite sign. `count` is a power of two no larger than kSpectrumLength. The
 // write index is read once.
-void SpectrumTransform(SpectrumWork& work, const CaptureRing& ring, int count, int back);
+void SpectrumTransform(SpectrumWork& work, const CaptureRingView& ring, int count, int back);
 
 // Zeroes the accumulator and runs the eight transforms of one redraw, back = 0, 128, ..., 896.
-void AccumulateSpectrum(SpectrumWork& work, const CaptureRing& ring);
+void AccumulateSpectrum(SpectrumWork& work, const CaptureRingView& ring);
 
 // One vertical bar of the analyser, before conversion to pixels.
 struct SpectrumBar {

@@ -10,7 +10,7 @@
 #include "cli/hosting.h"
 #include "cli/options.h"
 #include "cli/programme.h"
-#include "dsp/lane_width.h"
+#include "host/engine_api.h"
 
 namespace cli {
 namespace {
@@ -108,7 +108,7 @@ int runBenchCommand(int argc, char** argv) {
     }
 
     int status = kExitOk;
-    std::printf("kernels: %s\n", widestLanes() == LaneWidth::kFour ? "4 lanes (AVX2)" : "2 lanes (SSE2)");
+    std::printf("kernels: %s\n", engineLaneWidth() == 4 ? "4 lanes (AVX2)" : "2 lanes (SSE2)");
     std::printf("%-28s %8s %10s %12s %9s\n", "Preset", "audio s", "CPU s", "real time", "latency");
     for (const PresetChoice& choice : choices) {
         double cpuSeconds = 0;

@@ -21,7 +21,6 @@
 #include "dsp/param_ranges.h"
 #include "host/block_pipeline.h"
 #include "host/engine_api.h"
-#include "host/winamp_dsp.h"
 #include "params/engine.h"
 #include "platform/platform.h"
 
@@ -491,8 +490,10 @@ bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atom
                      std::atomic<int>* pointsDone) {
     static SweepFrequencyTable sweepTable;  // large; one sweep at a time
     ResetResponsePlot(sweepTable);
-    const LiveParams parameters = boundParams(*engine.engine);
-    const bool complete = FrequencyResponseSweep(parameters, sweepTable, cancel, pointsDone);
+    Engine* copy = createEngineCopy(*engine.engine, 1);
+    if (copy == nullptr) return false;
+    const bool complete = FrequencyResponseSweep(*copy, sweepTable, cancel, pointsDone);
+    destroyEngine(copy);
     curve->frequencyHz.clear();
     curve->amplitude.clear();
     for (int i = 0; i <= kSweepTableLast; i += kSweepTableStep) {
@@ -503,7 +504,7 @@ bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atom
     return complete;
 }
 
-std::string versionText() { return winampDSPGetHeader2()->description; }
+std::string versionText() { return engineVersion(); }
 
 bool findBuiltInText(const char* type, int id, std::string* text) {
     const unsigned char* data = nullptr;

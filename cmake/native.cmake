@@ -34,6 +34,12 @@ if(DRELVANT_TESTS)
   endif()
   target_compile_definitions(drelvant_tests PRIVATE DRELVANT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(drelvant_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  # The includes keep the engine's layering (faces on the host API, no cycle among the stages).
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME layering.includes COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/layering/check_layers.py
+           ${CMAKE_SOURCE_DIR})
+  add_test(NAME layering.self_test COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/layering/check_layers.py
+           --self-test)
   file(GLOB DRELVANT_CLI_TESTS CONFIGURE_DEPENDS tests/cli/*.sh)
   foreach(script ${DRELVANT_CLI_TESTS})
     get_filename_component(name ${script} NAME_WE)

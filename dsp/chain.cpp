@@ -66,3 +66,18 @@ bool stageRuns(const ChainStage& stage, const LiveParams& params) {
     if (stage.insideProcessor && !isOn(general.processorActive)) return false;
     return stage.active == nullptr || isOn(general.*stage.active);
 }
+
+void IdleReset(ProcessorState& state) {
+    for (int i = 0; i < kChainStageCount; ++i) {
+        if (kChainStages[i].idleReset != nullptr) kChainStages[i].idleReset(state);
+    }
+}
+
+int ProcessingDelayFrames(const LiveParams& params) {
+    int frames = 0;
+    for (int i = 0; i < kChainStageCount; ++i) {
+        const ChainStage& stage = kChainStages[i];
+        if (stage.delayFrames != nullptr && stageRuns(stage, params)) frames += stage.delayFrames(params);
+    }
+    return frames;
+}

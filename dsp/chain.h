@@ -21,3 +21,11 @@ extern const int kChainStageCount;
 
 // Whether a stage runs with these switches.
 bool stageRuns(const ChainStage& stage, const LiveParams& params);
+
+// Clears what the chain table lists for a pause of more than 6,000 ms (also after a preset load).
+void IdleReset(ProcessorState& state);
+
+// Frames the chain delays its output with the switches and options of `params`: 8,192 per
+// reverse-cascade filter in the path, 4,095 per lookahead line, 32 for the complex clipper's
+// quadrature filter and 3 for the three-band equaliser's crossover.
+int ProcessingDelayFrames(const LiveParams& params);

@@ -3,16 +3,17 @@
 
 #include <cmath>
 
+#include "dsp/chain.h"
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/param_ranges.h"
-#include "dsp/frame.h"
 #include "dsp/shared_value.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr double kInputScale = 0.000030517578125;  // 2^-15
+constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
 constexpr double kOutputScale = 32768.0;
 
 // Saturates to the output range; a value that is not a number leaves as silence rather than
@@ -78,6 +79,14 @@ inline bool sameTenBand(const FrameRoute& a, const FrameRoute& b) { return a.ten
 inline bool sameLowpass(const FrameRoute& a, const FrameRoute& b) { return a.lowpass == b.lowpass; }
 
 }  // namespace
+
+double smallNoise(EngineRandom& random) { return static_cast<double>((engineRand(random) & 255) - 128) * kNoiseStep; }
+
+double followPeakMeter(double meter, double mono) {
+    double m = std::fabs(mono) * 100;
+    if (m < meter) m = meter - 0.01;
+    return m < 0 ? 0.0 : m;
+}
 
 uint32_t readEngineClock(const FrameHooks& hooks) {
     return hooks.tickCount != nullptr ? hooks.tickCount() : platform::tickCountMs();

@@ -12,6 +12,17 @@
 #include "dsp/processor_state.h"
 #include "dsp/ten_band_processor.h"
 
+constexpr uint32_t kPollIntervalMs = 2000;
+constexpr uint32_t kIdleResetMs = 6000;
+constexpr double kOutputLimit = 0.9999;
+constexpr int kSilenceFramesBeforeNoise = 100;
+
+// Peak meter in percent: follows rises at once, falls by 0.01 per frame.
+double followPeakMeter(double meter, double mono);
+
+// One random dither or silence-guard value: ((rand() AND 255) - 128) * 2^-23.
+double smallNoise(EngineRandom& random);
+
 // The gains read at block start, before the poll (which may load a preset), and the block's tick.
 struct BlockStart {
     double densityGain;
@@ -82,3 +93,11 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
 // The output side of a run: writes its frames to `io`.
 template <class Io>
 void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run);
+
+// The output side of a run with its block's start and end around it (run.blockBegins, run.blockEnds).
+template <class Io>
+inline void finishRun(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run) {
+    if (run.blockBegins) beginOutputSide(state, params);
+    runOutputSide(io, state, params, run);
+    if (run.blockEnds) endOutputSide(state, params, run.blockFrames);
+}

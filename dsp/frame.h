@@ -3,14 +3,11 @@
 
 #include <cstdint>
 
+#include "dsp/chain.h"
+#include "dsp/chain_sides.h"
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
-
-constexpr uint32_t kPollIntervalMs = 2000;
-constexpr uint32_t kIdleResetMs = 6000;
-constexpr double kOutputLimit = 0.9999;
-constexpr int kSilenceFramesBeforeNoise = 100;
 
 // Processes one host block in place; returns numsamples on every path.
 int ProcessBlock(short* samples, int numsamples, int bps, int nch, int srate, ProcessorState& state,
@@ -24,17 +21,3 @@ void ProcessFloatBlock(float* samples, int frames, int channels, ProcessorState&
                        EngineRandom& random);
 void ProcessFloatBlock(double* samples, int frames, int channels, ProcessorState& state, const LiveParams& params,
                        EngineRandom& random);
-
-// Clears what the chain table lists for a pause of more than 6,000 ms (also after a preset load).
-void IdleReset(ProcessorState& state);
-
-// Peak meter in percent: follows rises at once, falls by 0.01 per frame.
-double followPeakMeter(double meter, double mono);
-
-// One random dither or silence-guard value: ((rand() AND 255) - 128) * 2^-23.
-double smallNoise(EngineRandom& random);
-
-// Frames the chain delays its output with the switches and options of `params`: 8,192 per
-// reverse-cascade filter in the path, 4,095 per lookahead line, 32 for the complex clipper's
-// quadrature filter and 3 for the three-band equaliser's crossover.
-int ProcessingDelayFrames(const LiveParams& params);

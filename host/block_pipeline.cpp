@@ -11,7 +11,7 @@
 #include <new>
 #include <thread>
 
-#include "dsp/chain_sides.h"
+#include "dsp/block_driver.h"
 #include "params/engine.h"
 
 namespace {
@@ -62,14 +62,11 @@ void runOutputSides(BlockPipeline& pipeline) {
             spins = 0;
         }
         Slot& slot = pipeline.slots[next % kSlotCount];
-        RunHandoff& run = slot.run;
-        if (run.blockBegins) beginOutputSide(engine.state, engine.live);
         if (slot.pcm != nullptr) {
-            runOutputSide(Pcm16Io{slot.pcm}, engine.state, engine.live, run);
+            finishRun(Pcm16Io{slot.pcm}, engine.state, engine.live, slot.run);
         } else {
-            runOutputSide(FloatIo<double>{slot.stereo, 2}, engine.state, engine.live, run);
+            finishRun(FloatIo<double>{slot.stereo, 2}, engine.state, engine.live, slot.run);
         }
-        if (run.blockEnds) endOutputSide(engine.state, engine.live, run.blockFrames);
         ++next;
         pipeline.finished.store(next, std::memory_order_release);
     }
@@ -82,12 +79,39 @@ void waitForFinished(BlockPipeline& pipeline, uint64_t runs) {
     }
 }
 
+// The input side's runs go to the worker through the ring of slots.
+struct WorkerOutputSide {
+    BlockPipeline& pipeline;
+    short* pcm;
+    double* stereo;
+    uint64_t submittedBefore;  // runs submitted before this block
+    uint64_t next;
+
+    void beforeBlock(bool touchesBothSides) {
+        if (touchesBothSides) waitForFinished(pipeline, submittedBefore);
+    }
+    RunHandoff& nextRun() {
+        if (next >= kSlotCount) waitForFinished(pipeline, next - kSlotCount + 1);
+        Slot& slot = pipeline.slots[next % kSlotCount];
+        slot.run.bands = slot.bands;
+        slot.pcm = pcm;
+        slot.stereo = stereo;
+        return slot.run;
+    }
+    void handOver(RunHandoff&) {
+        ++next;
+        pipeline.submitted.store(next, std::memory_order_release);
+        if (pipeline.workerSleeping.load()) {
+            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
+            pipeline.wake.notify_one();
+        }
+    }
+};
+
 // The input side of one block, each run handed to the worker as soon as it is filled.
 template <class Io>
 void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* stereo, int frames) {
     Engine& engine = *pipeline.engine;
-    ProcessorState& state = engine.state;
-    const LiveParams& params = engine.live;
     const uint64_t submitted = pipeline.submitted.load(std::memory_order_relaxed);
 
     if (const HandedOverSettings* settings = takeSettings(engine.handover)) {
@@ -95,37 +119,9 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
         ApplyHandedOverSettings(engine, *settings);
     }
     BlockStart start;
-    if (!admitBlock(16, 2, 44100, state, params, &start)) return;
-    const DerivedDesign* design = takeDesign(state.designs);
-    const bool resetDue = idleResetDue(state, start.now);
-    if (design != nullptr || resetDue) waitForFinished(pipeline, submitted);
-    beginInputSide(state, params, design, resetDue);
-
-    uint64_t next = submitted;
-    int offset = 0;
-    do {
-        if (next >= kSlotCount) waitForFinished(pipeline, next - kSlotCount + 1);
-        Slot& slot = pipeline.slots[next % kSlotCount];
-        RunHandoff& run = slot.run;
-        run.start = start;
-        run.blockFrames = frames;
-        run.offset = offset;
-        run.frames = frames - offset < kBandRunFrames ? frames - offset : kBandRunFrames;
-        run.blockBegins = offset == 0;
-        run.blockEnds = offset + run.frames == frames;
-        run.bands = slot.bands;
-        slot.pcm = pcm;
-        slot.stereo = stereo;
-        runInputSide(io, state, params, engine.random, run);
-        offset += run.frames;
-        ++next;
-        pipeline.submitted.store(next, std::memory_order_release);
-        if (pipeline.workerSleeping.load()) {
-            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
-            pipeline.wake.notify_one();
-        }
-    } while (offset < frames);
-    endInputSide(state, params);
+    if (!admitBlock(16, 2, 44100, engine.state, engine.live, &start)) return;
+    WorkerOutputSide outputSide{pipeline, pcm, stereo, submitted, submitted};
+    driveBlock(io, frames, start, engine.state, engine.live, engine.random, outputSide);
 }
 
 }  // namespace

@@ -7,12 +7,14 @@
 #include <new>
 
 #include "dsp/frame.h"
+#include "dsp/lane_width.h"
 #include "dsp/shared_value.h"
 #include "params/engine.h"
 #include "params/preset_file.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/settings_text.h"
+#include "params/version.h"
 
 namespace {
 
@@ -45,6 +47,69 @@ bool loadText(Engine& engine, const std::string& text, const std::string& origin
         return false;
     }
     return true;
+}
+
+// The meters in chain order: a name pattern ("%d" the band, 1 ... 10), the count and where the
+// first value lives in the engine state.
+struct MeterGroup {
+    const char* name;
+    const char* unit;
+    int count;
+    const double* (*first)(const ProcessorState& state);
+};
+
+const MeterGroup kMeterGroups[] = {
+    {"Input.Percent", "%", 1, [](const ProcessorState& s) { return &s.inputMeter; }},
+    {"StereoImage.Enhance.dB", "dB", 1, [](const ProcessorState& s) { return &s.stereoImage.meterDb; }},
+    {"AGC.Low.dB", "dB", 1, [](const ProcessorState& s) { return &s.agc.meterLowDb; }},
+    {"AGC.High.dB", "dB", 1, [](const ProcessorState& s) { return &s.agc.meterHighDb; }},
+    {"AGC.Reduction.dB", "dB", 1, [](const ProcessorState& s) { return &s.agc.meterReductionDb; }},
+    {"DynamicEQ.Band%d.dB", "dB", kBandCount, [](const ProcessorState& s) { return &s.tenBand.dynamicEq.meter[0]; }},
+    {"Compressor.Band%d.dB", "dB", kBandCount, [](const ProcessorState& s) { return &s.tenBand.compressor.meter[0]; }},
+    {"Expander.Band%d.dB", "dB", kBandCount, [](const ProcessorState& s) { return &s.tenBand.expander.meter[0]; }},
+    {"Limiter.Band%d.dB", "dB", kBandCount, [](const ProcessorState& s) { return &s.tenBand.limiter.meter[0]; }},
+    {"Saturator.Band%d.dB", "dB", kBandCount, [](const ProcessorState& s) { return &s.tenBand.saturator.meter[0]; }},
+    {"FinalLimiter.dB", "dB", 1, [](const ProcessorState& s) { return &s.finalLimiter.meterDb; }},
+    {"FinalClipper.dB", "dB", 1, [](const ProcessorState& s) { return &s.finalClipper.meterDb; }},
+    {"Output.Percent", "%", 1, [](const ProcessorState& s) { return &s.outputMeter; }},
+};
+
+constexpr int countMeters() {
+    int count = 0;
+    for (const MeterGroup& group : kMeterGroups) count += group.count;
+    return count;
+}
+constexpr int kMeterCount = countMeters();
+
+struct MeterRow {
+    char name[40];
+    const char* unit;
+    const MeterGroup* group;
+    int member;  // band index within the group
+};
+
+// The rows with their names written out, made once.
+const MeterRow* meterRows() {
+    static const struct Rows {
+        MeterRow row[kMeterCount];
+        Rows() : row{} {
+            int index = 0;
+            for (const MeterGroup& group : kMeterGroups) {
+                for (int member = 0; member < group.count; ++member, ++index) {
+                    std::snprintf(row[index].name, sizeof row[index].name, group.name, member + 1);
+                    row[index].unit = group.unit;
+                    row[index].group = &group;
+                    row[index].member = member;
+                }
+            }
+        }
+    } rows;
+    return rows.row;
+}
+
+const double* meterValue(const Engine& engine, int index) {
+    const MeterRow& row = meterRows()[index];
+    return row.group->first(engine.state) + row.member;
 }
 
 }  // namespace
@@ -232,6 +297,60 @@ EngineMeters readMeters(Engine& engine) {
     }
     meters.finalLimiterDb = loadShared(state.finalLimiter.meterDb);
     meters.finalClipperDb = loadShared(state.finalClipper.meterDb);
-    meters.clipped = std::atomic_ref<uint8_t>(engine.state.clipFlag).exchange(0) != 0;
+    meters.clipped = takeClipFlag(engine);
     return meters;
+}
+
+bool takeClipFlag(Engine& engine) { return std::atomic_ref<uint8_t>(engine.state.clipFlag).exchange(0) != 0; }
+
+const char* engineVersion() { return kVersionString; }
+
+int engineLaneWidth() { return static_cast<int>(widestLanes()); }
+
+int meterCount() { return kMeterCount; }
+
+MeterInfo meterInfo(const Engine& engine, int index) {
+    if (index < 0 || index >= kMeterCount) return {"", "", "", 0.0, 0.0};
+    const MeterRow& row = meterRows()[index];
+    MeterInfo info{row.name, row.unit, "", 0.0, 0.0};
+    // The window and the range are the registry's: the meter's row there is bound to the same value.
+    const double* value = meterValue(engine, index);
+    for (const WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
+        for (const ParamEntry* param = window->params; param != nullptr; param = param->next) {
+            if (param->kind == Meter && param->value == value) {
+                info.window = window->name;
+                info.minValue = param->minValue;
+                info.maxValue = param->maxValue;
+                return info;
+            }
+        }
+    }
+    return info;
+}
+
+int findMeter(const char* name) {
+    if (name == nullptr) return -1;
+    for (int index = 0; index < kMeterCount; ++index) {
+        if (std::strcmp(meterRows()[index].name, name) == 0) return index;
+    }
+    return -1;
+}
+
+double readMeter(const Engine& engine, int index) {
+    if (index < 0 || index >= kMeterCount) return 0.0;
+    return loadShared(*meterValue(engine, index));
+}
+
+CaptureRingView captureRing(const Engine& engine) {
+    static_assert(kCaptureRingFrames == kCaptureFrames);
+    return {engine.state.capture.samples, &engine.state.capture.writeIndex};
+}
+
+Engine* createEngineCopy(const Engine& source, uint32_t seed) {
+    Engine* engine = createEngine(seed);
+    if (engine == nullptr) return nullptr;
+    std::memcpy(static_cast<void*>(&engine->staging), &boundParams(source), sizeof engine->staging);
+    engine->presets.baseFactoryPreset = source.presets.baseFactoryPreset;
+    CommitSettings(*engine, true, true);
+    return engine;
 }

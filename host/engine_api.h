@@ -89,7 +89,8 @@ int64_t audioLatencyFrames(const Engine& engine);
 // Asks for cleared filter memories at the next block, as after a pause of more than 6 s.
 void requestIdleReset(Engine& engine);
 
-// What the plug-in's windows show, read on any thread (each value whole).
+// What the plug-in's windows show, read on any thread (each value whole); the meters by name
+// (below) hold these and the rest.
 struct EngineMeters {
     double inputPercent, outputPercent;     // peak meters, percent of full scale
     double agcLowDb, agcHighDb, agcReductionDb;
@@ -101,3 +102,47 @@ struct EngineMeters {
     bool clipped;                           // a sample reached the clamp since the last read
 };
 EngineMeters readMeters(Engine& engine);
+// Whether a sample reached the clamp since the last call (or readMeters), read and cleared in one
+// step so that a clip flagged in between is never lost.
+bool takeClipFlag(Engine& engine);
+
+// ---- what the engine is ----
+
+// "Drelvant v1.20": the name and version the plug-in reports and its files carry.
+const char* engineVersion();
+// Doubles the engine's side-by-side kernels take at once in this process: 2 (SSE2) or 4 (AVX2).
+// Both widths give the same output bits; see DRELVANT_LANE_WIDTH in the README.
+int engineLaneWidth();
+
+// ---- meters by name ("Input.Percent", "Compressor.Band3.dB", ...), each as its window shows it ----
+
+struct MeterInfo {
+    const char* name;
+    const char* unit;    // "%" or "dB"
+    const char* window;  // the window that shows it, as the registry names it
+    double minValue, maxValue;
+};
+int meterCount();
+// Index 0 ... meterCount() - 1; an index outside gives a row of empty names.
+MeterInfo meterInfo(const Engine& engine, int index);
+// -1 for an unknown name.
+int findMeter(const char* name);
+// Any thread, each value whole; 0 for an index outside.
+double readMeter(const Engine& engine, int index);
+
+// ---- the capture ring: the chain's last 65,536 output frames as mono values ((L + R) / 2,
+// full scale 1.0), written by the audio thread one frame at a time ----
+
+constexpr int kCaptureRingFrames = 65536;
+struct CaptureRingView {
+    const double* samples;       // kCaptureRingFrames values; read each with loadShared
+    const uint16_t* writeIndex;  // slot written next, wrapping from 65,535 to 0; read with loadShared
+};
+CaptureRingView captureRing(const Engine& engine);
+
+// ---- a private copy, for measuring without touching the engine ----
+
+// A new engine holding `source`'s current settings (every value its registry is bound to, and its
+// base preset), put in place as a preset load puts them, with cleared audio state: what the
+// response sweep runs on. Control thread of `source`. nullptr when memory is short.
+Engine* createEngineCopy(const Engine& source, uint32_t seed);

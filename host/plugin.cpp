@@ -15,9 +15,8 @@
 #include "params/remote_selection.h"
 #include "params/settings_text.h"
 #include "params/ui_seam.h"
+#include "params/version.h"
 #include "platform/platform.h"
-
-const char kVersionString[] = "Drelvant v1.20";
 
 namespace {
 
@@ -71,6 +70,14 @@ bool initDone = false;
 winampDSPModule dspModule = {kVersionString, nullptr, nullptr, Config, Init, ModifySamples, Quit, nullptr};
 
 extern "C" winampDSPHeader* winampDSPGetHeader2(void) { return &dspHeader; }
+
+bool ModuleQuitting() { return loadShared(moduleEngine.state.isQuitting) != 0; }
+
+uint32_t ModuleLastBlockTick() { return loadShared(moduleEngine.state.lastProcessTick); }
+
+int32_t ConsoleListSelection() { return moduleEngine.state.lastListSelection; }
+
+void SetConsoleListSelection(int32_t index) { moduleEngine.state.lastListSelection = index; }
 
 Engine& PluginEngine() { return moduleEngine; }
 

@@ -16,6 +16,15 @@ struct Engine;
 // The module's one engine (its state, live values, registry and settings text), for the windows.
 Engine& PluginEngine();
 
+// What the windows read and keep of the module beyond its registry, on the user-interface thread.
+// True once Quit has begun: the windows stop acting on input.
+bool ModuleQuitting();
+// The tick of the module's last processed block (the engine's millisecond clock).
+uint32_t ModuleLastBlockTick();
+// The console's preset list selection, kept while the module is loaded; -1 for none.
+int32_t ConsoleListSelection();
+void SetConsoleListSelection(int32_t index);
+
 // The module record handed to the host.
 extern winampDSPModule dspModule;
 

@@ -29,4 +29,3 @@ winampDSPHeader* winampDSPGetHeader2(void);
 }
 
 constexpr int kDspHeaderVersion = 0x20;
-extern const char kVersionString[];  // "Drelvant v1.20"

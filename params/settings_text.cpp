@@ -7,8 +7,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "host/winamp_dsp.h"
 #include "params/fixed_decimal.h"
+#include "params/version.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,10 +7,8 @@
 
 #include <cstdint>
 
-#include "dsp/live_params.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
 #include "params/slider_math.h"
+#include "platform/shared_value.h"
 #include "ui/analysis_windows.h"
 #include "ui/console_window.h"
 
@@ -283,7 +281,7 @@ void ReleaseOffscreenSurface(WindowEntry& entry) {
 INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // Shut-down frees the registry while it destroys the windows; whatever a dying window still
     // reports (focus changes, notifications) must not walk the lists any more.
-    if (loadShared(PluginEngine().state.isQuitting) != 0) return FALSE;
+    if (ModuleQuitting()) return FALSE;
     switch (message) {
         case WM_INITDIALOG: {
             WindowEntry* entry = reinterpret_cast<WindowEntry*>(lParam);

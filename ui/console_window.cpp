@@ -10,15 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dsp/derived_parameters.h"
-#include "dsp/live_params.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
-#include "host/winamp_dsp.h"
+#include "host/engine_api.h"
 #include "params/preset_console.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
 #include "params/remote_selection.h"
+#include "platform/shared_value.h"
 #include "ui/analysis_windows.h"
 #include "ui/config_windows.h"
 
@@ -120,13 +117,10 @@ void copyNameBox(HWND console) {
 void onSlowTick(HWND console) {
     changedBlink = !changedBlink;
     setLabel(console, kChangedLabelId, changedBlink && loadShared(PluginEngine().registry.settingsChanged) ? kChangedText : "");
-    UpdateDerivedParameters(PluginEngine().state, PluginEngine().live, false);
+    CommitSettings(PluginEngine(), false, false);  // redesigns what the windows' edits changed
     DrawResponsePlot(nullptr);
     PollRemoteSelection(PluginEngine(), console);
-    // Read and clear in one step: a clip the audio thread flags between a separate read and
-    // clear would otherwise never be shown.
-    const uint8_t clipped = std::atomic_ref<uint8_t>(PluginEngine().state.clipFlag).exchange(0, std::memory_order_relaxed);
-    setLabel(console, kHardClipLabelId, clipped != 0 ? kHardClipText : "");
+    setLabel(console, kHardClipLabelId, takeClipFlag(PluginEngine()) ? kHardClipText : "");
 }
 
 void onFastTick() {
@@ -139,10 +133,10 @@ void onFastTick() {
 
 void InitConsole(HWND console) {
     char title[kTitleSize];
-    std::snprintf(title, sizeof title, "%s %s", kVersionString, kTitleNotice);
+    std::snprintf(title, sizeof title, "%s %s", engineVersion(), kTitleNotice);
     SetWindowTextA(console, title);
     FillPresetList(presetControls(console), StartupPreset(PluginEngine()));
-    const int32_t lastSelection = PluginEngine().state.lastListSelection;
+    const int32_t lastSelection = ConsoleListSelection();
     if (lastSelection >= 0) SendDlgItemMessageA(console, kPresetListBoxId, LB_SETCURSEL, lastSelection, 0);
     SetTimer(console, kSlowTimer, kSlowTimerMs, nullptr);
     SetTimer(console, kFastTimer, kFastTimerMs, nullptr);
@@ -194,5 +188,5 @@ void OnConsoleTimer(HWND console, UINT_PTR timerId) {
 
 void RememberListSelection(HWND console) {
     const LRESULT index = SendDlgItemMessageA(console, kPresetListBoxId, LB_GETCURSEL, 0, 0);
-    PluginEngine().state.lastListSelection = index == LB_ERR ? -1 : static_cast<int32_t>(index);
+    SetConsoleListSelection(index == LB_ERR ? -1 : static_cast<int32_t>(index));
 }

@@ -2,11 +2,10 @@
 #include <windows.h>
 
 #include "analysis/plot_geometry.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
+#include "host/engine_api.h"
 #include "host/plugin.h"
-#include "params/engine.h"
 #include "params/registry.h"
+#include "platform/shared_value.h"
 #include "ui/analysis_drawing.h"
 #include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
@@ -43,8 +42,9 @@ void DrawOscilloscope() {
 
     SelectObject(surface, tracePen);
     if (width > 0) {
-        const uint16_t writeIndex = loadShared(PluginEngine().state.capture.writeIndex);  // read once
-        OscilloscopeTrace(PluginEngine().state.capture, writeIndex, width, g, traceY);
+        const CaptureRingView ring = captureRing(PluginEngine());
+        const uint16_t writeIndex = loadShared(*ring.writeIndex);  // read once
+        OscilloscopeTrace(ring, writeIndex, width, g, traceY);
         MoveToEx(surface, 0, traceY[0], nullptr);
         for (int x = 1; x < width; ++x) LineTo(surface, x, traceY[x]);
     }

@@ -8,13 +8,11 @@
 
 #include "analysis/plot_geometry.h"
 #include "analysis/response_sweep.h"
-#include "dsp/live_params.h"
-#include "dsp/processor_state.h"
-#include "dsp/shared_value.h"
+#include "host/engine_api.h"
 #include "host/plugin.h"
-#include "params/engine.h"
 #include "params/registry.h"
 #include "platform/platform.h"
+#include "platform/shared_value.h"
 #include "ui/analysis_drawing.h"
 #include "ui/config_windows.h"
 #include "ui/analysis_windows.h"
@@ -47,7 +45,7 @@ std::atomic<bool> sweepCancelled{false};  // the last sweep ended because playba
 std::atomic<int> sweepPointsDone{0};
 
 bool playbackStopped() {
-    const uint32_t elapsed = platform::tickCountMs() - loadShared(PluginEngine().state.lastProcessTick);
+    const uint32_t elapsed = platform::tickCountMs() - ModuleLastBlockTick();
     return elapsed >= kStoppedAfterMs;
 }
 
@@ -64,8 +62,8 @@ void writeHint(char* text, std::size_t size) {
     }
 }
 
-// The sweep feeds its own private engine state and its own copy of the parameters (dither off),
-// never the live ones. It runs only while playback is stopped: once playback resumes it stops and
+// The sweep feeds an engine of its own holding a copy of the module's settings (dither off),
+// never the live one. It runs only while playback is stopped: once playback resumes it stops and
 // keeps what it has measured.
 void cancelSweepIfPlaying() {
     if (sweepRunning.load(std::memory_order_relaxed) && !playbackStopped()) {
@@ -74,26 +72,25 @@ void cancelSweepIfPlaying() {
     }
 }
 
-// Runs the engine's sweep with the parameter copy it is handed and frees the copy. The thread
+// Runs the sweep on the engine copy it is handed and destroys the copy. The thread
 // holds its own reference to this module, so a host that unloads the plug-in mid-sweep does
 // not pull the code out from under it.
-DWORD WINAPI sweepThread(LPVOID parameterCopy) {
+DWORD WINAPI sweepThread(LPVOID engineCopy) {
     HMODULE self = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&sweepThread), &self);
-    LiveParams* params = static_cast<LiveParams*>(parameterCopy);
-    FrequencyResponseSweep(*params, sweepTable, &sweepCancel, &sweepPointsDone);
-    std::free(params);
+    Engine* copy = static_cast<Engine*>(engineCopy);
+    FrequencyResponseSweep(*copy, sweepTable, &sweepCancel, &sweepPointsDone);
+    destroyEngine(copy);
     sweepRunning.store(false, std::memory_order_relaxed);
     if (self != nullptr) FreeLibraryAndExitThread(self, 0);
     return 0;
 }
 
-// Starts a sweep on a background thread with a copy of the live parameters taken here, on the
-// thread that writes them. Returns false when nothing could be started.
+// Starts a sweep on a background thread with a copy of the module's engine settings taken here, on
+// the thread that writes them. Returns false when nothing could be started.
 bool startSweep() {
-    LiveParams* copy = static_cast<LiveParams*>(std::malloc(sizeof(LiveParams)));
+    Engine* copy = createEngineCopy(PluginEngine(), 1);
     if (copy == nullptr) return false;
-    std::memcpy(static_cast<void*>(copy), &PluginEngine().live, sizeof(LiveParams));
     sweepCancel.store(false, std::memory_order_relaxed);
     sweepCancelled.store(false, std::memory_order_relaxed);
     sweepPointsDone.store(0, std::memory_order_relaxed);
@@ -101,7 +98,7 @@ bool startSweep() {
     HANDLE thread = CreateThread(nullptr, 0, sweepThread, copy, 0, nullptr);
     if (thread == nullptr) {
         sweepRunning.store(false, std::memory_order_relaxed);
-        std::free(copy);
+        destroyEngine(copy);
         return false;
     }
     CloseHandle(thread);

@@ -3,9 +3,8 @@
 
 #include "analysis/plot_geometry.h"
 #include "analysis/spectrum_analysis.h"
-#include "dsp/processor_state.h"
+#include "host/engine_api.h"
 #include "host/plugin.h"
-#include "params/engine.h"
 #include "params/registry.h"
 #include "ui/analysis_drawing.h"
 #include "ui/config_windows.h"
@@ -29,7 +28,7 @@ void DrawSpectrum() {
     WindowEntry* entry = DrawableAnalysisWindow(kSpectrumTemplate);
     if (entry == nullptr) return;
 
-    AccumulateSpectrum(spectrumWork, PluginEngine().state.capture);
+    AccumulateSpectrum(spectrumWork, captureRing(PluginEngine()));
 
     HWND window = static_cast<HWND>(entry->hwnd);
     HDC windowDc = GetDC(window);

@@ -1,11 +1,11 @@
 // The portable code's window seam on Windows: opening, rebinding, placing and destroying real windows.
 #include <windows.h>
 
-#include "dsp/shared_value.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/registry.h"
 #include "params/ui_seam.h"
+#include "platform/shared_value.h"
 #include "ui/config_windows.h"
 
 void uiShowConfigWindow(int templateId) { ShowConfigWindow(templateId); }

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "analysis/response_sweep.h"
+#include "dsp/chain.h"
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"

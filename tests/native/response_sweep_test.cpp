@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "analysis/response_sweep.h"
+#include "dsp/chain.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
+#include "host/engine_api.h"
 #include "host/plugin.h"
 #include "params/engine.h"
 
@@ -55,6 +57,24 @@ double lowpassResponse(double cutoffHz, double frequencyHz) {
 
 double highpassResponse(double cutoffHz, double frequencyHz) {
     return std::pow(sectionMagnitude(false, cutoffHz, 2.0, frequencyHz), 2);  // one section, two passes
+}
+
+// The sweep's private engine with exactly these values, as createEngineCopy makes it from a live one.
+struct EngineDeleter {
+    void operator()(Engine* engine) const { destroyEngine(engine); }
+};
+using EnginePtr = std::unique_ptr<Engine, EngineDeleter>;
+
+EnginePtr engineWith(const LiveParams& params) {
+    EnginePtr engine(createEngine(1));
+    std::memcpy(static_cast<void*>(&engine->staging), &params, sizeof(LiveParams));
+    CommitSettings(*engine, true, true);
+    return engine;
+}
+
+bool sweep(const LiveParams& params, SweepFrequencyTable& table, const std::atomic<bool>* cancel,
+           std::atomic<int>* pointsDone = nullptr) {
+    return FrequencyResponseSweep(*engineWith(params), table, cancel, pointsDone);
 }
 
 std::unique_ptr<SweepFrequencyTable> freshTable() {
@@ -139,7 +159,7 @@ TEST(FrequencyResponseSweep, ChainWithEveryStageOffIsFlatAtTheTestLevel) {
     auto params = neutralParams();
     auto table = freshTable();
     std::atomic<int> done{0};
-    ASSERT_TRUE(FrequencyResponseSweep(*params, *table, nullptr, &done));
+    ASSERT_TRUE(sweep(*params, *table, nullptr, &done));
     EXPECT_EQ(done.load(), 334);
     for (int i = 0; i <= 999; i += 3) {
         EXPECT_NEAR(table->response[i], kSweepAmplitude, kQuantisationTolerance) << table->frequency[i] << " Hz";
@@ -153,7 +173,7 @@ TEST(FrequencyResponseSweep, LowpassAt5487HzFollowsItsFourPassResponse) {
     params->general.lowpassActive = 1;
     params->passFilters.lowpassCutoffHz = 5487;
     auto table = freshTable();
-    ASSERT_TRUE(FrequencyResponseSweep(*params, *table, nullptr));
+    ASSERT_TRUE(sweep(*params, *table, nullptr));
     for (int i = 0; i <= 999; i += 3) {
         const double f = table->frequency[i];
         const double expected = kSweepAmplitude * lowpassResponse(5487, f);
@@ -179,7 +199,7 @@ TEST(FrequencyResponseSweep, HighpassAndLowpassTogetherMultiply) {
     params->passFilters.highpassCutoffHz = 100;
     params->passFilters.lowpassCutoffHz = 1000;
     auto table = freshTable();
-    ASSERT_TRUE(FrequencyResponseSweep(*params, *table, nullptr));
+    ASSERT_TRUE(sweep(*params, *table, nullptr));
     for (int i = 0; i <= 999; i += 3) {
         const double f = table->frequency[i];
         const double expected = kSweepAmplitude * highpassResponse(100, f) * lowpassResponse(1000, f);
@@ -188,25 +208,31 @@ TEST(FrequencyResponseSweep, HighpassAndLowpassTogetherMultiply) {
     }
 }
 
-TEST(FrequencyResponseSweep, LeavesThePluginsOwnStateAndParametersAlone) {
+TEST(FrequencyResponseSweep, OnACopyOfTheModuleEngineLeavesItsStateAndParametersAlone) {
     auto params = neutralParams();
     params->general.lowpassActive = 1;
     params->passFilters.lowpassCutoffHz = 2000;
     ClearProcessorState(PluginEngine().state);
+    auto original = std::make_unique<LiveParams>();
+    std::memcpy(original.get(), &PluginEngine().live, sizeof(LiveParams));
+    std::memcpy(static_cast<void*>(&PluginEngine().live), params.get(), sizeof(LiveParams));
     PluginEngine().state.inputMeter = 42.0;
     PluginEngine().state.capture.writeIndex = 7;
     auto stateBefore = std::make_unique<ProcessorState>();
     std::memcpy(stateBefore.get(), &PluginEngine().state, sizeof(ProcessorState));
     auto paramsBefore = std::make_unique<LiveParams>();
     std::memcpy(paramsBefore.get(), &PluginEngine().live, sizeof(LiveParams));
-    auto copy = std::make_unique<LiveParams>();
-    std::memcpy(copy.get(), params.get(), sizeof(LiveParams));
 
     auto table = freshTable();
-    ASSERT_TRUE(FrequencyResponseSweep(*params, *table, nullptr));
+    EnginePtr copy(createEngineCopy(PluginEngine(), 1));
+    ASSERT_TRUE(copy);
+    ASSERT_TRUE(FrequencyResponseSweep(*copy, *table, nullptr));
     EXPECT_EQ(std::memcmp(stateBefore.get(), &PluginEngine().state, sizeof(ProcessorState)), 0);
     EXPECT_EQ(std::memcmp(paramsBefore.get(), &PluginEngine().live, sizeof(LiveParams)), 0);
-    EXPECT_EQ(std::memcmp(copy.get(), params.get(), sizeof(LiveParams)), 0);
+    // The copy measured the module's settings: the lowpass at 2 kHz, not the copy's F1.
+    const int at8kHz = 3 * static_cast<int>(std::lround(100 * std::log2(8000.0 / 20) / 3));
+    EXPECT_LT(table->response[at8kHz], kSweepAmplitude * 0.1) << table->frequency[at8kHz] << " Hz";
+    std::memcpy(static_cast<void*>(&PluginEngine().live), original.get(), sizeof(LiveParams));
     ClearProcessorState(PluginEngine().state);
 }
 
@@ -216,7 +242,7 @@ TEST(FrequencyResponseSweep, CancelledBeforeItStartsMeasuresNothing) {
     table->response[0] = 0.7;  // an earlier sweep's value is cleared
     std::atomic<bool> cancel{true};
     std::atomic<int> done{-1};
-    EXPECT_FALSE(FrequencyResponseSweep(*params, *table, &cancel, &done));
+    EXPECT_FALSE(sweep(*params, *table, &cancel, &done));
     EXPECT_EQ(done.load(), 0);
     for (int i = 0; i < kSweepTableSize; ++i) EXPECT_EQ(table->response[i], 0.0);
     EXPECT_EQ(table->frequency[999], 20338);
