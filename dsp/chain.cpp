@@ -39,25 +39,29 @@ using G = GeneralParams;
 
 }  // namespace
 
+using S = ChainSide;
+
 const ChainStage kChainStages[] = {
-    {"Test_Tones", nullptr, false, nullptr, nullptr},
-    {"Highpass_Filter", &G::highpassActive, false, highpassDelay, resetHighpass},
-    {"Stereo_Processor", &G::stereoImageActive, false, nullptr, nullptr},
-    {"2_Band_AGC", &G::agcActive, false, agcDelay, resetAgc},
-    {"3_Band_EQ", &G::threeBandEqActive, false, threeBandDelay, nullptr},
-    {"10_Band_Processor", &G::processorActive, false, bankDelay, resetTenBand},
-    {"10_Band_Dynamic_EQ", &G::dynamicEqActive, true, nullptr, nullptr},
-    {"Density_Drive", nullptr, false, nullptr, nullptr},
-    {"10_Band_Compressor", &G::compressorActive, true, lineDelay, nullptr},
-    {"10_Band_Expander", &G::expanderActive, true, nullptr, nullptr},
-    {"10_Band_Limiter", &G::limiterActive, true, lineDelay, nullptr},
-    {"10_Band_Saturator", &G::saturatorActive, true, saturatorDelay, nullptr},
-    {"10_Band_EQ", &G::tenBandEqActive, true, nullptr, nullptr},
-    {"Final_Limiter", &G::finalLimiterActive, false, finalLimiterDelay, resetFinalLimiter},
-    {"Final_Clipper", &G::finalClipperActive, false, finalClipperDelay, resetFinalClipper},
-    {"Lowpass_Filter", &G::lowpassActive, false, lowpassDelay, resetLowpass},
-    {"Post_Amp", nullptr, false, nullptr, nullptr},
-    {"Quantization_Dither", &G::ditherActive, false, nullptr, nullptr},
+    {kTestTonesStage, "Test_Tones", S::kInput, nullptr, false, nullptr, nullptr},
+    {kHighpassStage, "Highpass_Filter", S::kInput, &G::highpassActive, false, highpassDelay, resetHighpass},
+    {kStereoImageStage, "Stereo_Processor", S::kInput, &G::stereoImageActive, false, nullptr, nullptr},
+    {kAgcStage, "2_Band_AGC", S::kInput, &G::agcActive, false, agcDelay, resetAgc},
+    {kThreeBandEqStage, "3_Band_EQ", S::kInput, &G::threeBandEqActive, false, threeBandDelay, nullptr},
+    {kTenBandProcessorStage, "10_Band_Processor", S::kInput, &G::processorActive, false, bankDelay, resetTenBand},
+    {kDynamicEqStage, "10_Band_Dynamic_EQ", S::kOutput, &G::dynamicEqActive, true, nullptr, nullptr},
+    {kDensityDriveStage, "Density_Drive", S::kOutput, nullptr, false, nullptr, nullptr},
+    {kCompressorStage, "10_Band_Compressor", S::kOutput, &G::compressorActive, true, lineDelay, nullptr},
+    {kExpanderStage, "10_Band_Expander", S::kOutput, &G::expanderActive, true, nullptr, nullptr},
+    {kLimiterStage, "10_Band_Limiter", S::kOutput, &G::limiterActive, true, lineDelay, nullptr},
+    {kSaturatorStage, "10_Band_Saturator", S::kOutput, &G::saturatorActive, true, saturatorDelay, nullptr},
+    {kTenBandEqStage, "10_Band_EQ", S::kOutput, &G::tenBandEqActive, true, nullptr, nullptr},
+    {kFinalLimiterStage, "Final_Limiter", S::kOutput, &G::finalLimiterActive, false, finalLimiterDelay,
+     resetFinalLimiter},
+    {kFinalClipperStage, "Final_Clipper", S::kOutput, &G::finalClipperActive, false, finalClipperDelay,
+     resetFinalClipper},
+    {kLowpassStage, "Lowpass_Filter", S::kOutput, &G::lowpassActive, false, lowpassDelay, resetLowpass},
+    {kPostAmpStage, "Post_Amp", S::kOutput, nullptr, false, nullptr, nullptr},
+    {kDitherStage, "Quantization_Dither", S::kOutput, &G::ditherActive, false, nullptr, nullptr},
 };
 const int kChainStageCount = static_cast<int>(sizeof kChainStages / sizeof kChainStages[0]);
 

@@ -1,15 +1,23 @@
-// The chain in one table: the order of the stages, their switches, the delay each adds and what
-// the idle reset clears. The frame runs the stages in this order; the latency the engine reports
-// and the idle reset are computed from this table.
+// The chain in one table: the order of the stages, the side of the chain each runs on, their
+// switches, the delay each adds and what the idle reset clears. The latency the engine reports and
+// the idle reset are computed from this table; the two sides (chain_sides.h) run the stages in its
+// order, which a test holds them to by tracing the stages a block runs (StageTrace).
 #pragma once
 
 #include <cstdint>
 
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
+#include "dsp/stage_trace.h"
+
+// The input side runs from the input to the filter bank's split, the output side from the band
+// stages to the output (chain_sides.h).
+enum class ChainSide : uint8_t { kInput, kOutput };
 
 struct ChainStage {
+    ChainStageId id;
     const char* name;
+    ChainSide side;
     uint8_t GeneralParams::*active;          // the stage's switch; nullptr: always runs
     bool insideProcessor;                    // runs only while "General.Processor.Active" is on
     int (*delayFrames)(const LiveParams&);   // frames the stage delays while it runs; nullptr: none

@@ -75,6 +75,10 @@ inline int runEnd(const FrameRoute* route, int first, int frames, Same same) {
     return end;
 }
 
+// The band stages run inside processBands, which records them through a pointer (null: none).
+inline StageTrace* stageTraceOf(StageTrace& trace) { return &trace; }
+inline StageTrace* stageTraceOf(NoStageTrace&) { return nullptr; }
+
 inline bool sameTenBand(const FrameRoute& a, const FrameRoute& b) { return a.tenBand == b.tenBand; }
 inline bool sameLowpass(const FrameRoute& a, const FrameRoute& b) { return a.lowpass == b.lowpass; }
 
@@ -148,9 +152,9 @@ void endOutputSide(ProcessorState& state, const LiveParams& params, int blockFra
 // ten-band processor or the lowpass are marked as finishing without them (run.staged). Then the
 // bank splits the frames that take the processor, over the same runs of equal switches as the
 // band stages will use.
-template <class Io>
+template <class Io, class Trace>
 void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params, EngineRandom& random,
-                  RunHandoff& run) {
+                  RunHandoff& run, Trace& trace) {
     const GeneralParams& general = params.general;
     double inputMeter = state.inputMeter;
     int32_t silenceCount = state.silenceCount;
@@ -162,6 +166,7 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
         double L, R;
         readFrame(io, run.offset + f, L, R);
 
+        trace.record(kTestTonesStage);
         processSample(state.testTone, random, L, R);
 
         if (L == 0.0 || R == 0.0) {
@@ -177,10 +182,22 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
 
         inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
 
-        if (isOn(general.highpassActive)) processSample(state.highpass, L, R);
-        if (isOn(general.stereoImageActive)) processSample(state.stereoImage, params.stereoImage, L, R);
-        if (isOn(general.agcActive)) processSample(state.agc, params.agc, L, R);
-        if (isOn(general.threeBandEqActive)) processSample(state.threeBandEq, L, R);
+        if (isOn(general.highpassActive)) {
+            trace.record(kHighpassStage);
+            processSample(state.highpass, L, R);
+        }
+        if (isOn(general.stereoImageActive)) {
+            trace.record(kStereoImageStage);
+            processSample(state.stereoImage, params.stereoImage, L, R);
+        }
+        if (isOn(general.agcActive)) {
+            trace.record(kAgcStage);
+            processSample(state.agc, params.agc, L, R);
+        }
+        if (isOn(general.threeBandEqActive)) {
+            trace.record(kThreeBandEqStage);
+            processSample(state.threeBandEq, L, R);
+        }
 
         FrameRoute& r = run.route[f];
         r.tenBand = tenBandRoute(general);
@@ -199,7 +216,10 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
 
     for (int f = run.staged; run.anyTenBand && f < frames;) {
         const int end = runEnd(run.route, f, frames, sameTenBand);
-        if (run.route[f].tenBand != 0) splitBands(state.tenBand, &run.chain[2 * f], &run.bands[f], end - f);
+        if (run.route[f].tenBand != 0) {
+            trace.record(kTenBandProcessorStage);
+            splitBands(state.tenBand, &run.chain[2 * f], &run.bands[f], end - f);
+        }
         f = end;
     }
 }
@@ -211,8 +231,8 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
 // the output: post amp, dither, the output checks, the capture ring, the conversion. A stage's frame
 // depends only on its own state and that frame's input, so this gives the result of running each
 // frame through the whole chain alone.
-template <class Io>
-void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run) {
+template <class Io, class Trace>
+void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run, Trace& trace) {
     const GeneralParams& general = params.general;
     const double densityGain = run.start.densityGain;
     const double postGain = run.start.postGain;
@@ -226,13 +246,21 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     uint16_t captureIndex = loadShared(state.capture.writeIndex);
 
     auto finalStages = [&](int f, double& L, double& R) {
-        if (isOn(general.finalLimiterActive)) processSample(state.finalLimiter, L, R, run.offset + f == 0);
-        if (isOn(general.finalClipperActive)) processSample(state.finalClipper, params.finalClipper, L, R);
+        if (isOn(general.finalLimiterActive)) {
+            trace.record(kFinalLimiterStage);
+            processSample(state.finalLimiter, L, R, run.offset + f == 0);
+        }
+        if (isOn(general.finalClipperActive)) {
+            trace.record(kFinalClipperStage);
+            processSample(state.finalClipper, params.finalClipper, L, R);
+        }
     };
     auto emit = [&](int f, double L, double R) {
+        trace.record(kPostAmpStage);
         L = L * postGain;
         R = R * postGain;
         if (route[f].dither) {
+            trace.record(kDitherStage);
             const double n = route[f].ditherNoise;
             L = L + n;
             R = R + n;
@@ -256,6 +284,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     };
 
     for (int f = 0; f < staged; ++f) {
+        trace.record(kDensityDriveStage);
         double L = chain[2 * f] * densityGain;
         double R = chain[2 * f + 1] * densityGain;
         finalStages(f, L, R);
@@ -266,8 +295,9 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         const int end = runEnd(route, f, frames, sameTenBand);
         if (route[f].tenBand != 0) {
             processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
-                         end - f, run.offset + f == 0);
+                         end - f, run.offset + f == 0, stageTraceOf(trace));
         } else {
+            trace.record(kDensityDriveStage);
             for (int g = f; g < end; ++g) {
                 chain[2 * g] = chain[2 * g] * densityGain;
                 chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
@@ -280,6 +310,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         double L = chain[2 * f];
         double R = chain[2 * f + 1];
         if (!run.anyTenBand) {
+            trace.record(kDensityDriveStage);
             L = L * densityGain;
             R = R * densityGain;
         }
@@ -294,7 +325,10 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     if (run.anyLowpass) {
         for (int f = staged; f < frames;) {
             const int end = runEnd(route, f, frames, sameLowpass);
-            if (route[f].lowpass) processFrames(state.lowpass, &chain[2 * f], end - f);
+            if (route[f].lowpass) {
+                trace.record(kLowpassStage);
+                processFrames(state.lowpass, &chain[2 * f], end - f);
+            }
             f = end;
         }
         for (int f = staged; f < frames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
@@ -302,9 +336,15 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     storeShared(state.outputMeter, outputMeter);
 }
 
-template void runInputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
-template void runInputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
-template void runInputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&);
-template void runOutputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, RunHandoff&);
-template void runOutputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, RunHandoff&);
-template void runOutputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, RunHandoff&);
+template void runInputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&,
+                           NoStageTrace&);
+template void runInputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&,
+                           NoStageTrace&);
+template void runInputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&,
+                           NoStageTrace&);
+template void runInputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, EngineRandom&, RunHandoff&,
+                           StageTrace&);
+template void runOutputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, RunHandoff&, NoStageTrace&);
+template void runOutputSide(const FloatIo<float>&, ProcessorState&, const LiveParams&, RunHandoff&, NoStageTrace&);
+template void runOutputSide(const FloatIo<double>&, ProcessorState&, const LiveParams&, RunHandoff&, NoStageTrace&);
+template void runOutputSide(const Pcm16Io&, ProcessorState&, const LiveParams&, RunHandoff&, StageTrace&);

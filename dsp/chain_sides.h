@@ -10,6 +10,7 @@
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
+#include "dsp/stage_trace.h"
 #include "dsp/ten_band_processor.h"
 
 constexpr uint32_t kPollIntervalMs = 2000;
@@ -86,13 +87,25 @@ void endOutputSide(ProcessorState& state, const LiveParams& params, int blockFra
 
 // The input side of frames [run.offset, run.offset + run.frames) of the block in `io`: reads
 // them, runs the input stages and the split, fills `run` (run.bands must point to room for
-// kBandRunFrames frames).
-template <class Io>
+// kBandRunFrames frames). `trace` records the stages as they run (StageTrace, for the test of
+// the chain's order; NoStageTrace otherwise).
+template <class Io, class Trace>
 void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params, EngineRandom& random,
-                  RunHandoff& run);
-// The output side of a run: writes its frames to `io`.
+                  RunHandoff& run, Trace& trace);
 template <class Io>
-void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run);
+inline void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params, EngineRandom& random,
+                         RunHandoff& run) {
+    NoStageTrace none;
+    runInputSide(io, state, params, random, run, none);
+}
+// The output side of a run: writes its frames to `io`.
+template <class Io, class Trace>
+void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run, Trace& trace);
+template <class Io>
+inline void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run) {
+    NoStageTrace none;
+    runOutputSide(io, state, params, run, none);
+}
 
 // The output side of a run with its block's start and end around it (run.blockBegins, run.blockEnds).
 template <class Io>

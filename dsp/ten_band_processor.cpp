@@ -6,6 +6,7 @@
 #include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
 #include "dsp/simd_pair.h"
+#include "dsp/stage_trace.h"
 
 void bankCoefficients(bool cascaded, bool narrow, BiquadCoefficients out[kBandCount]) {
     for (int j = 0; j < kBandCount; ++j) {
@@ -66,10 +67,17 @@ void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* b
 }
 
 void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
-                  double* pairs, int n, bool firstOfBlock) {
+                  double* pairs, int n, bool firstOfBlock, StageTrace* trace) {
     const bool cascaded = processor.designedCascaded != 0;
     const BandDetectors& detectors = processor.detectors;
-    if (on.dynamicEq) equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
+    auto ran = [trace](ChainStageId stage) {
+        if (trace != nullptr) trace->record(stage);
+    };
+    if (on.dynamicEq) {
+        ran(kDynamicEqStage);
+        equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
+    }
+    ran(kDensityDriveStage);
     const Pair density = splat(densityGain);
     for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; j += 2) {
@@ -77,11 +85,24 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
             storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&bands[f].right[j]), density));
         }
     }
-    if (on.compressor) compressFrames(processor.compressor, detectors, bands, n, firstOfBlock);
-    if (on.expander) expandFrames(processor.expander, detectors, bands, n, firstOfBlock);
-    if (on.limiter) limitFrames(processor.limiter, detectors, bands, n, firstOfBlock);
-    if (on.saturator) saturateFrames(processor.saturator, cascaded, bands, n);
+    if (on.compressor) {
+        ran(kCompressorStage);
+        compressFrames(processor.compressor, detectors, bands, n, firstOfBlock);
+    }
+    if (on.expander) {
+        ran(kExpanderStage);
+        expandFrames(processor.expander, detectors, bands, n, firstOfBlock);
+    }
+    if (on.limiter) {
+        ran(kLimiterStage);
+        limitFrames(processor.limiter, detectors, bands, n, firstOfBlock);
+    }
+    if (on.saturator) {
+        ran(kSaturatorStage);
+        saturateFrames(processor.saturator, cascaded, bands, n);
+    }
     if (on.tenBandEq) {
+        ran(kTenBandEqStage);
         for (int f = 0; f < n; ++f) applyEqGains(processor.eq, bands[f]);
     }
 

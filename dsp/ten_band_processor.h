@@ -15,6 +15,8 @@
 #include "dsp/shared_value.h"
 #include "dsp/ten_band_eq.h"
 
+struct StageTrace;
+
 // The ten-band processor runs up to this many frames stage by stage (processFrames).
 constexpr int kBandRunFrames = 64;
 
@@ -75,8 +77,9 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
 // of n frames (up to kBandRunFrames) into `bands`, then the band stages and the sum of those
 // bands into `pairs`. The split of every frame must come before the band stages of that frame.
 void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* bands, int n);
+// `trace`, when given, records the band stages as they run (the chain order's test).
 void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
-                  double* pairs, int n, bool firstOfBlock);
+                  double* pairs, int n, bool firstOfBlock, StageTrace* trace = nullptr);
 // Clears the bank and each stage's idle state: the re-filter, both lookahead lines, and the
 // dynamic-EQ gains (set to 1.0).
 void idleReset(TenBandProcessor& processor);
