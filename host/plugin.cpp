@@ -71,6 +71,18 @@ winampDSPModule dspModule = {kVersionString, nullptr, nullptr, Config, Init, Mod
 
 extern "C" winampDSPHeader* winampDSPGetHeader2(void) { return &dspHeader; }
 
+Registry& ModuleRegistry() { return moduleEngine.registry; }
+
+const char* ModulePresetName() { return moduleEngine.live.presetName; }
+
+void SetModulePresetName(const char* name) {
+    char* field = moduleEngine.live.presetName;
+    std::memset(field, 0, sizeof moduleEngine.live.presetName);
+    std::memcpy(field, name, strnlen(name, sizeof moduleEngine.live.presetName - 1));
+}
+
+void ApplyWindowEdits() { CommitSettings(moduleEngine, false, false); }
+
 bool ModuleQuitting() { return loadShared(moduleEngine.state.isQuitting) != 0; }
 
 uint32_t ModuleLastBlockTick() { return loadShared(moduleEngine.state.lastProcessTick); }

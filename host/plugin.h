@@ -16,7 +16,15 @@ struct Engine;
 // The module's one engine (its state, live values, registry and settings text), for the windows.
 Engine& PluginEngine();
 
-// What the windows read and keep of the module beyond its registry, on the user-interface thread.
+// What the windows read and change of the module, on the user-interface thread.
+struct Registry;
+// The registry of the module's engine: its windows and their parameters, bound to the live values.
+Registry& ModuleRegistry();
+// The current setting's name ("General.Name"), as the console's name box shows and edits it.
+const char* ModulePresetName();
+void SetModulePresetName(const char* name);
+// Redesigns the filters for what the windows changed since the last call.
+void ApplyWindowEdits();
 // True once Quit has begun: the windows stop acting on input.
 bool ModuleQuitting();
 // The tick of the module's last processed block (the engine's millisecond clock).

@@ -2,7 +2,6 @@
 #include "ui/analysis_drawing.h"
 
 #include "host/plugin.h"
-#include "params/engine.h"
 #include "params/registry.h"
 #include "ui/config_windows.h"
 
@@ -15,7 +14,7 @@ constexpr BYTE kLabelCharset = 1;  // DEFAULT_CHARSET
 }  // namespace
 
 WindowEntry* DrawableAnalysisWindow(int templateId) {
-    WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
+    WindowEntry* entry = FindWindowByTemplate(ModuleRegistry(), templateId);
     if (entry == nullptr || entry->hwnd == nullptr || SurfaceDc(*entry) == nullptr) return nullptr;
     return entry;
 }

@@ -1,7 +1,6 @@
 // Opening, binding, editing, refreshing and closing of every plug-in window through one dialog procedure.
 #include "ui/config_windows.h"
 #include "host/plugin.h"
-#include "params/engine.h"
 
 #include <commctrl.h>
 
@@ -47,7 +46,7 @@ void bindSlider(HWND hwnd, const ParamEntry& param) {
 }
 
 void markSettingsChanged(const WindowEntry& entry) {
-    if (entry.marksSettingsChanged) storeShared(PluginEngine().registry.settingsChanged, true);
+    if (entry.marksSettingsChanged) storeShared(ModuleRegistry().settingsChanged, true);
 }
 
 void showMeter(HWND hwnd, ParamEntry& param, double value) {
@@ -89,14 +88,14 @@ DialogProc uiDialogProc() { return portableDialogProc; }
 
 WindowEntry* FindWindowEntry(HWND hwnd) {
     if (hwnd == nullptr) return nullptr;
-    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = ModuleRegistry().windows; entry != nullptr; entry = entry->next) {
         if (entry->hwnd == hwnd) return entry;
     }
     return nullptr;
 }
 
 void ShowConfigWindow(int templateId) {
-    WindowEntry* entry = FindWindowByTemplate(PluginEngine().registry, templateId);
+    WindowEntry* entry = FindWindowByTemplate(ModuleRegistry(), templateId);
     if (entry == nullptr) return;
     if (entry->hwnd != nullptr) {
         HWND open = static_cast<HWND>(entry->hwnd);
@@ -175,7 +174,7 @@ void OnControlCommand(HWND hwnd, int id) {
 }
 
 void RefreshMeters(HWND target) {
-    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = ModuleRegistry().windows; entry != nullptr; entry = entry->next) {
         HWND hwnd = static_cast<HWND>(entry->hwnd);
         if (hwnd == nullptr || (target != nullptr && hwnd != target)) continue;
         for (ParamEntry* param = entry->params; param != nullptr; param = param->next) {
@@ -188,8 +187,8 @@ void RefreshMeters(HWND target) {
 }
 
 void CloseConfigWindow(HWND hwnd) {
-    const bool closingConsole = PluginEngine().registry.windows != nullptr && PluginEngine().registry.windows->hwnd == hwnd;
-    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
+    const bool closingConsole = ModuleRegistry().windows != nullptr && ModuleRegistry().windows->hwnd == hwnd;
+    for (WindowEntry* entry = ModuleRegistry().windows; entry != nullptr; entry = entry->next) {
         HWND open = static_cast<HWND>(entry->hwnd);
         if (open == nullptr) continue;
         RECT rect;
@@ -297,7 +296,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         }
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            const int templateId = TemplateIdOf(PluginEngine().registry, hwnd);
+            const int templateId = TemplateIdOf(ModuleRegistry(), hwnd);
             if (templateId == kConsoleTemplate) OnConsoleCommand(hwnd, id, HIWORD(wParam));
             if (templateId == kDocumentationTemplate && id == kFindButtonId) FindInDocumentation(hwnd);
             OnControlCommand(hwnd, id);
@@ -308,10 +307,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             OnSliderMoved(hwnd, reinterpret_cast<HWND>(lParam));
             return FALSE;
         case WM_TIMER:
-            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
+            if (TemplateIdOf(ModuleRegistry(), hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
             return FALSE;
         case WM_PAINT:
-            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) {
+            if (TemplateIdOf(ModuleRegistry(), hwnd) == kResponsePlotTemplate) {
                 // Drawn inside the paint cycle: drawn before it, the background erase that the
                 // default painting does would wipe the plot until the next timer tick.
                 PAINTSTRUCT paint;
@@ -322,10 +321,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             }
             return FALSE;
         case WM_LBUTTONDOWN:
-            if (TemplateIdOf(PluginEngine().registry, hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
+            if (TemplateIdOf(ModuleRegistry(), hwnd) == kResponsePlotTemplate) OnResponsePlotClick(hwnd);
             return FALSE;
         case WM_CLOSE:
-            if (TemplateIdOf(PluginEngine().registry, hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
+            if (TemplateIdOf(ModuleRegistry(), hwnd) == kConsoleTemplate) RememberListSelection(hwnd);
             CloseConfigWindow(hwnd);
             return TRUE;
         default:

@@ -1,7 +1,6 @@
 // The console's preset list, buttons, name box and timers, on top of the shared window binding.
 #include "ui/console_window.h"
 #include "host/plugin.h"
-#include "params/engine.h"
 
 #include <shellapi.h>
 
@@ -109,15 +108,13 @@ void setLabel(HWND console, int id, const char* text) {
 void copyNameBox(HWND console) {
     char name[kPresetNameLimit + 1] = {};
     GetDlgItemTextA(console, kNameBoxId, name, sizeof name);
-    static_assert(sizeof name <= sizeof PluginEngine().live.presetName);
-    std::memset(PluginEngine().live.presetName, 0, sizeof PluginEngine().live.presetName);
-    std::memcpy(PluginEngine().live.presetName, name, sizeof name);
+    SetModulePresetName(name);
 }
 
 void onSlowTick(HWND console) {
     changedBlink = !changedBlink;
-    setLabel(console, kChangedLabelId, changedBlink && loadShared(PluginEngine().registry.settingsChanged) ? kChangedText : "");
-    CommitSettings(PluginEngine(), false, false);  // redesigns what the windows' edits changed
+    setLabel(console, kChangedLabelId, changedBlink && loadShared(ModuleRegistry().settingsChanged) ? kChangedText : "");
+    ApplyWindowEdits();
     DrawResponsePlot(nullptr);
     PollRemoteSelection(PluginEngine(), console);
     setLabel(console, kHardClipLabelId, takeClipFlag(PluginEngine()) ? kHardClipText : "");
@@ -144,7 +141,7 @@ void InitConsole(HWND console) {
 
 void ShowPresetNameInConsole(HWND console) {
     writingNameBox = true;
-    SetDlgItemTextA(console, kNameBoxId, PluginEngine().live.presetName);
+    SetDlgItemTextA(console, kNameBoxId, ModulePresetName());
     writingNameBox = false;
 }
 

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "host/plugin.h"
-#include "params/engine.h"
 #include "params/registry.h"
 #include "params/ui_seam.h"
 #include "platform/shared_value.h"
@@ -14,7 +13,7 @@ void uiRebindOpenWindows() {
     // Only windows of the calling thread: a preset loaded by the playback thread's poll (console
     // closed) must never reach into a window the user-interface thread is just opening.
     const DWORD thread = GetCurrentThreadId();
-    for (WindowEntry* entry = PluginEngine().registry.windows; entry != nullptr; entry = entry->next) {
+    for (WindowEntry* entry = ModuleRegistry().windows; entry != nullptr; entry = entry->next) {
         HWND hwnd = static_cast<HWND>(loadShared(entry->hwnd));
         if (hwnd != nullptr && GetWindowThreadProcessId(hwnd, nullptr) == thread) BindWindow(*entry, hwnd);
     }
