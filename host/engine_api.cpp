@@ -58,7 +58,7 @@ struct MeterGroup {
     const double* (*first)(const ProcessorState& state);
 };
 
-const MeterGroup kMeterGroups[] = {
+constexpr MeterGroup kMeterGroups[] = {
     {"Input.Percent", "%", 1, [](const ProcessorState& s) { return &s.inputMeter; }},
     {"StereoImage.Enhance.dB", "dB", 1, [](const ProcessorState& s) { return &s.stereoImage.meterDb; }},
     {"AGC.Low.dB", "dB", 1, [](const ProcessorState& s) { return &s.agc.meterLowDb; }},
