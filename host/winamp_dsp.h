@@ -1,6 +1,8 @@
 // The Winamp DSP plug-in records as the host reads them (32-bit layout on the DLL build).
 #pragma once
 
+#include "params/version.h"  // kVersionString, the module's description
+
 extern "C" {
 
 struct winampDSPModule {
