@@ -63,8 +63,8 @@ bool createPortable(StreamResampler& r, double fromRate, double toRate, int maxI
     const double halfSpan = static_cast<double>(span) / 2.0;
     const double windowNorm = besselI0(kKaiserBeta);
     r.coefficients.assign(static_cast<size_t>(span), 0.0f);
-    std::vector<double> row(static_cast<size_t>(r.taps));
     for (int64_t phase = 0; phase < r.phases; ++phase) {
+        float* out = &r.coefficients[static_cast<size_t>(phase * r.taps)];
         double sum = 0.0;
         for (int t = 0; t < r.taps; ++t) {
             // Oldest first: tap t weights input frame (newest - (taps - 1) + t).
@@ -75,12 +75,11 @@ bool createPortable(StreamResampler& r, double fromRate, double toRate, int maxI
             const double position = offset / halfSpan;
             const double window =
                 std::fabs(position) >= 1.0 ? 0.0 : besselI0(kKaiserBeta * std::sqrt(1.0 - position * position)) / windowNorm;
-            row[static_cast<size_t>(t)] = sinc * window;
-            sum += row[static_cast<size_t>(t)];
+            out[t] = static_cast<float>(sinc * window);
+            sum += sinc * window;
         }
         // Each phase passes a constant unchanged (no ripple at the phase rate).
-        float* out = &r.coefficients[static_cast<size_t>(phase * r.taps)];
-        for (int t = 0; t < r.taps; ++t) out[t] = static_cast<float>(row[static_cast<size_t>(t)] / sum);
+        for (int t = 0; t < r.taps; ++t) out[t] = static_cast<float>(out[t] / sum);
     }
     r.maxInputFrames = maxInputFrames;
     r.history.assign(static_cast<size_t>((r.taps - 1 + maxInputFrames) * r.channels), 0.0f);

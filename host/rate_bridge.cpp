@@ -81,12 +81,11 @@ bool reducedRatio(double hostRate, int64_t* p, int64_t* q) {
 
 // Silence through a resampler in fixed chunks; returns the largest number of frames it held back
 // (its aligned output owed minus its output given) and sets the frames still owed at the end.
-int64_t warmUp(StreamResampler& resampler, int inChunk, int outChunk, int channels, int64_t chunks, float* out,
+int64_t warmUp(StreamResampler& resampler, int inChunk, int outChunk, const float* silence, int64_t chunks, float* out,
                int64_t outCapacity, int64_t* owed) {
-    std::vector<float> silence(static_cast<size_t>(inChunk * channels), 0.0f);
     int64_t given = 0, mostHeld = 0;
     for (int64_t n = 1; n <= chunks; ++n) {
-        given += resample(resampler, silence.data(), inChunk, out, outCapacity);
+        given += resample(resampler, silence, inChunk, out, outCapacity);
         mostHeld = std::max(mostHeld, n * outChunk - given);
     }
     *owed = chunks * outChunk - given;
@@ -183,9 +182,10 @@ bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels, Resamp
         kind == ResamplerKind::Soxr
             ? static_cast<int64_t>(std::ceil(kWarmUpSeconds * hostRate / hostChunk))
             : kPortableWarmUpChunks + (std::max(bridge.down.taps, bridge.up.taps) + engineChunk - 1) / engineChunk;
-    const int64_t heldDown = warmUp(bridge.down, hostChunk, engineChunk, channels, chunks, bridge.resampled.data(),
+    // bridge.chunk is silence here, and long enough for either resampler's chunk.
+    const int64_t heldDown = warmUp(bridge.down, hostChunk, engineChunk, bridge.chunk.data(), chunks, bridge.resampled.data(),
                                     callCapacity, &bridge.skipDown);
-    const int64_t heldUp = warmUp(bridge.up, engineChunk, hostChunk, channels, chunks, bridge.resampled.data(),
+    const int64_t heldUp = warmUp(bridge.up, engineChunk, hostChunk, bridge.chunk.data(), chunks, bridge.resampled.data(),
                                   callCapacity, &bridge.skipUp);
     // The host has given T frames and takes T back. Whole host chunks resampled: c = T / hostChunk
     // (rounded down), so up to hostChunk - 1 frames wait in the input FIFO; the down-resampler
