@@ -125,7 +125,6 @@ void reserveFormatAdapter(FormatAdapter& adapter) {
     // Preparing the bridge for each common rate in turn leaves every buffer at the largest size.
     for (int rate : kCommonRates) prepareRateBridge(adapter.bridge, rate, 2, ResamplerKind::Portable);
     adapter.bridged = false;
-    adapter.fresh = true;
     adapter.reserved = true;
 }
 
