@@ -10,6 +10,7 @@
 
 #include "dsp/processor_state.h"
 #include "dsp/stream_resampler.h"
+#include "host/engine_api.h"
 #include "host/format_adapter.h"
 #include "host/plugin.h"
 #include "params/engine.h"
@@ -180,4 +181,28 @@ TEST(AllFormats, TheSettingsFileHoldsTheKeyOnlyWhileTheSwitchIsOn) {
     std::string withoutKey = onText;
     withoutKey.erase(withoutKey.find(line), line.size());
     EXPECT_EQ(withoutKey, offText) << "the key is the only difference";
+}
+
+TEST(AllFormats, FormatChangesAfterTheReservationAllocateNothing) {
+    Engine* engine = createEngine(1);
+    ASSERT_NE(engine, nullptr);
+    auto adapter = std::make_unique<FormatAdapter>();
+    reserveFormatAdapter(*adapter);
+    auto storage = [&] {
+        const RateBridge& b = adapter->bridge;
+        return std::vector<const void*>{b.down.coefficients.data(), b.down.history.data(), b.up.coefficients.data(),
+                                        b.up.history.data(), b.input.samples.data(), b.engineInput.samples.data(),
+                                        b.output.samples.data(), b.chunk.data(), b.resampled.data(), b.alignRing.data(),
+                                        adapter->interleaved.data()};
+    };
+    const std::vector<const void*> reserved = storage();
+    for (int rate : kCommonRates) {
+        for (int channels : {2, 1}) {
+            std::vector<uint8_t> block = signalBytes(24, channels, rate, 700);
+            ASSERT_EQ(adaptBlock(*adapter, *engine, block.data(), 700, {24, channels, rate}), 700);
+            EXPECT_EQ(storage(), reserved) << rate << " Hz, " << channels << " channel(s)";
+        }
+    }
+    releaseRateBridge(adapter->bridge);
+    destroyEngine(engine);
 }
