@@ -12,7 +12,7 @@ set(DRELVANT_LV2_BUNDLE ${CMAKE_BINARY_DIR}/drelvant.lv2)
 # plug-in without making them read every other file of the build folder.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/lv2)
 file(CREATE_LINK ../drelvant.lv2 ${CMAKE_BINARY_DIR}/lv2/drelvant.lv2 SYMBOLIC)
-add_library(drelvant_lv2 MODULE lv2/drelvant_lv2.cpp lv2/rate_bridge.cpp)
+add_library(drelvant_lv2 MODULE lv2/drelvant_lv2.cpp)
 target_link_libraries(drelvant_lv2 PRIVATE drelvant_core PkgConfig::LV2 PkgConfig::SOXR)
 set_target_properties(drelvant_lv2 PROPERTIES
   OUTPUT_NAME drelvant PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${DRELVANT_LV2_BUNDLE}

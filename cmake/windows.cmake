@@ -44,6 +44,9 @@ if(DRELVANT_TESTS)
     add_test(NAME wine.compare_native COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/compare_native.sh
       ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/build/native ${CMAKE_SOURCE_DIR})
     set_tests_properties(wine.compare_native PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900 SKIP_RETURN_CODE 77)
+    add_test(NAME wine.all_formats COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/all_formats.sh
+      ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/build/native ${CMAKE_SOURCE_DIR})
+    set_tests_properties(wine.all_formats PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 1800 SKIP_RETURN_CODE 77)
     add_test(NAME wine.soak COMMAND soak_host dsp_drelvant.dll ${DRELVANT_SOAK_SECONDS}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     set_tests_properties(wine.soak PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 3600)

@@ -9,6 +9,7 @@
 #include "dsp/frame.h"
 #include "dsp/processor_state.h"
 #include "dsp/shared_value.h"
+#include "host/format_adapter.h"
 #include "params/engine.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
@@ -25,6 +26,13 @@ constexpr uint32_t kQuitWaitMs = 100;
 // The module's one engine: static, as a host expects of a plug-in's state, and bound directly to
 // the windows.
 Engine moduleEngine;
+
+// "Process all formats": off by default, kept in the settings file only while on. The adapter is
+// the audio thread's; the control thread sizes it (reserveFormatAdapter) before switching on.
+std::atomic<bool> processAllFormats{false};
+FormatAdapter formatAdapter;
+bool adapterRunning = false;      // audio thread: the switch was on at the last block
+bool lastBlockHighResolution = false;  // audio thread: the last block went through the adapter
 
 bool seedOverridden = false;
 uint32_t seedOverride = 0;
@@ -95,6 +103,23 @@ Engine& PluginEngine() { return moduleEngine; }
 
 winampDSPModule* getModule(int index) { return index == 0 ? &dspModule : nullptr; }
 
+void setProcessAllFormats(bool on) {
+    if (on) reserveFormatAdapter(formatAdapter);
+    processAllFormats.store(on, std::memory_order_release);
+}
+
+bool processAllFormatsOn() { return processAllFormats.load(std::memory_order_acquire); }
+
+FormatStatus formatStatus() {
+    FormatStatus status;
+    status.bps = formatAdapter.shownBps.load(std::memory_order_relaxed);
+    status.nch = formatAdapter.shownNch.load(std::memory_order_relaxed);
+    status.srate = formatAdapter.shownRate.load(std::memory_order_relaxed);
+    status.processed = formatAdapter.shownProcessed.load(std::memory_order_relaxed) != 0;
+    status.latencyFrames = formatAdapter.shownLatencyFrames.load(std::memory_order_relaxed);
+    return status;
+}
+
 void setRandomSeedOverride(bool enabled, uint32_t seed) {
     seedOverridden = enabled;
     seedOverride = seed;
@@ -109,6 +134,7 @@ int Init(winampDSPModule* module) {
     ScanPresets(engine);
     ReadTextFile(engine.text, kSettingsFileName);
     state.startupPreset = StartupPresetFromSettings(engine.text);
+    setProcessAllFormats(GetNumber(engine.text, kProcessAllFormatsKey, 0.0) != 0.0);
 
     RegisterEngine(engine);
     state.hooks.canPoll = consoleClosedWithRegistry;
@@ -150,7 +176,30 @@ int ModifySamples(winampDSPModule*, short int* samples, int numsamples, int bps,
         return numsamples;
     }
     Engine& engine = moduleEngine;
-    const int returned = ProcessBlock(samples, numsamples, bps, nch, srate, engine.state, engine.live, engine.random);
+    const HostFormat format{bps, nch, srate};
+    const bool allFormats = processAllFormats.load(std::memory_order_acquire);
+    const FormatRoute route = allFormats ? routeOf(format) : FormatRoute::PassThrough;
+    if (allFormats && !adapterRunning) restartFormatAdapter(formatAdapter);
+    adapterRunning = allFormats;
+    int returned = numsamples;
+    if (route == FormatRoute::HighResolution) {
+        returned = adaptBlock(formatAdapter, engine, samples, numsamples, format);
+        lastBlockHighResolution = true;
+    } else {
+        // The plug-in's own path: 44,100 Hz 16-bit stereo processed exactly, the rest untouched.
+        // Coming from the adapter, it starts from rest as after a pause.
+        if (lastBlockHighResolution) IdleReset(engine.state);
+        lastBlockHighResolution = false;
+        restartFormatAdapter(formatAdapter);
+        returned = ProcessBlock(samples, numsamples, bps, nch, srate, engine.state, engine.live, engine.random);
+        const bool processed = bps == 16 && nch == 2 && srate == 44100;
+        formatAdapter.shownLatencyFrames.store(processed ? audioLatencyFrames(engine) : 0, std::memory_order_relaxed);
+    }
+    formatAdapter.shownBps.store(bps, std::memory_order_relaxed);
+    formatAdapter.shownNch.store(nch, std::memory_order_relaxed);
+    formatAdapter.shownRate.store(srate, std::memory_order_relaxed);
+    formatAdapter.shownProcessed.store(route != FormatRoute::PassThrough || (bps == 16 && nch == 2 && srate == 44100),
+                                       std::memory_order_relaxed);
     playbackInBlock.store(false, std::memory_order_release);
     return returned;
 }
@@ -166,6 +215,7 @@ void Quit(winampDSPModule*) {
     BeginText(engine.text, kSettingsFileName);
     SaveWindowRecordsAndRelease(engine.registry, engine.text);
     AppendNumber(engine.text, "General.StartupPreset", 0, state.startupPreset);
+    if (processAllFormatsOn()) AppendNumber(engine.text, kProcessAllFormatsKey, 0, 1.0);
     WriteTextFile(engine.text);
 
     storeShared(state.isRunning, uint8_t{0});

@@ -35,7 +35,7 @@
 
 #include "host/engine_api.h"
 #include "lv2/ports.h"
-#include "lv2/rate_bridge.h"
+#include "host/rate_bridge.h"
 
 namespace {
 

@@ -460,7 +460,7 @@ def saturator():
 
 
 def advanced():
-    d = Dialog(121, "Drelvant - Advanced Settings", 297, 163)
+    d = Dialog(121, "Drelvant - Advanced Settings", 297, 189)
     d.group("Multiband Level Detector Time Constants - msec (1 to 500)", 4, 2, 289, 88)
     x0 = 9
     for i in range(10):
@@ -473,6 +473,10 @@ def advanced():
     d.slider_column(30 + BAND_PITCH + 12, 103, "Highband", 1048, 1049, BAND_SLIDER_HEIGHT, caption_width=37)
     d.group("Final Limiter Det. Time Constant", 150, 92, 143, 68)
     d.slider_column(208, 103, "Limiter", 1059, 1060, BAND_SLIDER_HEIGHT)
+    # Not a parameter (kept in the settings file, never in presets): the formats switch, and a line
+    # saying what the host plays now and what becomes of it.
+    d.checkbox("Process all formats (resampled to 44.1 kHz)", 1150, 8, 163, 180, 10)
+    d.text("", 8, 176, 285, 9, ident=1151)
     return d
 
 

@@ -1,5 +1,5 @@
 // Soak host: runs the plug-in DLL for a long time as a busy Winamp would, and watches it.
-//   soak_host DLL SECONDS [SPEED]
+//   soak_host DLL SECONDS [SPEED] [--all-formats]
 // SPEED feeds the audio at that many times real time, as a player does at 1; without it (or 0)
 // blocks follow each other as fast as the plug-in takes them. Pauses, preset changes and format
 // changes follow the clock either way.
@@ -10,6 +10,9 @@
 // loaded, processed blocks come back exactly as sent (clamped), and while any other preset is
 // loaded they do not, so each selection is known to have been applied; unprocessed formats come
 // back untouched; the startup preset written at Quit is the last one selected with "Default".
+// --all-formats starts the plug-in with "Process all formats" on and changes the format between
+// blocks as well: 8/16/24/32-bit, mono and stereo, 8 kHz to 192 kHz, and six channels (which
+// still pass through untouched).
 // Exit status 0 only when everything held.
 #include <windows.h>
 #include <psapi.h>
@@ -48,6 +51,13 @@ const Format kFormats[] = {{16, 2, 44100, "16-bit stereo 44.1 kHz"},
                            {24, 2, 44100, "24-bit stereo 44.1 kHz"},
                            {16, 2, 44100, "16-bit stereo 44.1 kHz"}};
 constexpr int kFormatCount = sizeof kFormats / sizeof kFormats[0];
+const Format kAllFormats[] = {{16, 2, 44100, "16-bit stereo 44.1 kHz"}, {24, 2, 48000, "24-bit stereo 48 kHz"},
+                              {16, 1, 48000, "16-bit mono 48 kHz"},    {8, 2, 8000, "8-bit stereo 8 kHz"},
+                              {32, 2, 192000, "32-bit stereo 192 kHz"}, {24, 1, 44100, "24-bit mono 44.1 kHz"},
+                              {16, 2, 22050, "16-bit stereo 22.05 kHz"}, {16, 2, 96000, "16-bit stereo 96 kHz"},
+                              {16, 6, 48000, "16-bit 6 channels 48 kHz"}};
+constexpr int kAllFormatCount = sizeof kAllFormats / sizeof kAllFormats[0];
+constexpr int kMaxFrameBytes = 6 * 2;  // the widest frame of either list (32-bit stereo is 8)
 
 // Transparent presets have every stage off, density drive and post amp at 0 dB and no dither:
 // each sample comes back as sent, clamped to +-32,764.
@@ -151,8 +161,10 @@ struct SavedFile {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool allFormats = argc > 3 && std::strcmp(argv[argc - 1], "--all-formats") == 0;
+    if (allFormats) --argc;
     if (argc < 3) {
-        std::fprintf(stderr, "usage: soak_host DLL SECONDS [SPEED]\n");
+        std::fprintf(stderr, "usage: soak_host DLL SECONDS [SPEED] [--all-formats]\n");
         return 2;
     }
     const double seconds = std::atof(argv[2]);
@@ -173,6 +185,11 @@ int main(int argc, char** argv) {
     const SavedFile savedUserPreset(directory + userPresetName);
     DeleteFileA(selectionPath.c_str());
     DeleteFileA(settingsPath.c_str());
+    if (allFormats) {
+        writeText(settingsPath, "Drelvant\r\nThis is a settings file for Drelvant v1.20\r\nFilename: dsp_Drelvant.ini\r\n"
+                                "-----------------------------------------\r\n"
+                                "General.ProcessAllFormats      = 1\r\n");
+    }
     char userPreset[512];
     std::snprintf(userPreset, sizeof userPreset,
                   "Drelvant\r\nThis is a preset file for Drelvant v1.20\r\nFilename: DV_Preset%.2d.ini\r\n"
@@ -200,12 +217,13 @@ int main(int argc, char** argv) {
     module->hDllInstance = library;
     module->Init(module);
 
-    std::vector<unsigned char> buffer(kMaxBlockFrames * 2 * 3);
+    std::vector<unsigned char> buffer(static_cast<size_t>(kMaxBlockFrames) * kMaxFrameBytes);
     std::vector<unsigned char> sent(buffer.size());
     const DWORD start = GetTickCount();
     DWORD lastReport = start, lastPause = start, lastConsumed = start;
     DWORD commandWritten = start;
-    long long blocks = 0, badBlocks = 0, frames = 0, formatBlocks[kFormatCount] = {};
+    long long blocks = 0, badBlocks = 0, frames = 0, formatBlocks[kFormatCount] = {}, allFormatBlocks[kAllFormatCount] = {};
+    int allFormatIndex = 0;
     int smallestBlock = kMaxBlockFrames, largestBlock = 0, pauses = 0;
     SIZE_T firstMemory = 0, peakMemory = 0, settledMemory = 0, lastMemory = 0;
     // With a speed: the audio fed since playback (re)started, and when it started.
@@ -260,7 +278,9 @@ int main(int argc, char** argv) {
         }
 
         const int formatIndex = static_cast<int>((now - start) / kFormatPeriodMs % kFormatCount);
-        const Format& format = kFormats[formatIndex];
+        // With all formats on, one block in eight changes to another format at random.
+        if (allFormats && nextNoise() % 8 == 0) allFormatIndex = nextNoise() % kAllFormatCount;
+        const Format& format = allFormats ? kAllFormats[allFormatIndex] : kFormats[formatIndex];
         const int blockFrames = 1 + nextNoise() % kMaxBlockFrames;
         const size_t bytes = static_cast<size_t>(blockFrames) * format.nch * (format.bps / 8);
         for (size_t i = 0; i < bytes; ++i) buffer[i] = static_cast<unsigned char>(nextNoise());
@@ -288,7 +308,10 @@ int main(int argc, char** argv) {
         }
 
         const bool processedFormat = format.bps == 16 && format.nch == 2 && format.srate == 44100;
-        if (processedFormat) {
+        const bool adaptedFormat = allFormats && !processedFormat && format.nch <= 2;
+        if (adaptedFormat) {
+            // The high-resolution path: anything may come back, as many frames as were given.
+        } else if (processedFormat) {
             const short* in = reinterpret_cast<const short*>(sent.data());
             const short* out = reinterpret_cast<const short*>(buffer.data());
             bool asSent = true;
@@ -307,7 +330,7 @@ int main(int argc, char** argv) {
         ++blocks;
         frames += blockFrames;
         fedMs += blockFrames * 1000.0 / format.srate;
-        ++formatBlocks[formatIndex];
+        ++(allFormats ? allFormatBlocks[allFormatIndex] : formatBlocks[formatIndex]);
         smallestBlock = std::min(smallestBlock, blockFrames);
         largestBlock = std::max(largestBlock, blockFrames);
 
@@ -336,9 +359,12 @@ int main(int argc, char** argv) {
         settledMemory != 0 ? (static_cast<double>(peakMemory) - static_cast<double>(settledMemory)) / mb : 0.0;
     std::printf("blocks %lld (%lld frames, sizes %d ... %d), bad blocks %lld\n", blocks, frames, smallestBlock,
                 largestBlock, badBlocks);
-    for (int i = 0; i < kFormatCount - 1; ++i) {
+    for (int i = 0; i < kFormatCount - 1 && !allFormats; ++i) {
         const long long count = formatBlocks[i] + (i == 0 ? formatBlocks[kFormatCount - 1] : 0);
         std::printf("  %s: %lld blocks\n", kFormats[i].name, count);
+    }
+    for (int i = 0; i < kAllFormatCount && allFormats; ++i) {
+        std::printf("  %s: %lld blocks\n", kAllFormats[i].name, allFormatBlocks[i]);
     }
     std::printf("pauses over 6 s: %d, speed %s\n", pauses, speed > 0 ? argv[3] : "as fast as possible");
     std::printf("selections written %lld, consumed %lld, lost %lld, transparent blocks altered %lld, "

@@ -1,7 +1,8 @@
 // A minimal Winamp-style DSP host: loads a plug-in DLL by path and runs a raw file through it.
-//   winamp_host DLL INPUT.raw OUTPUT.raw [BLOCK_FRAMES] [--config]
-// INPUT is headerless signed 16-bit little-endian stereo at 44,100 Hz; OUTPUT gets what the
-// plug-in's ModifySamples returned, block by block.
+//   winamp_host DLL INPUT.raw OUTPUT.raw [BLOCK_FRAMES [BPS NCH RATE]]
+// INPUT is headerless little-endian PCM, by default signed 16-bit stereo at 44,100 Hz (8-bit is
+// unsigned, 24-bit packed in three bytes); OUTPUT gets what the plug-in's ModifySamples returned,
+// block by block.
 #include <windows.h>
 
 #include <cstdio>
@@ -39,6 +40,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "winamp_host: block size must be positive\n");
         return 2;
     }
+    const int bps = argc > 7 ? std::atoi(argv[5]) : 16;
+    const int nch = argc > 7 ? std::atoi(argv[6]) : 2;
+    const int srate = argc > 7 ? std::atoi(argv[7]) : 44100;
+    if ((bps != 8 && bps != 16 && bps != 24 && bps != 32) || nch < 1 || nch > 8 || srate <= 0) {
+        std::fprintf(stderr, "winamp_host: BPS is 8, 16, 24 or 32; NCH 1 ... 8; RATE positive\n");
+        return 2;
+    }
+    const size_t frameBytes = static_cast<size_t>(bps / 8) * nch;
     HMODULE library = LoadLibraryA(argv[1]);
     if (library == nullptr) {
         std::fprintf(stderr, "winamp_host: cannot load %s\n", argv[1]);
@@ -71,13 +80,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "winamp_host: cannot open the input or the output file\n");
         return 1;
     }
-    std::vector<short> block(static_cast<size_t>(blockFrames) * 2);
+    // Room for twice the frames given: a plug-in may return more than it was given.
+    std::vector<short> block((frameBytes * blockFrames * 2 + 1) / 2);
     long long frames = 0;
     for (;;) {
-        const size_t got = std::fread(block.data(), sizeof(short) * 2, blockFrames, input);
+        const size_t got = std::fread(block.data(), frameBytes, blockFrames, input);
         if (got == 0) break;
-        const int returned = module->ModifySamples(module, block.data(), static_cast<int>(got), 16, 2, 44100);
-        std::fwrite(block.data(), sizeof(short) * 2, returned, output);
+        const int returned = module->ModifySamples(module, block.data(), static_cast<int>(got), bps, nch, srate);
+        std::fwrite(block.data(), frameBytes, returned, output);
         frames += returned;
     }
     std::fclose(input);

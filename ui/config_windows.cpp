@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "params/slider_math.h"
 #include "platform/shared_value.h"
@@ -277,6 +279,45 @@ void ReleaseOffscreenSurface(WindowEntry& entry) {
     surface->previousBitmap = nullptr;
 }
 
+namespace {
+
+// The Advanced window's formats switch and the line under it; not parameters (the switch lives in
+// the settings file only, never in presets).
+constexpr int kAdvancedTemplate = 121;
+constexpr int kProcessAllFormatsId = 1150;
+constexpr int kFormatStatusId = 1151;
+
+// "48000 Hz 24-bit stereo: processed, resampled to 44.1 kHz; delay 512 ms" and the like.
+void showFormatStatus(HWND advanced) {
+    const FormatStatus status = formatStatus();
+    char line[160];
+    if (status.srate <= 0) {
+        std::snprintf(line, sizeof line, "Nothing played yet.");
+    } else {
+        const char* layout = status.nch == 1 ? "mono" : (status.nch == 2 ? "stereo" : "multichannel");
+        char format[64];
+        std::snprintf(format, sizeof format, "%d Hz %d-bit %s", status.srate, status.bps, layout);
+        if (!status.processed) {
+            std::snprintf(line, sizeof line, "%s: passed through untouched.", format);
+        } else {
+            const long long delayMs = status.latencyFrames * 1000LL / status.srate;
+            std::snprintf(line, sizeof line, "%s: processed%s; delay %lld ms.", format,
+                          status.srate != 44100 ? ", resampled to 44.1 kHz" : "", delayMs);
+        }
+    }
+    char shown[160] = {};
+    GetDlgItemTextA(advanced, kFormatStatusId, shown, sizeof shown);
+    if (std::strcmp(shown, line) != 0) SetDlgItemTextA(advanced, kFormatStatusId, line);
+}
+
+void refreshAdvancedWindow() {
+    for (WindowEntry* entry = ModuleRegistry().windows; entry != nullptr; entry = entry->next) {
+        if (entry->templateId == kAdvancedTemplate && entry->hwnd != nullptr) showFormatStatus(static_cast<HWND>(entry->hwnd));
+    }
+}
+
+}  // namespace
+
 INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // Shut-down frees the registry while it destroys the windows; whatever a dying window still
     // reports (focus changes, notifications) must not walk the lists any more.
@@ -287,6 +328,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             if (entry == nullptr) return TRUE;
             BindWindow(*entry, hwnd);
             if (entry->templateId == kConsoleTemplate) InitConsole(hwnd);
+            if (entry->templateId == kAdvancedTemplate) {
+                CheckDlgButton(hwnd, kProcessAllFormatsId, processAllFormatsOn() ? BST_CHECKED : BST_UNCHECKED);
+                showFormatStatus(hwnd);
+            }
             if (isAnalysisTemplate(entry->templateId)) CreateOffscreenSurface(*entry);
             if (entry->templateId == kDocumentationTemplate) {
                 LoadDocumentation(hwnd);
@@ -299,6 +344,9 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             const int templateId = TemplateIdOf(ModuleRegistry(), hwnd);
             if (templateId == kConsoleTemplate) OnConsoleCommand(hwnd, id, HIWORD(wParam));
             if (templateId == kDocumentationTemplate && id == kFindButtonId) FindInDocumentation(hwnd);
+            if (templateId == kAdvancedTemplate && id == kProcessAllFormatsId) {
+                setProcessAllFormats(IsDlgButtonChecked(hwnd, id) == BST_CHECKED);
+            }
             OnControlCommand(hwnd, id);
             return FALSE;
         }
@@ -307,7 +355,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             OnSliderMoved(hwnd, reinterpret_cast<HWND>(lParam));
             return FALSE;
         case WM_TIMER:
-            if (TemplateIdOf(ModuleRegistry(), hwnd) == kConsoleTemplate) OnConsoleTimer(hwnd, wParam);
+            if (TemplateIdOf(ModuleRegistry(), hwnd) == kConsoleTemplate) {
+                OnConsoleTimer(hwnd, wParam);
+                refreshAdvancedWindow();
+            }
             return FALSE;
         case WM_PAINT:
             if (TemplateIdOf(ModuleRegistry(), hwnd) == kResponsePlotTemplate) {

@@ -1,5 +1,5 @@
-// Runs a 44,100 Hz engine at another host rate: a streaming resampler pair (libsoxr) around the
-// engine, in fixed chunks behind FIFOs, so the output does not depend on the host's block sizes
+// Runs a 44,100 Hz engine at another host rate: a streaming resampler pair (libsoxr, or the
+// portable filter where the build has no libsoxr) around the engine, in fixed chunks behind FIFOs, so the output does not depend on the host's block sizes
 // and the whole path has a fixed latency of whole host frames.
 //
 // Road of the samples: host input -> input FIFO -> (every `hostChunk` frames) down-resampler ->
@@ -16,8 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include <soxr.h>
-
+#include "dsp/stream_resampler.h"
 #include "host/engine_api.h"
 
 // A fixed-capacity FIFO of interleaved float frames; its storage is allocated when it is sized.
@@ -34,8 +33,8 @@ struct RateBridge {
     int channels = 0;
     int hostChunk = 0;    // host frames per resampler call (hostRate / 44100 = hostChunk / engineChunk)
     int engineChunk = 0;  // engine frames per engine call
-    soxr_t down = nullptr;
-    soxr_t up = nullptr;
+    StreamResampler down;
+    StreamResampler up;
     FrameFifo input, engineInput, output;
     std::vector<float> chunk;        // one engine chunk (or one host chunk), interleaved
     std::vector<float> resampled;    // what one resampler call gives
@@ -54,8 +53,10 @@ struct RateBridge {
 bool rateBridgeChunks(double hostRate, int* hostChunk, int* engineChunk);
 
 // Allocates everything, creates the resamplers and warms them up (off the audio thread); then
-// processRateBridge neither allocates nor waits. Call again to start from silence (activate).
-bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels);
+// processRateBridge neither allocates nor waits. Call again to start from silence (activate); the
+// portable kind then allocates nothing when an earlier call has sized it for a pair as large.
+bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels,
+                       ResamplerKind kind = defaultResamplerKind());
 void releaseRateBridge(RateBridge& bridge);
 
 // Host frames in, the same number out (non-interleaved channel buffers, may be the same memory).

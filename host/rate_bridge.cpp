@@ -1,5 +1,5 @@
 // The resampler pair around the engine: fixed chunks, FIFOs and the latency that results.
-#include "lv2/rate_bridge.h"
+#include "host/rate_bridge.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +16,10 @@ constexpr int kMaximumChunk = 8192;
 constexpr int64_t kAlignRingFrames = 8192;
 // Warm-up: libsoxr grows its internal FIFOs (realloc) during its first fraction of a second of
 // audio; with fixed chunk sizes they then keep their size. Two seconds of silence through each
-// resampler before the audio thread sees it leaves nothing to grow.
+// resampler before the audio thread sees it leaves nothing to grow. The portable kind allocates
+// nothing while it runs; its warm-up only has to reach the steady hold-back (its filter's span).
 constexpr double kWarmUpSeconds = 2.0;
+constexpr int64_t kPortableWarmUpChunks = 4;
 // Inputs below this are taken as zero: subnormal floats inside the resamplers' filters would
 // otherwise cost hundreds of cycles per multiply (the level is 400 dB below full scale).
 constexpr float kNegligibleSample = 1e-20f;
@@ -77,41 +79,13 @@ bool reducedRatio(double hostRate, int64_t* p, int64_t* q) {
     return true;
 }
 
-soxr_t createResampler(double fromRate, double toRate, int channels) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    // 20-bit quality, linear phase, and no roll-off compensation: the passband stays flat (far
-    // below 0.001 dB) to 91 % of the lower Nyquist frequency (20.1 kHz at 44.1 kHz).
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_ROLLOFF_NONE);
-    // One thread: the resampler runs on the caller's (audio) thread, never in a thread pool. The
-    // smallest DFT blocks libsoxr takes: it holds back less, which halves the latency (44 to 23 ms
-    // at 48 kHz) for no measurable cost at these ratios.
-    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-    runtime.log2_min_dft_size = 8;
-    runtime.log2_large_dft_size = 8;
-    soxr_error_t error = nullptr;
-    soxr_t resampler = soxr_create(fromRate, toRate, static_cast<unsigned>(channels), &error, &io, &quality, &runtime);
-    if (error != nullptr) {
-        soxr_delete(resampler);
-        return nullptr;
-    }
-    return resampler;
-}
-
-// One call of a resampler with `inFrames` frames; returns the frames it gave into `out`.
-int64_t resample(soxr_t resampler, const float* in, int64_t inFrames, float* out, int64_t outCapacity) {
-    size_t used = 0, given = 0;
-    soxr_process(resampler, in, static_cast<size_t>(inFrames), &used, out, static_cast<size_t>(outCapacity), &given);
-    return static_cast<int64_t>(given);
-}
-
 // Silence through a resampler in fixed chunks; returns the largest number of frames it held back
 // (its aligned output owed minus its output given) and sets the frames still owed at the end.
-int64_t warmUp(soxr_t resampler, int inChunk, int outChunk, int channels, int64_t chunks, float* out,
+int64_t warmUp(StreamResampler& resampler, int inChunk, int outChunk, const float* silence, int64_t chunks, float* out,
                int64_t outCapacity, int64_t* owed) {
-    std::vector<float> silence(static_cast<size_t>(inChunk * channels), 0.0f);
     int64_t given = 0, mostHeld = 0;
     for (int64_t n = 1; n <= chunks; ++n) {
-        given += resample(resampler, silence.data(), inChunk, out, outCapacity);
+        given += resample(resampler, silence, inChunk, out, outCapacity);
         mostHeld = std::max(mostHeld, n * outChunk - given);
     }
     *owed = chunks * outChunk - given;
@@ -182,7 +156,7 @@ bool rateBridgeChunks(double hostRate, int* hostChunk, int* engineChunk) {
     return true;
 }
 
-bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels) {
+bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels, ResamplerKind kind) {
     releaseRateBridge(bridge);
     int hostChunk = 0, engineChunk = 0;
     if (!rateBridgeChunks(hostRate, &hostChunk, &engineChunk)) return false;
@@ -190,9 +164,9 @@ bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels) {
     bridge.channels = channels;
     bridge.hostChunk = hostChunk;
     bridge.engineChunk = engineChunk;
-    bridge.down = createResampler(hostRate, kEngineRate, channels);
-    bridge.up = createResampler(kEngineRate, hostRate, channels);
-    if (bridge.down == nullptr || bridge.up == nullptr) {
+    const int maximumChunk = std::max(hostChunk, engineChunk);
+    if (!createResampler(bridge.down, kind, hostRate, kEngineRate, channels, maximumChunk) ||
+        !createResampler(bridge.up, kind, kEngineRate, hostRate, channels, maximumChunk)) {
         releaseRateBridge(bridge);
         return false;
     }
@@ -204,10 +178,14 @@ bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels) {
     bridge.alignRing.assign(static_cast<size_t>(kAlignRingFrames * channels), 0.0f);
     bridge.alignWrite = 0;
 
-    const int64_t chunks = static_cast<int64_t>(std::ceil(kWarmUpSeconds * hostRate / hostChunk));
-    const int64_t heldDown = warmUp(bridge.down, hostChunk, engineChunk, channels, chunks, bridge.resampled.data(),
+    const int64_t chunks =
+        kind == ResamplerKind::Soxr
+            ? static_cast<int64_t>(std::ceil(kWarmUpSeconds * hostRate / hostChunk))
+            : kPortableWarmUpChunks + (std::max(bridge.down.taps, bridge.up.taps) + engineChunk - 1) / engineChunk;
+    // bridge.chunk is silence here, and long enough for either resampler's chunk.
+    const int64_t heldDown = warmUp(bridge.down, hostChunk, engineChunk, bridge.chunk.data(), chunks, bridge.resampled.data(),
                                     callCapacity, &bridge.skipDown);
-    const int64_t heldUp = warmUp(bridge.up, engineChunk, hostChunk, channels, chunks, bridge.resampled.data(),
+    const int64_t heldUp = warmUp(bridge.up, engineChunk, hostChunk, bridge.chunk.data(), chunks, bridge.resampled.data(),
                                   callCapacity, &bridge.skipUp);
     // The host has given T frames and takes T back. Whole host chunks resampled: c = T / hostChunk
     // (rounded down), so up to hostChunk - 1 frames wait in the input FIFO; the down-resampler
@@ -225,9 +203,8 @@ bool prepareRateBridge(RateBridge& bridge, double hostRate, int channels) {
 }
 
 void releaseRateBridge(RateBridge& bridge) {
-    if (bridge.down != nullptr) soxr_delete(bridge.down);
-    if (bridge.up != nullptr) soxr_delete(bridge.up);
-    bridge.down = bridge.up = nullptr;
+    releaseResampler(bridge.down);
+    releaseResampler(bridge.up);
 }
 
 void processRateBridge(RateBridge& bridge, Engine& engine, const float* const* in, float* const* out, int frames) {
