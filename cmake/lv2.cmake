@@ -23,7 +23,10 @@ target_link_options(drelvant_lv2 PRIVATE -Wl,--exclude-libs,ALL -Wl,-z,defs)
 
 add_executable(drelvant_lv2_turtle lv2/turtle_writer.cpp)
 target_include_directories(drelvant_lv2_turtle PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(drelvant_lv2_turtle PRIVATE drelvant_flags)
+target_link_libraries(drelvant_lv2_turtle PRIVATE drelvant_core)
+# The bundle's lv2:minorVersion and lv2:microVersion are the project's minor and patch numbers.
+target_compile_definitions(drelvant_lv2_turtle PRIVATE DRELVANT_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+                           DRELVANT_VERSION_PATCH=$<IF:$<BOOL:${PROJECT_VERSION_PATCH}>,${PROJECT_VERSION_PATCH},0>)
 set(DRELVANT_LV2_TURTLE ${DRELVANT_LV2_BUNDLE}/manifest.ttl ${DRELVANT_LV2_BUNDLE}/drelvant.ttl
     ${DRELVANT_LV2_BUNDLE}/presets.ttl)
 add_custom_command(
