@@ -14,7 +14,8 @@ export JACK_DEFAULT_SERVER="drelvant-test-$$"
 export JACK_NO_AUDIO_RESERVATION=1
 client="drelvant-jalv-$$"
 pids=()
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 > "$work/jackd.log" 2>&1 &
+# A late client is not thrown out (-t: 10 s), however busy the machine.
+jackd --no-realtime -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 > "$work/jackd.log" 2>&1 &
 jackd_pid=$!
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
@@ -31,7 +32,7 @@ jack_lsp > /dev/null 2>&1 || fail "the JACK server did not start"
 jack_metro -n metro -b 600 -f 880 -A 0.5 -D 90 > "$work/metro.log" 2>&1 &
 pids+=($!)
 # jalv runs while its standard input stays open; after 6 s it is asked for the output controls.
-{ sleep 6; echo monitors; sleep 2; echo monitors; sleep 30; } | timeout 10 jalv -x -n "$client" -c preset=1 urn:drelvant:lv2:stereo > "$work/jalv.log" 2>&1 &
+{ sleep 6; echo monitors; sleep 2; echo monitors; sleep 4; } | timeout 10 jalv -x -n "$client" -c preset=1 urn:drelvant:lv2:stereo > "$work/jalv.log" 2>&1 &
 jalv_pid=$!
 pids+=("$jalv_pid")
 for _ in $(seq 50); do
