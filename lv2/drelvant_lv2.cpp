@@ -471,6 +471,13 @@ void activate(LV2_Handle instance) {
         }
     }
     plugin.engineCallsAtStart = engineCallsSoFar(plugin);
+    // The ceiling starts from silence too (run() is not running now: the host never calls
+    // activate() beside it).
+    const TruePeakCeiling ceiling = truePeakCeiling(*plugin.engine);
+    if (ceiling.on) {
+        setTruePeakCeiling(*plugin.engine, false, ceiling.ceilingDbtp);
+        setTruePeakCeiling(*plugin.engine, true, ceiling.ceilingDbtp);
+    }
     std::fill(plugin.dryRing.begin(), plugin.dryRing.end(), 0.0f);
     plugin.dryWrite = 0;
     plugin.wetTarget = readPort(plugin, lv2port::kEnabledControl, 1.0f) >= 0.5f ? 1.0 : 0.0;
