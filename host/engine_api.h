@@ -83,7 +83,8 @@ void processBlockDouble(Engine& engine, double* interleaved, int frames, int cha
 // ---- the true-peak ceiling: an optional stage after the chain on the floating-point paths (not
 // the 16-bit path), off in a new engine so the exact output stays one switch away. A look-ahead
 // limiter (the one of `drelvant process --ceiling`) holds sample and interpolated peaks under
-// the ceiling; while on, its look-ahead is part of the latency. ----
+// the ceiling; while on, its look-ahead is part of the latency. It runs in processBlockFloat and
+// processBlockDouble only: the two-thread block pipeline runs the chain without it. ----
 
 constexpr double kDefaultTruePeakCeilingDbtp = -1.0;
 constexpr double kLowestTruePeakCeilingDbtp = -12.0;
