@@ -35,6 +35,11 @@ check "default raw input is 44100 Hz stereo 16-bit" cmp -s plain-out.wav plain-r
 check "the default is named on standard error" \
     grep -qF "is read as headerless 44100 Hz stereo 16-bit little-endian audio" stderr.txt
 
+# A file with a header keeps its own format; the note says the options were not used.
+"$DRELVANT" process plain.wav header-out.wav --preset F3 --seed 1 --no-prime --input-rate 48000 2>stderr.txt >/dev/null
+check "a WAV input ignores --input-rate" cmp -s header-out.wav plain-ref.wav
+check "the note says the options are for headerless input" grep -qF "are for headerless input only" stderr.txt
+
 # Wrong values are usage errors (status 2).
 for bad in "--input-rate 1000" "--input-channels 3" "--input-bits 8" "--input-bits 32"; do
     # shellcheck disable=SC2086
