@@ -29,7 +29,8 @@ struct StdinStream {
 
 namespace {
 
-constexpr int kRawFrameBytes = 4;  // two little-endian 16-bit samples
+int rawFrameBytes(const AudioFormat& format) { return format.channels * (format.rawBits / 8); }
+
 constexpr size_t kKeptStdinBytes = 1 << 20;
 constexpr size_t kSniffBytes = 4096;
 constexpr size_t kWavHeaderScanBytes = 1 << 16;
@@ -269,7 +270,7 @@ bool openRawFile(AudioReader& reader, std::string* error) {
             *error = "'" + reader.path + "' is a directory";
             return false;
         }
-        if (S_ISREG(info.st_mode)) reader.frames = info.st_size / kRawFrameBytes;
+        if (S_ISREG(info.st_mode)) reader.frames = info.st_size / rawFrameBytes(reader.format);
         reader.live = !S_ISREG(info.st_mode);
     }
     return true;
@@ -305,9 +306,10 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     return checkSoundFile(reader, format, error);
 }
 
-long readRaw(AudioReader& reader, short* samples, long frames, std::string* error) {
-    const size_t wanted = static_cast<size_t>(frames) * kRawFrameBytes;
-    unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
+// Whole raw frames into `bytes` (room for `frames` frames); the count read, -1 on an error.
+long readRawBytes(AudioReader& reader, unsigned char* bytes, long frames, std::string* error) {
+    const int frameBytes = rawFrameBytes(reader.format);
+    const size_t wanted = static_cast<size_t>(frames) * frameBytes;
     size_t got = 0;
     if (reader.stdinStream) {
         got = static_cast<size_t>(streamRead(*reader.stdinStream, bytes, static_cast<sf_count_t>(wanted)));
@@ -331,22 +333,63 @@ long readRaw(AudioReader& reader, short* samples, long frames, std::string* erro
         }
     }
     reader.rawBytesRead += got;
-    if (got % kRawFrameBytes != 0) {
-        printWarning("'%s' ends inside a frame: %llu bytes is not a whole number of 4-byte frames (16-bit "
-                     "little-endian stereo); the last %d bytes were dropped",
-                     reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead),
-                     static_cast<int>(got % kRawFrameBytes));
+    if (got % frameBytes != 0) {
+        const RawInput raw{reader.format.rate, reader.format.channels, reader.format.rawBits};
+        printWarning("'%s' ends inside a frame: %llu bytes is not a whole number of %d-byte frames (%s); the "
+                     "last %d bytes were dropped",
+                     reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead), frameBytes,
+                     describeRawInput(raw).c_str(), static_cast<int>(got % frameBytes));
     }
-    const long count = static_cast<long>(got / kRawFrameBytes);
-    // Decode in place from little-endian bytes, whatever this machine's byte order.
-    for (long i = 0; i < 2 * count; ++i) {
+    const long count = static_cast<long>(got / frameBytes);
+    reader.framesRead += count;
+    return count;
+}
+
+// 16-bit raw frames, decoded in place from little-endian bytes whatever this machine's byte order.
+long readRaw(AudioReader& reader, short* samples, long frames, std::string* error) {
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
+    const long count = readRawBytes(reader, bytes, frames, error);
+    for (long i = 0; i < count * reader.format.channels; ++i) {
         const uint16_t value = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
         int16_t sample;
         std::memcpy(&sample, &value, sizeof sample);
         samples[i] = sample;
     }
-    reader.framesRead += count;
     return count;
+}
+
+// Raw frames of any width as doubles, full scale +-1.0 (16 and 24-bit integers divided by 2^15
+// and 2^23, as libsndfile reads them from a WAV file; 32-bit floats as they are).
+long readRawDoubles(AudioReader& reader, double* samples, long frames, std::string* error) {
+    const int bytesPerSample = reader.format.rawBits / 8;
+    std::vector<unsigned char> bytes(static_cast<size_t>(frames) * rawFrameBytes(reader.format));
+    const long count = readRawBytes(reader, bytes.data(), frames, error);
+    for (long i = 0; i < count * reader.format.channels; ++i) {
+        const unsigned char* b = &bytes[static_cast<size_t>(i) * bytesPerSample];
+        if (reader.format.rawBits == 16) {
+            const uint16_t value = static_cast<uint16_t>(b[0] | (b[1] << 8));
+            int16_t sample;
+            std::memcpy(&sample, &value, sizeof sample);
+            samples[i] = sample / 32768.0;
+        } else if (reader.format.rawBits == 24) {
+            const uint32_t value = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16;
+            const int32_t sample = static_cast<int32_t>(value << 8) / 256;  // sign-extended
+            samples[i] = sample / 8388608.0;
+        } else {
+            const uint32_t value = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                                   static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+            float sample;
+            std::memcpy(&sample, &value, sizeof sample);
+            samples[i] = sample;
+        }
+    }
+    return count;
+}
+
+bool rawReadRefused(const AudioReader& reader, std::string* error) {
+    if (reader.format.rawBits == 16) return false;
+    *error = "'" + reader.path + "' is raw " + std::to_string(reader.format.rawBits) + "-bit: read it as doubles";
+    return true;
 }
 
 bool fileReadFailed(AudioReader& reader, sf_count_t got, long wanted, std::string* error) {
@@ -358,6 +401,11 @@ bool fileReadFailed(AudioReader& reader, sf_count_t got, long wanted, std::strin
 }  // namespace
 
 bool isRawFormat(const AudioFormat& format) { return format.format == 0; }
+
+std::string describeRawInput(const RawInput& raw) {
+    return std::to_string(raw.rate) + " Hz " + (raw.channels == 1 ? "mono" : "stereo") + " " +
+           (raw.bits == 32 ? std::string("32-bit float") : std::to_string(raw.bits) + "-bit") + " little-endian";
+}
 
 std::string sampleFormatName(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
@@ -391,7 +439,7 @@ bool isLossyFormat(int format) {
 std::string describeFormat(const AudioFormat& format) {
     const std::string layout =
         std::to_string(format.rate) + " Hz " + (format.channels == 1 ? "mono" : "stereo");
-    if (isRawFormat(format)) return layout + " raw 16-bit";
+    if (isRawFormat(format)) return layout + " raw " + (format.rawBits == 32 ? std::string("32-bit float") : std::to_string(format.rawBits) + "-bit");
     std::string container;
     switch (format.format & SF_FORMAT_TYPEMASK) {
         case SF_FORMAT_WAV: container = "WAV"; break;
@@ -418,9 +466,12 @@ std::mutex& soundFileOpenLock() {
     return lock;
 }
 
-bool openReader(const std::string& path, AudioReader& reader, std::string* error) {
+bool openReader(const std::string& path, AudioReader& reader, std::string* error, const RawInput& raw) {
     reader.path = path;
     reader.format = AudioFormat{};
+    reader.format.rate = raw.rate;
+    reader.format.channels = raw.channels;
+    reader.format.rawBits = raw.bits;
     bool opened = false;
     if (path == "-") {
         opened = openStdin(reader, error);
@@ -434,7 +485,7 @@ bool openReader(const std::string& path, AudioReader& reader, std::string* error
 }
 
 bool hasShortSamples(const AudioReader& reader) {
-    if (reader.file == nullptr) return true;
+    if (reader.file == nullptr) return reader.format.rawBits == 16;
     switch (reader.format.format & SF_FORMAT_SUBMASK) {
         case SF_FORMAT_PCM_S8:
         case SF_FORMAT_PCM_U8:
@@ -448,7 +499,7 @@ long readShorts(AudioReader& reader, short* samples, long frames, std::string* e
         *error = "interrupted";
         return -1;
     }
-    if (reader.file == nullptr) return readRaw(reader, samples, frames, error);
+    if (reader.file == nullptr) return rawReadRefused(reader, error) ? -1 : readRaw(reader, samples, frames, error);
     const sf_count_t got = sf_readf_short(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
     reader.framesRead += got;
@@ -460,12 +511,7 @@ long readDoubles(AudioReader& reader, double* samples, long frames, std::string*
         *error = "interrupted";
         return -1;
     }
-    if (reader.file == nullptr) {
-        std::vector<short> shorts(2 * static_cast<size_t>(frames));
-        const long got = readRaw(reader, shorts.data(), frames, error);
-        for (long i = 0; i < 2 * got; ++i) samples[i] = shorts[i] / 32768.0;
-        return got;
-    }
+    if (reader.file == nullptr) return readRawDoubles(reader, samples, frames, error);
     const sf_count_t got = sf_readf_double(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
     reader.framesRead += got;

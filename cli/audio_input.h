@@ -13,12 +13,23 @@
 namespace cli {
 
 // What a source holds. `format` is libsndfile's (container | sample format); 0 means raw:
-// headerless signed 16-bit little-endian stereo at 44,100 Hz.
+// headerless little-endian samples, `rawBits` wide, at `rate` and `channels` (by default signed
+// 16-bit stereo at 44,100 Hz).
 struct AudioFormat {
     int rate = 44100;
     int channels = 2;
     int format = 0;
+    int rawBits = 16;  // raw: 16 or 24 (signed integers) or 32 (32-bit float)
 };
+
+// What headerless input is taken to be (--input-rate, --input-channels, --input-bits).
+struct RawInput {
+    int rate = 44100;
+    int channels = 2;
+    int bits = 16;  // 16, 24 or 32 (float)
+};
+// "48000 Hz stereo 24-bit little-endian"
+std::string describeRawInput(const RawInput& raw);
 bool isRawFormat(const AudioFormat& format);
 // "44100 Hz stereo 16-bit WAV", "48000 Hz mono 24-bit FLAC", "44100 Hz stereo raw 16-bit".
 std::string describeFormat(const AudioFormat& format);
@@ -56,9 +67,10 @@ std::mutex& soundFileOpenLock();
 
 // Opens a source. Standard input holding a WAV, FLAC, Ogg, MP3, AIFF, AU or CAF stream is read as
 // that stream; anything else on standard input, and files named *.raw, are raw.
-bool openReader(const std::string& path, AudioReader& reader, std::string* error);
-// True when the source's samples are 16-bit values (raw or 8/16-bit PCM): readShorts gives them
-// exactly.
+// Raw sources are read as `raw` says.
+bool openReader(const std::string& path, AudioReader& reader, std::string* error, const RawInput& raw = RawInput{});
+// True when the source's samples are 16-bit values (16-bit raw or 8/16-bit PCM): readShorts gives
+// them exactly (and is for such sources only).
 bool hasShortSamples(const AudioReader& reader);
 // Read up to `frames` frames, interleaved in the source's own channels; the count read, 0 at the
 // end, -1 on an error (message in `error`). A raw source that ends inside a frame drops the

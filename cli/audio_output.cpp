@@ -65,7 +65,7 @@ const Container* containerOf(int format) {
 
 // 16 for 8/16-bit PCM and lossy sources, 24 for 24/32-bit PCM, 32 for floating point.
 int bitsOf(const AudioFormat& source) {
-    if (isRawFormat(source)) return 16;
+    if (isRawFormat(source)) return source.rawBits;
     switch (source.format & SF_FORMAT_SUBMASK) {
         case SF_FORMAT_PCM_24:
         case SF_FORMAT_PCM_32: return 24;

@@ -33,7 +33,8 @@ const char kProcessHelp[] =
     "Input\n"
     "  Sound files are read with libsndfile: WAV, FLAC, Ogg Vorbis and Opus, MP3,\n"
     "  AIFF, AU, CAF, W64. A name ending in .raw is headerless 16-bit little-endian\n"
-    "  stereo at 44100 Hz. On standard input (-) a WAV, FLAC, Ogg, MP3, AIFF, AU or\n"
+    "  stereo at 44100 Hz unless --input-rate, --input-channels, --input-bits say\n"
+    "  otherwise. On standard input (-) a WAV, FLAC, Ogg, MP3, AIFF, AU or\n"
     "  CAF stream is recognised by its first bytes; anything else is read as raw.\n"
     "  Mono and stereo are processed; more channels are refused.\n"
     "\n"
@@ -94,6 +95,12 @@ const char kProcessHelp[] =
     "  --bits B            output sample format: 16, 24, or 32 for 32-bit float\n"
     "                      (default: the input's).\n"
     "  --channels N        1 or 2 output channels (default: the input's).\n"
+    "  --input-rate HZ     headerless input (standard input, *.raw) is at HZ\n"
+    "                      (default 44100).\n"
+    "  --input-channels N  headerless input has 1 or 2 channels (default 2).\n"
+    "  --input-bits B      headerless input samples: 16, 24 (signed integers) or 32f\n"
+    "                      (32-bit float), little-endian (default 16). A note on\n"
+    "                      standard error says how raw input is read.\n"
     "  --overwrite-input   allow OUTPUT to be the INPUT file (it is replaced when the\n"
     "                      output is complete).\n"
     "  --json FILE         also write the report as JSON to FILE (- : standard\n"
@@ -185,6 +192,9 @@ enum ProcessOptionId {
     kCeiling,
     kTarget,
     kJson,
+    kInputRate,
+    kInputChannels,
+    kInputBits,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -207,6 +217,9 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"ceiling", 0, true, kCeiling},
     {"target", 0, true, kTarget},
     {"json", 0, true, kJson},
+    {"input-rate", 0, true, kInputRate},
+    {"input-channels", 0, true, kInputChannels},
+    {"input-bits", 0, true, kInputBits},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -436,6 +449,29 @@ int runProcessCommand(int argc, char** argv) {
             case kChannelsOption:
                 if (!takeNumber(option, 1, 2, &job.outputRequest.channels)) {
                     printError("--channels needs 1 or 2, not '%s'", option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            case kInputRate:
+                if (!takeNumber(option, kLowestRate, kHighestRate, &job.rawInput.rate)) {
+                    printError("--input-rate needs a sample rate %d ... %d Hz, not '%s'", kLowestRate, kHighestRate,
+                               option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            case kInputChannels:
+                if (!takeNumber(option, 1, 2, &job.rawInput.channels)) {
+                    printError("--input-channels needs 1 or 2, not '%s'", option.value.c_str());
+                    return kExitUsage;
+                }
+                break;
+            case kInputBits:
+                if (option.value == "16" || option.value == "24") {
+                    job.rawInput.bits = option.value == "16" ? 16 : 24;
+                } else if (option.value == "32f") {
+                    job.rawInput.bits = 32;
+                } else {
+                    printError("--input-bits needs 16, 24 or 32f (32-bit float), not '%s'", option.value.c_str());
                     return kExitUsage;
                 }
                 break;

@@ -360,7 +360,17 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
                     "': refusing to overwrite the source (name another output, or give --overwrite-input)");
     }
     AudioReader reader;
-    if (!openReader(job.input, reader, &error)) return fail(error);
+    if (!openReader(job.input, reader, &error, job.rawInput)) return fail(error);
+    const RawInput rawDefaults;
+    if (isRawFormat(reader.format)) {
+        printNote("'%s' is read as headerless %s audio (--input-rate, --input-channels, --input-bits)",
+                  job.input.c_str(), describeRawInput(job.rawInput).c_str());
+    } else if (job.rawInput.rate != rawDefaults.rate || job.rawInput.channels != rawDefaults.channels ||
+               job.rawInput.bits != rawDefaults.bits) {
+        printNote("'%s' says what it holds (%s): --input-rate, --input-channels and --input-bits are for "
+                  "headerless input only",
+                  job.input.c_str(), describeFormat(reader.format).c_str());
+    }
     AudioFormat outputFormat;
     if (!chooseOutputFormat(job.output, reader.format, job.outputRequest, &outputFormat, &error)) {
         closeReader(reader);

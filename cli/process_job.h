@@ -24,6 +24,7 @@ struct ProcessJob {
     bool noPrime = false;   // start from rest, as the plug-in does (always so with keepLatency)
     bool overwriteInput = false;
     OutputRequest outputRequest;
+    RawInput rawInput;      // what headerless input (standard input, *.raw) is taken to be
     bool showProgress = true;
     // Delivery after the processor: --ceiling (dBTP) and --target (LUFS; the ceiling then
     // defaults to kDefaultTargetCeilingDbtp).

@@ -23,7 +23,10 @@ target_link_options(drelvant_lv2 PRIVATE -Wl,--exclude-libs,ALL -Wl,-z,defs)
 
 add_executable(drelvant_lv2_turtle lv2/turtle_writer.cpp)
 target_include_directories(drelvant_lv2_turtle PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(drelvant_lv2_turtle PRIVATE drelvant_flags)
+target_link_libraries(drelvant_lv2_turtle PRIVATE drelvant_core)
+# The bundle's lv2:minorVersion and lv2:microVersion are the project's minor and patch numbers.
+target_compile_definitions(drelvant_lv2_turtle PRIVATE DRELVANT_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+                           DRELVANT_VERSION_PATCH=$<IF:$<BOOL:${PROJECT_VERSION_PATCH}>,${PROJECT_VERSION_PATCH},0>)
 set(DRELVANT_LV2_TURTLE ${DRELVANT_LV2_BUNDLE}/manifest.ttl ${DRELVANT_LV2_BUNDLE}/drelvant.ttl
     ${DRELVANT_LV2_BUNDLE}/presets.ttl)
 add_custom_command(
@@ -51,6 +54,12 @@ if(DRELVANT_TESTS)
   add_dependencies(drelvant_lv2_tests drelvant_lv2)
   gtest_discover_tests(drelvant_lv2_tests TEST_PREFIX lv2. DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600
                        ENVIRONMENT LV2_PATH=${CMAKE_BINARY_DIR}/lv2:/usr/lib/lv2)
+  # The real-time budget of run() (a benchmark; the lilv host of the tests drives it).
+  add_executable(drelvant_lv2_bench bench/lv2/run_time_bench.cpp tests/lv2/lv2_host.cpp tests/lv2/allocation_counter.cpp)
+  target_link_libraries(drelvant_lv2_bench PRIVATE PkgConfig::LILV PkgConfig::LV2 drelvant_flags)
+  target_include_directories(drelvant_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(drelvant_lv2_bench PRIVATE DRELVANT_LV2_BUILD_DIR="${CMAKE_BINARY_DIR}/lv2")
+  add_dependencies(drelvant_lv2_bench drelvant_lv2)
   file(GLOB DRELVANT_LV2_TEST_SCRIPTS CONFIGURE_DEPENDS tests/lv2/*.sh)
   foreach(script ${DRELVANT_LV2_TEST_SCRIPTS})
     get_filename_component(name ${script} NAME_WE)

@@ -121,6 +121,7 @@ Engine* createEngine(uint32_t seed) {
     engine->state.hooks.tickCount = steadyClock;
     RegisterEngine(*engine);
     LoadPreset(*engine, 0);
+    setUpCeilingStage(engine->ceiling);
     return engine;
 }
 
@@ -269,16 +270,34 @@ void processBlock16(Engine& engine, int16_t* interleaved, int frames) {
 void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels) {
     TakeHandedOverSettings(engine);
     ProcessFloatBlock(interleaved, frames, channels, engine.state, engine.live, engine.random);
+    processCeiling(engine.ceiling, interleaved, frames, channels);
 }
 
 void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels) {
     TakeHandedOverSettings(engine);
     ProcessFloatBlock(interleaved, frames, channels, engine.state, engine.live, engine.random);
+    processCeiling(engine.ceiling, interleaved, frames, channels);
 }
 
-int64_t latencyFrames(const Engine& engine) { return ProcessingDelayFrames(boundParams(engine)); }
+static_assert(kDefaultTruePeakCeilingDbtp == kDefaultCeilingDbtp && kLowestTruePeakCeilingDbtp == kLowestStageCeilingDbtp &&
+                  kHighestTruePeakCeilingDbtp == kHighestStageCeilingDbtp,
+              "the host API names the ceiling stage's own range");
 
-int64_t audioLatencyFrames(const Engine& engine) { return ProcessingDelayFrames(engine.live); }
+void setTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp) { setCeiling(engine.ceiling, on, ceilingDbtp); }
+
+TruePeakCeiling truePeakCeiling(const Engine& engine) {
+    return {isOn(engine.ceiling.on), loadShared(engine.ceiling.ceilingDbtp)};
+}
+
+int64_t latencyFrames(const Engine& engine) {
+    return ProcessingDelayFrames(boundParams(engine)) + ceilingLatencyFrames(engine.ceiling);
+}
+
+int64_t audioLatencyFrames(const Engine& engine) {
+    return ProcessingDelayFrames(engine.live) + ceilingLatencyFrames(engine.ceiling);
+}
+
+void takePendingSettings(Engine& engine) { TakeHandedOverSettings(engine); }
 
 void requestIdleReset(Engine& engine) { CommitSettings(engine, false, true); }
 

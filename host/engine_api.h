@@ -80,11 +80,34 @@ void processBlock16(Engine& engine, int16_t* interleaved, int frames);
 void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels);
 void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels);
 
-// Frames from a sample's entry to its exit through the stages switched on: latencyFrames for the
-// settings last loaded or set (control thread), audioLatencyFrames for those the last block ran
-// with (audio thread).
+// ---- the true-peak ceiling: an optional stage after the chain on the floating-point paths (not
+// the 16-bit path), off in a new engine so the exact output stays one switch away. A look-ahead
+// limiter (the one of `drelvant process --ceiling`) holds sample and interpolated peaks under
+// the ceiling; while on, its look-ahead is part of the latency. It runs in processBlockFloat and
+// processBlockDouble only: the two-thread block pipeline runs the chain without it. ----
+
+constexpr double kDefaultTruePeakCeilingDbtp = -1.0;
+constexpr double kLowestTruePeakCeilingDbtp = -12.0;
+constexpr double kHighestTruePeakCeilingDbtp = 0.0;
+
+// Audio thread: switches the ceiling (switching on starts it from silence) and sets its level in
+// dBTP, -12 ... 0 (clamped). Allocates nothing. A new engine's ceiling is -1 dBTP, off.
+void setTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp);
+struct TruePeakCeiling {
+    bool on;
+    double ceilingDbtp;
+};
+// Any thread.
+TruePeakCeiling truePeakCeiling(const Engine& engine);
+
+// Frames from a sample's entry to its exit through the stages switched on, the ceiling included:
+// latencyFrames for the settings last loaded or set (control thread), audioLatencyFrames for
+// those the last block ran with (audio thread).
 int64_t latencyFrames(const Engine& engine);
 int64_t audioLatencyFrames(const Engine& engine);
+// Audio thread: takes the settings handed over since the last block now, as the next block's
+// start would, so that audioLatencyFrames tells the latency of the first block before it runs.
+void takePendingSettings(Engine& engine);
 
 // Asks for cleared filter memories at the next block, as after a pause of more than 6 s.
 void requestIdleReset(Engine& engine);

@@ -73,6 +73,7 @@ struct Plugin {
     RateBridge bridge;
     bool bridgeFresh = false;       // prepared and not yet run since
     int64_t engineCalls = 0;        // engine blocks run on the direct path
+    int64_t engineCallsAtStart = 0; // engine blocks run before the last activate()
 
     // Ports.
     const float* audioIn[2] = {nullptr, nullptr};
@@ -261,6 +262,7 @@ void followConsole(Plugin& plugin) {
     if (plugin.loadsInFlight > 0 || engineCallsSoFar(plugin) < plugin.consoleHeldUntil) return;
     for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
         const int control = lv2port::kFirstConsoleControl + i;
+        if (!lv2port::actsOn(plugin.channels, control)) continue;
         const float value = readPort(plugin, control, plugin.lastConsole[i]);
         const bool moved = value != plugin.lastConsole[i] && !(std::isnan(value) && std::isnan(plugin.lastConsole[i]));
         const bool reapply = plugin.reapplySynced && (plugin.syncedMask >> i & 1u) != 0;
@@ -287,6 +289,16 @@ void followConsole(Plugin& plugin) {
         syncConsole(plugin, message);
     }
     plugin.unsynced = 0;
+}
+
+// The true-peak ceiling after the chain: on while its switch is, at the level its port gives.
+void followCeiling(Plugin& plugin) {
+    const TruePeakCeiling now = truePeakCeiling(*plugin.engine);
+    const bool on = readPort(plugin, lv2port::kCeilingSwitchControl, now.on ? 1.0f : 0.0f) >= 0.5f;
+    const double ceilingDbtp = readPort(plugin, lv2port::kCeilingLevelControl, static_cast<float>(now.ceilingDbtp));
+    if (on != now.on || (std::isfinite(ceilingDbtp) && ceilingDbtp != now.ceilingDbtp)) {
+        setTruePeakCeiling(*plugin.engine, on, ceilingDbtp);
+    }
 }
 
 void followMessages(Plugin& plugin) {
@@ -434,10 +446,12 @@ void connectPort(LV2_Handle instance, uint32_t port, void* data) {
         plugin.audioIn[index] = static_cast<const float*>(data);
     } else if (index < audioPorts) {
         plugin.audioOut[index - plugin.channels] = static_cast<float*>(data);
-    } else if (index < audioPorts + lv2port::kControlCount) {
+    } else if (index < lv2port::messagePortIndex(plugin.channels)) {
         plugin.controls[index - audioPorts] = static_cast<float*>(data);
     } else if (index == lv2port::messagePortIndex(plugin.channels)) {
         plugin.messages = static_cast<const LV2_Atom_Sequence*>(data);
+    } else if (index < lv2port::portCount(plugin.channels)) {
+        plugin.controls[index - audioPorts - 1] = static_cast<float*>(data);
     }
 }
 
@@ -456,6 +470,14 @@ void activate(LV2_Handle instance) {
             plugin.consoleHeldUntil = engineCallsSoFar(plugin) + 1;
         }
     }
+    plugin.engineCallsAtStart = engineCallsSoFar(plugin);
+    // The ceiling starts from silence too (run() is not running now: the host never calls
+    // activate() beside it).
+    const TruePeakCeiling ceiling = truePeakCeiling(*plugin.engine);
+    if (ceiling.on) {
+        setTruePeakCeiling(*plugin.engine, false, ceiling.ceilingDbtp);
+        setTruePeakCeiling(*plugin.engine, true, ceiling.ceilingDbtp);
+    }
     std::fill(plugin.dryRing.begin(), plugin.dryRing.end(), 0.0f);
     plugin.dryWrite = 0;
     plugin.wetTarget = readPort(plugin, lv2port::kEnabledControl, 1.0f) >= 0.5f ? 1.0 : 0.0;
@@ -470,6 +492,11 @@ void run(LV2_Handle instance, uint32_t sampleCount) {
     followPresetChoice(plugin);
     followConsole(plugin);
     plugin.wetTarget = readPort(plugin, lv2port::kEnabledControl, 1.0f) >= 0.5f ? 1.0 : 0.0;
+    followCeiling(plugin);
+    // Until the engine's first block since activation, the settings it will start with are taken
+    // now, so the latency port tells the latency of the audio to come from the first call on
+    // (taking them before the first block runs them exactly as the block's start would).
+    if (engineCallsSoFar(plugin) == plugin.engineCallsAtStart) takePendingSettings(*plugin.engine);
 
     const int channels = plugin.channels;
     const int frames = static_cast<int>(sampleCount);

@@ -21,6 +21,8 @@ enum ControlKind : int32_t {
     kLevelMeter,   // output: peak level in dBFS
     kGainMeter,    // output: a gain or gain reduction in dB
     kLatency,      // output: latency in frames at the host's rate
+    kCeilingSwitch, // the true-peak ceiling after the chain, on or off
+    kCeilingLevel,  // its ceiling in dBTP
 };
 
 struct ControlPort {
@@ -73,6 +75,9 @@ constexpr ControlPort kControls[] = {
     {"band9_gr", "Band 9 gain reduction", kGainMeter, nullptr, 0, 30},
     {"band10_gr", "Band 10 gain reduction", kGainMeter, nullptr, 0, 30},
     {"latency", "Latency", kLatency, nullptr, 0, 1048576},
+    // Appended after the message port (released indices stay where they are).
+    {"ceiling_on", "True-peak ceiling", kCeilingSwitch, nullptr, 0, 1},
+    {"ceiling", "Ceiling", kCeilingLevel, nullptr, -12, 0},
 };
 constexpr int kControlCount = static_cast<int>(sizeof kControls / sizeof kControls[0]);
 
@@ -89,13 +94,18 @@ constexpr int kFinalLimiterControl = kInputLevelControl + 4;
 constexpr int kFinalClipperControl = kInputLevelControl + 5;
 constexpr int kFirstBandControl = kInputLevelControl + 6;
 constexpr int kLatencyControl = kFirstBandControl + kBandCount;
-static_assert(kLatencyControl == kControlCount - 1, "the latency is the last control");
+// The controls released before the message port; later ones come after it.
+constexpr int kControlsBeforeMessagePort = kLatencyControl + 1;
+constexpr int kCeilingSwitchControl = kControlsBeforeMessagePort;
+constexpr int kCeilingLevelControl = kCeilingSwitchControl + 1;
+static_assert(kCeilingLevelControl == kControlCount - 1, "the ceiling is the last control");
 
-constexpr bool isInput(ControlKind kind) { return kind == kEnabled || kind == kPresetChoice || kind == kSwitch || kind == kGain; }
+constexpr bool isInput(ControlKind kind) { return kind != kLevelMeter && kind != kGainMeter && kind != kLatency; }
 constexpr bool isConsole(ControlKind kind) { return kind == kSwitch || kind == kGain; }
 
-// The two variants: audio ports come first (inputs, then outputs), then the controls, then the
-// atom port that takes patch messages (a preset file to load).
+// The two variants: audio ports come first (inputs, then outputs), then the controls released
+// first, then the atom port that takes patch messages (a preset file to load), then the controls
+// added since.
 struct Variant {
     const char* uri;
     const char* name;
@@ -107,8 +117,15 @@ constexpr Variant kVariants[] = {
 };
 
 constexpr int audioPortCount(int channels) { return 2 * channels; }
-constexpr int controlPortIndex(int channels, int control) { return audioPortCount(channels) + control; }
-constexpr int messagePortIndex(int channels) { return audioPortCount(channels) + kControlCount; }
-constexpr int portCount(int channels) { return messagePortIndex(channels) + 1; }
+constexpr int messagePortIndex(int channels) { return audioPortCount(channels) + kControlsBeforeMessagePort; }
+constexpr int controlPortIndex(int channels, int control) {
+    return audioPortCount(channels) + control + (control >= kControlsBeforeMessagePort ? 1 : 0);
+}
+constexpr int portCount(int channels) { return audioPortCount(channels) + kControlCount + 1; }
+
+// The stereo-image switch acts on the difference of two channels: the mono plug-in keeps its port
+// (indices stay) but hides it and does not read it.
+constexpr int kStereoImageControl = kFirstConsoleControl + 1;
+constexpr bool actsOn(int channels, int control) { return channels == 2 || control != kStereoImageControl; }
 
 }  // namespace lv2port

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/engine_api.h"
 #include "lv2/ports.h"
 
 namespace {
@@ -23,8 +24,11 @@ using Values = std::map<std::string, std::string>;
 const char kPrefixes[] =
     "@prefix atom:  <http://lv2plug.in/ns/ext/atom#> .\n"
     "@prefix doap:  <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf:  <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
+    "@prefix pg:    <http://lv2plug.in/ns/ext/port-groups#> .\n"
+    "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf:   <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -84,6 +88,11 @@ std::string quoted(const std::string& text) {
 
 std::string number(double value) {
     char text[32];
+    // Whole numbers exactly (a latency maximum of 1048576 is not 1.04858e+06).
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        std::snprintf(text, sizeof text, "%.1f", value);
+        return text;
+    }
     std::snprintf(text, sizeof text, "%.6g", value);
     std::string s = text;
     if (s.find_first_of(".e") == std::string::npos) s += ".0";
@@ -115,7 +124,47 @@ bool readFactory(const std::string& directory, Factory* factory) {
     return true;
 }
 
+// Controls whose change moves the latency (a jump in the audio a host must compensate): found by
+// switching each on an engine loaded with F1 and comparing latencies.
+struct Artifacts {
+    bool movesLatency[lv2port::kControlCount] = {};
+};
+
+Artifacts findArtifacts() {
+    Artifacts artifacts;
+    Engine* engine = createEngine(1);
+    if (engine == nullptr) return artifacts;
+    const int64_t base = latencyFrames(*engine);
+    for (int control = 0; control < lv2port::kControlCount; ++control) {
+        const lv2port::ControlPort& port = lv2port::kControls[control];
+        if (port.kind == lv2port::kSwitch) {
+            double value = 0;
+            getValue(*engine, port.key, &value);
+            setValue(*engine, port.key, value != 0 ? 0 : 1);
+            artifacts.movesLatency[control] = latencyFrames(*engine) != base;
+            setValue(*engine, port.key, value);
+        } else if (port.kind == lv2port::kCeilingSwitch) {
+            setTruePeakCeiling(*engine, true, kDefaultTruePeakCeilingDbtp);
+            artifacts.movesLatency[control] = latencyFrames(*engine) != base;
+            setTruePeakCeiling(*engine, false, kDefaultTruePeakCeilingDbtp);
+        }
+    }
+    destroyEngine(engine);
+    return artifacts;
+}
+
 std::string presetLabel(const Factory& factory, int n) { return "F" + std::to_string(n) + " " + factory.name[n]; }
+
+void writeMessagePort(std::ostream& out, int index) {
+    out << "        [\n            a atom:AtomPort , lv2:InputPort ;\n"
+        << "            atom:bufferType atom:Sequence ;\n"
+        << "            atom:supports patch:Message ;\n"
+        << "            lv2:designation lv2:control ;\n"
+        << "            lv2:portProperty lv2:connectionOptional ;\n"
+        << "            lv2:index " << index << " ;\n"
+        << "            lv2:symbol \"control\" ;\n"
+        << "            lv2:name \"Control\"\n        ] ,\n";
+}
 
 void writePort(std::ostream& out, int index, const char* portClass, const char* direction, const char* symbol,
                const char* name, const std::string& extra, bool last) {
@@ -125,34 +174,70 @@ void writePort(std::ostream& out, int index, const char* portClass, const char* 
         << "            lv2:name \"" << name << "\"" << extra << "\n        ]" << (last ? " .\n" : " ,\n");
 }
 
-void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Factory& factory) {
+std::string groupUri(const lv2port::Variant& variant, const char* side) { return std::string(variant.uri) + ":" + side; }
+
+// The main input and output as port groups (hosts such as GStreamer take the plug-in as an audio
+// filter only with them).
+void writeGroups(std::ostream& out, const lv2port::Variant& variant) {
+    const char* type = variant.channels == 2 ? "pg:StereoGroup" : "pg:MonoGroup";
+    out << "<" << groupUri(variant, "main_in") << ">\n    a " << type << " , pg:InputGroup ;\n"
+        << "    lv2:symbol \"main_in\" ;\n    rdfs:label \"Input\" .\n\n"
+        << "<" << groupUri(variant, "main_out") << ">\n    a " << type << " , pg:OutputGroup ;\n"
+        << "    lv2:symbol \"main_out\" ;\n    rdfs:label \"Output\" ;\n"
+        << "    pg:source <" << groupUri(variant, "main_in") << "> .\n\n";
+}
+
+void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Factory& factory, const Artifacts& artifacts) {
+    writeGroups(out, variant);
     out << "<" << variant.uri << ">\n"
-        << "    a lv2:Plugin , lv2:DynamicsPlugin ;\n"
+        << "    a lv2:Plugin , lv2:DynamicsPlugin , doap:Project ;\n"
         << "    doap:name \"" << variant.name << "\" ;\n"
+        << "    doap:license <https://spdx.org/licenses/MIT> ;\n"
+        << "    doap:maintainer [ a foaf:Person ; foaf:name \"The Drelvant developers\" ; "
+           "foaf:mbox <mailto:dev@drelvant.example> ] ;\n"
+        << "    lv2:minorVersion " << DRELVANT_VERSION_MINOR << " ;\n"
+        << "    lv2:microVersion " << DRELVANT_VERSION_PATCH << " ;\n"
+        << "    pg:mainInput <" << groupUri(variant, "main_in") << "> ;\n"
+        << "    pg:mainOutput <" << groupUri(variant, "main_out") << "> ;\n"
         << "    rdfs:comment \"Broadcast-style dynamics processor: AGC, ten-band compressor, limiter and clipper. "
            "Runs at 44.1 kHz inside a resampler pair at other rates.\" ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable , urid:map , work:schedule ;\n"
         << "    lv2:extensionData state:interface , work:interface ;\n"
         << "    patch:writable <" << lv2port::kPresetFileKey << "> ;\n"
+        << "    patch:readable <" << lv2port::kPresetFileKey << "> ;\n"
         << "    lv2:port\n";
     const int channels = variant.channels;
     const char* inNames[2][2] = {{"in", "Input"}, {nullptr, nullptr}};
     const char* stereoIn[2][2] = {{"in_l", "Input left"}, {"in_r", "Input right"}};
     const char* stereoOut[2][2] = {{"out_l", "Output left"}, {"out_r", "Output right"}};
     const char* monoOut[1][2] = {{"out", "Output"}};
+    const char* roles[2] = {"pg:left", "pg:right"};
+    auto grouped = [&](const char* side, int c) {
+        return " ;\n            pg:group <" + groupUri(variant, side) + "> ;\n            lv2:designation " +
+               (channels == 2 ? roles[c] : "pg:center");
+    };
     int index = 0;
     for (int c = 0; c < channels; ++c, ++index) {
         const char* const* names = channels == 2 ? stereoIn[c] : inNames[0];
-        writePort(out, index, "AudioPort", "InputPort", names[0], names[1], "", false);
+        writePort(out, index, "AudioPort", "InputPort", names[0], names[1], grouped("main_in", c), false);
     }
     for (int c = 0; c < channels; ++c, ++index) {
         const char* const* names = channels == 2 ? stereoOut[c] : monoOut[0];
-        writePort(out, index, "AudioPort", "OutputPort", names[0], names[1], "", false);
+        writePort(out, index, "AudioPort", "OutputPort", names[0], names[1], grouped("main_out", c), false);
     }
     const Values& defaults = factory.values[1];
     for (int control = 0; control < lv2port::kControlCount; ++control, ++index) {
+        if (control == lv2port::kControlsBeforeMessagePort) writeMessagePort(out, index++);
         const lv2port::ControlPort& port = lv2port::kControls[control];
         std::ostringstream extra;
+        if (artifacts.movesLatency[control] || port.kind == lv2port::kPresetChoice) {
+            // A preset load clears filter memories; a switch that moves the latency jumps in time.
+            extra << " ;\n            lv2:portProperty pprops:causesArtifacts";
+        }
+        if (!lv2port::actsOn(channels, control)) {
+            extra << " ;\n            lv2:portProperty pprops:notOnGUI ;\n            rdfs:comment \"Not used by the "
+                     "mono plug-in (kept so that the port indices stay).\"";
+        }
         auto range = [&](double minimum, double maximum, double fallback) {
             extra << " ;\n            lv2:default " << number(fallback) << " ;\n            lv2:minimum " << number(minimum)
                   << " ;\n            lv2:maximum " << number(maximum);
@@ -188,18 +273,19 @@ void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Facto
                          "lv2:integer ;\n            units:unit units:frame";
                 range(port.minimum, port.maximum, 0);
                 break;
+            case lv2port::kCeilingSwitch:
+                extra << " ;\n            lv2:portProperty lv2:toggled";
+                range(0, 1, 0);
+                break;
+            case lv2port::kCeilingLevel:
+                extra << " ;\n            units:unit units:db";
+                range(port.minimum, port.maximum, kDefaultTruePeakCeilingDbtp);
+                break;
         }
         writePort(out, index, "ControlPort", lv2port::isInput(port.kind) ? "InputPort" : "OutputPort", port.symbol,
-                  port.name, extra.str(), false);
+                  port.name, extra.str(), control == lv2port::kControlCount - 1);
     }
-    out << "        [\n            a atom:AtomPort , lv2:InputPort ;\n"
-        << "            atom:bufferType atom:Sequence ;\n"
-        << "            atom:supports patch:Message ;\n"
-        << "            lv2:designation lv2:control ;\n"
-        << "            lv2:portProperty lv2:connectionOptional ;\n"
-        << "            lv2:index " << index << " ;\n"
-        << "            lv2:symbol \"control\" ;\n"
-        << "            lv2:name \"Control\"\n        ] .\n\n";
+    out << "\n";
 }
 
 std::string presetUri(const lv2port::Variant& variant, const std::string& name) {
@@ -221,6 +307,7 @@ void writePresetPorts(std::ostream& out, int factoryChoice, const Values& values
 bool writeBundle(const std::string& bundle, const std::string& presetDirectory, const std::string& binary) {
     Factory factory;
     if (!readFactory(presetDirectory, &factory)) return false;
+    const Artifacts artifacts = findArtifacts();
     std::ofstream manifest(bundle + "/manifest.ttl"), plugins(bundle + "/drelvant.ttl"), presets(bundle + "/presets.ttl");
     manifest << kPrefixes;
     plugins << kPrefixes;
@@ -230,7 +317,7 @@ bool writeBundle(const std::string& bundle, const std::string& presetDirectory, 
     for (const lv2port::Variant& variant : lv2port::kVariants) {
         manifest << "<" << variant.uri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << binary
                  << "> ;\n    rdfs:seeAlso <drelvant.ttl> .\n\n";
-        writePlugin(plugins, variant, factory);
+        writePlugin(plugins, variant, factory, artifacts);
         for (int n = 1; n <= lv2port::kFactoryPresetCount; ++n) {
             const std::string uri = presetUri(variant, "F" + std::to_string(n));
             manifest << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << variant.uri

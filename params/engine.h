@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "delivery/ceiling_stage.h"
 #include "dsp/engine_random.h"
 #include "dsp/live_params.h"
 #include "dsp/processor_state.h"
@@ -25,6 +26,7 @@ struct Engine {
     LiveParams staging;     // host-API engines: the control thread's values
     SettingsHandover handover;
     bool stagedSettings;    // registry bound to `staging` (host API) rather than `live`
+    CeilingStage ceiling;   // host-API engines: the optional true-peak ceiling after the chain
 };
 
 // The values the registry is bound to: the ones presets are applied to and windows show.

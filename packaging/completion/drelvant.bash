@@ -5,7 +5,7 @@ _drelvant_options() {
     case "$1" in
         process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
                         --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
-                        --skip-existing -q --quiet -h --help" ;;
+                        --skip-existing --input-rate --input-channels --input-bits -q --quiet -h --help" ;;
         presets)  echo "show export save default check diff --from --name --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
@@ -52,11 +52,14 @@ _drelvant() {
         --bits)
             COMPREPLY=($(compgen -W "16 24 32" -- "$cur"))
             return 0 ;;
-        --channels)
+        --channels|--input-channels)
             COMPREPLY=($(compgen -W "1 2" -- "$cur"))
             return 0 ;;
-        --rate)
+        --rate|--input-rate)
             COMPREPLY=($(compgen -W "44100 48000 88200 96000" -- "$cur"))
+            return 0 ;;
+        --input-bits)
+            COMPREPLY=($(compgen -W "16 24 32f" -- "$cur"))
             return 0 ;;
         --seed|--block|--seconds|--repeat|--ceiling|--target|-j|--jobs|--name)
             return 0 ;;

@@ -202,6 +202,24 @@ TEST(Lv2State, RestoredStateGivesTheSameSettingsAndOutput) {
     }
 }
 
+// A state restored with port values that disagree with it (preset = 1 beside the settings of F3,
+// as another host may write it): the state wins, and the output is that of F3.
+TEST(Lv2State, RestoredStateWinsOverDisagreeingPortValues) {
+    const std::string f3 = readText(std::string(DRELVANT_SOURCE_DIR) + "/resources/presets/F3.txt");
+    const std::vector<float> input = programme(44100, kChannels, 6);
+    auto restored = instantiate(kStereoUri, 44100.0, true, {{"preset", 1}});
+    restoreText(*restored, f3);
+    activate(*restored);
+    auto chosen = started(kStereoUri, 44100.0, {{"preset", 3}});
+    auto plain = started(kStereoUri, 44100.0, {{"preset", 1}});
+    const std::vector<float> expected = process(*chosen, input, {512});
+    EXPECT_TRUE(sameBytes(process(*restored, input, {512}), expected));
+    EXPECT_FALSE(sameBytes(process(*plain, input, {512}), expected));  // F1 and F3 differ
+    destroy(restored);
+    destroy(chosen);
+    destroy(plain);
+}
+
 // A preset choice and a console control moved together: the control applies on top of the preset
 // once it has loaded, and the controls not moved keep the preset's values.
 TEST(Lv2Controls, ConsoleChangeAppliesOnTopOfAPresetLoad) {
