@@ -67,6 +67,11 @@ const char kProcessHelp[] =
     "                      or CR LF line ends), applied as a user slot is loaded: its\n"
     "                      base factory preset first, then the keys the file holds.\n"
     "                      Default: the startup preset of the settings directory.\n"
+    "  --set KEY=VALUE     a parameter's value over the preset (repeatable), read as a\n"
+    "                      preset file's key is: --preset P --set K=V gives the bytes\n"
+    "                      a preset file with base P and the line 'K = V' gives. An\n"
+    "                      unknown key is refused with the nearest keys named;\n"
+    "                      'drelvant params' lists every key with its range.\n"
     "  --dir DIR           settings directory with the user presets DV_Preset01.ini ...\n"
     "                      DV_Preset99.ini and dsp_Drelvant.ini. Default:\n"
     "                      $XDG_CONFIG_HOME/drelvant or ~/.config/drelvant. Processing\n"
@@ -185,6 +190,7 @@ enum ProcessOptionId {
     kCeiling,
     kTarget,
     kJson,
+    kSet,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -207,6 +213,7 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"ceiling", 0, true, kCeiling},
     {"target", 0, true, kTarget},
     {"json", 0, true, kJson},
+    {"set", 0, true, kSet},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -372,6 +379,15 @@ int runProcessCommand(int argc, char** argv) {
         if (taken == SharedTake::kBadValue) return kExitUsage;
         if (taken == SharedTake::kTaken) continue;
         switch (option.id) {
+            case kSet: {
+                std::string error;
+                if (!checkSetting(option.value, &error)) {
+                    printError("%s (drelvant params lists every key)", error.c_str());
+                    return kExitUsage;
+                }
+                job.settings.push_back(option.value);
+                break;
+            }
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;

@@ -370,6 +370,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     EngineSetup setup;
     setup.settingsDirectory = job.settingsDirectory;
     setup.preset = job.preset;
+    setup.settings = job.settings;
     setup.fixSeed = job.fixSeed;
     setup.seed = job.seed;
     EngineRun run;

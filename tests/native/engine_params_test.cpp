@@ -1,0 +1,206 @@
+// The engine's description: the registry registers exactly what the tables describe, the host API
+// describes exactly what the registry holds, and settings apply as a preset file's keys apply.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/engine_api.h"
+#include "host/engine_params.h"
+#include "host/plugin.h"
+#include "params/engine.h"
+#include "params/engine_model.h"
+#include "params/registry.h"
+#include "params_rig.h"
+
+using paramsrig::BuiltRegistry;
+
+namespace {
+
+struct EngineDeleter {
+    void operator()(Engine* engine) const { destroyEngine(engine); }
+};
+using EnginePtr = std::unique_ptr<Engine, EngineDeleter>;
+
+std::vector<const ParamEntry*> registered() {
+    std::vector<const ParamEntry*> entries;
+    for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next) {
+        for (const ParamEntry* p = w->params; p != nullptr; p = p->next) entries.push_back(p);
+    }
+    return entries;
+}
+
+// A deterministic programme: a few tones at changing levels, interleaved 16-bit stereo.
+std::vector<int16_t> programme(int frames) {
+    std::vector<int16_t> samples(2 * frames);
+    for (int i = 0; i < frames; ++i) {
+        const double level = 0.05 + 0.6 * (i % 11025) / 11025.0;
+        const double v = level * (std::sin(i * 0.031) + 0.5 * std::sin(i * 0.29));
+        samples[2 * i] = static_cast<int16_t>(12000.0 * v);
+        samples[2 * i + 1] = static_cast<int16_t>(11000.0 * v * std::cos(i * 0.0007));
+    }
+    return samples;
+}
+
+std::vector<int16_t> processed(Engine& engine, int frames) {
+    std::vector<int16_t> samples = programme(frames);
+    for (int start = 0; start < frames; start += 576) processBlock16(engine, samples.data() + 2 * start, std::min(576, frames - start));
+    return samples;
+}
+
+}  // namespace
+
+TEST(EngineDescription, TheRegistryHoldsWhatTheApiDescribes) {
+    BuiltRegistry registry;
+    const std::vector<const ParamEntry*> entries = registered();
+    const std::vector<EngineParamInfo>& params = engineParams();
+    ASSERT_EQ(params.size(), entries.size());
+    ASSERT_EQ(static_cast<int>(params.size()), model::parameterCount());
+    std::set<std::string> windowNames;
+    for (const EngineWindowInfo& w : engineWindows()) windowNames.insert(w.name);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const EngineParamInfo& p = params[i];
+        const ParamEntry& e = *entries[i];
+        EXPECT_EQ(p.key, e.key) << i;
+        EXPECT_EQ(p.controlId, e.controlId) << p.key;
+        EXPECT_EQ(p.labelId, e.labelId) << p.key;
+        EXPECT_EQ(p.defaultValue, e.defaultValue) << p.key;
+        EXPECT_EQ(windowNames.count(p.window), 1u) << p.key;
+        EXPECT_EQ(p.kind == EngineParamKind::kSwitch, e.kind == CheckBox) << p.key;
+        EXPECT_EQ(p.kind == EngineParamKind::kMeter, e.kind == Meter) << p.key;
+        EXPECT_EQ(p.logarithmic, e.decimals < 0) << p.key;
+        if (!p.logarithmic && p.kind != EngineParamKind::kSwitch) {
+            EXPECT_EQ(p.minimum, e.minValue) << p.key;
+            EXPECT_EQ(p.maximum, e.maxValue) << p.key;
+        }
+        if (p.logarithmic) {  // the top position is the range's top frequency, to 1/100 octave
+            EXPECT_EQ(e.maxValue, std::round(100.0 * std::log2(p.maximum / p.minimum))) << p.key;
+        }
+        if (p.kind == EngineParamKind::kSlider && !p.logarithmic) EXPECT_EQ(p.decimals, e.decimals) << p.key;
+        EXPECT_EQ(p.storage == EngineParamStorage::kNowhere, p.key.empty() || p.kind == EngineParamKind::kMeter)
+            << p.key;
+        if (!p.key.empty()) EXPECT_EQ(engineParamIndex(p.key), static_cast<int>(i));
+    }
+}
+
+// The numbers the product is specified with, for a few parameters of each kind.
+TEST(EngineDescription, RangesDefaultsAndDecimalsAreTheSpecifiedOnes) {
+    struct Spec {
+        const char* key;
+        double min, max, defaultValue;
+        int decimals;
+        const char* unit;
+    };
+    const Spec specs[] = {
+        {"General.DensityDrive.dB", -12, 36, 0, 1, "dB"},
+        {"General.QuantizationDither.Active", 0, 1, 1, 0, ""},
+        {"General.MainBypass", 0, 1, 0, 0, ""},
+        {"Processor.Detect1.msec", 1, 500, 20, 0, "ms"},
+        {"Processor.Detect10.msec", 1, 500, 1, 0, "ms"},
+        {"HighpassFilter.Cutoff.Hz", 20, 320, 30, 0, "Hz"},
+        {"LowpassFilter.Cutoff.Hz", 20, 20480, 18000, 0, "Hz"},
+        {"StereoImageProc.Detect2.msec", 1, 2000, 500, 0, "ms"},
+        {"AGC.Crossover", 20, 2560, 400, 0, "Hz"},
+        {"3BandEQ.Crossover.M-H", 20, 7241, 5000, 0, "Hz"},
+        {"DynamicEQ.Speed.msec", 200, 8000, 2000, 0, "ms"},
+        {"Compressor.Ratio4", 1, 10, 5, 1, "ratio"},
+        {"Compressor.Threshold10.dB", -24, 24, -6, 1, "dB"},
+        {"Expander.Threshold3.dB", -40, 6, -6, 1, "dB"},
+        {"Limiter.Release2.msec", 0, 5000, 500, 0, "ms"},
+        {"Saturator.Level5.%", 0, 100, 15, 0, "%"},
+        {"Saturator.Clip9.Enable", 0, 1, 0, 0, ""},
+        {"FinalClipper.Threshold.dB", -12, 12, -0.1, 1, "dB"},
+        {"FinalLimiter.Lookahead.msec", 0, 90, 5, 0, "ms"},
+    };
+    for (const Spec& spec : specs) {
+        const int index = engineParamIndex(spec.key);
+        ASSERT_GE(index, 0) << spec.key;
+        const EngineParamInfo& p = engineParams()[index];
+        EXPECT_EQ(p.minimum, spec.min) << spec.key;
+        EXPECT_EQ(p.maximum, spec.max) << spec.key;
+        EXPECT_EQ(p.defaultValue, spec.defaultValue) << spec.key;
+        EXPECT_EQ(p.decimals, spec.decimals) << spec.key;
+        EXPECT_EQ(p.unit, spec.unit) << spec.key;
+        EXPECT_EQ(p.storage, EngineParamStorage::kPreset) << spec.key;
+    }
+}
+
+TEST(EngineDescription, StageRowsNameTheConsoleSwitchesAndTheirWindows) {
+    std::set<int> openButtons;
+    for (int s = 0; s < model::kStageCount; ++s) {
+        const model::StageRow& stage = model::kStages[s];
+        const int index = engineParamIndex(stage.switchKey);
+        ASSERT_GE(index, 0) << stage.switchKey;
+        EXPECT_EQ(engineParams()[index].kind, EngineParamKind::kSwitch);
+        EXPECT_EQ(engineParams()[index].window, "Main");
+        EXPECT_EQ(engineParams()[index].consoleRow, s);
+        if (stage.window != nullptr) EXPECT_NE(model::findWindow(stage.window), nullptr) << stage.window;
+        if (stage.openButton != 0) EXPECT_TRUE(openButtons.insert(stage.openButton).second) << stage.openButton;
+    }
+}
+
+// Each window's title is the caption of its dialog template.
+TEST(EngineDescription, WindowTitlesAreTheDialogCaptions) {
+    std::ifstream in(std::string(DRELVANT_SOURCE_DIR) + "/resources/dialogs.rc", std::ios::binary);
+    const std::string rc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(rc.empty());
+    for (int w = 0; w < model::kWindowCount; ++w) {
+        const model::WindowRow& window = model::kWindows[w];
+        const std::string head = std::to_string(window.templateId) + " DIALOGEX";
+        const std::size_t at = rc.find(head);
+        ASSERT_NE(at, std::string::npos) << window.name;
+        const std::size_t caption = rc.find("CAPTION \"", at);
+        ASSERT_NE(caption, std::string::npos);
+        EXPECT_EQ(rc.substr(caption + 9, rc.find('"', caption + 9) - caption - 9), window.title) << window.name;
+    }
+}
+
+TEST(EngineSettings, UnknownKeysAreRefusedWithTheNearestAndNothingApplies) {
+    EnginePtr engine(createEngine(3));
+    ASSERT_NE(engine, nullptr);
+    const std::vector<double> before = paramValues(*engine);
+    std::string error;
+    EXPECT_FALSE(applySettings(*engine, {{"Compressor.Ratio1", "2.5"}, {"Compressor.Ration2", "3"}}, &error));
+    EXPECT_NE(error.find("Compressor.Ration2"), std::string::npos) << error;
+    EXPECT_NE(error.find("Compressor.Ratio2"), std::string::npos) << error;
+    EXPECT_EQ(paramValues(*engine), before);
+    EXPECT_FALSE(applySettings(*engine, {{"Compressor.Ratio1", "loud"}}, &error));
+    EXPECT_NE(error.find("number"), std::string::npos) << error;
+    EXPECT_FALSE(applySettings(*engine, {{"General.Name", "x"}}, &error));  // a name is no parameter
+    EXPECT_EQ(paramValues(*engine), before);
+    EXPECT_EQ(nearestParamKeys("compressor.ratio11", 1), std::vector<std::string>{"Compressor.Ratio1"});
+
+    SettingPair pair;
+    EXPECT_TRUE(parseSettingPair(" AGC.Level.% = 70 ", &pair));
+    EXPECT_EQ(pair, SettingPair("AGC.Level.%", "70"));
+    EXPECT_FALSE(parseSettingPair("AGC.Level.%", &pair));
+    EXPECT_FALSE(parseSettingPair("=3", &pair));
+}
+
+// Settings over F3 process to the bytes of a preset file with base F3 holding the same keys.
+TEST(EngineSettings, SettingsGiveTheBytesOfAPresetFileWithTheSameKeys) {
+    const std::vector<SettingPair> pairs = {
+        {"Compressor.Ratio3", "7.5"}, {"General.Expander.Active", "0"}, {"FinalLimiter.Drive.dB", "-3.3"},
+        {"LowpassFilter.Cutoff.Hz", "9000"}, {"Saturator.Level2.%", "150"}};  // beyond the slider, as a file may hold it
+    EnginePtr set(createEngine(9));
+    EnginePtr file(createEngine(9));
+    ASSERT_TRUE(set && file);
+    ASSERT_TRUE(loadFactoryPreset(*set, 3, nullptr));
+    std::string error;
+    ASSERT_TRUE(applySettings(*set, pairs, &error)) << error;
+    std::string text = "Drelvant\nx\nx\n----\nGeneral.BaseFactoryPreset = -2\n";
+    for (const SettingPair& pair : pairs) text += pair.first + " = " + pair.second + "\n";
+    ASSERT_TRUE(loadPresetText(*file, text.data(), text.size(), &error)) << error;
+    EXPECT_EQ(paramValues(*set), paramValues(*file));
+    const int frames = 44100;
+    EXPECT_EQ(processed(*set, frames), processed(*file, frames));
+    double ratio = 0.0;
+    ASSERT_TRUE(getValue(*set, "Compressor.Ratio3", &ratio));
+    EXPECT_EQ(ratio, 7.5);
+}
