@@ -28,6 +28,7 @@ struct WindowRow {
     const char* title;        // caption of its dialog template
     int32_t templateId;
     bool marksSettingsChanged;  // editing it marks the console's setting as changed
+    int32_t openButton;         // the console button that shows it; 0 = none
 };
 
 // Control ids of the members of a row: member n has first + step x n, or list[n] when listed.
@@ -76,14 +77,13 @@ struct ParamRow {
 };
 
 // A stage the console switches, in the console's order (which is the chain's): its switch key,
-// the window its Open button shows, and the console row's caption.
+// the window its row's "Open..." button shows (the window's openButton), and the row's caption.
 struct StageRow {
     const char* chainName;     // its row in the chain table
     const char* switchKey;     // "General.<...>.Active"
     const char* window;        // nullptr: no window of its own
     const char* caption;       // console row text
     bool indented;             // a stage of the ten-band processor
-    int32_t openButton;        // console "Open..." button id; 0 = none
 };
 
 extern const WindowRow kWindows[];

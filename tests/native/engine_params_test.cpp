@@ -141,7 +141,10 @@ TEST(EngineDescription, StageRowsNameTheConsoleSwitchesAndTheirWindows) {
         EXPECT_EQ(engineParams()[index].window, "Main");
         EXPECT_EQ(engineParams()[index].consoleRow, s);
         if (stage.window != nullptr) EXPECT_NE(model::findWindow(stage.window), nullptr) << stage.window;
-        if (stage.openButton != 0) EXPECT_TRUE(openButtons.insert(stage.openButton).second) << stage.openButton;
+    }
+    for (int w = 0; w < model::kWindowCount; ++w) {
+        const int button = model::kWindows[w].openButton;
+        if (button != 0) EXPECT_TRUE(openButtons.insert(button).second) << button;
     }
 }
 
