@@ -28,7 +28,8 @@ const char kParamsHelp[] =
     "                      Default: the startup preset of the settings directory.\n"
     "  --set KEY=VALUE     a value over the preset, as process takes it (repeatable)\n"
     "  --dir DIR           settings directory (as for process)\n"
-    "  --json              a JSON document: {\"windows\": [...], \"parameters\": [...]}\n"
+    "  --json              a JSON document: {\"windows\": [...], \"stages\": [...],\n"
+    "                      \"parameters\": [...]}\n"
     "  -h, --help          this text\n"
     "\n"
     "Examples\n"
@@ -97,7 +98,18 @@ void printJson(const std::vector<int>& chosen, const std::vector<double>& values
         if (!window.empty() && w.name != window) continue;
         out += first ? "\n" : ",\n";
         first = false;
-        out += "    {\"name\": " + jsonString(w.name) + ", \"title\": " + jsonString(w.title) + "}";
+        out += "    {\"name\": " + jsonString(w.name) + ", \"title\": " + jsonString(w.title) +
+               ", \"template\": " + std::to_string(w.templateId) + ", \"open_button\": " + std::to_string(w.openButton) +
+               "}";
+    }
+    out += "\n  ],\n  \"stages\": [";
+    first = true;
+    for (const EngineStageInfo& stage : engineStages()) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"name\": " + jsonString(stage.name) + ", \"switch\": " + jsonString(stage.switchKey) +
+               ", \"window\": " + jsonString(stage.window) + ", \"caption\": " + jsonString(stage.caption) +
+               ", \"indented\": " + (stage.indented ? "true" : "false") + "}";
     }
     out += "\n  ],\n  \"parameters\": [";
     first = true;

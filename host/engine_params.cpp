@@ -120,10 +120,26 @@ const char* engineParamStorageText(EngineParamStorage storage) {
 const std::vector<EngineWindowInfo>& engineWindows() {
     static const std::vector<EngineWindowInfo> windows = [] {
         std::vector<EngineWindowInfo> list;
-        for (int w = 0; w < model::kWindowCount; ++w) list.push_back({model::kWindows[w].name, model::kWindows[w].title});
+        for (int w = 0; w < model::kWindowCount; ++w) {
+            const model::WindowRow& row = model::kWindows[w];
+            list.push_back({row.name, row.title, row.templateId, row.openButton});
+        }
         return list;
     }();
     return windows;
+}
+
+const std::vector<EngineStageInfo>& engineStages() {
+    static const std::vector<EngineStageInfo> stages = [] {
+        std::vector<EngineStageInfo> list;
+        for (int s = 0; s < model::kStageCount; ++s) {
+            const model::StageRow& row = model::kStages[s];
+            list.push_back({row.chainName, row.switchKey, row.window != nullptr ? row.window : "", row.caption,
+                            row.indented});
+        }
+        return list;
+    }();
+    return stages;
 }
 
 const std::vector<EngineParamInfo>& engineParams() {

@@ -17,6 +17,17 @@ struct Engine;
 struct EngineWindowInfo {
     std::string name;   // "10_Band_Compressor"; the settings keep its place as "Window.<name>.X"
     std::string title;  // its caption, "Drelvant - 10 Band Compressor"
+    int templateId;     // its dialog template
+    int openButton;     // the console's button that shows it; 0 = none
+};
+
+// A stage the console switches, in the console's (and the chain's) order.
+struct EngineStageInfo {
+    std::string name;       // "10_Band_Compressor"
+    std::string switchKey;  // "General.Compressor.Active"
+    std::string window;     // the window its row opens; empty when it has none
+    std::string caption;    // the console row's text, "- Compressor"
+    bool indented;          // a stage inside the ten-band processor
 };
 
 enum class EngineParamKind { kSlider, kSwitch, kMeter };
@@ -53,6 +64,7 @@ const char* engineParamStorageText(EngineParamStorage storage);  // "preset", "s
 // Every window, and every parameter in registration order (the order of a preset's lines).
 const std::vector<EngineWindowInfo>& engineWindows();
 const std::vector<EngineParamInfo>& engineParams();
+const std::vector<EngineStageInfo>& engineStages();
 // The index of a keyed parameter in engineParams(), or -1.
 int engineParamIndex(const std::string& key);
 // Up to `count` keys of engineParams() nearest to `key` (fewest edits, case ignored), nearest first.
