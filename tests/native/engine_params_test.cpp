@@ -2,6 +2,7 @@
 // describes exactly what the registry holds, and settings apply as a preset file's keys apply.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -206,4 +207,98 @@ TEST(EngineSettings, SettingsGiveTheBytesOfAPresetFileWithTheSameKeys) {
     double ratio = 0.0;
     ASSERT_TRUE(getValue(*set, "Compressor.Ratio3", &ratio));
     EXPECT_EQ(ratio, 7.5);
+}
+
+namespace {
+
+// The number written at `at`: "2,000" -> 2000, "+24" -> 24, "-0.1" -> -0.1 (a comma or point that
+// no digit follows ends it).
+double manualNumber(const std::string& text, std::size_t at) {
+    std::string digits;
+    for (std::size_t i = at; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool digitFollows = i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]));
+        if (std::isdigit(static_cast<unsigned char>(c)) || (i == at && (c == '-' || c == '+'))) {
+            if (c != '+') digits += c;
+        } else if ((c == ',' || c == '.') && digitFollows) {
+            if (c == '.') digits += c;
+        } else {
+            break;
+        }
+    }
+    return std::stod(digits);
+}
+
+bool isKeyList(const std::string& names) {
+    for (char c : names) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::string(".%-, ").find(c) == std::string::npos) return false;
+    }
+    return names.find('.') != std::string::npos;
+}
+
+}  // namespace
+
+// The manual's parameter lines ("  - KEY: MIN to MAX unit, default D") give each slider the
+// range and default the engine has, and every slider a preset stores has such a line.
+TEST(EngineDescription, TheManualListsEverySliderWithItsRangeAndDefault) {
+    std::ifstream in(std::string(DRELVANT_SOURCE_DIR) + "/resources/manual.txt", std::ios::binary);
+    const std::string manual((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(manual.empty());
+    std::set<std::string> described;  // keys as the manual writes them: "Compressor.RatioN", ...
+    std::size_t at = 0;
+    int checked = 0;
+    while ((at = manual.find("\n  - ", at)) != std::string::npos) {
+        at += 5;
+        const std::string line = manual.substr(at, manual.find_first_of("\r\n", at) - at);
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos || !isKeyList(line.substr(0, colon))) continue;
+        std::vector<std::string> keys;
+        std::string names = line.substr(0, colon);
+        for (std::size_t start = 0; start <= names.size();) {
+            std::size_t end = names.find(", ", start);
+            const std::size_t span = names.find(" to ", start);
+            if (span != std::string::npos && (end == std::string::npos || span < end)) end = span;
+            keys.push_back(names.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            if (end == std::string::npos) break;
+            start = end + (names.compare(end, 4, " to ") == 0 ? 4 : 2);
+        }
+        described.insert(keys.begin(), keys.end());
+        const std::string rest = line.substr(colon + 2);
+        const std::size_t to = rest.find(" to ");
+        const auto numeric = [&](std::size_t i) {
+            return i < rest.size() && (std::isdigit(static_cast<unsigned char>(rest[i])) || rest[i] == '-' || rest[i] == '+');
+        };
+        if (to == std::string::npos || !numeric(0) || !numeric(to + 4)) continue;  // a switch, or prose
+        const std::size_t fallback = rest.find("default ");
+        const double min = manualNumber(rest, 0);
+        const double max = manualNumber(rest, to + 4);
+        for (std::string key : keys) {
+            const std::size_t n = key.find('N');
+            if (n != std::string::npos && engineParamIndex(key) < 0) key.replace(n, 1, "1");  // a family's first member
+            const int index = engineParamIndex(key);
+            ASSERT_GE(index, 0) << "the manual names " << key;
+            const EngineParamInfo& p = engineParams()[index];
+            EXPECT_EQ(p.minimum, min) << key;
+            EXPECT_EQ(p.maximum, max) << key;
+            if (fallback != std::string::npos) {
+                EXPECT_EQ(p.defaultValue, manualNumber(rest, fallback + 8)) << key;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
+    for (int r = 0; r < model::kParamRowCount; ++r) {
+        const model::ParamRow& row = model::kParams[r];
+        if (row.guard == nullptr || row.storage != model::Storage::kPreset) continue;
+        const model::ExpandedParam first = model::expand(row, 0);
+        std::string family = row.guard->key;
+        const std::size_t band = family.find("%d");
+        if (band != std::string::npos) family.replace(band, 2, "N");
+        std::string shown;
+        for (char c : family) {
+            if (!(c == '%' && !shown.empty() && shown.back() == '%')) shown += c;  // "%%" is a percent sign
+        }
+        EXPECT_TRUE(described.count(first.key) == 1 || described.count(shown) == 1)
+            << "no manual line for " << first.key;
+    }
 }
