@@ -410,11 +410,11 @@ ExpandedParam expand(const ParamRow& row, int member) {
             p.maxValue = std::round(kLogSliderStepsPerOctave * std::log2(guard.range.max / kLogSliderBaseHz));
         }
     } else {
-        if (row.count > 1) {
+        if (row.key != nullptr && row.count > 1) {
             std::snprintf(p.key, sizeof p.key, row.key, member + 1);
-        } else {
-            std::snprintf(p.key, sizeof p.key, "%s", row.key != nullptr ? row.key : "");
-        }
+        } else if (row.key != nullptr) {
+            std::snprintf(p.key, sizeof p.key, "%s", row.key);
+        }  // meters have no key
         if (row.kind == Meter) {
             p.minValue = p.minShown = row.meterMin;
             p.maxValue = p.maxShown = row.meterMax;

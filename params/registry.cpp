@@ -47,9 +47,11 @@ void copyText(char* destination, std::size_t size, const char* source) {
 void registerRow(WindowEntry* window, const model::ParamRow& row, LiveParams& params, ProcessorState& state) {
     for (int member = 0; member < row.count; ++member) {
         const model::ExpandedParam p = model::expand(row, member);
-        RegisterParam(window, row.kind, row.kind == Meter || row.kind == CheckBox ? 0 : row.steps.decimals,
-                      p.controlId, p.labelId, p.minValue, p.maxValue, row.steps.tickSpacing, row.steps.lineStep,
-                      row.steps.pageStep, row.value(params, state, member), p.key, p.defaultValue);
+        ParamEntry* entry =
+            RegisterParam(window, row.kind, row.kind == Meter || row.kind == CheckBox ? 0 : row.steps.decimals,
+                          p.controlId, p.labelId, p.minValue, p.maxValue, row.steps.tickSpacing, row.steps.lineStep,
+                          row.steps.pageStep, row.value(params, state, member), p.key, p.defaultValue);
+        if (entry != nullptr) entry->inPresets = row.storage != model::Storage::kSettingsOnly;
     }
 }
 

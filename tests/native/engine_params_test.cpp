@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "host/plugin.h"
 #include "params/engine.h"
 #include "params/engine_model.h"
+#include "params/preset_store.h"
 #include "params/registry.h"
 #include "params_rig.h"
 
@@ -301,4 +303,22 @@ TEST(EngineDescription, TheManualListsEverySliderWithItsRangeAndDefault) {
         EXPECT_TRUE(described.count(first.key) == 1 || described.count(shown) == 1)
             << "no manual line for " << first.key;
     }
+}
+
+// A settings-only parameter (a row with Storage::kSettingsOnly) is neither written to a preset nor
+// taken from one.
+TEST(EngineDescription, SettingsOnlyParametersStayOutOfPresets) {
+    BuiltRegistry registry;
+    ParamEntry* mono = paramsrig::findParam("StereoImageProc.Mono");
+    ASSERT_NE(mono, nullptr);
+    mono->inPresets = false;
+    BuildPresetText(PluginEngine(), "DV_Preset01.ini");
+    EXPECT_EQ(std::string(PluginEngine().text.text).find("StereoImageProc.Mono"), std::string::npos);
+    EXPECT_NE(std::string(PluginEngine().text.text).find("StereoImageProc.Amount.%"), std::string::npos);
+    const std::string text = "Drelvant\r\nx\r\nx\r\n----\r\nStereoImageProc.Mono = 1\r\nStereoImageProc.Amount.% = 7\r\n";
+    std::memset(PluginEngine().text.text, 0, sizeof PluginEngine().text.text);
+    std::memcpy(PluginEngine().text.text, text.data(), text.size());
+    ApplyText(PluginEngine(), false);
+    EXPECT_EQ(PluginEngine().live.stereoImage.mono, 0);
+    EXPECT_EQ(PluginEngine().live.stereoImage.amountPercent, 7.0);
 }

@@ -13,7 +13,7 @@
 namespace uitest {
 
 // The engine's windows as the module registers them; the console's caption is set at run time.
-const std::vector<WindowInfo> kWindows = [] {
+std::vector<WindowInfo> kWindows = [] {
     std::vector<WindowInfo> windows;
     for (int w = 0; w < model::kWindowCount; ++w) {
         const model::WindowRow& row = model::kWindows[w];

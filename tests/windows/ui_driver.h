@@ -20,7 +20,7 @@ struct WindowInfo {
     const char* title;  // the template's caption (the console's is set at run time)
     int openButton;     // console button that opens it; 0 for the console itself
 };
-extern const std::vector<WindowInfo> kWindows;
+extern std::vector<WindowInfo> kWindows;  // built at start-up from the engine's window rows
 const WindowInfo* windowInfo(int templateId);
 
 // The directory the plug-in keeps its files in under the documented lookup, with a trailing
