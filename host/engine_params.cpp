@@ -35,32 +35,38 @@ int consoleRowOf(const char* key) {
     return -1;
 }
 
+void describeRow(const model::ParamRow& row, std::vector<EngineParamInfo>& params) {
+    for (int member = 0; member < row.count; ++member) {
+        const model::ExpandedParam p = model::expand(row, member);
+        EngineParamInfo info;
+        info.key = p.key;
+        info.window = row.window;
+        info.kind = kindOf(row.kind);
+        info.unit = model::unitText(row.unit);
+        info.minimum = p.minShown;
+        info.maximum = p.maxShown;
+        info.defaultValue = p.defaultValue;
+        info.logarithmic = info.kind == EngineParamKind::kSlider && row.steps.decimals == model::kLogarithmic;
+        info.decimals = info.logarithmic || info.kind != EngineParamKind::kSlider ? 0 : row.steps.decimals;
+        info.tickSpacing = row.steps.tickSpacing;
+        info.lineStep = row.steps.lineStep;
+        info.pageStep = row.steps.pageStep;
+        info.horizontal = row.kind == HorizontalSlider;
+        info.controlId = p.controlId;
+        info.labelId = p.labelId;
+        info.consoleRow = info.kind == EngineParamKind::kSwitch && !info.key.empty() ? consoleRowOf(p.key) : -1;
+        info.lv2Symbol = row.lv2Symbol != nullptr ? row.lv2Symbol : "";
+        info.storage = p.key[0] == '\0' ? EngineParamStorage::kNowhere : storageOf(row.storage);
+        params.push_back(info);
+    }
+}
+
+// In registration order: window by window, each window's rows in table order.
 std::vector<EngineParamInfo> describeParams() {
     std::vector<EngineParamInfo> params;
-    for (int r = 0; r < model::kParamRowCount; ++r) {
-        const model::ParamRow& row = model::kParams[r];
-        for (int member = 0; member < row.count; ++member) {
-            const model::ExpandedParam p = model::expand(row, member);
-            EngineParamInfo info;
-            info.key = p.key;
-            info.window = row.window;
-            info.kind = kindOf(row.kind);
-            info.unit = model::unitText(row.unit);
-            info.minimum = p.minShown;
-            info.maximum = p.maxShown;
-            info.defaultValue = p.defaultValue;
-            info.logarithmic = info.kind == EngineParamKind::kSlider && row.steps.decimals == model::kLogarithmic;
-            info.decimals = info.logarithmic || info.kind != EngineParamKind::kSlider ? 0 : row.steps.decimals;
-            info.tickSpacing = row.steps.tickSpacing;
-            info.lineStep = row.steps.lineStep;
-            info.pageStep = row.steps.pageStep;
-            info.horizontal = row.kind == HorizontalSlider;
-            info.controlId = p.controlId;
-            info.labelId = p.labelId;
-            info.consoleRow = info.kind == EngineParamKind::kSwitch && !info.key.empty() ? consoleRowOf(p.key) : -1;
-            info.lv2Symbol = row.lv2Symbol != nullptr ? row.lv2Symbol : "";
-            info.storage = p.key[0] == '\0' ? EngineParamStorage::kNowhere : storageOf(row.storage);
-            params.push_back(info);
+    for (int w = 0; w < model::kWindowCount; ++w) {
+        for (int r = 0; r < model::kParamRowCount; ++r) {
+            if (std::strcmp(model::kParams[r].window, model::kWindows[w].name) == 0) describeRow(model::kParams[r], params);
         }
     }
     return params;

@@ -65,6 +65,9 @@ TEST(EngineDescription, TheRegistryHoldsWhatTheApiDescribes) {
     const std::vector<EngineParamInfo>& params = engineParams();
     ASSERT_EQ(params.size(), entries.size());
     ASSERT_EQ(static_cast<int>(params.size()), model::parameterCount());
+    for (int r = 0; r < model::kParamRowCount; ++r) {
+        EXPECT_NE(model::findWindow(model::kParams[r].window), nullptr) << "a row of no window: " << model::kParams[r].window;
+    }
     std::set<std::string> windowNames;
     for (const EngineWindowInfo& w : engineWindows()) windowNames.insert(w.name);
     for (std::size_t i = 0; i < params.size(); ++i) {

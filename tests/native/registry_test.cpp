@@ -251,13 +251,18 @@ TEST(RegistryShutdown, WritesThreeLinesPerWindowAndEmptiesTheList) {
         written = PluginEngine().text.text;
     }
     const std::vector<std::string> lines = paramsrig::lines(written);
-    ASSERT_EQ(lines.size(), 4u + 63u);
+    ASSERT_EQ(lines.size(), 4u + 3u * model::kWindowCount);
     EXPECT_EQ(lines[4], "Window.Main.Show               = 0");
     EXPECT_EQ(lines[5], "Window.Main.X                  = 32");
     EXPECT_EQ(lines[6], "Window.Main.Y                  = 32");
-    EXPECT_EQ(lines[4 + 3 * 8], "Window.10_Band_Compressor.Show  = 1");
-    EXPECT_EQ(lines[4 + 3 * 8 + 1], "Window.10_Band_Compressor.X    = -1200");
-    EXPECT_EQ(lines[66], "Window.Documentation.Y         = 432");
+    int compressor = 0;
+    while (std::string(model::kWindows[compressor].name) != "10_Band_Compressor") ++compressor;
+    EXPECT_EQ(lines[4 + 3 * compressor], "Window.10_Band_Compressor.Show  = 1");
+    EXPECT_EQ(lines[4 + 3 * compressor + 1], "Window.10_Band_Compressor.X    = -1200");
+    // The last window cascades 20 further per window from 32.
+    const std::string last = std::string("Window.") + model::kWindows[model::kWindowCount - 1].name + ".Y ";
+    EXPECT_EQ(lines.back().rfind(last, 0), 0u) << lines.back();
+    EXPECT_EQ(lines.back().substr(lines.back().find("= ") + 2), std::to_string(32 + 20 * (model::kWindowCount - 1)));
 }
 
 TEST(SliderMath, LinearHorizontalPostAmp) {
