@@ -581,6 +581,9 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
 
     report->preset = describeLoadedPreset(*run.engine);
+    for (std::size_t i = 0; i < job.settings.size(); ++i) {  // what --set changed over it
+        report->preset += (i == 0 ? " with " : ", ") + job.settings[i];
+    }
     report->inputFormat = describeFormat(reader.format);
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;

@@ -223,6 +223,11 @@ bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::s
     // keys are applied over its base.
     SettingsText& text = engine.text;
     BeginText(text, "");
+    // Applying a text sets the name from it: the setting keeps its own.
+    char name[kPresetNameSize];
+    std::memcpy(name, boundParams(engine).presetName, sizeof name);
+    name[kPresetNameSize - 1] = '\0';
+    AppendString(text, "General.Name", name);
     for (const SettingPair& pair : pairs) {
         if (!AppendString(text, pair.first.c_str(), pair.second.c_str())) {
             if (error != nullptr) *error = "too many settings at once";

@@ -203,6 +203,7 @@ TEST(EngineSettings, SettingsGiveTheBytesOfAPresetFileWithTheSameKeys) {
     ASSERT_TRUE(loadFactoryPreset(*set, 3, nullptr));
     std::string error;
     ASSERT_TRUE(applySettings(*set, pairs, &error)) << error;
+    EXPECT_EQ(presetName(*set), "FM Stereo Loud");  // the setting keeps its name
     std::string text = "Drelvant\nx\nx\n----\nGeneral.BaseFactoryPreset = -2\n";
     for (const SettingPair& pair : pairs) text += pair.first + " = " + pair.second + "\n";
     ASSERT_TRUE(loadPresetText(*file, text.data(), text.size(), &error)) << error;
