@@ -60,11 +60,12 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-// Slider steps as "line/page" in value units (logarithmic sliders: positions of 1/100 octave).
+// Slider steps as "line/page" in value units; a logarithmic slider's in octaves (its positions
+// are 1/100 octave apart).
 std::string stepsText(const EngineParamInfo& param) {
     if (param.kind != EngineParamKind::kSlider) return "-";
-    return fixed(param.lineStep, param.decimals) + "/" + fixed(param.pageStep, param.decimals) +
-           (param.logarithmic ? "oct/100" : "");
+    if (param.logarithmic) return fixed(param.lineStep / 100.0, 2) + "/" + fixed(param.pageStep / 100.0, 2) + " oct";
+    return fixed(param.lineStep, param.decimals) + "/" + fixed(param.pageStep, param.decimals);
 }
 
 std::string nameOf(const EngineParamInfo& param) {
@@ -109,7 +110,9 @@ void printJson(const std::vector<int>& chosen, const std::vector<double>& values
         first = false;
         out += "    {\"name\": " + jsonString(stage.name) + ", \"switch\": " + jsonString(stage.switchKey) +
                ", \"window\": " + jsonString(stage.window) + ", \"caption\": " + jsonString(stage.caption) +
-               ", \"indented\": " + (stage.indented ? "true" : "false") + "}";
+               ", \"indented\": " + (stage.indented ? "true" : "false") +
+               ", \"chain_position\": " + std::to_string(stage.chainPosition) +
+               ", \"pause_resets\": " + (stage.pauseResets ? "true" : "false") + "}";
     }
     out += "\n  ],\n  \"parameters\": [";
     first = true;

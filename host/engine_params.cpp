@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "dsp/chain.h"
 #include "dsp/shared_value.h"
 #include "params/engine.h"
 #include "params/engine_model.h"
@@ -140,8 +141,14 @@ const std::vector<EngineStageInfo>& engineStages() {
         std::vector<EngineStageInfo> list;
         for (int s = 0; s < model::kStageCount; ++s) {
             const model::StageRow& row = model::kStages[s];
-            list.push_back({row.chainName, row.switchKey, row.window != nullptr ? row.window : "", row.caption,
-                            row.indented});
+            EngineStageInfo info{row.chainName, row.switchKey, row.window != nullptr ? row.window : "", row.caption,
+                                 row.indented, -1, false};
+            for (int c = 0; c < kChainStageCount; ++c) {
+                if (std::strcmp(kChainStages[c].name, row.chainName) != 0) continue;
+                info.chainPosition = c;
+                info.pauseResets = kChainStages[c].idleReset != nullptr;
+            }
+            list.push_back(info);
         }
         return list;
     }();

@@ -28,6 +28,8 @@ struct EngineStageInfo {
     std::string window;     // the window its row opens; empty when it has none
     std::string caption;    // the console row's text, "- Compressor"
     bool indented;          // a stage inside the ten-band processor
+    int chainPosition;      // its place in the chain, 0 = the first stage a sample meets
+    bool pauseResets;       // a pause of more than 6 s clears its memories
 };
 
 enum class EngineParamKind { kSlider, kSwitch, kMeter };

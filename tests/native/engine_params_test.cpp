@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/chain.h"
 #include "host/engine_api.h"
 #include "host/engine_params.h"
 #include "host/plugin.h"
@@ -152,6 +153,27 @@ TEST(EngineDescription, StageRowsNameTheConsoleSwitchesAndTheirWindows) {
         const int button = model::kWindows[w].openButton;
         if (button != 0) EXPECT_TRUE(openButtons.insert(button).second) << button;
     }
+}
+
+// The console's stages are rows of the chain table, in its order, each run by the switch the
+// console shows for it.
+TEST(EngineDescription, ConsoleStagesAreTheChainsSwitchedStagesInOrder) {
+    BuiltRegistry registry;
+    int previous = -1;
+    for (const EngineStageInfo& stage : engineStages()) {
+        ASSERT_GE(stage.chainPosition, 0) << stage.name << " is no stage of the chain";
+        EXPECT_GT(stage.chainPosition, previous) << stage.name;
+        previous = stage.chainPosition;
+        const ChainStage& chain = kChainStages[stage.chainPosition];
+        ASSERT_NE(chain.active, nullptr) << stage.name;
+        const ParamEntry* console = paramsrig::findParam(stage.switchKey.c_str());
+        ASSERT_NE(console, nullptr);
+        EXPECT_EQ(console->value, &(PluginEngine().live.general.*chain.active)) << stage.name;
+        EXPECT_EQ(stage.pauseResets, chain.idleReset != nullptr) << stage.name;
+    }
+    int switched = 0;  // every switched stage of the chain has its console row
+    for (int c = 0; c < kChainStageCount; ++c) switched += kChainStages[c].active != nullptr ? 1 : 0;
+    EXPECT_EQ(switched, static_cast<int>(engineStages().size()));
 }
 
 // Each window's title is the caption of its dialog template.
