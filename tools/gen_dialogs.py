@@ -139,9 +139,15 @@ class Dialog:
 # ---------------------------------------------------------------------------------------------
 # 101: the console, control by control.
 
-# Top of each stage row of the console, in the engine's stage order; the density drive sits
-# between the fourth and fifth rows, the post amp above the last.
-CONSOLE_ROW_Y = [36, 49, 62, 75, 107, 120, 133, 146, 160, 173, 186, 200, 213, 226, 258]
+# Top of each released stage row of the console. A stage the table does not hold gets a row 13
+# units below the one before it, and every row, gain and border below it moves down with it.
+CONSOLE_ROW_Y = {
+    "Highpass_Filter": 36, "Stereo_Processor": 49, "2_Band_AGC": 62, "3_Band_EQ": 75,
+    "10_Band_Processor": 107, "10_Band_Dynamic_EQ": 120, "10_Band_Compressor": 133, "10_Band_Expander": 146,
+    "10_Band_Limiter": 160, "10_Band_Saturator": 173, "10_Band_EQ": 186, "Final_Limiter": 200,
+    "Final_Clipper": 213, "Lowpass_Filter": 226, "Quantization_Dither": 258,
+}
+CONSOLE_ROW_PITCH = 13
 
 MODEL = None  # the engine's description: windows, stages, parameters
 
@@ -155,22 +161,27 @@ def title(template_id):
 
 
 def console_rows():
-    """y, caption, indented, "Active" id, "Open..." id of every stage the console switches."""
-    stages = MODEL["stages"]
-    if len(stages) > len(CONSOLE_ROW_Y):
-        raise SystemExit(f"the console lays out {len(CONSOLE_ROW_Y)} stage rows and the engine has "
-                         f"{len(stages)}: give the new rows their place in CONSOLE_ROW_Y")
+    """y, caption, indented, "Active" id, "Open..." id of every stage the console switches, and
+    how far the rows grew below the released layout."""
     switches = {p["key"]: p["control"] for p in MODEL["parameters"] if p["window"] == "Main"}
     buttons = {w["name"]: w["open_button"] for w in MODEL["windows"]}
     rows = []
-    for y, stage in zip(CONSOLE_ROW_Y, stages):
+    grown = 0
+    y = 0
+    for stage in MODEL["stages"]:
+        if stage["name"] in CONSOLE_ROW_Y:
+            y = CONSOLE_ROW_Y[stage["name"]] + grown
+        else:
+            y += CONSOLE_ROW_PITCH
+            grown += CONSOLE_ROW_PITCH
         open_button = buttons.get(stage["window"]) or None
         rows.append((y, stage["caption"], stage["indented"], switches[stage["switch"]], open_button))
-    return rows
+    return rows, grown
 
 
 def console():
-    d = Dialog(101, title(101), 339, 281)
+    rows, grown = console_rows()
+    d = Dialog(101, title(101), 339, 281 + grown)
     # left column: presets
     d.text("Presets", 6, 5, 78, 11)
     d.add("LISTBOX 1005, 6, 17, 78, 203, LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP")
@@ -181,12 +192,12 @@ def console():
     d.button("Default", 1010, 46, 250, 37, 11)
     d.text("", 6, 264, 78, 11, "CTEXT", 1023, "SS_SUNKEN")
     # centre column: name, bypass, Advanced, then one row per stage
-    d.group("Broadcast Audio Processor Console", 91, 2, 171, 273)
+    d.group("Broadcast Audio Processor Console", 91, 2, 171, 273 + grown)
     d.add("EDITTEXT 1009, 97, 14, 60, 12, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP")
     d.checkbox("Bypass All", 1001, 162, 15, 48, 11)
     d.button("Advanced", 1048, 213, 14, 41, 11)
     d.separator(97, 30, 159)
-    for y, caption, indented, active, open_button in console_rows():
+    for y, caption, indented, active, open_button in rows:
         if indented:
             d.text(caption, 110, y, 68, 11)
         else:
@@ -197,9 +208,10 @@ def console():
     d.text("Density Drive dB", 97, 91, 55, 11)
     d.value_label(1049, 153, 91, 22, 11)
     d.horizontal_slider(1050, 177, 88, 82, 18)
-    d.text("Post Amp dB", 97, 241, 50, 11)
-    d.value_label(1044, 153, 241, 22, 11)
-    d.horizontal_slider(1043, 177, 238, 82, 18)
+    post_amp = 241 + grown  # between the last stage and the dither
+    d.text("Post Amp dB", 97, post_amp, 50, 11)
+    d.value_label(1044, 153, post_amp, 22, 11)
+    d.horizontal_slider(1043, 177, post_amp - 3, 82, 18)
     # right column: meters and analysis
     d.group("Peak Levels", 270, 2, 63, 137)
     d.text("In", 280, 11, 18, 9, "CTEXT")
