@@ -96,8 +96,8 @@ TEST(EngineDescription, TheRegistryHoldsWhatTheApiDescribes) {
     }
 }
 
-// The numbers the product is specified with, for a few parameters of each kind.
-TEST(EngineDescription, RangesDefaultsAndDecimalsAreTheSpecifiedOnes) {
+// The ranges, defaults and decimals the product publishes, for a few parameters of each kind.
+TEST(EngineDescription, RangesDefaultsAndDecimalsAreThePublishedOnes) {
     struct Spec {
         const char* key;
         double min, max, defaultValue;

@@ -76,12 +76,12 @@ std::string label(const ParamEntry& p, double value) {
 TEST(RegistryWindows, WindowsInOrderCascadingWithoutSettings) {
     BuiltRegistry registry;
     int index = 0;
-    int specified = 0;  // the windows of the table above, met in its order
+    int listed = 0;  // the windows of the table above, met in its order
     for (WindowEntry* w = PluginEngine().registry.windows; w != nullptr; w = w->next, ++index) {
         ASSERT_LT(index, model::kWindowCount);
         EXPECT_STREQ(w->name, model::kWindows[index].name);
-        if (specified < static_cast<int>(std::size(kWindowTable)) && w->name == std::string(kWindowTable[specified].name)) {
-            const WindowRow& row = kWindowTable[specified++];
+        if (listed < static_cast<int>(std::size(kWindowTable)) && w->name == std::string(kWindowTable[listed].name)) {
+            const WindowRow& row = kWindowTable[listed++];
             EXPECT_EQ(w->templateId, row.templateId) << row.name;
             EXPECT_EQ(w->marksSettingsChanged, row.marks) << row.name;
         }
@@ -92,7 +92,7 @@ TEST(RegistryWindows, WindowsInOrderCascadingWithoutSettings) {
         EXPECT_EQ(w->dialogProc, PluginEngine().registry.dialogProc);
     }
     EXPECT_EQ(index, model::kWindowCount);
-    EXPECT_EQ(specified, static_cast<int>(std::size(kWindowTable)));
+    EXPECT_EQ(listed, static_cast<int>(std::size(kWindowTable)));
     EXPECT_EQ(PluginEngine().registry.windows->x, 32);
     EXPECT_EQ(FindWindowByTemplate(PluginEngine().registry, 121)->name, std::string("Advanced"));
     EXPECT_EQ(FindWindowByTemplate(PluginEngine().registry, 102), nullptr);  // the template window is never registered
