@@ -9,5 +9,6 @@ int runResponseCommand(int argc, char** argv);
 int runDemoCommand(int argc, char** argv);
 int runBenchCommand(int argc, char** argv);
 int runManualCommand(int argc, char** argv);
+int runParamsCommand(int argc, char** argv);
 
 }  // namespace cli

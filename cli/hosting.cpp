@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "analysis/response_sweep.h"
-#include "dsp/param_ranges.h"
 #include "host/block_pipeline.h"
 #include "host/engine_api.h"
+#include "host/engine_params.h"
 #include "params/engine.h"
 #include "platform/platform.h"
 
@@ -199,32 +199,41 @@ bool choosePreset(const std::string& text, const std::string& settingsDirectory,
 
 bool isPresetKey(const std::string& key) {
     if (key == kNameKey || key == "General.BaseFactoryPreset") return true;
-    static Engine* const probe = createEngine(1);  // read only: getValue of a key
-    double value = 0.0;
-    return probe != nullptr && getValue(*probe, key.c_str(), &value);
+    const int index = engineParamIndex(key);
+    return index >= 0 && engineParams()[index].storage == EngineParamStorage::kPreset;
 }
 
 bool registeredRange(const std::string& key, double* min, double* max) {
-    for (const RegisteredParam* row : kRegisteredParams) {
-        const std::string pattern = row->key;
-        if (pattern.empty()) continue;
-        const size_t band = pattern.find("%d");
-        for (int number = 1; number <= (band == std::string::npos ? 1 : kBandCount); ++number) {
-            char name[96];
-            if (band != std::string::npos) {
-                std::snprintf(name, sizeof name, row->key, number);  // "%d" the band, "%%" a percent sign
-            } else {
-                std::snprintf(name, sizeof name, row->key, 0);
-            }
-            if (key == name) {
-                *min = row->range.min;
-                *max = row->range.max;
-                return true;
-            }
-        }
-    }
-    return false;
+    const int index = engineParamIndex(key);
+    if (index < 0 || engineParams()[index].kind != EngineParamKind::kSlider) return false;
+    *min = engineParams()[index].minimum;
+    *max = engineParams()[index].maximum;
+    return true;
 }
+
+bool checkSetting(const std::string& text, std::string* error) {
+    SettingPair pair;
+    if (!parseSettingPair(text, &pair)) {
+        *error = "--set takes KEY=VALUE, not '" + text + "'";
+        return false;
+    }
+    return checkSettings({pair}, error);
+}
+
+bool applySettings(HostedEngine& engine, const std::vector<std::string>& settings, std::string* error) {
+    std::vector<SettingPair> pairs;
+    for (const std::string& text : settings) {
+        SettingPair pair;
+        if (!parseSettingPair(text, &pair)) {
+            *error = "--set takes KEY=VALUE, not '" + text + "'";
+            return false;
+        }
+        pairs.push_back(pair);
+    }
+    return pairs.empty() || ::applySettings(*engine.engine, pairs, error);
+}
+
+std::vector<double> parameterValues(HostedEngine& engine) { return paramValues(*engine.engine); }
 
 bool presetLatency(const std::string& settingsDirectory, const PresetChoice& choice, long* frames, std::string* error) {
     EngineSetup setup;
@@ -281,7 +290,7 @@ HostedEngine* startEngine(const EngineSetup& setup, std::string* error) {
     HostedEngine* engine = new HostedEngine;
     engine->engine = created;
     engine->settingsDirectory = setup.settingsDirectory;
-    if (!loadPreset(*engine, setup.preset, error)) {
+    if (!loadPreset(*engine, setup.preset, error) || !applySettings(*engine, setup.settings, error)) {
         stopEngine(engine);
         return nullptr;
     }

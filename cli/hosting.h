@@ -33,6 +33,9 @@ bool choosePreset(const std::string& text, const std::string& settingsDirectory,
 // (false for switches, names and the base preset).
 bool isPresetKey(const std::string& key);
 bool registeredRange(const std::string& key, double* min, double* max);
+// Whether "KEY=VALUE" would be taken by --set: a key a preset stores and a number; else `error`
+// says why (an unknown key with the nearest keys).
+bool checkSetting(const std::string& text, std::string* error);
 // The frames of delay of a preset as it loads (the stages it switches on).
 bool presetLatency(const std::string& settingsDirectory, const PresetChoice& choice, long* frames, std::string* error);
 
@@ -46,6 +49,8 @@ struct EngineSetup {
     PresetChoice preset;
     bool fixSeed = false;  // false: seeded from the clock
     uint32_t seed = 0;
+    // "KEY=VALUE" settings applied over the preset, whole, as a preset file's keys are (--set).
+    std::vector<std::string> settings;
 };
 
 // One processor. Starting one writes nothing anywhere; stopping one writes nothing either.
@@ -73,6 +78,11 @@ bool startSecondThread(HostedEngine& engine);
 uint64_t submitBlock(HostedEngine& engine, short* interleaved, int frames);
 uint64_t submitBlock(HostedEngine& engine, double* interleavedStereo, int frames);
 void waitForBlocks(HostedEngine& engine, uint64_t mark);
+
+// Applies "KEY=VALUE" settings over the current setting, all or none (see checkSetting).
+bool applySettings(HostedEngine& engine, const std::vector<std::string>& settings, std::string* error);
+// The value of every parameter of host/engine_params.h's engineParams() under the current setting.
+std::vector<double> parameterValues(HostedEngine& engine);
 
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);

@@ -19,6 +19,7 @@ const char kOverview[] =
     "  process INPUT OUTPUT   process an audio file or a raw stream with a preset\n"
     "  process IN... -o DIR   process many files into a folder, several at once\n"
     "  presets                list, show, save, check and compare presets\n"
+    "  params                 list every parameter: key, range, default, value\n"
     "  response               measure and draw the frequency response of a preset\n"
     "  demo                   make a demonstration programme and process it\n"
     "  bench                  measure how fast the presets process\n"
@@ -39,6 +40,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"process", cli::runProcessCommand}, {"presets", cli::runPresetsCommand}, {"response", cli::runResponseCommand},
     {"demo", cli::runDemoCommand},       {"bench", cli::runBenchCommand},     {"manual", cli::runManualCommand},
+    {"params", cli::runParamsCommand},
 };
 
 const Command* findCommand(const std::string& name) {

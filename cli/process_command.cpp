@@ -68,6 +68,11 @@ const char kProcessHelp[] =
     "                      or CR LF line ends), applied as a user slot is loaded: its\n"
     "                      base factory preset first, then the keys the file holds.\n"
     "                      Default: the startup preset of the settings directory.\n"
+    "  --set KEY=VALUE     a parameter's value over the preset (repeatable), read as a\n"
+    "                      preset file's key is: --preset P --set K=V gives the bytes\n"
+    "                      a preset file with base P and the line 'K = V' gives. An\n"
+    "                      unknown key is refused with the nearest keys named;\n"
+    "                      'drelvant params' lists every key with its range.\n"
     "  --dir DIR           settings directory with the user presets DV_Preset01.ini ...\n"
     "                      DV_Preset99.ini and dsp_Drelvant.ini. Default:\n"
     "                      $XDG_CONFIG_HOME/drelvant or ~/.config/drelvant. Processing\n"
@@ -195,6 +200,7 @@ enum ProcessOptionId {
     kInputRate,
     kInputChannels,
     kInputBits,
+    kSet,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -220,6 +226,7 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"input-rate", 0, true, kInputRate},
     {"input-channels", 0, true, kInputChannels},
     {"input-bits", 0, true, kInputBits},
+    {"set", 0, true, kSet},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -385,6 +392,15 @@ int runProcessCommand(int argc, char** argv) {
         if (taken == SharedTake::kBadValue) return kExitUsage;
         if (taken == SharedTake::kTaken) continue;
         switch (option.id) {
+            case kSet: {
+                std::string error;
+                if (!checkSetting(option.value, &error)) {
+                    printError("%s (drelvant params lists every key)", error.c_str());
+                    return kExitUsage;
+                }
+                job.settings.push_back(option.value);
+                break;
+            }
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;

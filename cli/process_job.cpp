@@ -380,6 +380,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     EngineSetup setup;
     setup.settingsDirectory = job.settingsDirectory;
     setup.preset = job.preset;
+    setup.settings = job.settings;
     setup.fixSeed = job.fixSeed;
     setup.seed = job.seed;
     EngineRun run;
@@ -590,6 +591,9 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
 
     report->preset = describeLoadedPreset(*run.engine);
+    for (std::size_t i = 0; i < job.settings.size(); ++i) {  // what --set changed over it
+        report->preset += (i == 0 ? " with " : ", ") + job.settings[i];
+    }
     report->inputFormat = describeFormat(reader.format);
     report->outputFormat = describeFormat(outputFormat);
     report->latencyFrames = latency;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/audio_output.h"
 #include "cli/cli_common.h"
@@ -16,6 +17,7 @@ struct ProcessJob {
     std::string input;
     std::string output;
     PresetChoice preset;
+    std::vector<std::string> settings;  // --set KEY=VALUE, applied over the preset
     std::string settingsDirectory;  // user slots and the startup preset; empty: none
     bool fixSeed = false;
     uint32_t seed = 0;

@@ -1,5 +1,6 @@
 // The registered range and default of every number the engine guards, one row per settings key:
-// the registry registers its sliders from these rows and the stages guard their values with them.
+// the stages guard their values with these rows, and the engine's description
+// (params/engine_model.cpp) registers each slider from its row.
 #pragma once
 
 #include "dsp/live_params.h"
@@ -121,30 +122,3 @@ inline constexpr RegisteredParam kFinalClipperThresholdDb = {"FinalClipper.Thres
 // Both start at other values (written at start-up); nothing applies the registered default of 0.
 inline constexpr RegisteredParam kTestToneLevelDb = {"", dbRange(-60, 12), 0.0};
 inline constexpr RegisteredParam kTestToneFrequencyHz = {"", exactRange(20, 20480), 0.0};
-
-// Every row, for walking the table: the families once, each with its "%d" key.
-inline constexpr const RegisteredParam* kRegisteredParams[] = {
-    &kDensityDriveDb, &kPostAmpDb,
-    &kProcessorDetectMs[0], &kProcessorDetectMs[1], &kProcessorDetectMs[2], &kProcessorDetectMs[3],
-    &kProcessorDetectMs[4], &kProcessorDetectMs[5], &kProcessorDetectMs[6], &kProcessorDetectMs[7],
-    &kProcessorDetectMs[8], &kProcessorDetectMs[9],
-    &kAgcDetectLowBandMs, &kAgcDetectHighBandMs, &kFinalLimiterDetectMs,
-    &kHighpassCutoffHz, &kLowpassCutoffHz,
-    &kStereoAmountPercent, &kStereoDetect1Ms, &kStereoDetect2Ms, &kStereoMaxEnhanceDb,
-    &kAgcLevelPercent, &kAgcMaxGainDb, &kAgcCrossoverHz, &kAgcBandLinkPercent,
-    &kAgcAttackLowBandMs, &kAgcReleaseLowBandMs, &kAgcGainLowBandDb,
-    &kAgcAttackHighBandMs, &kAgcReleaseHighBandMs, &kAgcGainHighBandDb,
-    &kThreeBandEqBandDb[0], &kThreeBandEqBandDb[1], &kThreeBandEqBandDb[2],
-    &kThreeBandCrossoverLowMidHz, &kThreeBandCrossoverMidHighHz,
-    &kDynamicEqSpeedMs, &kDynamicEqAmountPercent, &kDynamicEqMaxEnhanceDb,
-    &kCompressorGainDb, &kCompressorRatio, &kCompressorThresholdDb,
-    &kCompressorLookaheadMs, &kCompressorAttackMs, &kCompressorReleaseMs,
-    &kExpanderRatio, &kExpanderThresholdDb, &kExpanderAttackMs, &kExpanderReleaseMs,
-    &kLimiterGainDb, &kLimiterThresholdDb, &kLimiterLookaheadMs, &kLimiterAttackMs, &kLimiterReleaseMs,
-    &kSaturatorLevelPercent, &kSaturatorGainDb, &kSaturatorClipDb,
-    &kTenBandEqPreampDb, &kTenBandEqBandDb,
-    &kFinalLimiterDriveDb, &kFinalLimiterThresholdDb, &kFinalLimiterLookaheadMs,
-    &kFinalLimiterAttackMs, &kFinalLimiterReleaseMs,
-    &kFinalClipperDriveDb, &kFinalClipperThresholdDb,
-    &kTestToneLevelDb, &kTestToneFrequencyHz,
-};

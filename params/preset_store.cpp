@@ -159,7 +159,7 @@ void ApplyText(Engine& engine, bool forceAll) {
     std::memcpy(boundParams(engine).presetName, name, sizeof name);
     for (WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
-            if (param->key[0] == '\0' || param->value == nullptr) continue;
+            if (param->key[0] == '\0' || param->value == nullptr || !param->inPresets) continue;
             if (isSlider(*param)) {
                 applySlider(text, *param, forceAll);
             } else if (param->kind == CheckBox) {
@@ -216,7 +216,7 @@ void BuildPresetText(Engine& engine, const char* fileName) {
     AppendNumber(text, "General.BaseFactoryPreset", 0, engine.presets.baseFactoryPreset);
     for (WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
         for (ParamEntry* param = window->params; param != nullptr; param = param->next) {
-            if (param->key[0] == '\0' || param->value == nullptr) continue;
+            if (param->key[0] == '\0' || param->value == nullptr || !param->inPresets) continue;
             if (isSlider(*param)) {
                 AppendNumber(text, param->key, param->decimals > 0 ? param->decimals : 0,
                              loadShared(*static_cast<const double*>(param->value)));

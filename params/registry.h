@@ -21,6 +21,7 @@ struct ParamEntry {
     char key[68];         // settings key; empty = never stored or loaded
     double defaultValue;
     ParamEntry* next;
+    bool inPresets = true;  // false: a settings-file key that presets neither hold nor apply
 };
 
 using DialogProc = intptr_t (*)(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""Writes resources/dialogs.rc, the dialog templates of every plug-in window, from the tables below.
+"""Writes resources/dialogs.rc, the dialog templates of every plug-in window.
 
-Run from anywhere: python3 tools/gen_dialogs.py [OUTPUT]. The console is laid out control by
-control; the module windows are built from a few layout helpers (a slider column, a meter column,
-the ten band columns) so that all windows share the same look.
+Run from anywhere after a native build: python3 tools/gen_dialogs.py [--drelvant PROGRAM] [OUTPUT].
+The windows' titles and the console's stage rows (caption, indent, switch and Open button ids)
+come from the engine's own description, as `drelvant params --json` prints it (PROGRAM defaults
+to build/native/drelvant). The console is laid out control by control; the module windows are
+built from a few layout helpers (a slider column, a meter column, the ten band columns) so that
+all windows share the same look.
 """
 
+import json
 import os
+import subprocess
 import sys
 
 FONT = (8, "MS Sans Serif")
@@ -134,27 +139,49 @@ class Dialog:
 # ---------------------------------------------------------------------------------------------
 # 101: the console, control by control.
 
-CONSOLE_ROWS = [  # y, caption, indented, "Active" id, "Open..." id
-    (36, "Highpass Filter", False, 1038, 1039),
-    (49, "Stereo Image Processor", False, 1040, 1041),
-    (62, "2-Band AGC / EQ", False, 1020, 1021),
-    (75, "3-Band Equalizer", False, 1018, 1019),
-    (107, "10-Band Processor", False, 1022, 1024),
-    (120, "- Dynamic EQ", True, 1052, 1053),
-    (133, "- Compressor", True, 1016, 1017),
-    (146, "- Expander", True, 1025, 1026),
-    (160, "- Limiter", True, 1027, 1028),
-    (173, "- Saturator / Clipper", True, 1045, 1046),
-    (186, "- Equalizer", True, 1000, 1002),
-    (200, "Final Wideband Limiter", False, 1033, 1034),
-    (213, "Final Clipper", False, 1035, 1036),
-    (226, "Lowpass Filter", False, 1029, 1032),
-    (258, "Quantization Dither", False, 1014, None),
-]
+# Top of each released stage row of the console. A stage the table does not hold gets a row 13
+# units below the one before it, and every row, gain and border below it moves down with it.
+CONSOLE_ROW_Y = {
+    "Highpass_Filter": 36, "Stereo_Processor": 49, "2_Band_AGC": 62, "3_Band_EQ": 75,
+    "10_Band_Processor": 107, "10_Band_Dynamic_EQ": 120, "10_Band_Compressor": 133, "10_Band_Expander": 146,
+    "10_Band_Limiter": 160, "10_Band_Saturator": 173, "10_Band_EQ": 186, "Final_Limiter": 200,
+    "Final_Clipper": 213, "Lowpass_Filter": 226, "Quantization_Dither": 258,
+}
+CONSOLE_ROW_PITCH = 13
+
+MODEL = None  # the engine's description: windows, stages, parameters
+
+
+def title(template_id):
+    """The caption the engine gives the window of a template."""
+    for window in MODEL["windows"]:
+        if window["template"] == template_id:
+            return window["title"]
+    raise KeyError(f"the engine has no window with template {template_id}")
+
+
+def console_rows():
+    """y, caption, indented, "Active" id, "Open..." id of every stage the console switches, and
+    how far the rows grew below the released layout."""
+    switches = {p["key"]: p["control"] for p in MODEL["parameters"] if p["window"] == "Main"}
+    buttons = {w["name"]: w["open_button"] for w in MODEL["windows"]}
+    rows = []
+    grown = 0
+    y = 0
+    for stage in MODEL["stages"]:
+        if stage["name"] in CONSOLE_ROW_Y:
+            y = CONSOLE_ROW_Y[stage["name"]] + grown
+        else:
+            y += CONSOLE_ROW_PITCH
+            grown += CONSOLE_ROW_PITCH
+        open_button = buttons.get(stage["window"]) or None
+        rows.append((y, stage["caption"], stage["indented"], switches[stage["switch"]], open_button))
+    return rows, grown
 
 
 def console():
-    d = Dialog(101, "Drelvant", 339, 281)
+    rows, grown = console_rows()
+    d = Dialog(101, title(101), 339, 281 + grown)
     # left column: presets
     d.text("Presets", 6, 5, 78, 11)
     d.add("LISTBOX 1005, 6, 17, 78, 203, LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP")
@@ -165,12 +192,12 @@ def console():
     d.button("Default", 1010, 46, 250, 37, 11)
     d.text("", 6, 264, 78, 11, "CTEXT", 1023, "SS_SUNKEN")
     # centre column: name, bypass, Advanced, then one row per stage
-    d.group("Broadcast Audio Processor Console", 91, 2, 171, 273)
+    d.group("Broadcast Audio Processor Console", 91, 2, 171, 273 + grown)
     d.add("EDITTEXT 1009, 97, 14, 60, 12, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP")
     d.checkbox("Bypass All", 1001, 162, 15, 48, 11)
     d.button("Advanced", 1048, 213, 14, 41, 11)
     d.separator(97, 30, 159)
-    for y, caption, indented, active, open_button in CONSOLE_ROWS:
+    for y, caption, indented, active, open_button in rows:
         if indented:
             d.text(caption, 110, y, 68, 11)
         else:
@@ -181,9 +208,10 @@ def console():
     d.text("Density Drive dB", 97, 91, 55, 11)
     d.value_label(1049, 153, 91, 22, 11)
     d.horizontal_slider(1050, 177, 88, 82, 18)
-    d.text("Post Amp dB", 97, 241, 50, 11)
-    d.value_label(1044, 153, 241, 22, 11)
-    d.horizontal_slider(1043, 177, 238, 82, 18)
+    post_amp = 241 + grown  # between the last stage and the dither
+    d.text("Post Amp dB", 97, post_amp, 50, 11)
+    d.value_label(1044, 153, post_amp, 22, 11)
+    d.horizontal_slider(1043, 177, post_amp - 3, 82, 18)
     # right column: meters and analysis
     d.group("Peak Levels", 270, 2, 63, 137)
     d.text("In", 280, 11, 18, 9, "CTEXT")
@@ -211,7 +239,7 @@ def template_window():
 
 
 def ten_band_eq():
-    d = Dialog(103, "Drelvant - 10 Band Graphic Equalizer", 343, 119)
+    d = Dialog(103, title(103), 343, 119)
     slider_top, slider_height = 14, 75
     d.slider_column(4, 4, "Preamp", 1000, 1003, slider_height, 9)
     # scale marks beside the band sliders: the thumb centre sits about 6 units inside each end
@@ -231,7 +259,7 @@ def ten_band_eq():
 
 
 def test_tones():
-    d = Dialog(104, "Test Tone Gen", 72, 158)
+    d = Dialog(104, title(104), 72, 158)
     d.slider_column(5, 4, "Lvl (dB)", 1027, 1028, 83, caption_width=33)
     d.slider_column(40, 4, "Freq (Hz)", 1001, 1029, 83, caption_width=33)
     d.separator(4, 109, 64)
@@ -241,12 +269,12 @@ def test_tones():
     return d
 
 
-def analysis(template_id, title):
-    return Dialog(template_id, title, 248, 107)
+def analysis(template_id):
+    return Dialog(template_id, title(template_id), 248, 107)
 
 
 def three_band_eq():
-    d = Dialog(108, "Drelvant - 3 Band Equalizer", 190, 119)
+    d = Dialog(108, title(108), 190, 119)
     slider_top, slider_height = 14, 75
     d.text("+24 dB", 4, slider_top + 2, 25, 8, "RTEXT")
     d.text("0 dB", 4, slider_top + slider_height // 2 - 4, 25, 8, "RTEXT")
@@ -311,7 +339,7 @@ def scaled_meter(d, x, caption, meter, label, marks, caption_width=None):
 
 
 def two_band_agc():
-    d = Dialog(109, "Drelvant - 2 Band AGC / Equalizer", 393, 86)
+    d = Dialog(109, title(109), 393, 86)
     x = 4
     for caption, slider, label in [("Level\n(%)", 1046, 1047), ("Max\nGain dB", 1042, 1043),
                                    ("X-over\n(Hz)", 1040, 1041), ("Link\n(%)", 1048, 1049)]:
@@ -343,7 +371,7 @@ BAND_SLIDER_HEIGHT = 37
 
 
 def compressor():
-    d = Dialog(110, "Drelvant - 10 Band Compressor", 297, 402)
+    d = Dialog(110, title(110), 297, 402)
     rows = [("Gain (dB)", odd_run(1085), odd_run(1086)),
             ("Ratio (x:1)", odd_run(1106), odd_run(1107)),
             ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
@@ -356,7 +384,7 @@ def compressor():
 
 
 def processor():
-    d = Dialog(111, "Drelvant - 10 Band Processor", 177, 330)
+    d = Dialog(111, title(111), 177, 330)
     d.checkbox("Use reverse-cascaded phase-corrected filters", 1037, 6, 4, 167, 10)
     d.checkbox("Use narrow-bandwidth filters", 1038, 6, 16, 167, 10)
     pitch, x0 = 16, 9
@@ -375,7 +403,7 @@ def processor():
 
 
 def expander():
-    d = Dialog(112, "Drelvant - 10 Band Expander", 297, 265)
+    d = Dialog(112, title(112), 297, 265)
     rows = [("Ratio (1:x)", odd_run(1085), odd_run(1086)),
             ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
             ("Attack (msec)", odd_run(1025), odd_run(1026)),
@@ -385,7 +413,7 @@ def expander():
 
 
 def limiter():
-    d = Dialog(113, "Drelvant - 10 Band Limiter", 297, 340)
+    d = Dialog(113, title(113), 297, 340)
     rows = [("Gain (dB)", odd_run(1085), odd_run(1086)),
             ("Threshold (dB)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
             ("Lookahead (msec)", odd_run(1065), odd_run(1066)),
@@ -396,8 +424,8 @@ def limiter():
     return d
 
 
-def pass_filter(template_id, title):
-    d = Dialog(template_id, title, 33, 86)
+def pass_filter(template_id):
+    d = Dialog(template_id, title(template_id), 33, 86)
     d.text("Cutoff", 1, 2, 31, 8, "CTEXT")
     d.slider_column(3, 11, None, 1055, 1056, SHORT_SLIDER_HEIGHT)
     d.text("Hz", 1, 76, 31, 8, "CTEXT")
@@ -405,7 +433,7 @@ def pass_filter(template_id, title):
 
 
 def final_limiter():
-    d = Dialog(115, "Drelvant - Final Wideband Limiter", 206, 86)
+    d = Dialog(115, title(115), 206, 86)
     x = short_slider_group(d, 4, "Level (dB)", [("Drive", 1003, 1022), ("Thresh.", 1057, 1058)])
     x = short_slider_group(d, x, "Time (ms)", [("Ahead", 1061, 1062), ("Attack", 1063, 1064),
                                                ("Release", 1065, 1066)])
@@ -416,7 +444,7 @@ def final_limiter():
 
 
 def final_clipper():
-    d = Dialog(116, "Drelvant - Final Clipper", 151, 86)
+    d = Dialog(116, title(116), 151, 86)
     short_slider(d, 4, "Drive\n(dB)", 1003, 1022)
     short_slider(d, 4 + BAND_PITCH, "Thresh.\n(dB)", 1057, 1058)
     scaled_meter(d, 6 + 2 * BAND_PITCH, "Clip\n(dB)", 1069, 1070, ["12", "8", "4", "0"])
@@ -425,7 +453,7 @@ def final_clipper():
 
 
 def stereo_processor():
-    d = Dialog(118, "Drelvant - Stereo Image Processor", 191, 86)
+    d = Dialog(118, title(118), 191, 86)
     short_slider(d, 4, "Amount\n(%)", 1108, 1109)
     x = short_slider_group(d, 4 + BAND_PITCH, "Detect (ms)", [("Fast", 1110, 1111), ("Slow", 1063, 1064)])
     short_slider(d, x, "Max\n(dB)", 1116, 1117)
@@ -437,7 +465,7 @@ def stereo_processor():
 
 
 def documentation():
-    d = Dialog(119, "Drelvant - Documentation", 342, 271, DOC_FONT)
+    d = Dialog(119, title(119), 342, 271, DOC_FONT)
     d.add("EDITTEXT 1071, 4, 4, 334, 244, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | "
           "WS_BORDER | WS_TABSTOP")
     d.text("Find:", 4, 255, 44, 10, "RTEXT")
@@ -447,7 +475,7 @@ def documentation():
 
 
 def saturator():
-    d = Dialog(120, "Drelvant - 10 Band Saturator / Clipper", 297, 226)
+    d = Dialog(120, title(120), 297, 226)
     rows = [("Saturation Level (%)", THRESHOLD_SLIDERS, THRESHOLD_LABELS),
             ("Post Gain (dB)", odd_run(1085), odd_run(1086)),
             ("Clip Level (dB)", odd_run(1105), odd_run(1106))]
@@ -460,7 +488,7 @@ def saturator():
 
 
 def advanced():
-    d = Dialog(121, "Drelvant - Advanced Settings", 297, 189)
+    d = Dialog(121, title(121), 297, 189)
     d.group("Multiband Level Detector Time Constants - msec (1 to 500)", 4, 2, 289, 88)
     x0 = 9
     for i in range(10):
@@ -481,7 +509,7 @@ def advanced():
 
 
 def dynamic_eq():
-    d = Dialog(122, "Drelvant - 10 Band Dynamic Equalizer", 285, 86)
+    d = Dialog(122, title(122), 285, 86)
     x = 4
     for caption, slider, label in [("Speed\n(ms)", 1135, 1136), ("Amount\n(%)", 1108, 1109),
                                    ("Max\n(dB)", 1116, 1117)]:
@@ -500,16 +528,26 @@ def dynamic_eq():
 
 def all_dialogs():
     return [console(), template_window(), ten_band_eq(), test_tones(),
-            analysis(105, "Drelvant - Oscilloscope"), analysis(106, "Drelvant - Spectrum Analyzer"),
-            analysis(107, "Drelvant - Frequency Response Plot"), three_band_eq(), two_band_agc(),
-            compressor(), processor(), expander(), limiter(), pass_filter(114, "Lowpass Filter"),
-            final_limiter(), final_clipper(), pass_filter(117, "Highpass Filter"), stereo_processor(),
+            analysis(105), analysis(106), analysis(107), three_band_eq(), two_band_agc(),
+            compressor(), processor(), expander(), limiter(), pass_filter(114),
+            final_limiter(), final_clipper(), pass_filter(117), stereo_processor(),
             documentation(), saturator(), advanced(), dynamic_eq()]
 
 
 def main():
+    global MODEL
     here = os.path.dirname(os.path.abspath(__file__))
-    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "dialogs.rc")
+    args = sys.argv[1:]
+    program = os.path.join(here, "..", "build", "native", "drelvant")
+    if len(args) >= 2 and args[0] == "--drelvant":
+        program = args[1]
+        args = args[2:]
+    output = args[0] if args else os.path.join(here, "..", "resources", "dialogs.rc")
+    if not os.access(program, os.X_OK):
+        raise SystemExit(f"{program} not found: build the native preset first (or give --drelvant PROGRAM)")
+    MODEL = json.loads(subprocess.run([program, "params", "--json"], check=True, capture_output=True,
+                                      text=True, env=dict(os.environ, HOME="/nonexistent",
+                                                          XDG_CONFIG_HOME="/nonexistent")).stdout)
     parts = ["// Dialog templates of every plug-in window; written by tools/gen_dialogs.py, edit that instead.",
              "#include <windows.h>",
              "#include <commctrl.h>",

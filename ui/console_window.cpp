@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "host/engine_api.h"
+#include "params/engine_model.h"
 #include "params/preset_console.h"
 #include "params/preset_store.h"
 #include "params/registry.h"
@@ -42,18 +43,6 @@ constexpr char kHardClipText[] = "Hard Clip";
 
 constexpr std::size_t kItemTextSize = 256;
 constexpr std::size_t kTitleSize = 128;
-
-// Buttons of the console that open a window, with that window's template.
-struct OpenButton {
-    int id;
-    int templateId;
-};
-constexpr OpenButton kOpenButtons[] = {
-    {kAdvancedButtonId, 121},
-    {1039, 117}, {1041, 118}, {1021, 109}, {1019, 108}, {1024, 111}, {1053, 122}, {1017, 110},
-    {1026, 112}, {1028, 113}, {1046, 120}, {1002, 103}, {1034, 115}, {1036, 116}, {1032, 114},
-    {1011, 104}, {1012, 106}, {1013, 105}, {1015, 107}, {1037, 119},
-};
 
 // Blinking phase of "Settings Changed"; toggled on every slow tick.
 bool changedBlink = false;
@@ -170,9 +159,9 @@ void OnConsoleCommand(HWND console, int id, int notification) {
             break;
     }
     if (notification != BN_CLICKED) return;
-    for (const OpenButton& button : kOpenButtons) {
-        if (button.id == id) {
-            ShowConfigWindow(button.templateId);
+    for (int w = 0; w < model::kWindowCount; ++w) {
+        if (model::kWindows[w].openButton != 0 && model::kWindows[w].openButton == id) {
+            ShowConfigWindow(model::kWindows[w].templateId);
             return;
         }
     }

@@ -5,12 +5,13 @@ _drelvant_options() {
     case "$1" in
         process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
                         --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
-                        --skip-existing --input-rate --input-channels --input-bits -q --quiet -h --help" ;;
+                        --skip-existing --input-rate --input-channels --input-bits --set -q --quiet -h --help" ;;
         presets)  echo "show export save default check diff --from --name --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
         bench)    echo "--preset --seconds --block --repeat --dir -h --help" ;;
         manual)   echo "-h --help" ;;
+        params)   echo "--window --preset --set --dir --json -h --help" ;;
     esac
 }
 
@@ -19,7 +20,7 @@ _drelvant() {
     COMPREPLY=()
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="process presets response demo bench manual version help"
+    local commands="process presets params response demo bench manual version help"
 
     command=""
     for ((i = 1; i < COMP_CWORD; i++)); do
@@ -60,6 +61,14 @@ _drelvant() {
             return 0 ;;
         --input-bits)
             COMPREPLY=($(compgen -W "16 24 32f" -- "$cur"))
+            return 0 ;;
+        --set)
+            # The keys the processor lists, each followed by "=".
+            COMPREPLY=($(compgen -W "$(drelvant params 2>/dev/null | awk 'NR > 1 && $1 !~ /^\(/ {print $1 "="}')" -- "$cur"))
+            compopt -o nospace 2>/dev/null
+            return 0 ;;
+        --window)
+            COMPREPLY=($(compgen -W "$(drelvant params 2>/dev/null | awk 'NR > 1 {print $2}' | sort -u)" -- "$cur"))
             return 0 ;;
         --seed|--block|--seconds|--repeat|--ceiling|--target|-j|--jobs|--name)
             return 0 ;;

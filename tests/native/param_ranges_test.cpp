@@ -16,6 +16,7 @@
 #include "dsp/param_ranges.h"
 #include "host/plugin.h"
 #include "params/engine.h"
+#include "params/engine_model.h"
 #include "params/registry.h"
 #include "params/slider_math.h"
 #include "params_rig.h"
@@ -28,10 +29,22 @@ namespace {
 bool isSlider(const ParamEntry& p) { return p.kind == VerticalSlider || p.kind == HorizontalSlider; }
 bool isLogarithmic(const ParamEntry& p) { return p.decimals < 0; }
 
+// Every guard row the engine's description registers sliders from, each once: a family's row
+// once with its "%d" key.
+std::vector<const RegisteredParam*> guardRows() {
+    std::vector<const RegisteredParam*> rows;
+    for (int r = 0; r < model::kParamRowCount; ++r) {
+        const model::ParamRow& row = model::kParams[r];
+        if (row.guard == nullptr) continue;
+        for (int member = 0; member < (row.perMemberGuard ? row.count : 1); ++member) rows.push_back(&row.guard[member]);
+    }
+    return rows;
+}
+
 // The table's rows by settings key, each family under its ten keys.
 std::map<std::string, const RegisteredParam*> rowsByKey() {
     std::map<std::string, const RegisteredParam*> rows;
-    for (const RegisteredParam* row : kRegisteredParams) {
+    for (const RegisteredParam* row : guardRows()) {
         if (row->key[0] == '\0') continue;
         if (std::strstr(row->key, "%d") == nullptr) {
             EXPECT_TRUE(rows.emplace(row->key, row).second) << "two rows for " << row->key;
@@ -87,14 +100,14 @@ TEST(RegisteredRanges, EverySliderIsRegisteredFromItsRow) {
     EXPECT_GT(sliders, 200);
 
     // Every row is registered: a family ten times, any other row once.
-    for (const RegisteredParam* row : kRegisteredParams) {
+    for (const RegisteredParam* row : guardRows()) {
         const int expected = std::strstr(row->key, "%d") != nullptr ? kBandCount : 1;
         EXPECT_EQ(registrations[row], expected) << "row \"" << row->key << "\" registered " << registrations[row] << " times";
     }
 }
 
 TEST(RegisteredRanges, RowsAreConsistent) {
-    for (const RegisteredParam* row : kRegisteredParams) {
+    for (const RegisteredParam* row : guardRows()) {
         const ParamRange& r = row->range;
         EXPECT_LT(r.min, r.max) << row->key;
         EXPECT_LE(r.usableMin, r.min) << row->key;  // a value in the registered range is always taken as it is

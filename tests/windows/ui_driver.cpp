@@ -8,31 +8,20 @@
 #include <cstring>
 #include <map>
 
+#include "params/engine_model.h"
+
 namespace uitest {
 
-const WindowInfo kWindows[21] = {
-    {101, "Main", "Drelvant v1.20", 0},
-    {121, "Advanced", "Drelvant - Advanced Settings", 1048},
-    {117, "Highpass_Filter", "Highpass Filter", 1039},
-    {118, "Stereo_Processor", "Drelvant - Stereo Image Processor", 1041},
-    {109, "2_Band_AGC", "Drelvant - 2 Band AGC / Equalizer", 1021},
-    {108, "3_Band_EQ", "Drelvant - 3 Band Equalizer", 1019},
-    {111, "10_Band_Processor", "Drelvant - 10 Band Processor", 1024},
-    {122, "10_Band_Dynamic_EQ", "Drelvant - 10 Band Dynamic Equalizer", 1053},
-    {110, "10_Band_Compressor", "Drelvant - 10 Band Compressor", 1017},
-    {112, "10_Band_Expander", "Drelvant - 10 Band Expander", 1026},
-    {113, "10_Band_Limiter", "Drelvant - 10 Band Limiter", 1028},
-    {120, "10_Band_Saturator", "Drelvant - 10 Band Saturator / Clipper", 1046},
-    {103, "10_Band_EQ", "Drelvant - 10 Band Graphic Equalizer", 1002},
-    {115, "Final_Limiter", "Drelvant - Final Wideband Limiter", 1034},
-    {116, "Final_Clipper", "Drelvant - Final Clipper", 1036},
-    {114, "Lowpass_Filter", "Lowpass Filter", 1032},
-    {104, "Test_Tones", "Test Tone Gen", 1011},
-    {106, "SpectrumAnalyzer", "Drelvant - Spectrum Analyzer", 1012},
-    {105, "Oscilloscope", "Drelvant - Oscilloscope", 1013},
-    {107, "Freq_Response", "Drelvant - Frequency Response Plot", 1015},
-    {119, "Documentation", "Drelvant - Documentation", 1037},
-};
+// The engine's windows as the module registers them; the console's caption is set at run time.
+std::vector<WindowInfo> kWindows = [] {
+    std::vector<WindowInfo> windows;
+    for (int w = 0; w < model::kWindowCount; ++w) {
+        const model::WindowRow& row = model::kWindows[w];
+        windows.push_back({row.templateId, row.name, row.templateId == 101 ? "Drelvant v1.20" : row.title,
+                           row.openButton});
+    }
+    return windows;
+}();
 
 const WindowInfo* windowInfo(int templateId) {
     for (const WindowInfo& info : kWindows) {

@@ -13,14 +13,14 @@
 
 namespace uitest {
 
-// Template ids and titles of the 21 windows, in registration order.
+// Template ids and titles of the windows, in registration order.
 struct WindowInfo {
     int templateId;
     const char* name;   // the window's settings name
     const char* title;  // the template's caption (the console's is set at run time)
     int openButton;     // console button that opens it; 0 for the console itself
 };
-extern const WindowInfo kWindows[21];
+extern std::vector<WindowInfo> kWindows;  // built at start-up from the engine's window rows
 const WindowInfo* windowInfo(int templateId);
 
 // The directory the plug-in keeps its files in under the documented lookup, with a trailing
