@@ -21,7 +21,6 @@
 #include "host/block_pipeline.h"
 #include "host/engine_api.h"
 #include "host/engine_params.h"
-#include "params/engine.h"
 #include "platform/platform.h"
 
 namespace cli {
