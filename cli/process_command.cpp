@@ -18,6 +18,7 @@
 #include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
+#include "console/console_server.h"
 
 namespace cli {
 namespace {
@@ -102,6 +103,14 @@ const char kProcessHelp[] =
     "                      processing failed. Its fields are listed at the end.\n"
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
     "                      (with --json the figures are measured for it all the same).\n"
+    "  --console [ADDR:]PORT  serve the console (a page and an HTTP API to watch the\n"
+    "                      meters and change any value while this run lasts) at\n"
+    "                      ADDR (default 127.0.0.1); PORT 0 takes a free port. The\n"
+    "                      address is printed on standard error. See drelvant live\n"
+    "                      --help for the API.\n"
+    "  --console-token FILE  the token a client must give (first line of FILE, 16\n"
+    "                      characters or more); on an address that is not loopback\n"
+    "                      one is generated and printed when this is not given.\n"
     "  -h, --help          this text.\n"
     "\n"
     "Delivery\n"
@@ -185,6 +194,8 @@ enum ProcessOptionId {
     kCeiling,
     kTarget,
     kJson,
+    kConsoleOption,
+    kConsoleToken,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -207,6 +218,8 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"ceiling", 0, true, kCeiling},
     {"target", 0, true, kTarget},
     {"json", 0, true, kJson},
+    {"console", 0, true, kConsoleOption},
+    {"console-token", 0, true, kConsoleToken},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -367,6 +380,7 @@ int runProcessCommand(int argc, char** argv) {
     batch.jobs = defaultJobs();
     bool batchOptionGiven = false;
     std::string jsonPath;
+    console::ConsoleOptions consoleOptions;
     for (const ParsedOption& option : arguments.options) {
         const SharedTake taken = takeSharedOption(option, &shared);
         if (taken == SharedTake::kBadValue) return kExitUsage;
@@ -439,8 +453,25 @@ int runProcessCommand(int argc, char** argv) {
                     return kExitUsage;
                 }
                 break;
+            case kConsoleOption: {
+                std::string error;
+                if (!console::parseConsoleAddress(option.value, &consoleOptions, &error)) {
+                    printError("%s", error.c_str());
+                    return kExitUsage;
+                }
+                break;
+            }
+            case kConsoleToken: consoleOptions.tokenFile = option.value; break;
             default: break;
         }
+    }
+    if (!consoleOptions.tokenFile.empty() && !consoleOptions.enabled) {
+        printError("--console-token goes with --console [ADDR:]PORT");
+        return kExitUsage;
+    }
+    if (consoleOptions.enabled && (!batch.directory.empty() || batchOptionGiven)) {
+        printError("--console watches one run, not a batch (-o DIR)");
+        return kExitUsage;
     }
     if (!batch.directory.empty() || batchOptionGiven) {
         if (batch.directory.empty()) {
@@ -468,8 +499,22 @@ int runProcessCommand(int argc, char** argv) {
         return kExitUsage;
     }
 
+    console::ConsoleServer* consoleServer = nullptr;
+    if (consoleOptions.enabled) {
+        std::string error;
+        consoleServer = console::startConsole(consoleOptions, &error);
+        if (consoleServer == nullptr) {
+            printError("%s", error.c_str());
+            return kExitFailure;
+        }
+        const std::string directory = job.settingsDirectory;
+        job.engineWatcher = [consoleServer, directory](HostedEngine* engine, int hostRate) {
+            console::attachEngine(*consoleServer, engine, directory, hostRate);
+        };
+    }
     ProcessReport report;
     int status = runProcessJob(job, &report);
+    console::stopConsole(consoleServer);
     if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
         status == kExitOk) {
         status = kExitFailure;

@@ -379,8 +379,10 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         return fail(error);
     }
     if (job.engineThreads >= 2) startSecondThread(*run.engine);
+    if (job.engineWatcher) job.engineWatcher(run.engine, reader.format.rate);
     const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
+        if (job.engineWatcher) job.engineWatcher(nullptr, 0);
         closeReader(reader);
         stopEngine(run.engine);
         return status;

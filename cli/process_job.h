@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/audio_output.h"
@@ -36,6 +37,9 @@ struct ProcessJob {
     // When given: the input's audio read so far, in microseconds, is added here as the job runs
     // (the overall progress of a batch).
     std::atomic<int64_t>* audioMicroseconds = nullptr;
+    // When given (the console): called with the engine once it runs and the input's rate, and
+    // with nullptr before the engine stops.
+    std::function<void(HostedEngine* engine, int hostRate)> engineWatcher;
 };
 
 // Opens the input, starts an engine with the preset, opens the output in the format chosen for it,

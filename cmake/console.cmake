@@ -1,0 +1,14 @@
+# The console (console/): an HTTP server with its page, part of the command-line program.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+find_package(nlohmann_json 3 REQUIRED)
+set(CONSOLE_EMBEDDED_CPP ${CMAKE_BINARY_DIR}/generated/console_page.cpp)
+add_custom_command(
+  OUTPUT ${CONSOLE_EMBEDDED_CPP}
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUTPUT=${CONSOLE_EMBEDDED_CPP}
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_console.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/console/page.html ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
+          ${CMAKE_SOURCE_DIR}/cmake/embed_console.cmake
+  COMMENT "Embedding the console page")
+file(GLOB DRELVANT_CONSOLE_SOURCES CONFIGURE_DEPENDS console/*.cpp)
+target_sources(drelvant_cli PRIVATE ${DRELVANT_CONSOLE_SOURCES} ${CONSOLE_EMBEDDED_CPP})
+target_link_libraries(drelvant_cli PUBLIC PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
