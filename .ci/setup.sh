@@ -8,7 +8,8 @@ need=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-de
       g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick
       clang libclang-rt-14-dev
       lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ffmpeg pipewire pipewire-bin
-      nsis lintian dpkg-dev man-db zsh parallel rsync jq gdb)
+      nsis lintian dpkg-dev man-db zsh parallel rsync jq gdb
+      libcpp-httplib-dev nlohmann-json3-dev prometheus chromium libjack-jackd2-dev)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   $SUDO apt-get update -qq

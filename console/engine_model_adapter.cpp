@@ -1,6 +1,7 @@
 // The console's engine model over what the engine offers today: the registry's windows and
 // parameters, the hand-over of whole settings, the preset store and the plug-in console's preset
 // buttons, the host API's meters. The only console file that reaches the engine.
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -67,6 +68,23 @@ std::string quotedText(const std::string& line) {
     return close == std::string::npos ? std::string() : line.substr(open + 1, close - open - 1);
 }
 
+// Scale marks ("32", "1K", "-12") are not labels; words are.
+bool isLabel(const std::string& text) {
+    int letters = 0;
+    for (const char c : text) letters += std::isalpha(static_cast<unsigned char>(c)) ? 1 : 0;
+    return letters >= 2;
+}
+
+std::string withoutLineBreaks(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool lineBreak = text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n';
+        out += lineBreak ? ' ' : text[i];
+        if (lineBreak) ++i;
+    }
+    return out;
+}
+
 // A slider is captioned by the last label or group title above it in its template; a check box
 // by its own text (an "Active" box by its row's label).
 TemplateTexts readTemplateTexts() {
@@ -94,8 +112,9 @@ TemplateTexts readTemplateTexts() {
         const size_t afterText = body.find('"', body.find('"') + 1);
         int controlId = -1;
         if (afterText != std::string::npos) std::sscanf(body.c_str() + afterText + 1, " , %d", &controlId);
-        if (body.rfind("LTEXT ", 0) == 0 || body.rfind("GROUPBOX ", 0) == 0) {
-            if (!text.empty()) lastLabel = text;
+        if (body.rfind("LTEXT ", 0) == 0 || body.rfind("CTEXT ", 0) == 0 || body.rfind("RTEXT ", 0) == 0 ||
+            body.rfind("GROUPBOX ", 0) == 0) {
+            if (isLabel(text)) lastLabel = withoutLineBreaks(text);
         } else if (body.rfind("AUTOCHECKBOX ", 0) == 0 && controlId > 0) {
             texts.captions[{templateId, controlId}] = text == "Active" && !lastLabel.empty() ? lastLabel : text;
         } else if (body.rfind("CONTROL ", 0) == 0 && controlId > 0 && !lastLabel.empty()) {
