@@ -1,5 +1,5 @@
-# The console (console/): an HTTP server with its page, part of the command-line program.
-pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+# The console (console/): an HTTP server with its page, part of the command-line program. The
+# fuzz build takes its request handling alone (console_api.cpp and the engine model adapter).
 find_package(nlohmann_json 3 REQUIRED)
 set(CONSOLE_EMBEDDED_CPP ${CMAKE_BINARY_DIR}/generated/console_page.cpp)
 add_custom_command(
@@ -9,6 +9,9 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/console/page.html ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
           ${CMAKE_SOURCE_DIR}/cmake/embed_console.cmake
   COMMENT "Embedding the console page")
-file(GLOB DRELVANT_CONSOLE_SOURCES CONFIGURE_DEPENDS console/*.cpp)
-target_sources(drelvant_cli PRIVATE ${DRELVANT_CONSOLE_SOURCES} ${CONSOLE_EMBEDDED_CPP})
-target_link_libraries(drelvant_cli PUBLIC PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
+if(TARGET drelvant_cli)
+  pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+  file(GLOB DRELVANT_CONSOLE_SOURCES CONFIGURE_DEPENDS console/*.cpp)
+  target_sources(drelvant_cli PRIVATE ${DRELVANT_CONSOLE_SOURCES} ${CONSOLE_EMBEDDED_CPP})
+  target_link_libraries(drelvant_cli PUBLIC PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
+endif()
