@@ -367,6 +367,8 @@ Engine* hostApiEngine(HostedEngine& engine) { return engine.engine; }
 
 uint64_t framesSubmitted(const HostedEngine& engine) { return engine.framesSubmitted.load(std::memory_order_relaxed); }
 
+void addProcessedFrames(HostedEngine& engine, int frames) { countFrames(engine, frames); }
+
 void processBlock(HostedEngine& engine, short* interleaved, int frames) {
     countFrames(engine, frames);
     processBlock16(*engine.engine, interleaved, frames);

@@ -83,6 +83,8 @@ long latencyFrames(const HostedEngine& engine);
 // from one thread), and the frames handed to it so far (read on any thread).
 Engine* hostApiEngine(HostedEngine& engine);
 uint64_t framesSubmitted(const HostedEngine& engine);
+// Audio thread of a host that processes through hostApiEngine itself: counts its frames.
+void addProcessedFrames(HostedEngine& engine, int frames);
 
 // The loaded preset as records: where it came from, its number and name.
 struct PresetFacts {

@@ -133,15 +133,23 @@ json paramJson(const ParamInfo& param) {
 ConsoleResponse getEngine(ConsoleState& state) {
     const EngineFacts facts = engineFacts(*state.model);
     const double uptime = std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count();
-    return jsonAnswer(200, {{"version", facts.version},
-                            {"preset", {{"number", facts.presetNumber}, {"name", facts.presetName}}},
-                            {"host_rate", state.hostRate},
-                            {"engine_rate", facts.engineRate},
-                            {"latency_frames", facts.latencyFrames},
-                            {"latency_ms", facts.latencyFrames * 1000.0 / facts.engineRate},
-                            {"frames_processed", facts.framesProcessed},
-                            {"uptime_s", uptime},
-                            {"settings_version", state.settingsVersion}});
+    json body = {{"version", facts.version},
+                 {"preset", {{"number", facts.presetNumber}, {"name", facts.presetName}}},
+                 {"host_rate", state.hostRate},
+                 {"engine_rate", facts.engineRate},
+                 {"latency_frames", facts.latencyFrames},
+                 {"latency_ms", facts.latencyFrames * 1000.0 / facts.engineRate},
+                 {"frames_processed", facts.framesProcessed},
+                 {"uptime_s", uptime},
+                 {"settings_version", state.settingsVersion}};
+    // A live host's delay in its own frames (resamplers included), as its ports report it.
+    if (state.hostLatencyFrames != nullptr && state.hostRate > 0) {
+        const int64_t frames = state.hostLatencyFrames->load();
+        body["host_latency_frames"] = frames;
+        body["latency_ms"] = frames * 1000.0 / state.hostRate;
+    }
+    if (state.droppedCycles != nullptr) body["dropped_cycles"] = state.droppedCycles->load();
+    return jsonAnswer(200, body);
 }
 
 ConsoleResponse getParams(ConsoleState& state, const ConsoleRequest& request) {
@@ -293,6 +301,10 @@ ConsoleResponse getMetrics(ConsoleState& state) {
             static_cast<double>(snapshot.clippedTicks));
     counter("drelvant_frames_processed_total", "frames handed to the processor", static_cast<double>(facts.framesProcessed));
     gauge("drelvant_latency_frames", "frames of delay through the stages switched on", static_cast<double>(facts.latencyFrames));
+    if (state.droppedCycles != nullptr) {
+        counter("drelvant_dropped_cycles_total", "audio cycles the sound server reported dropped (xruns)",
+                static_cast<double>(state.droppedCycles->load()));
+    }
     gauge("drelvant_uptime_seconds", "seconds since the console started",
           std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count());
     ConsoleResponse response;

@@ -2,6 +2,7 @@
 // Host and Origin, token, size) made here, so the same code serves the server and the fuzz target.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -62,6 +63,10 @@ struct ConsoleState {
     MeterSnapshot meters;
     bool stopping = false;
     uint64_t settingsVersion = 0;  // counts changes made through the console (others follow them)
+    // A live host's own figures, written by it at any time: host frames of delay through it
+    // (as its ports report) and cycles it dropped. Null when the host has none.
+    const std::atomic<int64_t>* hostLatencyFrames = nullptr;
+    const std::atomic<uint64_t>* droppedCycles = nullptr;
 };
 
 ConsoleResponse handleRequest(ConsoleState& state, const ConsoleRequest& request);

@@ -324,6 +324,13 @@ void attachEngine(ConsoleServer& server, cli::HostedEngine* engine, const std::s
     server.engine = engine;
 }
 
+void setHostCounters(ConsoleServer& server, const std::atomic<int64_t>* latencyFrames,
+                     const std::atomic<uint64_t>* droppedCycles) {
+    std::lock_guard<std::mutex> lock(server.state.control);
+    server.state.hostLatencyFrames = latencyFrames;
+    server.state.droppedCycles = droppedCycles;
+}
+
 void stopConsole(ConsoleServer* server) {
     if (server == nullptr) return;
     attachEngine(*server, nullptr, std::string(), 0);

@@ -3,6 +3,8 @@
 // audio thread never waits on anything here.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace cli {
@@ -29,6 +31,9 @@ struct ConsoleServer;
 ConsoleServer* startConsole(const ConsoleOptions& options, std::string* error);
 // The engine the console shows and controls from now on (nullptr: none, answered 503).
 void attachEngine(ConsoleServer& server, cli::HostedEngine* engine, const std::string& settingsDirectory, int hostRate);
+// A live host's latency in its own frames and its dropped cycles, shown by the console.
+void setHostCounters(ConsoleServer& server, const std::atomic<int64_t>* latencyFrames,
+                     const std::atomic<uint64_t>* droppedCycles);
 // Detaches, closes every connection and stops the threads.
 void stopConsole(ConsoleServer* server);
 int consolePort(const ConsoleServer& server);
