@@ -15,6 +15,9 @@ using nlohmann::json;
 
 namespace {
 
+constexpr int kScopeFrames = 1024;      // as wide as the oscilloscope draws, about 23 ms
+constexpr int kMostScopeFrames = 16384;
+
 ConsoleResponse jsonAnswer(int status, const json& body) {
     ConsoleResponse response;
     response.status = status;
@@ -363,6 +366,24 @@ ConsoleResponse route(ConsoleState& state, const ConsoleRequest& request) {
     if (path == "/api/meters" && method == "GET") return getMeters(state);
     if (path == "/metrics" && method == "GET") return getMetrics(state);
     if (path == "/api/response" && method == "GET") return getResponse(state);
+    if (path == "/api/scope" && method == "GET") {
+        const auto given = request.query.find("frames");
+        int frames = kScopeFrames;
+        if (given != request.query.end()) {
+            const std::string& text = given->second;
+            if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(text) < 1 || std::stoi(text) > kMostScopeFrames) {
+                return refusal(400, "frames is a number 1 ... " + std::to_string(kMostScopeFrames));
+            }
+            frames = std::stoi(text);
+        }
+        return jsonAnswer(200, {{"rate", 44100}, {"samples", scopeSamples(*state.model, frames)}});
+    }
+    if (path == "/api/spectrum" && method == "GET") {
+        json bars = json::array();
+        for (const auto& [hz, height] : spectrumBars(*state.model)) bars.push_back({{"hz", hz}, {"height", height}});
+        return jsonAnswer(200, {{"bars", bars}});
+    }
     return refusal(404, "no such API: " + method + " " + path);
 }
 

@@ -28,6 +28,8 @@ const char kConsoleApiHelp[] =
     "  GET  /api/meters/stream    the same as Server-Sent Events every 50 ms\n"
     "  GET  /api/response         frequency response of the current values (takes\n"
     "                             seconds)\n"
+    "  GET  /api/spectrum         the spectrum analyser's bars (hz, height)\n"
+    "  GET  /api/scope[?frames=N] the last N output samples (mono, 44100 Hz)\n"
     "  GET  /metrics              Prometheus text: meters, band reductions, clipped\n"
     "                             ticks, frames processed, latency, uptime\n"
     "  Safety: loopback only unless another address is given; any other address\n"

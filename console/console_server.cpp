@@ -25,7 +25,7 @@ constexpr size_t kMostWaitingConnections = 32;  // beyond: the accept loop waits
 constexpr int kMostMeterStreams = 8;
 constexpr double kRequestsPerSecond = 50.0;     // per client address, sustained
 constexpr double kRequestBurst = 100.0;
-constexpr int kReadTimeoutSeconds = 5;
+constexpr int kReadTimeoutSeconds = 2;  // an idle connection holds a worker no longer
 constexpr size_t kShortestToken = 16;
 
 // Worker threads with a bounded queue: when it is full the accepting thread waits, so no client

@@ -93,6 +93,12 @@ PresetOutcome setStartupPreset(EngineModel& model, const std::string& preset);
 
 EngineFacts engineFacts(EngineModel& model);
 
+// The analysis windows' views of the output, from the capture ring (read without locks): the
+// last `frames` mono samples (oscilloscope), and the spectrum analyser's bars (frequency of
+// each bar in Hz, its height as the analyser draws it).
+std::vector<double> scopeSamples(EngineModel& model, int frames);
+std::vector<std::pair<double, double>> spectrumBars(EngineModel& model);
+
 // The frequency response of the current values (a sine sweep on a private copy of the engine,
 // as `drelvant response` measures it): amplitude of the output sine, 1.0 = full scale.
 bool measureResponse(EngineModel& model, std::vector<double>* frequencyHz, std::vector<double>* amplitude);

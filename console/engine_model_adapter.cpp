@@ -3,6 +3,7 @@
 // buttons, the host API's meters. The only console file that reaches the engine.
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "analysis/spectrum_analysis.h"
 #include "cli/hosting.h"
 #include "console/embedded_page.h"
 #include "console/engine_model.h"
@@ -29,6 +31,8 @@ struct EngineModel {
     cli::HostedEngine* hosted = nullptr;
     Engine* engine = nullptr;
     std::string settingsDirectory;
+    SpectrumWork spectrum;  // the analyser's work arrays
+    uint16_t octaveTable[kOctaveTableSize];
 };
 
 namespace {
@@ -283,6 +287,7 @@ EngineModel* openEngineModel(cli::HostedEngine& engine, const std::string& setti
     model->hosted = &engine;
     model->engine = cli::hostApiEngine(engine);
     model->settingsDirectory = settingsDirectory;
+    BuildOctaveFrequencyTable(model->octaveTable);
     return model;
 }
 
@@ -470,6 +475,29 @@ bool measureResponse(EngineModel& model, std::vector<double>* frequencyHz, std::
     *frequencyHz = curve.frequencyHz;
     *amplitude = curve.amplitude;
     return true;
+}
+
+std::vector<double> scopeSamples(EngineModel& model, int frames) {
+    const CaptureRing& ring = model.engine->state.capture;
+    frames = std::max(0, std::min(frames, kCaptureFrames));
+    const uint16_t end = loadShared(ring.writeIndex);
+    std::vector<double> samples(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) {
+        const uint16_t at = static_cast<uint16_t>(end - frames + i);
+        samples[static_cast<size_t>(i)] = loadShared(ring.samples[at]);
+    }
+    return samples;
+}
+
+std::vector<std::pair<double, double>> spectrumBars(EngineModel& model) {
+    AccumulateSpectrum(model.spectrum, model.engine->state.capture);
+    SpectrumBar bars[kSpectrumBarCount];
+    SpectrumBars(model.spectrum.accumulator, model.octaveTable, bars);
+    std::vector<std::pair<double, double>> result;
+    for (int i = 0; i < kSpectrumBarCount; ++i) {
+        result.emplace_back(model.octaveTable[i * kSpectrumBarStride], bars[i].height);
+    }
+    return result;
 }
 
 uint64_t framesProcessed(const EngineModel& model) { return cli::framesSubmitted(*model.hosted); }

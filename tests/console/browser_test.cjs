@@ -93,6 +93,16 @@ async function main() {
     await windowBox.screenshot({ path: path.join(shots, "compressor.png") });
     await page.evaluate(() => { document.getElementById("window-Final_Clipper").open = true; });
     await (await page.$("#window-Final_Clipper")).screenshot({ path: path.join(shots, "final-clipper.png") });
+    await page.evaluate(() => { document.getElementById("analysis").open = true; });
+    await new Promise((r) => setTimeout(r, 600));
+    const drawn = await page.$eval("#scope", (c) => {
+      const data = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+      let green = 0;
+      for (let i = 0; i < data.length; i += 4) if (data[i + 1] > 150 && data[i] < 150) green++;
+      return green;
+    });
+    check(drawn > 100, `the oscilloscope draws the output (${drawn} trace pixels)`);
+    await (await page.$("#analysis")).screenshot({ path: path.join(shots, "analysis.png") });
     await page.setViewport({ width: 390, height: 844, isMobile: true });
     await page.reload({ waitUntil: "load" });
     await page.waitForSelector("#presetList option");

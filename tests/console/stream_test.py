@@ -156,6 +156,17 @@ if shutil.which("promtool"):
 else:
     check(False, "promtool (Debian package prometheus) is installed")
 
+status, text = request(stream.port, "GET", "/api/scope")
+scope = json.loads(text)["samples"]
+check(status == 200 and len(scope) == 1024 and max(abs(v) for v in scope) > 0.05,
+      "GET /api/scope gives the last 1024 output samples of the sine")
+status, _ = request(stream.port, "GET", "/api/scope?frames=999999")
+check(status == 400, "a scope of more frames than the ring holds is refused")
+status, text = request(stream.port, "GET", "/api/spectrum")
+bars = json.loads(text)["bars"]
+tallest = max(bars, key=lambda bar: bar["height"])
+check(status == 200 and 700 <= tallest["hz"] <= 1400, f"GET /api/spectrum peaks near the sine ({tallest['hz']} Hz)")
+
 # ---- refusals ----
 status, _ = request(stream.port, "GET", "/api/engine", host="evil.example:80")
 check(status == 403, "a foreign Host is refused (403)")
@@ -170,6 +181,25 @@ check(status == 404 and b"path" in text, "a preset named by a path is refused")
 status, text = request(stream.port, "GET", "/")
 check(status == 200 and b"<title>Drelvant console</title>" in text, "GET / serves the page")
 stream.finish()
+
+# 200 idle connections held open: the stream goes on and ends in time; the console serves again
+# once they are dropped.
+import socket
+stream = Stream("idle.raw")
+stream.feed(signal[:4 * K])
+stream.wait_processed(K)
+idle = []
+for _ in range(200):
+    connection = socket.socket()
+    connection.connect(("127.0.0.1", stream.port))
+    idle.append(connection)
+started = time.time()
+stream.feed(signal[4 * K:])
+status = stream.finish()
+check(status == 0 and os.path.getsize("idle.raw") == len(signal),
+      f"with 200 idle connections open the stream is processed whole ({time.time() - started:.1f} s)")
+for connection in idle:
+    connection.close()
 
 # A console on an address that is not loopback needs its token.
 open("short.token", "w").write("short\n")
