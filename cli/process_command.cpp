@@ -18,6 +18,7 @@
 #include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
+#include "console/audio_tap.h"
 #include "console/console_server.h"
 
 namespace cli {
@@ -510,6 +511,10 @@ int runProcessCommand(int argc, char** argv) {
         const std::string directory = job.settingsDirectory;
         job.engineWatcher = [consoleServer, directory](HostedEngine* engine, int hostRate) {
             console::attachEngine(*consoleServer, engine, directory, hostRate);
+        };
+        console::AudioTap* tap = console::consoleAudioTap(*consoleServer, 44100);
+        job.audioWatcher = [tap](bool output, const double* stereo, size_t frames) {
+            console::tapInterleaved(*tap, output ? console::kTapOutput : console::kTapInput, stereo, frames);
         };
     }
     ProcessReport report;

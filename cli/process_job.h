@@ -40,6 +40,9 @@ struct ProcessJob {
     // When given (the console): called with the engine once it runs and the input's rate, and
     // with nullptr before the engine stops.
     std::function<void(HostedEngine* engine, int hostRate)> engineWatcher;
+    // When given (the console): the engine's input and, once processed, its output, stereo at
+    // 44,100 Hz, as they pass (never the priming). Called on the processing thread; must not wait.
+    std::function<void(bool output, const double* stereo, size_t frames)> audioWatcher;
 };
 
 // Opens the input, starts an engine with the preset, opens the output in the format chosen for it,

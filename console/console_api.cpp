@@ -270,8 +270,16 @@ ConsoleResponse getMetrics(ConsoleState& state) {
     std::string text;
     char line[256];
     auto gauge = [&](const std::string& name, const char* help, double value) {
-        std::snprintf(line, sizeof line, "# HELP %s %s\n# TYPE %s gauge\n%s %.17g\n", name.c_str(), help, name.c_str(),
-                      name.c_str(), std::isfinite(value) ? value : 0.0);
+        char number[32];
+        if (std::isnan(value)) {
+            std::snprintf(number, sizeof number, "NaN");
+        } else if (std::isinf(value)) {
+            std::snprintf(number, sizeof number, value < 0 ? "-Inf" : "+Inf");
+        } else {
+            std::snprintf(number, sizeof number, "%.17g", value);
+        }
+        std::snprintf(line, sizeof line, "# HELP %s %s\n# TYPE %s gauge\n%s %s\n", name.c_str(), help, name.c_str(),
+                      name.c_str(), number);
         text += line;
     };
     auto counter = [&](const std::string& name, const char* help, double value) {
@@ -290,6 +298,8 @@ ConsoleResponse getMetrics(ConsoleState& state) {
                           kind == 0 ? "drelvant_band_compression_db" : "drelvant_band_limiting_db", number.c_str(),
                           value);
             bandLines[kind] += line;
+        } else if (name.find("lufs") != std::string::npos || name.find("dbtp") != std::string::npos) {
+            gauge(metricName(name), "loudness (EBU R 128; integrated since the start) or true peak so far", value);
         } else if (name != "clipped") {
             gauge(metricName(name), "meter of the processor, as its windows show it", value);
         }
@@ -400,7 +410,7 @@ bool sameSecret(const std::string& a, const std::string& b) {
 
 std::string meterEvent(ConsoleState& state, const MeterSnapshot& snapshot) {
     json meters = json::object();
-    for (const auto& [name, value] : snapshot.values) meters[name] = std::isfinite(value) ? value : 0.0;
+    for (const auto& [name, value] : snapshot.values) meters[name] = std::isfinite(value) ? json(value) : json(nullptr);
     return json({{"tick", snapshot.tick},
                  {"meters", meters},
                  {"clipped_ticks", snapshot.clippedTicks},

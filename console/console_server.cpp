@@ -14,6 +14,8 @@
 
 #include <httplib.h>
 
+#include "cli/loudness.h"
+#include "console/audio_tap.h"
 #include "console/console_api.h"
 
 namespace console {
@@ -27,6 +29,7 @@ constexpr double kRequestsPerSecond = 50.0;     // per client address, sustained
 constexpr double kRequestBurst = 100.0;
 constexpr int kReadTimeoutSeconds = 2;  // an idle connection holds a worker no longer
 constexpr size_t kShortestToken = 16;
+constexpr int kMostMeasuredSpeed = 20;  // times real time the loudness meters follow
 
 // Worker threads with a bounded queue: when it is full the accepting thread waits, so no client
 // can make the console start threads or hold memory without bound.
@@ -131,7 +134,16 @@ bool isLoopback(const std::string& address) { return address == "127.0.0.1" || a
 
 }  // namespace
 
+// The loudness of the tapped input and output (the meter thread's own).
+struct TapMeters {
+    AudioTap tap;
+    bool enabled = false;
+    cli::LoudnessMeter meters[2];
+    std::vector<double> frames;
+};
+
 struct ConsoleServer {
+    TapMeters loudness;
     httplib::Server http;
     ConsoleState state;
     RateLimit rate;
@@ -144,6 +156,25 @@ struct ConsoleServer {
 
 namespace {
 
+// Each tick measures what the audio thread handed over since the last, up to twenty times real
+// time (a file processed faster is measured in part), and names the figures.
+void measureLoudness(TapMeters& loudness, std::vector<std::pair<std::string, double>>* values) {
+    const std::size_t most = static_cast<std::size_t>(loudness.tap.rate) * kMeterTickMs * kMostMeasuredSpeed / 1000;
+    const char* const sides[2] = {"input", "output"};
+    for (int side = 0; side < 2; ++side) {
+        cli::LoudnessMeter& meter = loudness.meters[side];
+        const std::size_t frames = drainAudioTap(loudness.tap, static_cast<TapSide>(side), most, &loudness.frames);
+        if (frames > 0) cli::addFrames(meter, loudness.frames.data(), frames);
+        meter.shortTermLufs.clear();  // kept for the loudness range, which the console does not show
+        const cli::RunningLoudness figures = cli::runningLoudness(meter);
+        const std::string name = sides[side];
+        values->emplace_back(name + "_momentary_lufs", figures.momentaryLufs);
+        values->emplace_back(name + "_short_term_lufs", figures.shortTermLufs);
+        values->emplace_back(name + "_integrated_lufs", figures.integratedLufs);
+        values->emplace_back(name + "_true_peak_dbtp", figures.truePeakDbtp);
+    }
+}
+
 void sampleMeters(ConsoleServer& server) {
     ConsoleState& state = server.state;
     for (;;) {
@@ -154,6 +185,7 @@ void sampleMeters(ConsoleServer& server) {
             if (state.stopping) return;
             std::vector<std::pair<std::string, double>> values;
             if (state.model != nullptr) values = readMeterValues(*state.model);
+            if (server.loudness.enabled) measureLoudness(server.loudness, &values);
             for (const auto& [name, value] : values) {
                 if (name == "clipped" && value != 0.0) ++state.meters.clippedTicks;
             }
@@ -346,5 +378,16 @@ void stopConsole(ConsoleServer* server) {
 }
 
 int consolePort(const ConsoleServer& server) { return server.port; }
+
+AudioTap* consoleAudioTap(ConsoleServer& server, int rate) {
+    std::lock_guard<std::mutex> lock(server.state.meterLock);
+    TapMeters& loudness = server.loudness;
+    if (!loudness.enabled) {
+        prepareAudioTap(loudness.tap, rate);
+        for (cli::LoudnessMeter& meter : loudness.meters) cli::startMeter(meter, rate, 2);
+        loudness.enabled = true;
+    }
+    return &loudness.tap;
+}
 
 }  // namespace console

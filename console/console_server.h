@@ -38,4 +38,10 @@ void setHostCounters(ConsoleServer& server, const std::atomic<int64_t>* latencyF
 void stopConsole(ConsoleServer* server);
 int consolePort(const ConsoleServer& server);
 
+// The tap through which the host hands the console its audio at `rate` (stereo, or mono as
+// both channels): from then on the meters carry the momentary, short-term and integrated
+// loudness and the true peak of input and output.
+struct AudioTap;
+AudioTap* consoleAudioTap(ConsoleServer& server, int rate);
+
 }  // namespace console

@@ -18,6 +18,7 @@
 #include "cli/cli_common.h"
 #include "cli/hosting.h"
 #include "cli/options.h"
+#include "console/audio_tap.h"
 #include "console/console_help.h"
 #include "console/console_server.h"
 #include "console/engine_model.h"
@@ -94,6 +95,7 @@ struct LiveClient {
     std::vector<float> interleaved;  // one period at 44,100 Hz, sized before activation
     std::atomic<int64_t> latencyFrames{0};  // host frames through the client, as the ports report
     std::atomic<uint64_t> droppedCycles{0};
+    AudioTap* tap = nullptr;  // the console's, when it runs
     std::atomic<bool> serverLost{false};
     char lostReason[256] = {};
 };
@@ -106,6 +108,7 @@ int processCycle(jack_nframes_t frames, void* argument) {
         in[c] = static_cast<const float*>(jack_port_get_buffer(live.inputs[c], frames));
         out[c] = static_cast<float*>(jack_port_get_buffer(live.outputs[c], frames));
     }
+    if (live.tap != nullptr) tapPlanar(*live.tap, kTapInput, in, live.channels, frames);
     if (live.bridged) {
         processRateBridge(live.bridge, *live.engine, in, out, static_cast<int>(frames));
     } else if (frames <= live.interleaved.size() / 2) {
@@ -120,6 +123,7 @@ int processCycle(jack_nframes_t frames, void* argument) {
     } else {
         for (int c = 0; c < live.channels; ++c) std::memset(out[c], 0, frames * sizeof(float));
     }
+    if (live.tap != nullptr) tapPlanar(*live.tap, kTapOutput, out, live.channels, frames);
     cli::addProcessedFrames(*live.hosted, static_cast<int>(frames));
     return 0;
 }
@@ -316,10 +320,12 @@ int runLiveCommand(int argc, char** argv) {
         }
         attachEngine(*server, live.hosted, setup.settingsDirectory, static_cast<int>(rate));
         setHostCounters(*server, &live.latencyFrames, &live.droppedCycles);
+        live.tap = consoleAudioTap(*server, static_cast<int>(rate));
     }
     auto stopWith = [&](int status) {
-        if (server != nullptr) stopConsole(server);
+        // The process callback writes into the console's tap: it stops first.
         if (live.client != nullptr && !live.serverLost) jack_deactivate(live.client);
+        if (server != nullptr) stopConsole(server);
         return stopAll(status);
     };
     if (jack_activate(live.client) != 0) {

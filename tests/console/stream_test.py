@@ -144,9 +144,13 @@ check(late * 50 < early, f"and converges on a run started with F3 (largest diffe
 
 # ---- /metrics ----
 stream = Stream("metrics.raw")
-stream.feed(signal[:4 * K])
-stream.wait_processed(K)
-time.sleep(0.2)
+# 4 s (every loudness window full) in whole blocks of about half a second, each measured before
+# the next comes: a burst faster than the meters follow would be measured in part.
+PART = BLOCK * 40
+for part in range(8):
+    stream.feed(signal[4 * part * PART:4 * (part + 1) * PART])
+    stream.wait_processed((part + 1) * PART)
+    time.sleep(0.15)
 status, text = request(stream.port, "GET", "/metrics")
 open("metrics.txt", "wb").write(text)
 check(status == 200 and b"drelvant_frames_processed_total" in text, "GET /metrics answers")
@@ -156,6 +160,21 @@ if shutil.which("promtool"):
 else:
     check(False, "promtool (Debian package prometheus) is installed")
 
+# A steady sine of amplitude A in both channels: the sum of their mean squares is A^2, and near
+# 1 kHz the K-weighting's gain (+0.691 dB) cancels the -0.691 of the loudness formula.
+expected = 10 * math.log10(0.25 ** 2)
+meters = {}
+for _ in range(100):
+    meters = json.loads(request(stream.port, "GET", "/api/meters")[1])["meters"]
+    if meters.get("input_short_term_lufs") is not None:
+        break
+    time.sleep(0.05)
+check(abs(meters.get("input_momentary_lufs") - expected) < 0.3 and
+      abs(meters.get("input_short_term_lufs") - expected) < 0.3,
+      f"the input's momentary and short-term loudness ({meters.get('input_momentary_lufs'):.2f}, "
+      f"{meters.get('input_short_term_lufs'):.2f} LUFS) are the sine's ({expected:.2f})")
+check(meters.get("output_integrated_lufs") is not None and meters.get("output_true_peak_dbtp") is not None,
+      "the output's integrated loudness and true peak are measured")
 status, text = request(stream.port, "GET", "/api/scope")
 scope = json.loads(text)["samples"]
 check(status == 200 and len(scope) == 1024 and max(abs(v) for v in scope) > 0.05,
