@@ -67,6 +67,10 @@ async function main() {
     await new Promise((r) => setTimeout(r, 1500));
     const before = (await getJson("/api/meters")).meters[meterName];
 
+    // A second browser on the same console follows the change.
+    const other = await browser.newPage();
+    await other.goto(base + "/", { waitUntil: "load" });
+    await other.waitForFunction(() => document.getElementById("status").textContent === "live", { timeout: 20000 });
     await page.evaluate(() => { document.getElementById("window-10_Band_Compressor").open = true; });
     const selector = `[id="param-${threshold.key}"]`;
     await page.focus(selector);
@@ -89,6 +93,11 @@ async function main() {
     const barHeight = await page.$eval(`[id="${meterName}"]`, (e) => parseFloat(e.style.height));
     check(barHeight > 0, `the page's band ${band} compression bar follows (${barHeight.toFixed(1)} %)`);
 
+    const followed = await other.waitForFunction(
+        (key, text) => document.getElementById("label-" + key).textContent === text,
+        { timeout: 10000 }, threshold.key, expected.toFixed(threshold.decimals)).then(() => true, () => false);
+    check(followed, "a second browser on the console shows the new value too");
+    await other.close();
     const windowBox = await page.$("#window-10_Band_Compressor");
     await windowBox.screenshot({ path: path.join(shots, "compressor.png") });
     await page.evaluate(() => { document.getElementById("window-Final_Clipper").open = true; });
