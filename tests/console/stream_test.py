@@ -186,6 +186,32 @@ bars = json.loads(text)["bars"]
 tallest = max(bars, key=lambda bar: bar["height"])
 check(status == 200 and 700 <= tallest["hz"] <= 1400, f"GET /api/spectrum peaks near the sine ({tallest['hz']} Hz)")
 
+# ---- the preset buttons: Save, Delete, Default, Load by name ----
+status, _ = request(stream.port, "PUT", "/api/presets/5", {"name": "Morning Drive"})
+check(status == 200 and os.path.exists(os.path.join(WORK, "DV_Preset05.ini")), "Save writes user slot 5")
+presets = json.loads(request(stream.port, "GET", "/api/presets")[1])
+check({"number": "5", "name": "Morning Drive"} in presets["user"], "GET /api/presets lists it")
+status, text = request(stream.port, "PUT", "/api/presets/5", {"name": "Evening"})
+check(status == 409 and json.loads(text)["question"], "saving another name over it asks first (409, a question)")
+status, _ = request(stream.port, "PUT", "/api/presets/5", {"name": "Evening", "overwrite": True})
+check(status == 200, "and saves when the question is answered")
+status, text = request(stream.port, "PUT", "/api/presets/6", {"name": "evening"})
+check(status == 409 and not json.loads(text)["question"], "a name another slot holds is refused")
+status, _ = request(stream.port, "PUT", "/api/presets/0", {"name": "x"})
+check(status == 404, "slot 0 is no user slot")
+status, _ = request(stream.port, "POST", "/api/startup", {"preset": 5})
+ini = open(os.path.join(WORK, "dsp_Drelvant.ini"), "rb").read() if os.path.exists(os.path.join(WORK, "dsp_Drelvant.ini")) else b""
+check(status == 200 and re.search(rb"General\.StartupPreset\s*= 5\r\n", ini) is not None,
+      "Default makes slot 5 the startup preset in dsp_Drelvant.ini")
+status, text = request(stream.port, "DELETE", "/api/presets/5")
+check(status == 409 and os.path.exists(os.path.join(WORK, "DV_Preset05.ini")), "the startup slot is not deleted")
+request(stream.port, "POST", "/api/startup", {"preset": "F2"})
+status, text = request(stream.port, "POST", "/api/preset", {"preset": "even"})
+check(status == 200 and json.loads(request(stream.port, "GET", "/api/engine")[1])["preset"]["number"] == "5",
+      "a preset is loaded by the start of its name")
+status, _ = request(stream.port, "DELETE", "/api/presets/5")
+check(status == 200 and not os.path.exists(os.path.join(WORK, "DV_Preset05.ini")), "Delete removes the slot")
+
 # ---- refusals ----
 status, _ = request(stream.port, "GET", "/api/engine", host="evil.example:80")
 check(status == 403, "a foreign Host is refused (403)")
