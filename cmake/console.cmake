@@ -14,7 +14,10 @@ if(TARGET drelvant_cli)
   file(GLOB DRELVANT_CONSOLE_SOURCES CONFIGURE_DEPENDS console/*.cpp)
   target_sources(drelvant_cli PRIVATE ${DRELVANT_CONSOLE_SOURCES} ${CONSOLE_EMBEDDED_CPP})
   pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
-  # `drelvant live` runs other rates through the LV2 plug-in's resampler pair.
-  target_sources(drelvant_cli PRIVATE lv2/rate_bridge.cpp)
+  # `drelvant live` runs other rates through the LV2 plug-in's resampler pair (until the engine
+  # library carries it as host/rate_bridge.cpp).
+  if(NOT EXISTS ${CMAKE_SOURCE_DIR}/host/rate_bridge.cpp)
+    target_sources(drelvant_cli PRIVATE lv2/rate_bridge.cpp)
+  endif()
   target_link_libraries(drelvant_cli PUBLIC PkgConfig::HTTPLIB PkgConfig::JACK nlohmann_json::nlohmann_json)
 endif()

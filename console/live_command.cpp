@@ -23,7 +23,12 @@
 #include "console/console_server.h"
 #include "console/engine_model.h"
 #include "host/engine_api.h"
+// The resampler pair moves from the LV2 plug-in into the engine library.
+#if __has_include("host/rate_bridge.h")
+#include "host/rate_bridge.h"
+#else
 #include "lv2/rate_bridge.h"
+#endif
 
 namespace console {
 namespace {
