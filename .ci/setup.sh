@@ -11,7 +11,9 @@ need=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-de
       nsis lintian dpkg-dev man-db zsh parallel rsync jq gdb
       # full: the LV2 hosts and stream recipes of tests/lv2/recipe_*.sh
       gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-      liquidsoap icecast2 wireplumber dbus-daemon curl)
+      liquidsoap icecast2 wireplumber dbus-daemon curl
+      # full: the console (HTTP server, JSON, metrics check, browser test, JACK client)
+      libcpp-httplib-dev nlohmann-json3-dev prometheus chromium libjack-jackd2-dev)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   $SUDO apt-get update -qq

@@ -31,6 +31,7 @@ struct HostedEngine {
     std::string settingsDirectory;
     PresetChoice preset;    // as chosen
     int32_t number = 0;     // what was loaded: 0 ... -6 factory, 1 ... 99 a slot (unused for files)
+    std::atomic<uint64_t> framesSubmitted{0};  // written by the audio thread only
 };
 
 namespace {
@@ -360,11 +361,28 @@ bool loadPreset(HostedEngine& engine, const PresetChoice& choice, std::string* e
     return true;
 }
 
+namespace {
+
+void countFrames(HostedEngine& engine, int frames) {
+    engine.framesSubmitted.store(engine.framesSubmitted.load(std::memory_order_relaxed) + static_cast<uint64_t>(frames),
+                                 std::memory_order_relaxed);
+}
+
+}  // namespace
+
+Engine* hostApiEngine(HostedEngine& engine) { return engine.engine; }
+
+uint64_t framesSubmitted(const HostedEngine& engine) { return engine.framesSubmitted.load(std::memory_order_relaxed); }
+
+void addProcessedFrames(HostedEngine& engine, int frames) { countFrames(engine, frames); }
+
 void processBlock(HostedEngine& engine, short* interleaved, int frames) {
+    countFrames(engine, frames);
     processBlock16(*engine.engine, interleaved, frames);
 }
 
 void processBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
+    countFrames(engine, frames);
     processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
 }
 
@@ -386,6 +404,7 @@ bool startSecondThread(HostedEngine& engine) {
 }
 
 uint64_t submitBlock(HostedEngine& engine, short* interleaved, int frames) {
+    countFrames(engine, frames);
     if (engine.pipeline == nullptr) {
         processBlock16(*engine.engine, interleaved, frames);
         return 0;
@@ -395,6 +414,7 @@ uint64_t submitBlock(HostedEngine& engine, short* interleaved, int frames) {
 }
 
 uint64_t submitBlock(HostedEngine& engine, double* interleavedStereo, int frames) {
+    countFrames(engine, frames);
     if (engine.pipeline == nullptr) {
         processBlockDouble(*engine.engine, interleavedStereo, frames, 2);
         return 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct Engine;
+
 namespace cli {
 
 constexpr int kFactoryPresetCount = 7;  // F1 ... F7
@@ -86,6 +88,13 @@ std::vector<double> parameterValues(HostedEngine& engine);
 
 // Frames from a sample's entry to its exit through the stages the preset switches on.
 long latencyFrames(const HostedEngine& engine);
+
+// For a console watching the run: the host-API engine itself (its control calls one at a time,
+// from one thread), and the frames handed to it so far (read on any thread).
+Engine* hostApiEngine(HostedEngine& engine);
+uint64_t framesSubmitted(const HostedEngine& engine);
+// Audio thread of a host that processes through hostApiEngine itself: counts its frames.
+void addProcessedFrames(HostedEngine& engine, int frames);
 
 // The loaded preset as records: where it came from, its number and name.
 struct PresetFacts {

@@ -354,6 +354,18 @@ double loudnessRange(std::vector<float> shortTermLufs) {
     return percentile(kHighPercentile) - percentile(kLowPercentile);
 }
 
+RunningLoudness runningLoudness(const LoudnessMeter& meter) {
+    const double stepFrames = static_cast<double>(meter.framesPerStep);
+    auto windowLufs = [&](int steps) {
+        if (meter.stepsDone < static_cast<uint64_t>(steps)) return -HUGE_VAL;
+        const double energy = recentSum(meter, steps) / (steps * stepFrames);
+        return energy > 0.0 ? lufsOfEnergy(energy) : -HUGE_VAL;
+    };
+    const double peak = std::max(meter.truePeak.peak, meter.samplePeak);
+    return {windowLufs(kBlockSteps), windowLufs(kShortTermSteps), integratedLoudness(meter),
+            peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL};
+}
+
 LoudnessFigures finishMeter(LoudnessMeter& meter, int rate) {
     LoudnessFigures figures;
     figures.frames = meter.frames;

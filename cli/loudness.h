@@ -71,6 +71,12 @@ struct LoudnessFigures {
 };
 
 bool startMeter(LoudnessMeter& meter, int rate, int channels);
+// While the meter runs: the loudness of the last 400 ms (momentary) and 3 s (short-term), the
+// integrated loudness so far and the true peak so far; -inf before enough audio and for silence.
+struct RunningLoudness {
+    double momentaryLufs, shortTermLufs, integratedLufs, truePeakDbtp;
+};
+RunningLoudness runningLoudness(const LoudnessMeter& meter);
 // Interleaved samples, full scale +-1.0.
 void addFrames(LoudnessMeter& meter, const double* samples, size_t frames);
 void addFrames(LoudnessMeter& meter, const short* samples, size_t frames);

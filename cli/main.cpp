@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/hosting.h"
+#include "console/live_command.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ const char kOverview[] =
     "  presets                list, show, save, check and compare presets\n"
     "  params                 list every parameter: key, range, default, value\n"
     "  response               measure and draw the frequency response of a preset\n"
+    "  live                   run as a JACK client, shaped from a browser (console)\n"
     "  demo                   make a demonstration programme and process it\n"
     "  bench                  measure how fast the presets process\n"
     "  manual                 print the plug-in's manual\n"
@@ -39,7 +41,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"process", cli::runProcessCommand}, {"presets", cli::runPresetsCommand}, {"response", cli::runResponseCommand},
-    {"demo", cli::runDemoCommand},       {"bench", cli::runBenchCommand},     {"manual", cli::runManualCommand},
+    {"live", console::runLiveCommand},   {"demo", cli::runDemoCommand},       {"bench", cli::runBenchCommand},     {"manual", cli::runManualCommand},
     {"params", cli::runParamsCommand},
 };
 

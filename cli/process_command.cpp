@@ -18,6 +18,8 @@
 #include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/process_job.h"
+#include "console/audio_tap.h"
+#include "console/console_server.h"
 
 namespace cli {
 namespace {
@@ -114,6 +116,14 @@ const char kProcessHelp[] =
     "                      processing failed. Its fields are listed at the end.\n"
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
     "                      (with --json the figures are measured for it all the same).\n"
+    "  --console [ADDR:]PORT  serve the console (a page and an HTTP API to watch the\n"
+    "                      meters and change any value while this run lasts) at\n"
+    "                      ADDR (default 127.0.0.1); PORT 0 takes a free port. The\n"
+    "                      address is printed on standard error. See drelvant live\n"
+    "                      --help for the API.\n"
+    "  --console-token FILE  the token a client must give (first line of FILE, 16\n"
+    "                      characters or more); on an address that is not loopback\n"
+    "                      one is generated and printed when this is not given.\n"
     "  -h, --help          this text.\n"
     "\n"
     "Delivery\n"
@@ -201,6 +211,8 @@ enum ProcessOptionId {
     kInputChannels,
     kInputBits,
     kSet,
+    kConsoleOption,
+    kConsoleToken,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -227,6 +239,8 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"input-channels", 0, true, kInputChannels},
     {"input-bits", 0, true, kInputBits},
     {"set", 0, true, kSet},
+    {"console", 0, true, kConsoleOption},
+    {"console-token", 0, true, kConsoleToken},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -387,6 +401,7 @@ int runProcessCommand(int argc, char** argv) {
     batch.jobs = defaultJobs();
     bool batchOptionGiven = false;
     std::string jsonPath;
+    console::ConsoleOptions consoleOptions;
     for (const ParsedOption& option : arguments.options) {
         const SharedTake taken = takeSharedOption(option, &shared);
         if (taken == SharedTake::kBadValue) return kExitUsage;
@@ -491,8 +506,25 @@ int runProcessCommand(int argc, char** argv) {
                     return kExitUsage;
                 }
                 break;
+            case kConsoleOption: {
+                std::string error;
+                if (!console::parseConsoleAddress(option.value, &consoleOptions, &error)) {
+                    printError("%s", error.c_str());
+                    return kExitUsage;
+                }
+                break;
+            }
+            case kConsoleToken: consoleOptions.tokenFile = option.value; break;
             default: break;
         }
+    }
+    if (!consoleOptions.tokenFile.empty() && !consoleOptions.enabled) {
+        printError("--console-token goes with --console [ADDR:]PORT");
+        return kExitUsage;
+    }
+    if (consoleOptions.enabled && (!batch.directory.empty() || batchOptionGiven)) {
+        printError("--console watches one run, not a batch (-o DIR)");
+        return kExitUsage;
     }
     if (!batch.directory.empty() || batchOptionGiven) {
         if (batch.directory.empty()) {
@@ -520,8 +552,26 @@ int runProcessCommand(int argc, char** argv) {
         return kExitUsage;
     }
 
+    console::ConsoleServer* consoleServer = nullptr;
+    if (consoleOptions.enabled) {
+        std::string error;
+        consoleServer = console::startConsole(consoleOptions, &error);
+        if (consoleServer == nullptr) {
+            printError("%s", error.c_str());
+            return kExitFailure;
+        }
+        const std::string directory = job.settingsDirectory;
+        job.engineWatcher = [consoleServer, directory](HostedEngine* engine, int hostRate) {
+            console::attachEngine(*consoleServer, engine, directory, hostRate);
+        };
+        console::AudioTap* tap = console::consoleAudioTap(*consoleServer, 44100);
+        job.audioWatcher = [tap](bool output, const double* stereo, size_t frames) {
+            console::tapInterleaved(*tap, output ? console::kTapOutput : console::kTapInput, stereo, frames);
+        };
+    }
     ProcessReport report;
     int status = runProcessJob(job, &report);
+    console::stopConsole(consoleServer);
     if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
         status == kExitOk) {
         status = kExitFailure;

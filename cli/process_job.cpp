@@ -223,6 +223,7 @@ struct EngineRun {
     uint64_t submitted = 0;  // runFrames calls so far
     uint64_t handedOn = 0;   // of them, handed on to their output
     uint64_t clippedSamples = 0;  // input beyond 16-bit full scale on the 16-bit path
+    const std::function<void(bool, const double*, size_t)>* audioWatcher = nullptr;
 };
 
 // Waits for the oldest frames not handed on and gives them, block by block, to their output.
@@ -234,6 +235,7 @@ bool handOnOldest(EngineRun& run, std::string* error) {
         for (size_t i = 0; i < 2 * done.frames; ++i) done.samples[i] = done.shorts[i] / kShortScale;
     }
     if (done.output == nullptr) return true;
+    if (run.audioWatcher != nullptr && *run.audioWatcher) (*run.audioWatcher)(true, done.samples.data(), done.frames);
     const size_t blockFrames = static_cast<size_t>(run.blockFrames);
     for (size_t at = 0; at < done.frames; at += blockFrames) {
         const size_t count = std::min(blockFrames, done.frames - at);
@@ -250,6 +252,7 @@ bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain*
     next.samples.assign(stereo, stereo + 2 * frames);
     next.frames = frames;
     next.output = output;
+    if (output != nullptr && run.audioWatcher != nullptr && *run.audioWatcher) (*run.audioWatcher)(false, stereo, frames);
     if (run.sixteenBit) {
         next.shorts.resize(2 * frames);
         for (size_t i = 0; i < 2 * frames; ++i) {
@@ -390,8 +393,11 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         return fail(error);
     }
     if (job.engineThreads >= 2) startSecondThread(*run.engine);
+    if (job.engineWatcher) job.engineWatcher(run.engine, reader.format.rate);
+    run.audioWatcher = &job.audioWatcher;
     const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
+        if (job.engineWatcher) job.engineWatcher(nullptr, 0);
         closeReader(reader);
         stopEngine(run.engine);
         return status;

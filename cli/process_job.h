@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,12 @@ struct ProcessJob {
     // When given: the input's audio read so far, in microseconds, is added here as the job runs
     // (the overall progress of a batch).
     std::atomic<int64_t>* audioMicroseconds = nullptr;
+    // When given (the console): called with the engine once it runs and the input's rate, and
+    // with nullptr before the engine stops.
+    std::function<void(HostedEngine* engine, int hostRate)> engineWatcher;
+    // When given (the console): the engine's input and, once processed, its output, stereo at
+    // 44,100 Hz, as they pass (never the priming). Called on the processing thread; must not wait.
+    std::function<void(bool output, const double* stereo, size_t frames)> audioWatcher;
 };
 
 // Opens the input, starts an engine with the preset, opens the output in the format chosen for it,

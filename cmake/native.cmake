@@ -11,6 +11,7 @@ if(DRELVANT_CLI_SOURCES)
   add_library(drelvant_cli STATIC ${DRELVANT_CLI_SOURCES})
   target_link_libraries(drelvant_cli PUBLIC drelvant_core PkgConfig::SNDFILE PkgConfig::SOXR
                         PkgConfig::CAIRO)
+  include(cmake/console.cmake)
   add_executable(drelvant cli/main.cpp)
   target_link_libraries(drelvant PRIVATE drelvant_cli)
   target_link_options(drelvant PRIVATE -Wl,-z,relro,-z,now)  # read-only GOT, as Debian builds

@@ -21,6 +21,13 @@ if(DRELVANT_SANITIZER STREQUAL "fuzz")
       target_sources(${name} PRIVATE lv2/drelvant_lv2.cpp)
       target_link_libraries(${name} PRIVATE PkgConfig::LV2 PkgConfig::SOXR)
     endif()
+    if(name STREQUAL "console_api_fuzz")
+      # The console's request handling over the program's hosting of the engine.
+      include(${CMAKE_SOURCE_DIR}/cmake/console.cmake)
+      target_sources(${name} PRIVATE console/console_api.cpp console/engine_model_adapter.cpp cli/hosting.cpp
+                     ${CONSOLE_EMBEDDED_CPP})
+      target_link_libraries(${name} PRIVATE nlohmann_json::nlohmann_json)
+    endif()
     string(REPLACE "_fuzz" "" corpus ${name})
     add_test(NAME fuzz.${name}
       COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run_fuzzer.sh $<TARGET_FILE:${name}>

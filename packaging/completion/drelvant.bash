@@ -6,6 +6,8 @@ _drelvant_options() {
         process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
                         --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
                         --skip-existing --input-rate --input-channels --input-bits --set -q --quiet -h --help" ;;
+        live)     echo "--preset --dir --seed --set --channels --name --connect-in --connect-out --console
+                        --console-token --no-console -q --quiet -h --help" ;;
         presets)  echo "show export save default check diff --from --name --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
         demo)     echo "--out --seed -h --help" ;;
@@ -20,7 +22,7 @@ _drelvant() {
     COMPREPLY=()
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="process presets params response demo bench manual version help"
+    local commands="process presets params response live demo bench manual version help"
 
     command=""
     for ((i = 1; i < COMP_CWORD; i++)); do

@@ -1,0 +1,528 @@
+// The console's engine model over what the engine offers today: the registry's windows and
+// parameters, the hand-over of whole settings, the preset store and the plug-in console's preset
+// buttons, the host API's meters. The only console file that reaches the engine.
+#include <cctype>
+#include <cerrno>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "analysis/spectrum_analysis.h"
+#include "cli/hosting.h"
+#include "console/embedded_page.h"
+#include "console/engine_model.h"
+#include "host/engine_api.h"
+#include "params/engine.h"
+#include "params/preset_console.h"
+#include "params/preset_store.h"
+#include "params/registry.h"
+#include "params/settings_text.h"
+#include "params/slider_math.h"
+#include "platform/platform.h"
+
+namespace console {
+
+struct EngineModel {
+    cli::HostedEngine* hosted = nullptr;
+    Engine* engine = nullptr;
+    std::string settingsDirectory;
+    SpectrumWork spectrum;  // the analyser's work arrays
+    uint16_t octaveTable[kOctaveTableSize];
+};
+
+namespace {
+
+bool isKeyed(const ParamEntry& param) {
+    return param.key[0] != '\0' && param.value != nullptr &&
+           (param.kind == VerticalSlider || param.kind == HorizontalSlider || param.kind == CheckBox);
+}
+
+bool isFrequencySlider(const ParamEntry& param) { return param.kind != CheckBox && param.decimals < 0; }
+
+double currentValue(const ParamEntry& param) {
+    if (param.kind == CheckBox) return loadShared(*static_cast<const uint8_t*>(param.value)) != 0 ? 1.0 : 0.0;
+    return loadShared(*static_cast<const double*>(param.value));
+}
+
+// "General.PostAmp.dB" -> "dB"; "Compressor.Ratio3" -> "".
+std::string unitOfKey(const std::string& key) {
+    const size_t dot = key.rfind('.');
+    const size_t first = key.find('.');
+    if (dot == std::string::npos || dot == first) return std::string();
+    const std::string last = key.substr(dot + 1);
+    if (last == "dB" || last == "msec" || last == "%" || last == "Hz") return last;
+    return std::string();
+}
+
+// ---- captions from the dialog templates the windows are built from ----
+
+struct TemplateTexts {
+    std::map<int, std::string> titles;                   // template id -> caption
+    std::map<std::pair<int, int>, std::string> captions; // (template, control id) -> text
+};
+
+std::string quotedText(const std::string& line) {
+    const size_t open = line.find('"');
+    const size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    return close == std::string::npos ? std::string() : line.substr(open + 1, close - open - 1);
+}
+
+// Scale marks ("32", "1K", "-12") are not labels; words are.
+bool isLabel(const std::string& text) {
+    int letters = 0;
+    for (const char c : text) letters += std::isalpha(static_cast<unsigned char>(c)) ? 1 : 0;
+    return letters >= 2;
+}
+
+std::string withoutLineBreaks(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool lineBreak = text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n';
+        out += lineBreak ? ' ' : text[i];
+        if (lineBreak) ++i;
+    }
+    return out;
+}
+
+// A slider is captioned by the last label or group title above it in its template; a check box
+// by its own text (an "Active" box by its row's label).
+TemplateTexts readTemplateTexts() {
+    TemplateTexts texts;
+    std::istringstream rc(std::string(kDialogTemplates, kDialogTemplatesSize));
+    std::string line;
+    int templateId = 0;
+    std::string lastLabel;
+    while (std::getline(rc, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        int id = 0;
+        if (std::sscanf(line.c_str(), "%d DIALOGEX", &id) == 1 && line.find("DIALOGEX") != std::string::npos) {
+            templateId = id;
+            lastLabel.clear();
+            continue;
+        }
+        const size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        const std::string body = line.substr(start);
+        if (body.rfind("CAPTION ", 0) == 0) {
+            texts.titles[templateId] = quotedText(body);
+            continue;
+        }
+        const std::string text = quotedText(body);
+        const size_t afterText = body.find('"', body.find('"') + 1);
+        int controlId = -1;
+        if (afterText != std::string::npos) std::sscanf(body.c_str() + afterText + 1, " , %d", &controlId);
+        if (body.rfind("LTEXT ", 0) == 0 || body.rfind("CTEXT ", 0) == 0 || body.rfind("RTEXT ", 0) == 0 ||
+            body.rfind("GROUPBOX ", 0) == 0) {
+            if (isLabel(text)) lastLabel = withoutLineBreaks(text);
+        } else if (body.rfind("AUTOCHECKBOX ", 0) == 0 && controlId > 0) {
+            texts.captions[{templateId, controlId}] = text == "Active" && !lastLabel.empty() ? lastLabel : text;
+        } else if (body.rfind("CONTROL ", 0) == 0 && controlId > 0 && !lastLabel.empty()) {
+            texts.captions[{templateId, controlId}] = lastLabel;
+        }
+    }
+    return texts;
+}
+
+const TemplateTexts& templateTexts() {
+    static const TemplateTexts texts = readTemplateTexts();
+    return texts;
+}
+
+// ---- the plug-in console's preset buttons over a scripted list ----
+
+struct ScriptedConsole {
+    struct Item {
+        std::string text;
+        int32_t data;
+    };
+    std::vector<Item> items;
+    int selected = -1;
+    bool answerYes = false;
+    bool asked = false;
+    std::string message;
+};
+
+int answerMessageBox(void* owner, const char* text, const char*, unsigned kind) {
+    ScriptedConsole& console = *static_cast<ScriptedConsole*>(owner);
+    console.message = text != nullptr ? text : "";
+    if ((kind & platform::kButtonsYesNo) == platform::kButtonsYesNo) {
+        console.asked = true;
+        return console.answerYes ? platform::kAnswerYes : platform::kAnswerNo;
+    }
+    return platform::kAnswerOk;
+}
+
+PresetListControls scriptedControls(Engine& engine, ScriptedConsole& console) {
+    PresetListControls controls{};
+    controls.engine = &engine;
+    controls.console = &console;
+    controls.context = &console;
+    controls.resetList = [](void* context) { static_cast<ScriptedConsole*>(context)->items.clear(); };
+    controls.addItem = [](void* context, const char* text, int32_t data) {
+        static_cast<ScriptedConsole*>(context)->items.push_back({text, data});
+    };
+    controls.selectItem = [](void* context, int index) { static_cast<ScriptedConsole*>(context)->selected = index; };
+    controls.selectedItem = [](void* context) { return static_cast<ScriptedConsole*>(context)->selected; };
+    controls.itemAt = [](void* context, int index, char* text, std::size_t size, int32_t* data) {
+        const ScriptedConsole& console = *static_cast<ScriptedConsole*>(context);
+        if (index < 0 || index >= static_cast<int>(console.items.size())) return false;
+        std::snprintf(text, size, "%s", console.items[index].text.c_str());
+        *data = console.items[index].data;
+        return true;
+    };
+    controls.setControlText = [](void*, int, const char*) {};
+    return controls;
+}
+
+// The engine's preset store as the settings directory holds it now.
+void scanSettingsDirectory(EngineModel& model) {
+    SettingsText& text = model.engine->text;
+    SetHostDirectory(text, model.settingsDirectory);
+    ScanPresets(*model.engine);
+    SetStartupPreset(*model.engine, cli::startupPresetNumber(model.settingsDirectory));
+}
+
+// Presses one of the console's preset buttons with preset `number` selected.
+PresetOutcome pressPresetButton(EngineModel& model, int32_t number, int buttonId, bool answerYes) {
+    PresetOutcome outcome;
+    if (model.settingsDirectory.empty()) {
+        outcome.message = "there is no settings directory (set HOME or give --dir)";
+        return outcome;
+    }
+    scanSettingsDirectory(model);
+    ScriptedConsole console;
+    console.answerYes = answerYes;
+    const PresetListControls controls = scriptedControls(*model.engine, console);
+    platform::setMessageBoxHandler(answerMessageBox);
+    FillPresetList(controls, number);
+    if (console.selected < 0) {
+        platform::setMessageBoxHandler(nullptr);
+        outcome.notFound = true;
+        outcome.message = "there is no preset " + std::to_string(number);
+        return outcome;
+    }
+    console.message.clear();
+    OnPresetButton(controls, buttonId);
+    platform::setMessageBoxHandler(nullptr);
+    outcome.question = console.asked && !answerYes;
+    outcome.message = console.message;
+    outcome.ok = console.message.empty() || (console.asked && answerYes);
+    return outcome;
+}
+
+std::string presetNumberText(int32_t number) {
+    char text[16];
+    std::snprintf(text, sizeof text, number <= 0 ? "F%d" : "%d", number <= 0 ? 1 - number : number);
+    return text;
+}
+
+// "F3", "12" or a name, never a path.
+bool choosePresetByName(EngineModel& model, const std::string& text, cli::PresetChoice* choice, std::string* error) {
+    if (text.empty() || text.find('/') != std::string::npos || text.find('\\') != std::string::npos) {
+        *error = "a preset is named by F1 ... F7, a user slot 1 ... 99 or its name, not a path";
+        return false;
+    }
+    if (!cli::choosePreset(text, model.settingsDirectory, choice, error)) return false;
+    if (choice->kind == cli::PresetChoice::kFile) {
+        *error = "a preset is named by F1 ... F7, a user slot 1 ... 99 or its name, not a file";
+        return false;
+    }
+    return true;
+}
+
+bool writeStartupPreset(const std::string& directory, int32_t number, std::string* error) {
+    const std::string path = directory + "dsp_Drelvant.ini";
+    std::string text;
+    {
+        std::ifstream file(path, std::ios::binary);
+        if (file) {
+            std::ostringstream content;
+            content << file.rdbuf();
+            text = presetFileText(content.str().data(), content.str().size());
+        }
+    }
+    const std::string key = "General.StartupPreset";
+    const std::string value = std::to_string(number);
+    const size_t line = text.find("\r\n" + key + " ");
+    const size_t sign = line == std::string::npos ? line : text.find('=', line + 2);
+    const size_t end = line == std::string::npos ? line : text.find('\r', line + 2);
+    if (sign != std::string::npos && (end == std::string::npos || sign < end)) {
+        text.replace(sign, (end == std::string::npos ? text.size() : end) - sign, "= " + value);
+    } else {
+        if (text.empty()) text = "Drelvant\r\n";
+        if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
+        char entry[80];
+        std::snprintf(entry, sizeof entry, "%-30s = %s\r\n", key.c_str(), value.c_str());
+        text += entry;
+    }
+    const std::string temporary = path + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0 ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
+        *error = "cannot write '" + path + "': " + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+const ParamEntry* findKeyed(const Engine& engine, const std::string& key) {
+    for (const WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
+        for (const ParamEntry* param = window->params; param != nullptr; param = param->next) {
+            if (isKeyed(*param) && key == param->key) return param;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+EngineModel* openEngineModel(cli::HostedEngine& engine, const std::string& settingsDirectory) {
+    EngineModel* model = new EngineModel;
+    model->hosted = &engine;
+    model->engine = cli::hostApiEngine(engine);
+    model->settingsDirectory = settingsDirectory;
+    BuildOctaveFrequencyTable(model->octaveTable);
+    return model;
+}
+
+void closeEngineModel(EngineModel* model) { delete model; }
+
+std::vector<WindowInfo> listWindows(EngineModel& model) {
+    std::vector<WindowInfo> windows;
+    const TemplateTexts& texts = templateTexts();
+    for (const WindowEntry* window = model.engine->registry.windows; window != nullptr; window = window->next) {
+        WindowInfo info;
+        info.name = window->name;
+        const auto title = texts.titles.find(window->templateId);
+        info.title = title != texts.titles.end() ? title->second : info.name;
+        windows.push_back(info);
+    }
+    return windows;
+}
+
+std::vector<ParamInfo> listParams(EngineModel& model, const std::string& windowName) {
+    std::vector<ParamInfo> params;
+    const TemplateTexts& texts = templateTexts();
+    for (const WindowEntry* window = model.engine->registry.windows; window != nullptr; window = window->next) {
+        if (!windowName.empty() && windowName != window->name) continue;
+        for (const ParamEntry* param = window->params; param != nullptr; param = param->next) {
+            if (!isKeyed(*param)) continue;
+            ParamInfo info;
+            info.key = param->key;
+            info.window = window->name;
+            info.unit = unitOfKey(info.key);
+            const auto caption = texts.captions.find({window->templateId, param->controlId});
+            if (caption != texts.captions.end()) info.caption = caption->second;
+            info.defaultValue = param->defaultValue;
+            info.value = currentValue(*param);
+            if (param->kind == CheckBox) {
+                info.kind = "switch";
+                info.maxValue = 1;
+                info.lineStep = info.pageStep = info.tickSpacing = 1;
+            } else if (isFrequencySlider(*param)) {
+                // Positions count 1/100 octave from the top of the range down to 20 Hz.
+                info.kind = "frequency";
+                info.unit = "Hz";
+                info.minValue = sliderValue(*param, static_cast<int32_t>(param->maxValue));
+                info.maxValue = sliderValue(*param, 0);
+                info.tickSpacing = param->tickSpacing;  // positions (1/100 octave each)
+                info.lineStep = param->lineStep;
+                info.pageStep = param->pageStep;
+            } else {
+                info.kind = "slider";
+                info.decimals = param->decimals;
+                info.minValue = param->minValue;
+                info.maxValue = param->maxValue;
+                info.tickSpacing = param->tickSpacing;
+                info.lineStep = param->lineStep;
+                info.pageStep = param->pageStep;
+            }
+            params.push_back(info);
+        }
+    }
+    return params;
+}
+
+bool applyValues(EngineModel& model, const std::vector<std::pair<std::string, double>>& values,
+                 std::vector<std::pair<std::string, double>>* applied, std::string* badKey) {
+    Engine& engine = *model.engine;
+    // Every value first as a preset file line would give it (single precision, finite), so that
+    // nothing is applied unless everything can be.
+    std::vector<std::pair<const ParamEntry*, double>> parsed;
+    for (const auto& [key, value] : values) {
+        const ParamEntry* param = findKeyed(engine, key);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g\r\n", value);
+        double read = 0.0;
+        if (param == nullptr || !std::isfinite(value) || ParseSinglePrecision(text, &read) != kNumberFound) {
+            *badKey = key;
+            return false;
+        }
+        parsed.emplace_back(param, read);
+    }
+    for (const auto& [param, value] : parsed) {
+        if (param->kind == CheckBox) {
+            storeShared(*static_cast<uint8_t*>(param->value), static_cast<uint8_t>(value != 0.0 ? 1 : 0));
+        } else {
+            storeShared(*static_cast<double*>(param->value), value);
+        }
+    }
+    if (!parsed.empty()) CommitSettings(engine, false, false);
+    applied->clear();
+    for (const auto& [param, value] : parsed) applied->emplace_back(param->key, currentValue(*param));
+    return true;
+}
+
+PresetList listPresets(EngineModel& model) {
+    PresetList list;
+    static const std::vector<std::string> factoryNames = [] {
+        std::vector<std::string> names;
+        Engine* probe = createEngine(1);
+        for (int factory = 1; probe != nullptr && factory <= cli::kFactoryPresetCount; ++factory) {
+            std::string error;
+            names.push_back(loadFactoryPreset(*probe, factory, &error) ? presetName(*probe) : std::string());
+        }
+        destroyEngine(probe);
+        return names;
+    }();
+    for (size_t i = 0; i < factoryNames.size(); ++i) {
+        if (!factoryNames[i].empty()) list.factory.push_back({presetNumberText(-static_cast<int32_t>(i)), factoryNames[i]});
+    }
+    for (const cli::UserPreset& user : cli::userPresets(model.settingsDirectory)) {
+        list.user.push_back({std::to_string(user.slot), user.name});
+    }
+    list.startup = presetNumberText(cli::startupPresetNumber(model.settingsDirectory));
+    return list;
+}
+
+PresetOutcome loadPresetNamed(EngineModel& model, const std::string& preset) {
+    PresetOutcome outcome;
+    cli::PresetChoice choice;
+    if (!choosePresetByName(model, preset, &choice, &outcome.message)) {
+        outcome.notFound = true;
+        return outcome;
+    }
+    outcome.ok = cli::loadPreset(*model.hosted, choice, &outcome.message);
+    return outcome;
+}
+
+PresetOutcome savePresetSlot(EngineModel& model, int slot, const std::string& name, bool overwrite) {
+    PresetOutcome outcome;
+    if (slot < 1 || slot > kUserSlots) {
+        outcome.notFound = true;
+        outcome.message = "user preset slots are 1 ... 99";
+        return outcome;
+    }
+    if (name.size() >= kPresetNameSize || name.find_first_of("\r\n") != std::string::npos) {
+        outcome.message = "a preset name is one line of at most 31 characters";
+        return outcome;
+    }
+    char* current = boundParams(*model.engine).presetName;
+    char previous[kPresetNameSize];
+    std::memcpy(previous, current, kPresetNameSize);
+    std::memset(current, 0, kPresetNameSize);
+    std::memcpy(current, name.data(), name.size());
+    outcome = pressPresetButton(model, slot, kSaveButtonId, overwrite);
+    if (!outcome.ok) std::memcpy(current, previous, kPresetNameSize);
+    return outcome;
+}
+
+PresetOutcome deletePresetSlot(EngineModel& model, int slot) {
+    if (slot < 1 || slot > kUserSlots) {
+        PresetOutcome outcome;
+        outcome.notFound = true;
+        outcome.message = "user preset slots are 1 ... 99";
+        return outcome;
+    }
+    return pressPresetButton(model, slot, kDeleteButtonId, true);
+}
+
+PresetOutcome setStartupPreset(EngineModel& model, const std::string& preset) {
+    PresetOutcome outcome;
+    cli::PresetChoice choice;
+    if (!choosePresetByName(model, preset, &choice, &outcome.message)) {
+        outcome.notFound = true;
+        return outcome;
+    }
+    const int32_t number = choice.kind == cli::PresetChoice::kFactory ? 1 - choice.number : choice.number;
+    outcome = pressPresetButton(model, number, kDefaultButtonId, true);
+    if (outcome.ok && !writeStartupPreset(model.settingsDirectory, StartupPreset(*model.engine), &outcome.message)) {
+        outcome.ok = false;
+    }
+    return outcome;
+}
+
+EngineFacts engineFacts(EngineModel& model) {
+    EngineFacts facts;
+    facts.version = cli::versionText();
+    const cli::PresetFacts preset = cli::loadedPresetFacts(*model.hosted);
+    facts.presetNumber = preset.number;
+    facts.presetName = preset.name;
+    facts.latencyFrames = cli::latencyFrames(*model.hosted);
+    facts.framesProcessed = cli::framesSubmitted(*model.hosted);
+    return facts;
+}
+
+bool measureResponse(EngineModel& model, std::vector<double>* frequencyHz, std::vector<double>* amplitude) {
+    cli::ResponseCurve curve;
+    if (!cli::measureResponse(*model.hosted, &curve, nullptr, nullptr)) return false;
+    *frequencyHz = curve.frequencyHz;
+    *amplitude = curve.amplitude;
+    return true;
+}
+
+std::vector<double> scopeSamples(EngineModel& model, int frames) {
+    const CaptureRing& ring = model.engine->state.capture;
+    frames = std::max(0, std::min(frames, kCaptureFrames));
+    const uint16_t end = loadShared(ring.writeIndex);
+    std::vector<double> samples(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) {
+        const uint16_t at = static_cast<uint16_t>(end - frames + i);
+        samples[static_cast<size_t>(i)] = loadShared(ring.samples[at]);
+    }
+    return samples;
+}
+
+std::vector<std::pair<double, double>> spectrumBars(EngineModel& model) {
+    AccumulateSpectrum(model.spectrum, model.engine->state.capture);
+    SpectrumBar bars[kSpectrumBarCount];
+    SpectrumBars(model.spectrum.accumulator, model.octaveTable, bars);
+    std::vector<std::pair<double, double>> result;
+    for (int i = 0; i < kSpectrumBarCount; ++i) {
+        result.emplace_back(model.octaveTable[i * kSpectrumBarStride], bars[i].height);
+    }
+    return result;
+}
+
+uint64_t framesProcessed(const EngineModel& model) { return cli::framesSubmitted(*model.hosted); }
+
+std::vector<std::pair<std::string, double>> readMeterValues(EngineModel& model) {
+    const EngineMeters meters = readMeters(*model.engine);
+    std::vector<std::pair<std::string, double>> values = {
+        {"input_percent", meters.inputPercent},
+        {"output_percent", meters.outputPercent},
+        {"agc_low_db", meters.agcLowDb},
+        {"agc_high_db", meters.agcHighDb},
+        {"agc_reduction_db", meters.agcReductionDb},
+        {"stereo_enhance_db", meters.stereoEnhanceDb},
+    };
+    constexpr int kBands = sizeof meters.bandCompressionDb / sizeof meters.bandCompressionDb[0];
+    for (int band = 0; band < kBands; ++band) {
+        values.emplace_back("band" + std::to_string(band + 1) + "_compression_db", meters.bandCompressionDb[band]);
+    }
+    for (int band = 0; band < kBands; ++band) {
+        values.emplace_back("band" + std::to_string(band + 1) + "_limiting_db", meters.bandLimitingDb[band]);
+    }
+    values.emplace_back("final_limiter_db", meters.finalLimiterDb);
+    values.emplace_back("final_clipper_db", meters.finalClipperDb);
+    values.emplace_back("clipped", meters.clipped ? 1.0 : 0.0);
+    return values;
+}
+
+}  // namespace console
