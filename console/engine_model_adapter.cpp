@@ -478,9 +478,9 @@ bool measureResponse(EngineModel& model, std::vector<double>* frequencyHz, std::
 }
 
 std::vector<double> scopeSamples(EngineModel& model, int frames) {
-    const CaptureRing& ring = model.engine->state.capture;
-    frames = std::max(0, std::min(frames, kCaptureFrames));
-    const uint16_t end = loadShared(ring.writeIndex);
+    const CaptureRingView ring = captureRing(*model.engine);
+    frames = std::max(0, std::min(frames, kCaptureRingFrames));
+    const uint16_t end = loadShared(*ring.writeIndex);
     std::vector<double> samples(static_cast<size_t>(frames));
     for (int i = 0; i < frames; ++i) {
         const uint16_t at = static_cast<uint16_t>(end - frames + i);
@@ -490,7 +490,7 @@ std::vector<double> scopeSamples(EngineModel& model, int frames) {
 }
 
 std::vector<std::pair<double, double>> spectrumBars(EngineModel& model) {
-    AccumulateSpectrum(model.spectrum, model.engine->state.capture);
+    AccumulateSpectrum(model.spectrum, captureRing(*model.engine));
     SpectrumBar bars[kSpectrumBarCount];
     SpectrumBars(model.spectrum.accumulator, model.octaveTable, bars);
     std::vector<std::pair<double, double>> result;
