@@ -12,6 +12,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/files.h"
+#include "host/sample_guard.h"
 
 namespace cli {
 
@@ -33,6 +34,12 @@ constexpr int kRawFrameBytes = 4;  // two little-endian 16-bit samples
 constexpr size_t kKeptStdinBytes = 1 << 20;
 constexpr size_t kSniffBytes = 4096;
 constexpr size_t kWavHeaderScanBytes = 1 << 16;
+
+// A warning about the source: printed now, kept for the reports.
+void addWarning(AudioReader& reader, const std::string& text) {
+    printWarning("%s", text.c_str());
+    reader.warnings.push_back(text);
+}
 
 // ---- standard input ----
 
@@ -175,17 +182,20 @@ int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
         return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
                                      static_cast<uint32_t>(bytes[at + 3]) << 24);
     };
-    uint32_t blockAlign = 0;
+    auto le16 = [&bytes](size_t at) { return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8); };
+    constexpr uint32_t kPcmTag = 1, kFloatTag = 3, kExtensibleTag = 0xFFFE;
+    uint32_t frameBytes = 0;  // from the channel count and sample size: a wrong block-align field is not trusted
     for (size_t at = 12; at + 8 <= bytes.size();) {
         const uint32_t size = le32(at + 4);
-        if (startsWith(bytes, at, "fmt ") && at + 8 + 14 <= bytes.size()) {
-            blockAlign = static_cast<uint32_t>(bytes[at + 8 + 12] | bytes[at + 8 + 13] << 8);
+        if (startsWith(bytes, at, "fmt ") && at + 8 + 16 <= bytes.size()) {
+            const uint32_t tag = le16(at + 8), channels = le16(at + 8 + 2), bits = le16(at + 8 + 14);
+            frameBytes = tag == kPcmTag || tag == kFloatTag || tag == kExtensibleTag ? channels * ((bits + 7) / 8) : 0;
         }
         if (startsWith(bytes, at, "data")) {
-            if (blockAlign == 0 || size == 0 || size >= 0x7FFFF000u) return -1;
-            return size / blockAlign;
+            if (frameBytes == 0 || size == 0 || size >= 0x7FFFF000u) return -1;
+            return size / frameBytes;
         }
-        at += 8 + size + (size & 1);
+        at += 8 + static_cast<size_t>(size) + (size & 1);  // in 64 bits: a size near 4 GiB cannot wrap
     }
     return -1;
 }
@@ -215,6 +225,14 @@ bool checkSoundFile(AudioReader& reader, const SF_INFO& info, std::string* error
     }
     if (info.channels > 2) {
         *error = refusedChannels(reader.path, info.channels);
+        return false;
+    }
+    // Before anything is sized by the rate: a header claiming 1 Hz or 10 MHz would make the
+    // resampler's buffers enormous.
+    if (info.samplerate < kLowestSampleRate || info.samplerate > kHighestSampleRate) {
+        *error = "'" + reader.path + "' says its sample rate is " + std::to_string(info.samplerate) +
+                 " Hz; rates from " + std::to_string(kLowestSampleRate) + " to " + std::to_string(kHighestSampleRate) +
+                 " Hz are processed";
         return false;
     }
     reader.format.rate = info.samplerate;
@@ -252,7 +270,9 @@ bool openStdin(AudioReader& reader, std::string* error) {
         return false;
     }
     info.seekable = 0;
-    reader.declaredFrames = declaredWavFrames(start);
+    // A pipe's WAV header is written before its length is known (sox puts an estimate there): only
+    // a file on standard input is held to the length its header gives.
+    if (!reader.live) reader.declaredFrames = declaredWavFrames(start);
     return checkSoundFile(reader, info, error);
 }
 
@@ -332,10 +352,13 @@ long readRaw(AudioReader& reader, short* samples, long frames, std::string* erro
     }
     reader.rawBytesRead += got;
     if (got % kRawFrameBytes != 0) {
-        printWarning("'%s' ends inside a frame: %llu bytes is not a whole number of 4-byte frames (16-bit "
-                     "little-endian stereo); the last %d bytes were dropped",
-                     reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead),
-                     static_cast<int>(got % kRawFrameBytes));
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      "'%s' ends inside a frame: %llu bytes is not a whole number of 4-byte frames (16-bit "
+                      "little-endian stereo); the last %d bytes were dropped",
+                      reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead),
+                      static_cast<int>(got % kRawFrameBytes));
+        addWarning(reader, text);
     }
     const long count = static_cast<long>(got / kRawFrameBytes);
     // Decode in place from little-endian bytes, whatever this machine's byte order.
@@ -468,15 +491,32 @@ long readDoubles(AudioReader& reader, double* samples, long frames, std::string*
     }
     const sf_count_t got = sf_readf_double(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
+    const size_t channels = static_cast<size_t>(reader.format.channels);
+    const NonFiniteCount replaced = silenceNonFinite(samples, static_cast<size_t>(got) * channels);
+    if (replaced.samples > 0 && reader.nonFiniteSamples == 0) {
+        reader.firstNonFiniteFrame = reader.framesRead + replaced.firstIndex / static_cast<int64_t>(channels);
+    }
+    reader.nonFiniteSamples += replaced.samples;
     reader.framesRead += got;
     return static_cast<long>(got);
 }
 
-void warnIfCutShort(const AudioReader& reader) {
-    if (reader.declaredFrames < 0 || reader.framesRead >= reader.declaredFrames) return;
+void warnAfterReading(AudioReader& reader) {
     const double rate = reader.format.rate;
-    printWarning("'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
-                 reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+    char text[400];
+    if (reader.declaredFrames >= 0 && reader.framesRead < reader.declaredFrames) {
+        std::snprintf(text, sizeof text, "'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
+                      reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+        addWarning(reader, text);
+    }
+    if (reader.nonFiniteSamples > 0) {
+        std::snprintf(text, sizeof text,
+                      "'%s' holds %llu samples that are not numbers (NaN or infinite), the first at %.3f s; they "
+                      "were processed as silence",
+                      reader.path.c_str(), static_cast<unsigned long long>(reader.nonFiniteSamples),
+                      reader.firstNonFiniteFrame / rate);
+        addWarning(reader, text);
+    }
 }
 
 void closeReader(AudioReader& reader) {

@@ -47,6 +47,10 @@ struct AudioReader {
     SNDFILE* file = nullptr;
     int64_t framesRead = 0;
     bool ended = false;
+    // what reading found wrong with the audio
+    uint64_t nonFiniteSamples = 0;    // NaN or infinite samples, replaced by silence
+    int64_t firstNonFiniteFrame = -1;
+    std::vector<std::string> warnings;  // each warning printed about this source, for the reports
 };
 
 // libsndfile keeps the error of a failed open in one variable of its own, shared by every thread:
@@ -65,8 +69,9 @@ bool hasShortSamples(const AudioReader& reader);
 // partial frame with a warning.
 long readShorts(AudioReader& reader, short* samples, long frames, std::string* error);
 long readDoubles(AudioReader& reader, double* samples, long frames, std::string* error);
-// After the last read: a warning when the source held less than its header announced.
-void warnIfCutShort(const AudioReader& reader);
+// After the last read: warnings (printed, and kept in reader.warnings) when the source held less
+// than its header announced, or samples that are not numbers.
+void warnAfterReading(AudioReader& reader);
 void closeReader(AudioReader& reader);
 
 }  // namespace cli

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,9 @@ const char kProcessHelp[] =
     "                      output, when the audio does not go there; the text\n"
     "                      report then goes to standard error). Written also when\n"
     "                      processing failed. Its fields are listed at the end.\n"
+    "  --strict            a warning about a file (cut short, samples that are not\n"
+    "                      numbers, a target not reached) fails it: no output is\n"
+    "                      left and the exit status is 1 instead of 3.\n"
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
     "                      (with --json the figures are measured for it all the same).\n"
     "  -h, --help          this text.\n"
@@ -169,7 +173,9 @@ const char kProcessHelp[] =
 // Last in the help: scripts read the statuses from this line to the end.
 const char kProcessExitStatus[] =
     "Exit status: 0 done, 1 error (in a batch: any file failed), 2 wrong usage,\n"
-    "128+N stopped by signal N (130 Ctrl-C, 143 SIGTERM).\n";
+    "3 done with warnings (a file cut short, samples that are not numbers, a target\n"
+    "not reached; with --strict these are errors), 128+N stopped by signal N (130\n"
+    "Ctrl-C, 143 SIGTERM).\n";
 
 enum ProcessOptionId {
     kKeepLatency = kFirstCommandOption,
@@ -185,6 +191,7 @@ enum ProcessOptionId {
     kCeiling,
     kTarget,
     kJson,
+    kStrict,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -207,6 +214,7 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"ceiling", 0, true, kCeiling},
     {"target", 0, true, kTarget},
     {"json", 0, true, kJson},
+    {"strict", 0, false, kStrict},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -229,8 +237,8 @@ int defaultJobs() {
     return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMostJobs));
 }
 
-constexpr int kLowestRate = 8000;
-constexpr int kHighestRate = 384000;
+constexpr int kLowestRate = kLowestSampleRate;
+constexpr int kHighestRate = kHighestSampleRate;
 
 bool takeNumber(const ParsedOption& option, long long lowest, long long highest, int* value) {
     long long number = 0;
@@ -284,21 +292,30 @@ bool writeJson(const std::string& path, const std::vector<JsonFileEntry>& entrie
     return false;
 }
 
-JsonFileEntry jsonEntry(const std::string& input, const std::string& output, int status, bool skipped,
+JsonFileEntry jsonEntry(const std::string& input, const std::string& output, bool started, int status, bool skipped,
                         const ProcessReport* report) {
     JsonFileEntry entry;
     entry.input = input;
     entry.output = output;
-    entry.status = skipped ? "skipped" : status == kExitOk ? "processed" : "failed";
-    entry.report = !skipped && status == kExitOk ? report : nullptr;
+    const Outcome outcome = outcomeOf(started, skipped, status, report);
+    entry.status = outcomeName(outcome);
+    if (outcome == Outcome::kFailed) entry.reason = report->failure.empty() ? "failed" : report->failure;
+    const bool processed = outcome == Outcome::kProcessed || outcome == Outcome::kProcessedWithWarnings;
+    entry.report = processed ? report : nullptr;
     return entry;
 }
 
 int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
                     BatchRequest batch, const std::string& jsonPath) {
     struct stat info {};
-    if (stat(batch.directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        printError("output folder '%s' does not exist (create it first)", batch.directory.c_str());
+    if (stat(batch.directory.c_str(), &info) != 0) {
+        // A missing folder is made (its parent must exist), so a batch can be sent into a new one.
+        if (errno != ENOENT || mkdir(batch.directory.c_str(), 0777) != 0) {
+            printError("cannot create the output folder '%s': %s", batch.directory.c_str(), std::strerror(errno));
+            return kExitFailure;
+        }
+    } else if (!S_ISDIR(info.st_mode)) {
+        printError("-o '%s' is not a folder: a batch writes its outputs into a folder", batch.directory.c_str());
         return kExitFailure;
     }
     for (const std::string& input : inputs) {
@@ -319,16 +336,15 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     std::vector<BatchFileResult> results;
     int status = runBatch(batch, &results, printBatchFile, &text);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    size_t processed = 0, skipped = 0;
+    size_t counts[kOutcomeCount] = {};
     double audio = 0.0;
     std::string failed;
     for (const BatchFileResult& result : results) {
-        if (result.skipped) {
-            ++skipped;
-        } else if (result.status == kExitOk) {
-            ++processed;
+        const Outcome outcome = outcomeOf(result.started, result.skipped, result.status, &result.report);
+        ++counts[static_cast<int>(outcome)];
+        if (outcome == Outcome::kProcessed || outcome == Outcome::kProcessedWithWarnings) {
             audio += result.report.audioSeconds;
-        } else {
+        } else if (outcome == Outcome::kFailed) {
             if (!failed.empty()) failed += ", ";
             failed += "'";
             failed += result.input;
@@ -339,14 +355,20 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     if (!jsonPath.empty()) {
         std::vector<JsonFileEntry> entries;
         for (const BatchFileResult& result : results) {
-            entries.push_back(jsonEntry(result.input, result.output, result.status, result.skipped, &result.report));
+            entries.push_back(
+                jsonEntry(result.input, result.output, result.started, result.status, result.skipped, &result.report));
         }
-        if (!writeJson(jsonPath, entries) && status == kExitOk) status = kExitFailure;
+        if (!writeJson(jsonPath, entries) && (status == kExitOk || status == kExitWarnings)) status = kExitFailure;
     }
     if (!text.quiet) {
-        std::fprintf(text.stream, "Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
-                    processed, skipped, results.size() - processed - skipped, audio / 3600.0, wall,
-                    wall > 0.0 ? audio / wall : 0.0);
+        auto count = [&counts](Outcome outcome) { return counts[static_cast<int>(outcome)]; };
+        std::fprintf(text.stream,
+                     "Batch: %zu processed, %zu skipped, %zu failed, %zu not started, %zu processed with warnings; "
+                     "%.3f h of audio in %.1f s (%.1fx real time)\n",
+                     count(Outcome::kProcessed), count(Outcome::kSkipped), count(Outcome::kFailed),
+                     count(Outcome::kNotStarted), count(Outcome::kProcessedWithWarnings), audio / 3600.0, wall,
+                     wall > 0.0 ? audio / wall : 0.0);
+        if (!finishStandardStream(text.stream) && status != kExitFailure) status = kExitFailure;
     }
     return status;
 }
@@ -374,6 +396,7 @@ int runProcessCommand(int argc, char** argv) {
         switch (option.id) {
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
+            case kStrict: job.strict = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;
             case kOutputDirectory: batch.directory = option.value; break;
             case kJobs:
@@ -470,14 +493,17 @@ int runProcessCommand(int argc, char** argv) {
 
     ProcessReport report;
     int status = runProcessJob(job, &report);
-    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
+    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, true, status, false, &report)}) &&
         status == kExitOk) {
         status = kExitFailure;
     }
-    if (status != kExitOk || shared.quiet) return status;
+    if (status != kExitOk) return status;
+    const int done = report.warnings.empty() ? kExitOk : kExitWarnings;
+    if (shared.quiet) return done;
     std::FILE* destination = job.output == "-" || jsonPath == "-" ? stderr : stdout;
     std::fputs(formatReport(report).c_str(), destination);
-    return kExitOk;
+    if (!finishStandardStream(destination)) return kExitFailure;
+    return done;
 }
 
 }  // namespace cli

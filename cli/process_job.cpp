@@ -345,11 +345,31 @@ std::vector<std::string> describeConversions(const AudioFormat& source, const Au
 
 }  // namespace
 
+const char* outcomeName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::kProcessed: return "processed";
+        case Outcome::kProcessedWithWarnings: return "processed-with-warnings";
+        case Outcome::kFailed: return "failed";
+        case Outcome::kSkipped: return "skipped";
+        case Outcome::kNotStarted: return "not-started";
+    }
+    return "failed";
+}
+
+Outcome outcomeOf(bool started, bool skipped, int status, const ProcessReport* report) {
+    if (skipped) return Outcome::kSkipped;
+    if (status != kExitOk) return Outcome::kFailed;
+    if (!started) return Outcome::kNotStarted;
+    if (report != nullptr && !report->warnings.empty()) return Outcome::kProcessedWithWarnings;
+    return Outcome::kProcessed;
+}
+
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     const auto started = std::chrono::steady_clock::now();
     std::string error;
-    auto fail = [](const std::string& message) {
+    auto fail = [report](const std::string& message) {
         printError("%s", message.c_str());
+        report->failure = message;
         return failureStatus();
     };
 
@@ -514,7 +534,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         }
     }
     finishProgress(progress);
-    warnIfCutShort(reader);
+    warnAfterReading(reader);
+    report->warnings = reader.warnings;
     if ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true)) {
         return abandon(error);
     }
@@ -566,6 +587,9 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         report->outputMeasured = "by decoding the written file";
     } else if (job.measure && lossyOutput) {
         report->outputMeasured = "before encoding (a stream cannot be read back)";
+    }
+    if (job.strict && !report->warnings.empty()) {
+        return abandon("'" + job.input + "' not processed as asked (--strict): " + report->warnings.front());
     }
     if (!commitWriter(writer, &error)) return abandon(error);
     stopRateConverter(input.resampler);

@@ -1,0 +1,174 @@
+# A run that went wrong never reads as a success: samples that are not numbers, files cut short,
+# a batch stopped half-way, output that cannot be written, rates out of range, hostile headers,
+# names that are not UTF-8.
+source "$(dirname "$0")/common.bash"
+need python3
+
+# write_float_wav PATH SECONDS BAD...: a 44.1 kHz stereo 32-bit float WAV of a 440 Hz sine at
+# -10 dBFS, with the samples at the BAD positions ("SECONDS:nan", "SECONDS:inf") replaced.
+write_float_wav() {
+    python3 - "$@" <<'PY'
+import math, struct, sys
+path, seconds, bad = sys.argv[1], float(sys.argv[2]), sys.argv[3:]
+rate = 44100
+frames = int(seconds * rate)
+samples = [0.316 * math.sin(2 * math.pi * 440 * (i // 2) / rate) for i in range(2 * frames)]
+for item in bad:
+    at, what = item.split(':')
+    samples[2 * int(float(at) * rate)] = float(what)
+data = struct.pack('<%df' % len(samples), *samples)
+fmt = struct.pack('<HHIIHH', 3, 2, rate, rate * 8, 8, 32)
+with open(path, 'wb') as f:
+    f.write(b'RIFF' + struct.pack('<I', 4 + 8 + len(fmt) + 8 + len(data)) + b'WAVE')
+    f.write(b'fmt ' + struct.pack('<I', len(fmt)) + fmt + b'data' + struct.pack('<I', len(data)) + data)
+PY
+}
+
+# rms_after PATH SECONDS: RMS of a float or 16-bit WAV's samples after SECONDS (python's wave
+# reads PCM only, so the data chunk is found by hand).
+rms_after() {
+    python3 - "$1" "$2" <<'PY'
+import math, struct, sys
+data = open(sys.argv[1], 'rb').read()
+at, fmt = 12, None
+while at + 8 <= len(data):
+    tag, size = data[at:at + 4], struct.unpack('<I', data[at + 4:at + 8])[0]
+    if tag == b'fmt ':
+        fmt = struct.unpack('<HHIIHH', data[at + 8:at + 24])
+    if tag == b'data':
+        body = data[at + 8:at + 8 + size]
+        break
+    at += 8 + size + (size & 1)
+tag, channels, rate, _, align, bits = fmt
+code = 'f' if tag == 3 else 'h'
+values = struct.unpack('<%d%s' % (len(body) // (bits // 8), code), body[:len(body) // (bits // 8) * (bits // 8)])
+scale = 1.0 if tag == 3 else 32768.0
+tail = [v / scale for v in values[int(float(sys.argv[2]) * rate) * channels:]]
+assert all(math.isfinite(v) for v in tail), 'a sample that is not a number'
+print('%.6f' % math.sqrt(sum(v * v for v in tail) / max(1, len(tail))))
+PY
+}
+
+# ---- samples that are not numbers: silence where they stand, counted, named, marked ----
+write_float_wav nan.wav 10 5.0:inf 9.0:nan
+for prime in prime no-prime; do
+    extra=()
+    [ $prime = no-prime ] && extra=(--no-prime)
+    "$DRELVANT" process nan.wav nan_out.wav --preset F1 --seed 1 "${extra[@]}" --json nan.json -q 2>err.txt
+    check "NaN/Inf input ($prime): exit status 3 (done with warnings)" test $? -eq 3
+    check "NaN/Inf input ($prime): warning with the count and the first time" \
+        grep -q "^drelvant: warning: 'nan.wav' holds 2 samples that are not numbers (NaN or infinite), the first at 5.000 s" err.txt
+    rms=$(rms_after nan_out.wav 9.5)
+    check "NaN/Inf input ($prime): the output after the NaN still sounds (RMS $rms)" \
+        python3 -c "import sys; sys.exit(0 if float('$rms') > 0.01 else 1)"
+    check "NaN/Inf input ($prime): JSON marks it with its warning" python3 - nan.json <<'PY'
+import json, sys
+entry = json.load(open(sys.argv[1]))['files'][0]
+assert entry['status'] == 'processed-with-warnings', entry['status']
+assert any('not numbers' in w for w in entry['warnings']), entry['warnings']
+assert entry['input_loudness']['true_peak_dbtp'] is not None and entry['input_loudness']['true_peak_dbtp'] < 0
+PY
+done
+write_float_wav clean.wav 2
+"$DRELVANT" process clean.wav clean_out.wav --json clean.json -q 2>err.txt
+check "a clean float file: exit 0, no warning" test $? -eq 0 -a ! -s err.txt
+check "a clean float file: processed, no warnings in the JSON" python3 -c "
+import json; e = json.load(open('clean.json'))['files'][0]; assert e['status'] == 'processed' and e['warnings'] == [], e"
+"$DRELVANT" process nan.wav strict_out.wav --strict -q 2>err.txt
+check "--strict: a warning fails the file (exit 1)" test $? -eq 1
+check "--strict: no output left" test ! -e strict_out.wav
+
+# ---- cut short: a header that claims three times the data, in a file and in a pipe ----
+write_float_wav whole.wav 3
+python3 - <<'PY'
+data = bytearray(open('whole.wav', 'rb').read())
+size = int.from_bytes(data[40:44], 'little')
+data[40:44] = (3 * size).to_bytes(4, 'little')
+open('claims.wav', 'wb').write(data)
+PY
+"$DRELVANT" process claims.wav claims_out.wav --json claims.json -q 2>err.txt
+check "header claiming 3x the data: exit 3" test $? -eq 3
+check "header claiming 3x the data: warning" grep -q "'claims.wav' is cut short" err.txt
+check "header claiming 3x the data: JSON marks it" python3 -c "
+import json; e = json.load(open('claims.json'))['files'][0]; assert e['status'] == 'processed-with-warnings', e"
+cat claims.wav | "$DRELVANT" process - pipe_out.wav -q 2>err.txt
+check "the same header on a pipe (a streamed header's estimate): exit 0, no warning" test $? -eq 0 -a ! -s err.txt
+
+# ---- a batch stopped half-way: files that never started are not reported as processed ----
+write_float_wav one.wav 1
+cp one.wav three.wav && cp one.wav four.wav
+mkfifo stuck.raw
+"$DRELVANT" process one.wav stuck.raw three.wav four.wav -o stopped -j 1 --json stopped.json >batch.txt 2>err.txt &
+batch=$!
+for _ in $(seq 300); do [ -e stopped/one.wav ] && break; sleep 0.1; done
+sleep 0.5  # the batch is now waiting for the FIFO's writer
+kill -INT $batch
+for _ in $(seq 200); do kill -0 $batch 2>/dev/null || break; sleep 0.1; done
+kill -0 $batch 2>/dev/null && { fail "Ctrl-C in a batch: still running 20 s later"; kill -KILL $batch; }
+wait $batch
+check "Ctrl-C in a batch: exit status 130" test $? -eq 130
+check "Ctrl-C in a batch: the summary agrees with the JSON" \
+    grep -q "^Batch: 1 processed, 0 skipped, 1 failed, 2 not started, 0 processed with warnings;" batch.txt
+check "Ctrl-C in a batch: the JSON's statuses" python3 -c "
+import json; files = json.load(open('stopped.json'))['files']
+assert [f['status'] for f in files] == ['processed', 'failed', 'not-started', 'not-started'], files
+assert files[1]['reason'], files[1]"
+check "Ctrl-C in a batch: nothing written for the files not started" test ! -e stopped/three.wav -a ! -e stopped/four.wav
+
+# ---- -o DIR: made when missing (its parent must exist); a file is named as such ----
+"$DRELVANT" process one.wav -o newfolder -q
+check "-o into a missing folder: made and written" test -s newfolder/one.wav
+"$DRELVANT" process one.wav -o one.wav -q 2>err.txt
+check "-o naming a file: said so" grep -q "'one.wav' is not a folder" err.txt
+"$DRELVANT" process one.wav -o absent/deeper -q 2>err.txt
+check "-o whose parent is missing: refused" grep -q "cannot create the output folder 'absent/deeper'" err.txt
+
+# ---- standard output that cannot be written fails every command ----
+if [ -w /dev/full ]; then
+    for command in "version" "presets" "presets show F1" "presets diff F1 F2" "presets check $SOURCE_DIR/resources/presets/F1.txt" \
+        "process one.wav full_out.wav" "--help" "process --help"; do
+        # shellcheck disable=SC2086
+        "$DRELVANT" $command >/dev/full 2>err.txt
+        status=$?
+        check "'$command' > /dev/full: exit 1 ($status)" test $status -eq 1
+        check "'$command' > /dev/full: says so" grep -q "cannot write to standard output" err.txt
+    done
+fi
+
+# ---- input rates outside 8,000 ... 384,000 Hz are refused at once ----
+for rate in 1 10000000; do
+    python3 - $rate <<'PY'
+import struct, sys
+rate = int(sys.argv[1])
+data = bytes(4 * 4410)
+fmt = struct.pack('<HHIIHH', 1, 2, rate, rate * 4, 4, 16)
+open('rate.wav', 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(data)) + b'WAVE' + b'fmt ' + struct.pack('<I', 16) +
+                              fmt + b'data' + struct.pack('<I', len(data)) + data)
+PY
+    (ulimit -v 400000; timeout 20 "$DRELVANT" process rate.wav rate_out.wav 2>err.txt)
+    status=$?
+    check "$rate Hz input: refused (exit 1, not $status)" test $status -eq 1
+    check "$rate Hz input: the message names the rates processed" grep -q "rates from 8000 to 384000 Hz are processed" err.txt
+done
+
+# ---- a chunk size near 4 GiB on standard input ends at once ----
+for size in 0xFFFFFFF7 0xFFFFFFF8; do
+    python3 - $size <<'PY'
+import struct, sys
+size = int(sys.argv[1], 16)
+fmt = struct.pack('<HHIIHH', 1, 2, 44100, 176400, 4, 16)
+head = b'RIFF' + struct.pack('<I', 0xFFFFFFFF) + b'WAVE' + b'LIST' + struct.pack('<I', size) + b'INFO'
+open('wrapped.wav', 'wb').write(head + b'fmt ' + struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', 17640) + bytes(17640))
+PY
+    timeout 20 "$DRELVANT" process - wrapped_out.wav -q <wrapped.wav 2>/dev/null
+    check "chunk size $size on standard input: ends (status $?, not the timeout's 124)" test $? -ne 124
+done
+
+# ---- names that are not UTF-8 still give valid JSON ----
+odd=$(printf 'caf\xe9\x01.wav')
+cp one.wav "$odd"
+"$DRELVANT" process "$odd" utf_out.wav --json odd.json -q
+check "a file name that is not UTF-8: the JSON parses" python3 -c "
+import json; e = json.load(open('odd.json', encoding='utf-8'))['files'][0]; assert e['input'] == 'caf\ufffd\x01.wav', e['input']"
+
+finish
