@@ -209,6 +209,86 @@ bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
     return true;
 }
 
+// An Ogg file's last page carries the end-of-stream flag and is whole; a file cut short ends
+// inside a page or on one without the flag.
+bool oggEndsItsStream(const std::string& path, off_t fileBytes) {
+    constexpr off_t kTailBytes = 1 << 16;  // an Ogg page is at most 65,307 bytes
+    constexpr size_t kPageHeaderBytes = 27;
+    constexpr unsigned char kEndOfStreamFlag = 0x04;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return true;
+    const off_t from = fileBytes > kTailBytes ? fileBytes - kTailBytes : 0;
+    std::vector<unsigned char> tail(static_cast<size_t>(fileBytes - from));
+    const bool read = fseeko(file, from, SEEK_SET) == 0 && std::fread(tail.data(), 1, tail.size(), file) == tail.size();
+    std::fclose(file);
+    if (!read) return true;
+    for (size_t at = tail.size() >= kPageHeaderBytes ? tail.size() - kPageHeaderBytes + 1 : 0; at-- > 0;) {
+        if (std::memcmp(tail.data() + at, "OggS", 4) != 0 || tail[at + 4] != 0) continue;
+        const size_t segments = tail[at + 26];
+        if (at + kPageHeaderBytes + segments > tail.size()) return false;
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i) body += tail[at + kPageHeaderBytes + i];
+        const size_t pageEnd = at + kPageHeaderBytes + segments + body;
+        return pageEnd == tail.size() && (tail[at + 5] & kEndOfStreamFlag) != 0;
+    }
+    return false;
+}
+
+// True when an MPEG audio file's frames, walked from the first, run past its end. A tag or
+// anything else that is not a frame header ends the walk without a verdict.
+bool mpegEndsInsideAFrame(const std::string& path, off_t fileBytes) {
+    constexpr size_t kId3HeaderBytes = 10;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::vector<unsigned char> header(kId3HeaderBytes);
+    off_t at = 0;
+    if (std::fread(header.data(), 1, header.size(), file) == header.size() && startsWith(header, 0, "ID3")) {
+        // ID3v2: a 28-bit size in four 7-bit bytes, after the 10-byte header.
+        at = kId3HeaderBytes + ((header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14 | (header[8] & 0x7F) << 7 |
+                                (header[9] & 0x7F));
+    }
+    bool cut = false;
+    int64_t frames = 0;
+    int64_t taggedFrames = -1;  // the frame count of a Xing or Info tag in the first frame
+    for (;;) {
+        header.resize(4);
+        if (fseeko(file, at, SEEK_SET) != 0) break;
+        const size_t got = std::fread(header.data(), 1, header.size(), file);
+        if (got == 0) break;
+        const size_t length = got == header.size() ? mpegFrameLength(header, 0) : 0;
+        if (length == 0) {
+            cut = got < header.size() && header[0] == 0xFF;  // a frame header broken off
+            break;
+        }
+        if (at + static_cast<off_t>(length) > fileBytes) {
+            cut = true;
+            break;
+        }
+        if (frames == 0 && taggedFrames < 0) {
+            header.resize(length);
+            if (std::fread(header.data() + 4, 1, length - 4, file) == length - 4) {
+                constexpr uint32_t kFramesFlag = 1;
+                for (size_t i = 4; i + 12 <= length; ++i) {
+                    if (!startsWith(header, i, "Xing") && !startsWith(header, i, "Info")) continue;
+                    const uint32_t flags = static_cast<uint32_t>(header[i + 7]);
+                    if ((flags & kFramesFlag) != 0) {
+                        taggedFrames = static_cast<int64_t>(header[i + 8]) << 24 | header[i + 9] << 16 |
+                                       header[i + 10] << 8 | header[i + 11];
+                    }
+                    break;
+                }
+            }
+            at += static_cast<off_t>(length);
+            if (taggedFrames >= 0) continue;  // the tag's frame holds no audio
+        } else {
+            at += static_cast<off_t>(length);
+        }
+        ++frames;
+    }
+    std::fclose(file);
+    return cut || (taggedFrames > 0 && frames < taggedFrames);
+}
+
 // ---- opening ----
 
 std::string refusedChannels(const std::string& path, int channels) {
@@ -322,7 +402,18 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     reader.live = !S_ISREG(info.st_mode);
     std::vector<unsigned char> start;
     if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
-    return checkSoundFile(reader, format, error);
+    if (!checkSoundFile(reader, format, error)) return false;
+    if (S_ISREG(info.st_mode)) {
+        const int container = format.format & SF_FORMAT_TYPEMASK;
+        // FLAC's stream info gives the length the encoder wrote, whatever the file still holds (an
+        // MP3's length is only estimated from its size: its last frame is looked at instead).
+        if (reader.declaredFrames < 0 && format.seekable && format.frames > 0 && container == SF_FORMAT_FLAC) {
+            reader.declaredFrames = format.frames;
+        }
+        if (container == SF_FORMAT_OGG) reader.missingEnd = !oggEndsItsStream(path, info.st_size);
+        if (container == SF_FORMAT_MPEG) reader.missingEnd = mpegEndsInsideAFrame(path, info.st_size);
+    }
+    return true;
 }
 
 long readRaw(AudioReader& reader, short* samples, long frames, std::string* error) {
@@ -374,6 +465,13 @@ long readRaw(AudioReader& reader, short* samples, long frames, std::string* erro
 
 bool fileReadFailed(AudioReader& reader, sf_count_t got, long wanted, std::string* error) {
     if (got >= 0 && (got == wanted || sf_error(reader.file) == SF_ERR_NO_ERROR)) return false;
+    if (!interrupted() && got >= 0 && sf_error(reader.file) != SF_ERR_SYSTEM) {
+        // The decoder found the data broken off (a cut FLAC loses sync): what came before is kept
+        // and the source ends here, reported as cut short.
+        reader.brokenOff = sf_strerror(reader.file);
+        reader.ended = true;
+        return false;
+    }
     *error = interrupted() ? std::string("interrupted") : "cannot read '" + reader.path + "': " + sf_strerror(reader.file);
     return true;
 }
@@ -472,6 +570,7 @@ long readShorts(AudioReader& reader, short* samples, long frames, std::string* e
         return -1;
     }
     if (reader.file == nullptr) return readRaw(reader, samples, frames, error);
+    if (reader.ended) return 0;
     const sf_count_t got = sf_readf_short(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
     reader.framesRead += got;
@@ -489,6 +588,7 @@ long readDoubles(AudioReader& reader, double* samples, long frames, std::string*
         for (long i = 0; i < 2 * got; ++i) samples[i] = shorts[i] / 32768.0;
         return got;
     }
+    if (reader.ended) return 0;
     const sf_count_t got = sf_readf_double(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
     const size_t channels = static_cast<size_t>(reader.format.channels);
@@ -507,6 +607,17 @@ void warnAfterReading(AudioReader& reader) {
     if (reader.declaredFrames >= 0 && reader.framesRead < reader.declaredFrames) {
         std::snprintf(text, sizeof text, "'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
                       reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+        addWarning(reader, text);
+    } else if (!reader.brokenOff.empty()) {
+        std::snprintf(text, sizeof text, "'%s' is cut short: its data breaks off after %.2f s (%s); processed what is there",
+                      reader.path.c_str(), reader.framesRead / rate, reader.brokenOff.c_str());
+        addWarning(reader, text);
+    } else if (reader.missingEnd) {
+        const bool mpeg = (reader.format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+        std::snprintf(text, sizeof text, "'%s' is cut short: %s (%.2f s present); processed what is there",
+                      reader.path.c_str(),
+                      mpeg ? "it ends inside an MPEG frame" : "its last Ogg page does not end the stream",
+                      reader.framesRead / rate);
         addWarning(reader, text);
     }
     if (reader.nonFiniteSamples > 0) {

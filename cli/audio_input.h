@@ -36,7 +36,7 @@ struct AudioReader {
     std::string path;
     AudioFormat format;
     int64_t frames = -1;          // frames the source holds; -1 when not known (pipes)
-    int64_t declaredFrames = -1;  // frames a WAV header announces, when it does
+    int64_t declaredFrames = -1;  // frames the header announces (WAV data size, FLAC stream info, MP3 tag), when it does
     bool live = false;            // a pipe, FIFO or device: audio arrives as it is played
     // raw sources
     int fd = -1;
@@ -48,6 +48,8 @@ struct AudioReader {
     int64_t framesRead = 0;
     bool ended = false;
     // what reading found wrong with the audio
+    std::string brokenOff;            // the decoder's complaint where the data broke off (a cut FLAC)
+    bool missingEnd = false;          // an Ogg file whose last page is not the stream's end
     uint64_t nonFiniteSamples = 0;    // NaN or infinite samples, replaced by silence
     int64_t firstNonFiniteFrame = -1;
     std::vector<std::string> warnings;  // each warning printed about this source, for the reports

@@ -94,6 +94,23 @@ import json; e = json.load(open('claims.json'))['files'][0]; assert e['status'] 
 cat claims.wav | "$DRELVANT" process - pipe_out.wav -q 2>err.txt
 check "the same header on a pipe (a streamed header's estimate): exit 0, no warning" test $? -eq 0 -a ! -s err.txt
 
+# ---- truncation is one fault in every container: what is there is processed, warned, marked ----
+if command -v sox >/dev/null && command -v ffmpeg >/dev/null; then
+    sox -R -n -r 44100 -c 2 -b 16 tone.wav synth 6 sine 440 vol 0.3
+    sox tone.wav tone.flac && sox tone.wav tone.ogg
+    ffmpeg -v error -i tone.wav -c:a libmp3lame tone.mp3 && ffmpeg -v error -i tone.wav -c:a libopus tone.opus
+    for container in wav flac ogg mp3 opus; do
+        "$DRELVANT" process tone.$container whole_$container.wav -q 2>err.txt
+        check "whole $container: exit 0, no warning" test $? -eq 0 -a ! -s err.txt
+        head -c $(($(stat -c %s tone.$container) / 2 + 7)) tone.$container >cut.$container
+        "$DRELVANT" process cut.$container cut_$container.wav --json cut.json -q 2>err.txt
+        check "cut $container: exit 3 with its output" test $? -eq 3 -a -s cut_$container.wav
+        check "cut $container: warned" grep -q "^drelvant: warning: 'cut.$container' is cut short" err.txt
+        check "cut $container: JSON marks it" python3 -c "
+import json; e = json.load(open('cut.json'))['files'][0]; assert e['status'] == 'processed-with-warnings', e"
+    done
+fi
+
 # ---- a batch stopped half-way: files that never started are not reported as processed ----
 write_float_wav one.wav 1
 cp one.wav three.wav && cp one.wav four.wav
