@@ -254,6 +254,12 @@ int savePreset(const std::string& directory, const std::string& slotText, const 
         printError("a preset name is one line");
         return kExitUsage;
     }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            printError("a preset name holds no control characters or escape sequences");
+            return kExitUsage;
+        }
+    }
     PresetChoice choice;
     if (!choose(directory, source, &choice)) return kExitFailure;
     HostedEngine* engine = engineWith(directory, choice);
@@ -271,6 +277,19 @@ int savePreset(const std::string& directory, const std::string& slotText, const 
             return kExitFailure;
         }
         text.replace(sign + 3, end - sign - 3, name);
+    }
+    // A slot holds only what `presets check` passes: values outside their ranges are refused with
+    // its messages.
+    const std::vector<PresetFault> faults = checkPresetBytes(text);
+    bool refused = false;
+    for (const PresetFault& fault : faults) {
+        if (!fault.outOfRange) continue;
+        printError("line %d: %s", fault.line, fault.message.c_str());
+        refused = true;
+    }
+    if (refused) {
+        printError("not saved: the preset has values outside their ranges");
+        return kExitFailure;
     }
     if (!directoryForWriting(directory)) return kExitFailure;
     const std::string path = directory + fileName;

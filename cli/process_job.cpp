@@ -13,6 +13,7 @@
 #include "cli/audio_input.h"
 #include "cli/conversion.h"
 #include "cli/delivery.h"
+#include "cli/preset_check.h"
 #include "cli/progress.h"
 
 namespace cli {
@@ -399,6 +400,11 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         return fail(error);
     }
     if (job.engineThreads >= 2) startSecondThread(*run.engine);
+    for (const std::string& message : outOfRangeMessages(loadedPresetText(*run.engine, "DV_Preset.ini"))) {
+        const std::string text = "preset '" + loadedPresetFacts(*run.engine).name + "': " + message;
+        printWarning("%s", text.c_str());
+        report->warnings.push_back(text);
+    }
     const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
         closeReader(reader);
@@ -535,7 +541,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     }
     finishProgress(progress);
     warnAfterReading(reader);
-    report->warnings = reader.warnings;
+    report->warnings.insert(report->warnings.end(), reader.warnings.begin(), reader.warnings.end());
     if ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true)) {
         return abandon(error);
     }
