@@ -305,6 +305,32 @@ JsonFileEntry jsonEntry(const std::string& input, const std::string& output, boo
     return entry;
 }
 
+// The JSON report may not land on an input or an output: compared as files (device and inode) and,
+// for outputs not yet written, as the paths they resolve to.
+bool jsonPathIsFree(const std::string& jsonPath, const std::vector<std::string>& inputs,
+                    const std::vector<std::string>& outputs) {
+    if (jsonPath.empty() || jsonPath == "-") return true;
+    for (const std::string& input : inputs) {
+        if (isSameFile(jsonPath, input)) {
+            printError("--json '%s' is the input '%s': name another file for the report", jsonPath.c_str(),
+                       input.c_str());
+            return false;
+        }
+    }
+    Destination report, output;
+    std::string error;
+    const bool resolved = resolveDestination(jsonPath, &report, &error);
+    for (const std::string& path : outputs) {
+        if (isSameFile(jsonPath, path) ||
+            (resolved && resolveDestination(path, &output, &error) && output.path == report.path)) {
+            printError("--json '%s' is the output '%s': name another file for the report", jsonPath.c_str(),
+                       path.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
                     BatchRequest batch, const std::string& jsonPath) {
     struct stat info {};
@@ -324,6 +350,11 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
             return kExitUsage;
         }
     }
+    std::vector<std::string> outputs;
+    for (const std::string& input : inputs) {
+        outputs.push_back(batchOutputPath(batch.directory, input, job.outputRequest.container));
+    }
+    if (!jsonPathIsFree(jsonPath, inputs, outputs)) return kExitUsage;
     batch.inputs = inputs;
     batch.model = job;
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
@@ -490,6 +521,7 @@ int runProcessCommand(int argc, char** argv) {
         printError("--json - and OUTPUT - would both use standard output: name a file for one of them");
         return kExitUsage;
     }
+    if (!jsonPathIsFree(jsonPath, {job.input}, {job.output})) return kExitUsage;
 
     ProcessReport report;
     int status = runProcessJob(job, &report);

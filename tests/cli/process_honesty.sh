@@ -181,6 +181,35 @@ PY
     check "chunk size $size on standard input: ends (status $?, not the timeout's 124)" test $? -ne 124
 done
 
+# ---- nothing overwritten that was not asked for ----
+cp one.wav keep.wav && cp one.wav keep_copy.wav
+"$DRELVANT" process keep.wav json_out.wav --json keep.wav -q 2>err.txt
+check "--json onto INPUT: refused (exit 2)" test $? -eq 2
+check "--json onto INPUT: the recording survives" cmp -s keep.wav keep_copy.wav
+cp one.wav existing_out.wav && cp one.wav existing_copy.wav
+"$DRELVANT" process keep.wav existing_out.wav --json ./existing_out.wav -q 2>err.txt
+check "--json onto OUTPUT: refused (exit 2)" test $? -eq 2
+check "--json onto OUTPUT: the file survives" cmp -s existing_out.wav existing_copy.wav
+"$DRELVANT" process keep.wav -o batch_json --json batch_json/keep.wav -q 2>err.txt
+check "--json onto a batch output: refused (exit 2)" test $? -eq 2
+"$DRELVANT" process keep.wav -o batch_json --json keep.wav -q 2>err.txt
+check "--json onto a batch input: refused, the recording survives" test $? -eq 2 && cmp -s keep.wav keep_copy.wav
+cp one.wav setuid_out.wav && chmod 4755 setuid_out.wav
+"$DRELVANT" process one.wav setuid_out.wav -q
+check "a set-user-ID output: the bit is not carried" test "$(stat -c %a setuid_out.wav)" = 755
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+    mkdir -m 1777 shared && cp one.wav victim.wav && cp one.wav victim_copy.wav
+    ln -s "$WORK/victim.wav" shared/planted.wav && chown -h nobody shared/planted.wav
+    # root owns the folder and runs the test: a link of nobody's is neither
+    "$DRELVANT" process one.wav shared/planted.wav -q 2>err.txt
+    check "a link planted by another user in a sticky world-writable folder: refused" test $? -eq 1
+    check "the planted link's target survives" cmp -s victim.wav victim_copy.wav
+    check "the planted link: the message names the rule" grep -q "protected-symlinks" err.txt
+    ln -s "$WORK/victim.wav" shared/mine.wav
+    "$DRELVANT" process one.wav shared/mine.wav -q
+    check "a link of the user's own in the same folder: followed" test $? -eq 0
+fi
+
 # ---- names that are not UTF-8 still give valid JSON ----
 odd=$(printf 'caf\xe9\x01.wav')
 cp one.wav "$odd"
