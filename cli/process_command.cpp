@@ -358,6 +358,7 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     batch.inputs = inputs;
     batch.model = job;
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
+    batch.model.measure = batch.model.measure || job.targetGiven;
     batch.extension = job.outputRequest.container;
     batch.showProgress = !shared.quiet;
     TextReport text;
@@ -515,6 +516,7 @@ int runProcessCommand(int argc, char** argv) {
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &job)) return kExitFailure;
+    job.measure = job.measure || job.targetGiven;  // whether the target was reached is always checked
     job.engineThreads = engineThreadsToUse();
 
     if (jsonPath == "-" && job.output == "-") {
