@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Installs everything the builds and tests need on a fresh Debian 12 machine. Safe to run again.
+# Installs what the native build and `drelvant` need on a fresh Debian 12 machine; with --all,
+# everything every build and test needs (Wine, MinGW, NSIS, PipeWire, ...). Safe to run again.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# The native build (its unit tests and the LV2 bundle included) and the program itself.
+build=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+       libsndfile1-dev libsoxr-dev libcairo2-dev lv2-dev liblilv-dev)
 need=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       libsndfile1-dev libsoxr-dev libcairo2-dev sox libsox-fmt-all ffmpeg python3 locales
       g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick
       clang libclang-rt-14-dev
       lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ffmpeg pipewire pipewire-bin
       nsis lintian dpkg-dev man-db zsh parallel rsync jq gdb)
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "${1:-}" != "--all" ]; then
+  need=("${build[@]}")
+elif ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   $SUDO apt-get update -qq
 fi
