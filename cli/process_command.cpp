@@ -305,6 +305,18 @@ JsonFileEntry jsonEntry(const std::string& input, const std::string& output, boo
     return entry;
 }
 
+// An output name or --format that names no format is wrong usage, found before any input is read
+// (judged against a 16-bit stereo WAV input: what the input is does not change it).
+bool outputFormatIsKnown(const std::string& output, const OutputRequest& request) {
+    AudioFormat probe;
+    probe.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    AudioFormat chosen;
+    std::string error;
+    if (chooseOutputFormat(output, probe, request, &chosen, &error)) return true;
+    printError("%s", error.c_str());
+    return false;
+}
+
 // The JSON report may not land on an input or an output: compared as files (device and inode) and,
 // for outputs not yet written, as the paths they resolve to.
 bool jsonPathIsFree(const std::string& jsonPath, const std::vector<std::string>& inputs,
@@ -355,6 +367,9 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
         outputs.push_back(batchOutputPath(batch.directory, input, job.outputRequest.container));
     }
     if (!jsonPathIsFree(jsonPath, inputs, outputs)) return kExitUsage;
+    if (!job.outputRequest.container.empty() && !outputFormatIsKnown("out." + job.outputRequest.container, job.outputRequest)) {
+        return kExitUsage;
+    }
     batch.inputs = inputs;
     batch.model = job;
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
@@ -524,6 +539,7 @@ int runProcessCommand(int argc, char** argv) {
         return kExitUsage;
     }
     if (!jsonPathIsFree(jsonPath, {job.input}, {job.output})) return kExitUsage;
+    if (!outputFormatIsKnown(job.output, job.outputRequest)) return kExitUsage;
 
     ProcessReport report;
     int status = runProcessJob(job, &report);

@@ -228,6 +228,11 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
     check "a link of the user's own in the same folder: followed" test $? -eq 0
 fi
 
+# ---- --preset=~/FILE from the help: the tilde after "=" is the home folder ----
+"$DRELVANT" presets show F3 >"$HOME/mine.ini"
+"$DRELVANT" process one.wav tilde_out.wav --preset=~/mine.ini -q 2>err.txt
+check "--preset=~/FILE: read from the home folder" test $? -eq 0 -a -s tilde_out.wav
+
 # ---- names that are not UTF-8 still give valid JSON ----
 odd=$(printf 'caf\xe9\x01.wav')
 cp one.wav "$odd"
