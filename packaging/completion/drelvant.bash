@@ -4,7 +4,7 @@
 _drelvant_options() {
     case "$1" in
         process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
-                        --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
+                        --bits --channels --overwrite-input --ceiling --target --json --strict -o --output-dir -j --jobs
                         --skip-existing -q --quiet -h --help" ;;
         presets)  echo "show export save default check diff --from --name --dir -h --help" ;;
         response) echo "--preset -o --svg --csv --dir --seed -q --quiet -h --help" ;;
