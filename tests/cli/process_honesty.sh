@@ -78,6 +78,22 @@ import json; e = json.load(open('clean.json'))['files'][0]; assert e['status'] =
 check "--strict: a warning fails the file (exit 1)" test $? -eq 1
 check "--strict: no output left" test ! -e strict_out.wav
 
+# ---- 48 kHz float input alternating +-1e30: the float output stays within full scale ----
+python3 - <<'PY'
+import struct
+rate, frames = 48000, 48000
+samples = [1e30 if (i // 2) % 2 == 0 else -1e30 for i in range(2 * frames)]
+data = struct.pack('<%df' % len(samples), *samples)
+fmt = struct.pack('<HHIIHH', 3, 2, rate, rate * 8, 8, 32)
+open('huge.wav', 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(data)) + b'WAVE' + b'fmt ' + struct.pack('<I', 16) +
+                             fmt + b'data' + struct.pack('<I', len(data)) + data)
+PY
+"$DRELVANT" process huge.wav huge_out.wav -q
+check "+-1e30 float input: the float output stays within +-1.0" python3 -c "
+import struct
+d = open('huge_out.wav', 'rb').read(); i = d.find(b'data'); n = struct.unpack('<I', d[i + 4:i + 8])[0]
+assert max(abs(x) for x in struct.unpack('<%df' % (n // 4), d[i + 8:i + 8 + n])) <= 1.0"
+
 # ---- cut short: a header that claims three times the data, in a file and in a pipe ----
 write_float_wav whole.wav 3
 python3 - <<'PY'
@@ -229,7 +245,7 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
 fi
 
 # ---- --preset=~/FILE from the help: the tilde after "=" is the home folder ----
-"$DRELVANT" presets show F3 >"$HOME/mine.ini"
+"$DRELVANT" presets show F3 >"$HOME/mine.ini" 2>/dev/null
 "$DRELVANT" process one.wav tilde_out.wav --preset=~/mine.ini -q 2>err.txt
 check "--preset=~/FILE: read from the home folder" test $? -eq 0 -a -s tilde_out.wav
 
