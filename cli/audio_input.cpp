@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -200,6 +201,27 @@ int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
     return -1;
 }
 
+// A RIFF WAVE stream's chunk before "data" that claims more bytes than a header parser can be
+// let read from a pipe (libsndfile would grow its header buffer toward the size claimed, without
+// end): its description, or empty when every chunk up to "data" or the bytes looked at is sane.
+std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
+    if (!startsWith(bytes, 0, "RIFF") || !startsWith(bytes, 8, "WAVE")) return std::string();
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        if (startsWith(bytes, at, "data")) break;
+        const uint64_t size = static_cast<uint64_t>(bytes[at + 4]) | static_cast<uint64_t>(bytes[at + 5]) << 8 |
+                              static_cast<uint64_t>(bytes[at + 6]) << 16 | static_cast<uint64_t>(bytes[at + 7]) << 24;
+        if (8 + size > kKeptStdinBytes) {
+            char text[96];
+            std::snprintf(text, sizeof text, "its '%c%c%c%c' chunk claims %llu bytes", std::isprint(bytes[at]) ? bytes[at] : '?',
+                          std::isprint(bytes[at + 1]) ? bytes[at + 1] : '?', std::isprint(bytes[at + 2]) ? bytes[at + 2] : '?',
+                          std::isprint(bytes[at + 3]) ? bytes[at + 3] : '?', static_cast<unsigned long long>(size));
+            return text;
+        }
+        at += 8 + static_cast<size_t>(size) + (size & 1);
+    }
+    return std::string();
+}
+
 bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
@@ -342,6 +364,11 @@ bool openStdin(AudioReader& reader, std::string* error) {
         reader.fd = STDIN_FILENO;
         return true;
     }
+    const std::string oversized = oversizedWavChunk(start);
+    if (!oversized.empty()) {
+        *error = "standard input holds a WAV stream that cannot be read: " + oversized + " before its audio";
+        return false;
+    }
     SF_INFO info{};
     std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open_virtual(&stdinVirtualIo, SFM_READ, &info, stream.get());
@@ -394,7 +421,10 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open(path.c_str(), SFM_READ, &format);
     if (reader.file == nullptr) {
-        *error = "'" + path + "' is not an audio file that can be read (" + sf_strerror(nullptr) +
+        std::string reason = sf_strerror(nullptr);
+        // libsndfile says this of an existing file whose bytes no decoder takes (a broken MP3).
+        if (reason.find("does not exist") != std::string::npos) reason = "its contents are in no format that is read";
+        *error = "'" + path + "' is not an audio file that can be read (" + reason +
                  "); headerless 16-bit stereo needs a name ending in .raw";
         return false;
     }

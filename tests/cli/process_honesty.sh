@@ -202,17 +202,26 @@ PY
     check "$rate Hz input: the message names the rates processed" grep -q "rates from 8000 to 384000 Hz are processed" err.txt
 done
 
-# ---- a chunk size near 4 GiB on standard input ends at once ----
+# ---- a chunk size near 4 GiB on standard input ends at once, with little memory ----
 for size in 0xFFFFFFF7 0xFFFFFFF8; do
-    python3 - $size <<'PY'
+    for format in whole zeros; do
+        python3 - $size $format <<'PY'
 import struct, sys
-size = int(sys.argv[1], 16)
-fmt = struct.pack('<HHIIHH', 1, 2, 44100, 176400, 4, 16)
+size, format = int(sys.argv[1], 16), sys.argv[2]
+fmt = struct.pack('<HHIIHH', 1, 2, 44100, 176400, 4, 16) if format == 'whole' else bytes(16)
 head = b'RIFF' + struct.pack('<I', 0xFFFFFFFF) + b'WAVE' + b'LIST' + struct.pack('<I', size) + b'INFO'
 open('wrapped.wav', 'wb').write(head + b'fmt ' + struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', 17640) + bytes(17640))
 PY
-    timeout 20 "$DRELVANT" process - wrapped_out.wav -q <wrapped.wav 2>/dev/null
-    check "chunk size $size on standard input: ends (status $?, not the timeout's 124)" test $? -ne 124
+        for source in file pipe; do
+            if [ $source = file ]; then
+                (ulimit -v 1000000; timeout -k 2 20 "$DRELVANT" process - wrapped_out.wav -q <wrapped.wav 2>err.txt)
+            else
+                (ulimit -v 1000000; cat wrapped.wav | timeout -k 2 20 "$DRELVANT" process - wrapped_out.wav -q 2>err.txt)
+            fi
+            status=$?
+            check "chunk size $size ($format fmt, $source on standard input): an error at once (status $status)" test $status -eq 1
+        done
+    done
 done
 
 # ---- nothing overwritten that was not asked for ----

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/audio_input.h"
+#include "cli/cli_common.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Fuzz target: option parsing. Arbitrary bytes split at NUL bytes into arguments, parsed against
 // the shared options and a command's own (switches, values, short letters); every argument ends
-// up as an option, an option's value or a positional argument, and shared values are checked.
+// up as one of the command's options, an option's value or a positional argument, and shared
+// values are checked.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,8 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cli::setQuiet(true);
     cli::ParsedArguments parsed;
     if (!cli::parseArguments("fuzz", kSpecs, static_cast<int>(arguments.size()), argv.data(), &parsed)) return 0;
-    fuzzCheck(parsed.positional.size() + parsed.options.size() <= arguments.size(),
-              "no more options and positional arguments than arguments");
+    fuzzCheck(parsed.positional.size() <= arguments.size(), "no more positional arguments than arguments");
+    for (const cli::ParsedOption& option : parsed.options) {
+        bool known = option.id == cli::kOptionHelp;
+        for (const cli::OptionSpec& spec : kSpecs) known = known || spec.id == option.id;
+        fuzzCheck(known, "every option parsed is one of the command's");
+    }
     cli::SharedOptions shared;
     for (const cli::ParsedOption& option : parsed.options) {
         if (cli::takeSharedOption(option, &shared) == cli::SharedTake::kBadValue) return 0;
