@@ -102,7 +102,12 @@ sf_count_t streamRead(StdinStream& stream, void* destination, sf_count_t count) 
     return done;
 }
 
-sf_count_t virtualLength(void*) { return SF_COUNT_MAX; }
+// A file on standard input has its size; a pipe's is not known.
+sf_count_t virtualLength(void* data) {
+    struct stat info {};
+    if (fstat(static_cast<StdinStream*>(data)->fd, &info) == 0 && S_ISREG(info.st_mode)) return info.st_size;
+    return SF_COUNT_MAX;
+}
 
 sf_count_t virtualSeek(sf_count_t offset, int whence, void* data) {
     StdinStream& stream = *static_cast<StdinStream*>(data);
@@ -205,20 +210,27 @@ int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
 // let read from a pipe (libsndfile would grow its header buffer toward the size claimed, without
 // end): its description, or empty when every chunk up to "data" or the bytes looked at is sane.
 std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
-    if (!startsWith(bytes, 0, "RIFF") || !startsWith(bytes, 8, "WAVE")) return std::string();
+    const bool bigEndian = startsWith(bytes, 0, "RIFX");
+    if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
+        !startsWith(bytes, 8, "WAVE")) {
+        return std::string();
+    }
     for (size_t at = 12; at + 8 <= bytes.size();) {
         if (startsWith(bytes, at, "data")) break;
-        const uint64_t size = static_cast<uint64_t>(bytes[at + 4]) | static_cast<uint64_t>(bytes[at + 5]) << 8 |
-                              static_cast<uint64_t>(bytes[at + 6]) << 16 | static_cast<uint64_t>(bytes[at + 7]) << 24;
+        uint64_t size = 0;
+        for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
         if (8 + size > kKeptStdinBytes) {
             char text[96];
-            std::snprintf(text, sizeof text, "its '%c%c%c%c' chunk claims %llu bytes", std::isprint(bytes[at]) ? bytes[at] : '?',
+            std::snprintf(text, sizeof text, "its '%c%c%c%c' chunk before the audio claims %llu bytes", std::isprint(bytes[at]) ? bytes[at] : '?',
                           std::isprint(bytes[at + 1]) ? bytes[at + 1] : '?', std::isprint(bytes[at + 2]) ? bytes[at + 2] : '?',
                           std::isprint(bytes[at + 3]) ? bytes[at + 3] : '?', static_cast<unsigned long long>(size));
             return text;
         }
         at += 8 + static_cast<size_t>(size) + (size & 1);
+        // The whole stream was looked at (it is shorter than the window) and no audio began.
+        if (at + 8 > bytes.size() && bytes.size() < kSniffBytes) return "it ends before its audio";
     }
+    if (bytes.size() < 20) return "it ends inside its header";  // not even one chunk header after "WAVE"
     return std::string();
 }
 
@@ -366,7 +378,7 @@ bool openStdin(AudioReader& reader, std::string* error) {
     }
     const std::string oversized = oversizedWavChunk(start);
     if (!oversized.empty()) {
-        *error = "standard input holds a WAV stream that cannot be read: " + oversized + " before its audio";
+        *error = "standard input holds a WAV stream that cannot be read: " + oversized;
         return false;
     }
     SF_INFO info{};

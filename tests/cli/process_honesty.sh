@@ -258,6 +258,11 @@ fi
 "$DRELVANT" process one.wav tilde_out.wav --preset=~/mine.ini -q 2>err.txt
 check "--preset=~/FILE: read from the home folder" test $? -eq 0 -a -s tilde_out.wav
 
+# An RF64 stream that ends inside its header: refused, not read toward a size never sent.
+printf 'RF64]\377\377\337WAVELIST\367\000\000' >cut_header.wav
+(ulimit -v 1000000; cat cut_header.wav | timeout -k 2 20 "$DRELVANT" process - cut_header_out.wav -q 2>err.txt)
+check "an RF64 header cut short on a pipe: an error at once" test $? -eq 1
+
 # ---- names that are not UTF-8 still give valid JSON ----
 odd=$(printf 'caf\xe9\x01.wav')
 cp one.wav "$odd"
