@@ -203,7 +203,8 @@ int listPresets(const std::string& directory) {
         PresetChoice choice;
         choice.kind = PresetChoice::kUser;
         choice.number = preset.slot;
-        std::printf("  %-4d %-32s%s\n", preset.slot, preset.name.c_str(), latencyColumn(directory, choice).c_str());
+        std::printf("  %-4d %-32s%s\n", preset.slot, shownName(preset.name).c_str(),
+                    latencyColumn(directory, choice).c_str());
     }
     if (user.empty() && !directory.empty()) std::printf("  (none)\n");
     const int32_t startup = startupPresetNumber(directory);

@@ -49,4 +49,10 @@ check "a name with an escape sequence: said why" grep -q "no control characters"
 "$DRELVANT" presets save 6 --from F1 --name "Plain Name" --dir settings 2>err.txt
 check "a plain name: saved" test -s settings/DV_Preset06.ini
 
+# A name with an escape sequence saved before they were refused: listed escaped.
+{ header; printf 'General.Name = Bad\033[31mName\r\nGeneral.BaseFactoryPreset = 0\r\n'; } >settings/DV_Preset07.ini
+"$DRELVANT" presets --dir settings >list.txt 2>/dev/null
+check "a stored name with an escape sequence: listed escaped" grep -qF 'Bad\x1b[31mName' list.txt
+check "a stored name with an escape sequence: no raw escape printed" bash -c "! grep -q \$'\\033' list.txt"
+
 finish
