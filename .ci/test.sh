@@ -2,7 +2,7 @@
 # Sets up a fresh Debian machine, builds both targets and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash .ci/setup.sh
+bash .ci/setup.sh --all
 cmake --preset native
 cmake --build --preset native
 cmake --preset windows

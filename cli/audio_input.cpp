@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "cli/cli_common.h"
 #include "cli/files.h"
+#include "host/sample_guard.h"
 
 namespace cli {
 
@@ -34,6 +36,12 @@ int rawFrameBytes(const AudioFormat& format) { return format.channels * (format.
 constexpr size_t kKeptStdinBytes = 1 << 20;
 constexpr size_t kSniffBytes = 4096;
 constexpr size_t kWavHeaderScanBytes = 1 << 16;
+
+// A warning about the source: printed now, kept for the reports.
+void addWarning(AudioReader& reader, const std::string& text) {
+    printWarning("%s", text.c_str());
+    reader.warnings.push_back(text);
+}
 
 // ---- standard input ----
 
@@ -95,7 +103,12 @@ sf_count_t streamRead(StdinStream& stream, void* destination, sf_count_t count) 
     return done;
 }
 
-sf_count_t virtualLength(void*) { return SF_COUNT_MAX; }
+// A file on standard input has its size; a pipe's is not known.
+sf_count_t virtualLength(void* data) {
+    struct stat info {};
+    if (fstat(static_cast<StdinStream*>(data)->fd, &info) == 0 && S_ISREG(info.st_mode)) return info.st_size;
+    return SF_COUNT_MAX;
+}
 
 sf_count_t virtualSeek(sf_count_t offset, int whence, void* data) {
     StdinStream& stream = *static_cast<StdinStream*>(data);
@@ -176,19 +189,50 @@ int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
         return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
                                      static_cast<uint32_t>(bytes[at + 3]) << 24);
     };
-    uint32_t blockAlign = 0;
+    auto le16 = [&bytes](size_t at) { return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8); };
+    constexpr uint32_t kPcmTag = 1, kFloatTag = 3, kExtensibleTag = 0xFFFE;
+    uint32_t frameBytes = 0;  // from the channel count and sample size: a wrong block-align field is not trusted
     for (size_t at = 12; at + 8 <= bytes.size();) {
         const uint32_t size = le32(at + 4);
-        if (startsWith(bytes, at, "fmt ") && at + 8 + 14 <= bytes.size()) {
-            blockAlign = static_cast<uint32_t>(bytes[at + 8 + 12] | bytes[at + 8 + 13] << 8);
+        if (startsWith(bytes, at, "fmt ") && at + 8 + 16 <= bytes.size()) {
+            const uint32_t tag = le16(at + 8), channels = le16(at + 8 + 2), bits = le16(at + 8 + 14);
+            frameBytes = tag == kPcmTag || tag == kFloatTag || tag == kExtensibleTag ? channels * ((bits + 7) / 8) : 0;
         }
         if (startsWith(bytes, at, "data")) {
-            if (blockAlign == 0 || size == 0 || size >= 0x7FFFF000u) return -1;
-            return size / blockAlign;
+            if (frameBytes == 0 || size == 0 || size >= 0x7FFFF000u) return -1;
+            return size / frameBytes;
         }
-        at += 8 + size + (size & 1);
+        at += 8 + static_cast<size_t>(size) + (size & 1);  // in 64 bits: a size near 4 GiB cannot wrap
     }
     return -1;
+}
+
+// A RIFF WAVE stream's chunk before "data" that claims more bytes than a header parser can be
+// let read from a pipe (libsndfile would grow its header buffer toward the size claimed, without
+// end): its description, or empty when every chunk up to "data" or the bytes looked at is sane.
+std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
+    const bool bigEndian = startsWith(bytes, 0, "RIFX");
+    if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
+        !startsWith(bytes, 8, "WAVE")) {
+        return std::string();
+    }
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        if (startsWith(bytes, at, "data")) break;
+        uint64_t size = 0;
+        for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
+        if (8 + size > kKeptStdinBytes) {
+            char text[96];
+            std::snprintf(text, sizeof text, "its '%c%c%c%c' chunk before the audio claims %llu bytes", std::isprint(bytes[at]) ? bytes[at] : '?',
+                          std::isprint(bytes[at + 1]) ? bytes[at + 1] : '?', std::isprint(bytes[at + 2]) ? bytes[at + 2] : '?',
+                          std::isprint(bytes[at + 3]) ? bytes[at + 3] : '?', static_cast<unsigned long long>(size));
+            return text;
+        }
+        at += 8 + static_cast<size_t>(size) + (size & 1);
+        // The whole stream was looked at (it is shorter than the window) and no audio began.
+        if (at + 8 > bytes.size() && bytes.size() < kSniffBytes) return "it ends before its audio";
+    }
+    if (bytes.size() < 20) return "it ends inside its header";  // not even one chunk header after "WAVE"
+    return std::string();
 }
 
 bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
@@ -198,6 +242,86 @@ bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
     bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file));
     std::fclose(file);
     return true;
+}
+
+// An Ogg file's last page carries the end-of-stream flag and is whole; a file cut short ends
+// inside a page or on one without the flag.
+bool oggEndsItsStream(const std::string& path, off_t fileBytes) {
+    constexpr off_t kTailBytes = 1 << 16;  // an Ogg page is at most 65,307 bytes
+    constexpr size_t kPageHeaderBytes = 27;
+    constexpr unsigned char kEndOfStreamFlag = 0x04;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return true;
+    const off_t from = fileBytes > kTailBytes ? fileBytes - kTailBytes : 0;
+    std::vector<unsigned char> tail(static_cast<size_t>(fileBytes - from));
+    const bool read = fseeko(file, from, SEEK_SET) == 0 && std::fread(tail.data(), 1, tail.size(), file) == tail.size();
+    std::fclose(file);
+    if (!read) return true;
+    for (size_t at = tail.size() >= kPageHeaderBytes ? tail.size() - kPageHeaderBytes + 1 : 0; at-- > 0;) {
+        if (std::memcmp(tail.data() + at, "OggS", 4) != 0 || tail[at + 4] != 0) continue;
+        const size_t segments = tail[at + 26];
+        if (at + kPageHeaderBytes + segments > tail.size()) return false;
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i) body += tail[at + kPageHeaderBytes + i];
+        const size_t pageEnd = at + kPageHeaderBytes + segments + body;
+        return pageEnd == tail.size() && (tail[at + 5] & kEndOfStreamFlag) != 0;
+    }
+    return false;
+}
+
+// True when an MPEG audio file's frames, walked from the first, run past its end. A tag or
+// anything else that is not a frame header ends the walk without a verdict.
+bool mpegEndsInsideAFrame(const std::string& path, off_t fileBytes) {
+    constexpr size_t kId3HeaderBytes = 10;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::vector<unsigned char> header(kId3HeaderBytes);
+    off_t at = 0;
+    if (std::fread(header.data(), 1, header.size(), file) == header.size() && startsWith(header, 0, "ID3")) {
+        // ID3v2: a 28-bit size in four 7-bit bytes, after the 10-byte header.
+        at = kId3HeaderBytes + ((header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14 | (header[8] & 0x7F) << 7 |
+                                (header[9] & 0x7F));
+    }
+    bool cut = false;
+    int64_t frames = 0;
+    int64_t taggedFrames = -1;  // the frame count of a Xing or Info tag in the first frame
+    for (;;) {
+        header.resize(4);
+        if (fseeko(file, at, SEEK_SET) != 0) break;
+        const size_t got = std::fread(header.data(), 1, header.size(), file);
+        if (got == 0) break;
+        const size_t length = got == header.size() ? mpegFrameLength(header, 0) : 0;
+        if (length == 0) {
+            cut = got < header.size() && header[0] == 0xFF;  // a frame header broken off
+            break;
+        }
+        if (at + static_cast<off_t>(length) > fileBytes) {
+            cut = true;
+            break;
+        }
+        if (frames == 0 && taggedFrames < 0) {
+            header.resize(length);
+            if (std::fread(header.data() + 4, 1, length - 4, file) == length - 4) {
+                constexpr uint32_t kFramesFlag = 1;
+                for (size_t i = 4; i + 12 <= length; ++i) {
+                    if (!startsWith(header, i, "Xing") && !startsWith(header, i, "Info")) continue;
+                    const uint32_t flags = static_cast<uint32_t>(header[i + 7]);
+                    if ((flags & kFramesFlag) != 0) {
+                        taggedFrames = static_cast<int64_t>(header[i + 8]) << 24 | header[i + 9] << 16 |
+                                       header[i + 10] << 8 | header[i + 11];
+                    }
+                    break;
+                }
+            }
+            at += static_cast<off_t>(length);
+            if (taggedFrames >= 0) continue;  // the tag's frame holds no audio
+        } else {
+            at += static_cast<off_t>(length);
+        }
+        ++frames;
+    }
+    std::fclose(file);
+    return cut || (taggedFrames > 0 && frames < taggedFrames);
 }
 
 // ---- opening ----
@@ -216,6 +340,14 @@ bool checkSoundFile(AudioReader& reader, const SF_INFO& info, std::string* error
     }
     if (info.channels > 2) {
         *error = refusedChannels(reader.path, info.channels);
+        return false;
+    }
+    // Before anything is sized by the rate: a header claiming 1 Hz or 10 MHz would make the
+    // resampler's buffers enormous.
+    if (info.samplerate < kLowestSampleRate || info.samplerate > kHighestSampleRate) {
+        *error = "'" + reader.path + "' says its sample rate is " + std::to_string(info.samplerate) +
+                 " Hz; rates from " + std::to_string(kLowestSampleRate) + " to " + std::to_string(kHighestSampleRate) +
+                 " Hz are processed";
         return false;
     }
     reader.format.rate = info.samplerate;
@@ -245,6 +377,11 @@ bool openStdin(AudioReader& reader, std::string* error) {
         reader.fd = STDIN_FILENO;
         return true;
     }
+    const std::string oversized = oversizedWavChunk(start);
+    if (!oversized.empty()) {
+        *error = "standard input holds a WAV stream that cannot be read: " + oversized;
+        return false;
+    }
     SF_INFO info{};
     std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open_virtual(&stdinVirtualIo, SFM_READ, &info, stream.get());
@@ -253,7 +390,9 @@ bool openStdin(AudioReader& reader, std::string* error) {
         return false;
     }
     info.seekable = 0;
-    reader.declaredFrames = declaredWavFrames(start);
+    // A pipe's WAV header is written before its length is known (sox puts an estimate there): only
+    // a file on standard input is held to the length its header gives.
+    if (!reader.live) reader.declaredFrames = declaredWavFrames(start);
     return checkSoundFile(reader, info, error);
 }
 
@@ -295,7 +434,10 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open(path.c_str(), SFM_READ, &format);
     if (reader.file == nullptr) {
-        *error = "'" + path + "' is not an audio file that can be read (" + sf_strerror(nullptr) +
+        std::string reason = sf_strerror(nullptr);
+        // libsndfile says this of an existing file whose bytes no decoder takes (a broken MP3).
+        if (reason.find("does not exist") != std::string::npos) reason = "its contents are in no format that is read";
+        *error = "'" + path + "' is not an audio file that can be read (" + reason +
                  "); headerless 16-bit stereo needs a name ending in .raw";
         return false;
     }
@@ -303,7 +445,18 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     reader.live = !S_ISREG(info.st_mode);
     std::vector<unsigned char> start;
     if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
-    return checkSoundFile(reader, format, error);
+    if (!checkSoundFile(reader, format, error)) return false;
+    if (S_ISREG(info.st_mode)) {
+        const int container = format.format & SF_FORMAT_TYPEMASK;
+        // FLAC's stream info gives the length the encoder wrote, whatever the file still holds (an
+        // MP3's length is only estimated from its size: its last frame is looked at instead).
+        if (reader.declaredFrames < 0 && format.seekable && format.frames > 0 && container == SF_FORMAT_FLAC) {
+            reader.declaredFrames = format.frames;
+        }
+        if (container == SF_FORMAT_OGG) reader.missingEnd = !oggEndsItsStream(path, info.st_size);
+        if (container == SF_FORMAT_MPEG) reader.missingEnd = mpegEndsInsideAFrame(path, info.st_size);
+    }
+    return true;
 }
 
 // Whole raw frames into `bytes` (room for `frames` frames); the count read, -1 on an error.
@@ -335,10 +488,13 @@ long readRawBytes(AudioReader& reader, unsigned char* bytes, long frames, std::s
     reader.rawBytesRead += got;
     if (got % frameBytes != 0) {
         const RawInput raw{reader.format.rate, reader.format.channels, reader.format.rawBits};
-        printWarning("'%s' ends inside a frame: %llu bytes is not a whole number of %d-byte frames (%s); the "
-                     "last %d bytes were dropped",
-                     reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead), frameBytes,
-                     describeRawInput(raw).c_str(), static_cast<int>(got % frameBytes));
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "'%s' ends inside a frame: %llu bytes is not a whole number of %d-byte frames (%s); the "
+                      "last %d bytes were dropped",
+                      reader.path.c_str(), static_cast<unsigned long long>(reader.rawBytesRead), frameBytes,
+                      describeRawInput(raw).c_str(), static_cast<int>(got % frameBytes));
+        addWarning(reader, text);
     }
     const long count = static_cast<long>(got / frameBytes);
     reader.framesRead += count;
@@ -394,6 +550,13 @@ bool rawReadRefused(const AudioReader& reader, std::string* error) {
 
 bool fileReadFailed(AudioReader& reader, sf_count_t got, long wanted, std::string* error) {
     if (got >= 0 && (got == wanted || sf_error(reader.file) == SF_ERR_NO_ERROR)) return false;
+    if (!interrupted() && got >= 0 && sf_error(reader.file) != SF_ERR_SYSTEM) {
+        // The decoder found the data broken off (a cut FLAC loses sync): what came before is kept
+        // and the source ends here, reported as cut short.
+        reader.brokenOff = sf_strerror(reader.file);
+        reader.ended = true;
+        return false;
+    }
     *error = interrupted() ? std::string("interrupted") : "cannot read '" + reader.path + "': " + sf_strerror(reader.file);
     return true;
 }
@@ -500,10 +663,22 @@ long readShorts(AudioReader& reader, short* samples, long frames, std::string* e
         return -1;
     }
     if (reader.file == nullptr) return rawReadRefused(reader, error) ? -1 : readRaw(reader, samples, frames, error);
+    if (reader.ended) return 0;
     const sf_count_t got = sf_readf_short(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
     reader.framesRead += got;
     return static_cast<long>(got);
+}
+
+// Non-finite samples become silence where they stand; the first one's frame and the count are
+// kept for the warning. `firstFrame` is the input frame the samples start at.
+void countNonFinite(AudioReader& reader, double* samples, long frames, int64_t firstFrame) {
+    const size_t channels = static_cast<size_t>(reader.format.channels);
+    const NonFiniteCount replaced = silenceNonFinite(samples, static_cast<size_t>(frames) * channels);
+    if (replaced.samples > 0 && reader.nonFiniteSamples == 0) {
+        reader.firstNonFiniteFrame = firstFrame + replaced.firstIndex / static_cast<int64_t>(channels);
+    }
+    reader.nonFiniteSamples += replaced.samples;
 }
 
 long readDoubles(AudioReader& reader, double* samples, long frames, std::string* error) {
@@ -511,18 +686,46 @@ long readDoubles(AudioReader& reader, double* samples, long frames, std::string*
         *error = "interrupted";
         return -1;
     }
-    if (reader.file == nullptr) return readRawDoubles(reader, samples, frames, error);
+    if (reader.file == nullptr) {
+        const long got = readRawDoubles(reader, samples, frames, error);
+        if (got > 0) countNonFinite(reader, samples, got, reader.framesRead - got);
+        return got;
+    }
+    if (reader.ended) return 0;
     const sf_count_t got = sf_readf_double(reader.file, samples, frames);
     if (fileReadFailed(reader, got, frames, error)) return -1;
+    countNonFinite(reader, samples, static_cast<long>(got), reader.framesRead);
     reader.framesRead += got;
     return static_cast<long>(got);
 }
 
-void warnIfCutShort(const AudioReader& reader) {
-    if (reader.declaredFrames < 0 || reader.framesRead >= reader.declaredFrames) return;
+void warnAfterReading(AudioReader& reader) {
     const double rate = reader.format.rate;
-    printWarning("'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
-                 reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+    char text[400];
+    if (reader.declaredFrames >= 0 && reader.framesRead < reader.declaredFrames) {
+        std::snprintf(text, sizeof text, "'%s' is cut short: its header says %.1f s, %.2f s present; processed what is there",
+                      reader.path.c_str(), reader.declaredFrames / rate, reader.framesRead / rate);
+        addWarning(reader, text);
+    } else if (!reader.brokenOff.empty()) {
+        std::snprintf(text, sizeof text, "'%s' is cut short: its data breaks off after %.2f s (%s); processed what is there",
+                      reader.path.c_str(), reader.framesRead / rate, reader.brokenOff.c_str());
+        addWarning(reader, text);
+    } else if (reader.missingEnd) {
+        const bool mpeg = (reader.format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+        std::snprintf(text, sizeof text, "'%s' is cut short: %s (%.2f s present); processed what is there",
+                      reader.path.c_str(),
+                      mpeg ? "it ends inside an MPEG frame" : "its last Ogg page does not end the stream",
+                      reader.framesRead / rate);
+        addWarning(reader, text);
+    }
+    if (reader.nonFiniteSamples > 0) {
+        std::snprintf(text, sizeof text,
+                      "'%s' holds %llu samples that are not numbers (NaN or infinite), the first at %.3f s; they "
+                      "were processed as silence",
+                      reader.path.c_str(), static_cast<unsigned long long>(reader.nonFiniteSamples),
+                      reader.firstNonFiniteFrame / rate);
+        addWarning(reader, text);
+    }
 }
 
 void closeReader(AudioReader& reader) {

@@ -47,7 +47,7 @@ struct AudioReader {
     std::string path;
     AudioFormat format;
     int64_t frames = -1;          // frames the source holds; -1 when not known (pipes)
-    int64_t declaredFrames = -1;  // frames a WAV header announces, when it does
+    int64_t declaredFrames = -1;  // frames the header announces (WAV data size, FLAC stream info, MP3 tag), when it does
     bool live = false;            // a pipe, FIFO or device: audio arrives as it is played
     // raw sources
     int fd = -1;
@@ -58,6 +58,12 @@ struct AudioReader {
     SNDFILE* file = nullptr;
     int64_t framesRead = 0;
     bool ended = false;
+    // what reading found wrong with the audio
+    std::string brokenOff;            // the decoder's complaint where the data broke off (a cut FLAC)
+    bool missingEnd = false;          // an Ogg file whose last page is not the stream's end
+    uint64_t nonFiniteSamples = 0;    // NaN or infinite samples, replaced by silence
+    int64_t firstNonFiniteFrame = -1;
+    std::vector<std::string> warnings;  // each warning printed about this source, for the reports
 };
 
 // libsndfile keeps the error of a failed open in one variable of its own, shared by every thread:
@@ -77,8 +83,9 @@ bool hasShortSamples(const AudioReader& reader);
 // partial frame with a warning.
 long readShorts(AudioReader& reader, short* samples, long frames, std::string* error);
 long readDoubles(AudioReader& reader, double* samples, long frames, std::string* error);
-// After the last read: a warning when the source held less than its header announced.
-void warnIfCutShort(const AudioReader& reader);
+// After the last read: warnings (printed, and kept in reader.warnings) when the source held less
+// than its header announced, or samples that are not numbers.
+void warnAfterReading(AudioReader& reader);
 void closeReader(AudioReader& reader);
 
 }  // namespace cli

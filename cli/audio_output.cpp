@@ -264,6 +264,16 @@ bool writeFrames(AudioWriter& writer, const double* samples, long frames, std::v
     const bool lossy = isLossyFormat(writer.format.format);
     if (stored != nullptr) stored->resize(count);
     if (lossy || bits == 32) {
+        // Full scale holds for float files too: a resampler's overshoot past +-1.0 is clipped and
+        // counted, as quantising does for integer samples.
+        writer.inRange.assign(samples, samples + count);
+        for (double& value : writer.inRange) {
+            if (value > 1.0 || value < -1.0) {
+                value = value > 1.0 ? 1.0 : -1.0;
+                ++writer.clippedSamples;
+            }
+        }
+        samples = writer.inRange.data();
         if (stored != nullptr) std::copy(samples, samples + count, stored->begin());
         if (writer.streamHeader) {
             writer.bytes.clear();

@@ -43,6 +43,7 @@ struct AudioWriter {
     std::vector<unsigned char> bytes;  // little-endian staging for raw and streamed WAV
     std::vector<short> shorts;
     std::vector<int> ints;
+    std::vector<double> inRange;  // float and lossy output held to full scale
     uint64_t framesWritten = 0;
     uint64_t clippedSamples = 0;  // beyond full scale when quantised
 };

@@ -2,6 +2,8 @@
 // engine of its own, an overall progress line drawn by the calling thread.
 #include "cli/batch.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -35,6 +37,7 @@ struct BatchState {
     std::vector<BatchFileResult>* results = nullptr;
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
+    std::atomic<size_t> workersRunning{0};  // after a signal they stop before every file is done
     std::atomic<int64_t> audioMicroseconds{0};
     int engineThreads = 1;  // a second thread per engine only while one file runs at a time
     std::mutex finishing;
@@ -42,7 +45,7 @@ struct BatchState {
     void* context = nullptr;
 };
 
-void work(BatchState& state) {
+void takeFiles(BatchState& state) {
     for (;;) {
         if (interrupted()) return;
         const size_t index = state.next.fetch_add(1);
@@ -55,6 +58,7 @@ void work(BatchState& state) {
             job.showProgress = false;
             job.audioMicroseconds = &state.audioMicroseconds;
             job.engineThreads = state.engineThreads;
+            result.started = true;
             result.status = runProcessJob(job, &result.report);
         }
         state.done.fetch_add(1);
@@ -63,6 +67,11 @@ void work(BatchState& state) {
             state.finished(result, state.context);
         }
     }
+}
+
+void work(BatchState& state) {
+    takeFiles(state);
+    state.workersRunning.fetch_sub(1);
 }
 
 void drawProgress(const BatchState& state, size_t total, std::chrono::steady_clock::time_point started) {
@@ -99,8 +108,9 @@ int runBatch(const BatchRequest& request, std::vector<BatchFileResult>* results,
         // Two inputs of one name would write one output: the later ones are refused.
         for (size_t j = 0; j < i; ++j) {
             if ((*results)[j].output == result.output) {
-                printError("'%s' would be written to '%s' as '%s' is: not processed", result.input.c_str(),
-                           result.output.c_str(), (*results)[j].input.c_str());
+                result.report.failure = "'" + result.input + "' would be written to '" + result.output + "' as '" +
+                                        (*results)[j].input + "' is: not processed";
+                printError("%s", result.report.failure.c_str());
                 result.status = kExitFailure;
                 break;
             }
@@ -118,13 +128,18 @@ int runBatch(const BatchRequest& request, std::vector<BatchFileResult>* results,
     state.engineThreads = workers == 1 ? engineThreadsToUse() : 1;
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
+    state.workersRunning = workers;
     for (size_t i = 0; i < workers; ++i) threads.emplace_back(work, std::ref(state));
     const bool drawing = request.showProgress && stderrIsTerminal();
-    if (drawing) {
-        while (state.done.load() < results->size() && !interrupted()) {
-            drawProgress(state, results->size(), started);
-            std::this_thread::sleep_for(kProgressInterval);
+    while (state.workersRunning.load() > 0) {
+        if (interrupted()) {
+            // The signal came to one thread; a worker blocked in open() or read() (a FIFO, a slow
+            // disk) sees it only when it gets the signal itself: again each interval, for a worker
+            // that was about to block when the last one came.
+            for (std::thread& thread : threads) pthread_kill(thread.native_handle(), interruptedStatus() - kExitSignalBase);
         }
+        if (drawing && !interrupted()) drawProgress(state, results->size(), started);
+        std::this_thread::sleep_for(kProgressInterval);
     }
     for (std::thread& thread : threads) thread.join();
     if (drawing) {
@@ -132,10 +147,12 @@ int runBatch(const BatchRequest& request, std::vector<BatchFileResult>* results,
         std::fflush(stderr);
     }
     if (interrupted()) return interruptedStatus();
+    int status = kExitOk;
     for (const BatchFileResult& result : *results) {
         if (result.status != kExitOk) return kExitFailure;
+        if (!result.skipped && !result.report.warnings.empty()) status = kExitWarnings;
     }
-    return kExitOk;
+    return status;
 }
 
 }  // namespace cli

@@ -24,7 +24,8 @@ struct BatchFileResult {
     std::string output;
     int status = 0;        // runProcessJob's exit status
     bool skipped = false;  // --skip-existing found the output
-    ProcessReport report;  // filled when the status is 0 and the file was not skipped
+    bool started = false;  // runProcessJob ran for it (not so for files a signal came before)
+    ProcessReport report;  // filled when the status is 0 and the file was not skipped; `failure` otherwise
 };
 
 // DIRECTORY/NAME.EXT for an input: the input's file name with its extension replaced by
@@ -34,8 +35,8 @@ std::string batchOutputPath(const std::string& directory, const std::string& inp
 // Runs every input through its own engine on up to `jobs` threads. A file that fails is reported
 // (by runProcessJob, on standard error) and the others go on. `finished`, when given, is called
 // (one call at a time, from the worker threads) as each file ends. Results are in input order.
-// Returns kExitOk when every file succeeded or was skipped, the interrupted status after a
-// signal, kExitFailure otherwise.
+// Returns the interrupted status after a signal, kExitFailure when a file failed, kExitWarnings
+// when a file was processed with warnings, kExitOk otherwise.
 using BatchFileDone = void (*)(const BatchFileResult& result, void* context);
 int runBatch(const BatchRequest& request, std::vector<BatchFileResult>* results, BatchFileDone finished,
              void* context);

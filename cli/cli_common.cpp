@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace cli {
@@ -88,6 +90,18 @@ int interruptedStatus() {
 }
 
 int failureStatus() { return interrupted() ? interruptedStatus() : kExitFailure; }
+
+bool finishStandardStream(std::FILE* stream) {
+    errno = 0;
+    const bool flushed = std::fflush(stream) == 0;
+    if (flushed && !std::ferror(stream)) return true;
+    const int cause = errno;
+    if (stream != stderr) {
+        printError("cannot write to standard output: %s",
+                   cause != 0 ? std::strerror(cause) : "the output was not all written");
+    }
+    return false;
+}
 
 bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace cli {
@@ -9,10 +10,13 @@ namespace cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWarnings = 3;  // `process`: done, but with warnings (cut short, a target not reached, ...)
 constexpr int kExitSignalBase = 128;  // a run stopped by signal N exits with 128 + N
 
 constexpr int kSampleRate = 44100;   // the processor's own rate
 constexpr int kChannels = 2;         // ... and channel count
+constexpr int kLowestSampleRate = 8000;     // rates read or written, Hz
+constexpr int kHighestSampleRate = 384000;
 constexpr int kDefaultBlockFrames = 576;  // what Winamp hands a DSP plug-in per call
 constexpr int kMaxBlockFrames = 1 << 20;
 constexpr short kHardClipValue = 32764;   // the frame's clamp: 0.9999 x 32768, truncated
@@ -34,6 +38,10 @@ bool interrupted();
 int interruptedStatus();
 // kExitFailure, or the interrupted status when a signal stopped the work.
 int failureStatus();
+
+// Flushes standard output or standard error; false, with a message on standard error, when
+// something written to it could not be written (a full disk, a closed pipe).
+bool finishStandardStream(std::FILE* stream);
 
 // True when standard error is a terminal (progress bars are drawn only there).
 bool stderrIsTerminal();

@@ -22,10 +22,22 @@ constexpr int kMaxSymlinkHops = 40;  // as the kernel's own limit
 
 mode_t modeForNewFile(const std::string& finalPath) {
     struct stat existing {};
-    if (stat(finalPath.c_str(), &existing) == 0) return existing.st_mode & 07777;
+    // The permissions of the file replaced, never its set-user-ID, set-group-ID or sticky bits: a
+    // new sound file is no program.
+    if (stat(finalPath.c_str(), &existing) == 0) return existing.st_mode & 0777;
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
+}
+
+// The kernel's protected-symlinks rule, which does not guard links this program follows itself: in
+// a sticky world-writable folder (/tmp) a link is followed only when it belongs to this user or to
+// the folder's owner, so nobody can plant one there that points at this user's files.
+bool mayFollowLink(const std::string& link, const struct stat& linkInfo) {
+    struct stat folder {};
+    if (stat(directoryOf(link).c_str(), &folder) != 0) return true;
+    const bool stickyShared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !stickyShared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
 }
 
 }  // namespace
@@ -78,6 +90,12 @@ bool resolveDestination(const std::string& path, Destination* destination, std::
         if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
         if (hop == kMaxSymlinkHops) {
             *error = "cannot write '" + path + "': too many levels of symbolic links";
+            return false;
+        }
+        if (!mayFollowLink(target, info)) {
+            *error = "cannot write '" + path + "': '" + target +
+                     "' is a symbolic link of another user in a sticky world-writable folder; not followed (the "
+                     "kernel's protected-symlinks rule)";
             return false;
         }
         std::vector<char> buffer(static_cast<size_t>(info.st_size > 0 ? info.st_size : 4096) + 1);

@@ -73,11 +73,11 @@ std::string userSlotPath(const std::string& directory, int slot) {
 }
 
 std::string listText(int32_t number, const std::string& name) {
-    char text[80];
+    char text[160];
     if (number <= 0) {
-        std::snprintf(text, sizeof text, "F%d:%s", static_cast<int>(1 - number), name.c_str());
+        std::snprintf(text, sizeof text, "F%d:%s", static_cast<int>(1 - number), shownName(name).c_str());
     } else {
-        std::snprintf(text, sizeof text, "%.2d:%s", static_cast<int>(number), name.c_str());
+        std::snprintf(text, sizeof text, "%.2d:%s", static_cast<int>(number), shownName(name).c_str());
     }
     return text;
 }
@@ -540,6 +540,21 @@ bool findBuiltInText(const char* type, int id, std::string* text) {
     if (!platform::findModuleResource(type, id, &data, &size)) return false;
     text->assign(reinterpret_cast<const char*>(data), size);
     return true;
+}
+
+std::string shownName(const std::string& name) {
+    std::string shown;
+    for (const char c : name) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 }  // namespace cli

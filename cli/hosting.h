@@ -135,6 +135,9 @@ bool measureResponse(HostedEngine& engine, ResponseCurve* curve, const std::atom
 
 // The program's version text, "Drelvant v1.20".
 std::string versionText();
+// A preset name as printed: control characters (an escape sequence saved before they were
+// refused) written as \xNN, so a name cannot drive the terminal.
+std::string shownName(const std::string& name);
 // A resource built into the program (the manual: type "TEXT", id 110).
 bool findBuiltInText(const char* type, int id, std::string* text);
 

@@ -22,7 +22,9 @@ const FieldDoc kFields[] = {
     {"files", "array", "one entry per input, in the order given"},
     {"files[].input", "string", "the input as named"},
     {"files[].output", "string", "the output as named"},
-    {"files[].status", "string", "\"processed\", \"skipped\" (--skip-existing) or \"failed\"; the fields below only with \"processed\""},
+    {"files[].status", "string", "\"processed\", \"processed-with-warnings\", \"failed\", \"skipped\" (--skip-existing) or \"not-started\" (a signal came first); the fields below only when processed"},
+    {"files[].reason", "string", "\"failed\" only: why the file was not processed"},
+    {"files[].warnings", "array", "strings: each warning about the file (cut short, samples that are not numbers, a target not reached); empty with \"processed\""},
     {"files[].input_format", "object", "the input's format"},
     {"files[].input_format.description", "string", "\"44100 Hz stereo 16-bit WAV\""},
     {"files[].input_format.rate", "integer", "sample rate, Hz"},
@@ -104,9 +106,13 @@ std::string figuresObject(const LoudnessFigures& figures) {
 std::string fileObject(const JsonFileEntry& entry) {
     std::string text = "    {\"input\": " + jsonString(entry.input) + ", \"output\": " + jsonString(entry.output) +
                        ", \"status\": " + jsonString(entry.status);
+    if (!entry.reason.empty()) text += ", \"reason\": " + jsonString(entry.reason);
     if (entry.report == nullptr) return text + "}";
     const ProcessReport& r = *entry.report;
     const std::string indent = ",\n      ";
+    text += indent + "\"warnings\": [";
+    for (size_t i = 0; i < r.warnings.size(); ++i) text += (i > 0 ? ", " : "") + jsonString(r.warnings[i]);
+    text += "]";
     text += indent + "\"input_format\": " + formatObject(r.inputAudio);
     text += indent + "\"output_format\": " + formatObject(r.outputAudio);
     text += indent + "\"preset\": {\"source\": " + jsonString(r.presetFacts.source) +
@@ -144,12 +150,49 @@ std::string fileObject(const JsonFileEntry& entry) {
     return text + "}";
 }
 
+// Length of the well-formed UTF-8 sequence starting at text[at] (1 to 4), or 0 when none starts there
+// (a stray continuation byte, a cut sequence, an overlong form, a surrogate, beyond U+10FFFF).
+size_t utf8SequenceLength(const std::string& text, size_t at) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    size_t length = 0;
+    unsigned lowest = 0, highest = 0xBF;  // allowed range of the second byte
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, lowest = 0x80;
+    else if (lead == 0xE0) length = 3, lowest = 0xA0;
+    else if (lead == 0xED) length = 3, lowest = 0x80, highest = 0x9F;
+    else if (lead >= 0xE1 && lead <= 0xEF) length = 3, lowest = 0x80;
+    else if (lead == 0xF0) length = 4, lowest = 0x90;
+    else if (lead >= 0xF1 && lead <= 0xF3) length = 4, lowest = 0x80;
+    else if (lead == 0xF4) length = 4, lowest = 0x80, highest = 0x8F;
+    else return 0;
+    if (at + length > text.size()) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[at + i]);
+        const unsigned low = i == 1 ? lowest : 0x80, high = i == 1 ? highest : 0xBF;
+        if (next < low || next > high) return 0;
+    }
+    return length;
+}
+
 }  // namespace
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
-    for (const char c : text) {
+    for (size_t at = 0; at < text.size();) {
+        const char c = text[at];
         const unsigned char byte = static_cast<unsigned char>(c);
+        const size_t length = utf8SequenceLength(text, at);
+        if (length == 0) {
+            out += "\\ufffd";
+            ++at;
+            continue;
+        }
+        if (length > 1) {
+            out.append(text, at, length);
+            at += length;
+            continue;
+        }
+        ++at;
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;

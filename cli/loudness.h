@@ -120,6 +120,10 @@ struct ProcessReport {
     int encodings = 1;
     double audioSeconds = 0.0;       // the input's duration
     double processingSeconds = 0.0;  // wall time from opening the input to the finished output
+    // Each warning printed about this file (cut short, samples that are not numbers, a target
+    // not reached): a file with warnings was processed, but not as asked.
+    std::vector<std::string> warnings;
+    std::string failure;  // why the file was not processed; empty when it was
 };
 
 // The report as printed after processing: the preset, the formats, the latency removed, and the

@@ -54,7 +54,7 @@ const Command* findCommand(const std::string& name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int runCommandLine(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kOverview, stderr);
         return cli::kExitUsage;
@@ -101,4 +101,11 @@ int main(int argc, char** argv) {
     }
     cli::installInterruptHandlers();
     return command->run(argc - 2, argv + 2);
+}
+
+int main(int argc, char** argv) {
+    const int status = runCommandLine(argc, argv);
+    // Whatever a command printed must have reached its reader: `presets show F1 > /dev/full` fails.
+    if (!cli::finishStandardStream(stdout)) return status == cli::kExitOk || status == cli::kExitWarnings ? cli::kExitFailure : status;
+    return status;
 }

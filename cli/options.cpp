@@ -1,8 +1,17 @@
 // GNU-style option parsing and the shared option values.
 #include "cli/options.h"
 
+#include <cstdlib>
+
 namespace cli {
 namespace {
+
+// "~/..." as the shell would have made it: after "--preset=" or "--dir=" it does not.
+std::string withHomeExpanded(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    if (path.compare(0, 2, "~/") != 0 || home == nullptr || home[0] == '\0') return path;
+    return std::string(home) + path.substr(1);
+}
 
 const OptionSpec* findLong(const std::vector<OptionSpec>& specs, const std::string& name) {
     if (name == kHelpOption.longName) return &kHelpOption;
@@ -100,14 +109,14 @@ SharedTake takeSharedOption(const ParsedOption& option, SharedOptions* shared) {
                            option.written.c_str());
                 return SharedTake::kBadValue;
             }
-            shared->preset = option.value;
+            shared->preset = withHomeExpanded(option.value);
             return SharedTake::kTaken;
         case kOptionDir:
             if (option.value.empty()) {
                 printError("option '%s' needs a directory, not an empty text", option.written.c_str());
                 return SharedTake::kBadValue;
             }
-            shared->directory = option.value;
+            shared->directory = withHomeExpanded(option.value);
             return SharedTake::kTaken;
         case kOptionSeed:
             if (!parseInteger(option.value, 0, 4294967295LL, &number)) {

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "cli/hosting.h"
+#include "host/engine_api.h"
 
 namespace cli {
 namespace {
@@ -41,20 +43,43 @@ std::string numberText(double value) {
 
 std::vector<PresetFault> checkPresetBytes(const std::string& bytes) {
     std::vector<PresetFault> faults;
-    // Lines as written (any line ends), with the byte each starts at.
+    // The text the loader reads: line ends made CR LF (which moves later lines toward the cut), and
+    // nothing after a NUL byte, which ends the text for it.
+    std::string text = presetFileText(bytes.data(), bytes.size());
+    const size_t nul = text.find('\0');
     struct Line {
         std::string text;
-        size_t start;
+        size_t start;  // the byte of the loader's text it starts at
     };
     std::vector<Line> lines;
-    size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    for (size_t i = start; i <= bytes.size(); ++i) {
-        if (i == bytes.size() || bytes[i] == '\r' || bytes[i] == '\n') {
-            if (i < bytes.size() || i > start) lines.push_back({bytes.substr(start, i - start), start});
-            if (i + 1 < bytes.size() && bytes[i] == '\r' && bytes[i + 1] == '\n') ++i;
-            start = i + 1;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            if (i < text.size() || i > start) lines.push_back({text.substr(start, i - start), start});
+            start = i + 2;
+            ++i;
         }
     }
+    if (nul != std::string::npos) {
+        size_t line = 0;
+        while (line + 1 < lines.size() && lines[line + 1].start <= nul) ++line;
+        size_t keys = 0;
+        for (size_t rest = line + 1; rest < lines.size(); ++rest) {
+            if (lines[rest].text.find('=') != std::string::npos) ++keys;
+        }
+        faults.push_back({static_cast<int>(line) + 1, "a NUL byte: the loader stops there; the rest of this line and the " +
+                                                          std::to_string(keys) + " keys after it are never read"});
+        lines.resize(line + 1);
+        lines[line].text.resize(nul - lines[line].start);
+    }
+    std::map<std::string, size_t> firstLineOfKey;
+    // Keys met again: one fault each, at the first repeat, counting the repeats.
+    struct Repeats {
+        size_t count = 0;
+        size_t fault = 0;  // its index in `faults`
+        std::string message;
+    };
+    std::map<std::string, Repeats> repeatsOfKey;
     if (lines.empty() || trim(lines[0].text) != "Drelvant") {
         faults.push_back({1, "missing header: a preset file starts with the line \"Drelvant\""});
     }
@@ -86,6 +111,32 @@ std::vector<PresetFault> checkPresetBytes(const std::string& bytes) {
             faults.push_back({number, "unknown key '" + key + "'"});
             continue;
         }
+        // The loader finds a key only at the start of a line with a blank after it, and reads
+        // the value from the second character after "=".
+        if (text.compare(0, key.size(), key) != 0 || text.size() == key.size() || text[key.size()] != ' ') {
+            faults.push_back({number, "'" + key + "' is not read: a key starts its line and a blank follows it"});
+            continue;
+        }
+        if (!value.empty() && sign + 1 < text.size() && text[sign + 1] != ' ') {
+            faults.push_back({number, key + ": the value is not read as written: \"=\" is followed by a blank"});
+            continue;
+        }
+        const auto first = firstLineOfKey.find(key);
+        if (first != firstLineOfKey.end()) {
+            Repeats& repeats = repeatsOfKey[key];
+            if (repeats.count++ == 0) {
+                repeats.fault = faults.size();
+                const std::string& firstText = lines[first->second].text;
+                repeats.message = ": the loader reads only the first, on line " + std::to_string(first->second + 1) +
+                                  " (" + trim(firstText.substr(firstText.find('=') + 1)) + ")";
+                faults.push_back({number, std::string()});
+            }
+            const std::string times =
+                repeats.count > 1 ? " (" + std::to_string(repeats.count) + " more times)" : std::string();
+            faults[repeats.fault].message = "duplicate key '" + key + "'" + times + repeats.message;
+            continue;
+        }
+        firstLineOfKey.emplace(key, index);
         if (key == "General.Name") {
             if (value.size() > kLongestName) {
                 faults.push_back({number, "the name is longer than 31 characters and is not read"});
@@ -108,12 +159,22 @@ std::vector<PresetFault> checkPresetBytes(const std::string& bytes) {
                 faults.push_back({number, key + " = " + value + " is not a factory preset (0 ... -6 for F1 ... F7)"});
             }
         } else if (registeredRange(key, &min, &max) && (parsed < min || parsed > max)) {
-            faults.push_back({number, key + " = " + value + " is outside the registered range " + numberText(min) +
-                                          " ... " + numberText(max)});
+            faults.push_back({number,
+                              key + " = " + value + " is outside the registered range " + numberText(min) + " ... " +
+                                  numberText(max),
+                              true});
         }
     }
     if (!named) faults.push_back({0, "missing name: no readable General.Name line"});
     return faults;
+}
+
+std::vector<std::string> outOfRangeMessages(const std::string& presetText) {
+    std::vector<std::string> messages;
+    for (const PresetFault& fault : checkPresetBytes(presetText)) {
+        if (fault.outOfRange) messages.push_back(fault.message + "; the processor takes the value as it stands");
+    }
+    return messages;
 }
 
 }  // namespace cli

@@ -203,7 +203,8 @@ int listPresets(const std::string& directory) {
         PresetChoice choice;
         choice.kind = PresetChoice::kUser;
         choice.number = preset.slot;
-        std::printf("  %-4d %-32s%s\n", preset.slot, preset.name.c_str(), latencyColumn(directory, choice).c_str());
+        std::printf("  %-4d %-32s%s\n", preset.slot, shownName(preset.name).c_str(),
+                    latencyColumn(directory, choice).c_str());
     }
     if (user.empty() && !directory.empty()) std::printf("  (none)\n");
     const int32_t startup = startupPresetNumber(directory);
@@ -254,6 +255,12 @@ int savePreset(const std::string& directory, const std::string& slotText, const 
         printError("a preset name is one line");
         return kExitUsage;
     }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            printError("a preset name holds no control characters or escape sequences");
+            return kExitUsage;
+        }
+    }
     PresetChoice choice;
     if (!choose(directory, source, &choice)) return kExitFailure;
     HostedEngine* engine = engineWith(directory, choice);
@@ -271,6 +278,19 @@ int savePreset(const std::string& directory, const std::string& slotText, const 
             return kExitFailure;
         }
         text.replace(sign + 3, end - sign - 3, name);
+    }
+    // A slot holds only what `presets check` passes: values outside their ranges are refused with
+    // its messages.
+    const std::vector<PresetFault> faults = checkPresetBytes(text);
+    bool refused = false;
+    for (const PresetFault& fault : faults) {
+        if (!fault.outOfRange) continue;
+        printError("line %d: %s", fault.line, fault.message.c_str());
+        refused = true;
+    }
+    if (refused) {
+        printError("not saved: the preset has values outside their ranges");
+        return kExitFailure;
     }
     if (!directoryForWriting(directory)) return kExitFailure;
     const std::string path = directory + fileName;

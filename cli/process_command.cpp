@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,11 +48,14 @@ const char kProcessHelp[] =
     "  --output-format says otherwise; a name without an extension takes the input's\n"
     "  container. By default the output keeps the input's sample rate, channel count\n"
     "  (mono stays mono) and sample format (16-bit, 24-bit or float; FLAC holds no\n"
-    "  float and takes 24-bit). The processor itself works at 44100 Hz: other rates\n"
-    "  are resampled to it and back with libsoxr. 16-bit audio at 44100 Hz takes the\n"
-    "  plug-in's own 16-bit path; everything else the high-resolution path, which\n"
-    "  runs the same chain without rounding to 16 bits. A note on standard error\n"
-    "  says which.\n"
+    "  float and takes 24-bit; 8-bit is written as 16-bit, 32-bit integer as 24-bit\n"
+    "  and 64-bit float as 32-bit float). The processor itself works at 44100 Hz:\n"
+    "  other rates are resampled to it and back with libsoxr. 16-bit audio at\n"
+    "  44100 Hz takes the plug-in's own 16-bit path; everything else the\n"
+    "  high-resolution path, which runs the same chain without rounding to 16 bits.\n"
+    "  Whenever the audio is converted on its way (rate, channels, sample format), a\n"
+    "  note on standard error names the conversion and the path; 16-bit 44100 Hz\n"
+    "  stereo in and out gets none: it takes the plug-in's path as it is.\n"
     "  A regular OUTPUT is written under a temporary name in its directory and renamed\n"
     "  when complete: an existing file is only replaced by a finished one, and after\n"
     "  an error or Ctrl-C nothing is left behind. A FIFO or character device is\n"
@@ -114,6 +118,9 @@ const char kProcessHelp[] =
     "                      output, when the audio does not go there; the text\n"
     "                      report then goes to standard error). Written also when\n"
     "                      processing failed. Its fields are listed at the end.\n"
+    "  --strict            a warning about a file (cut short, samples that are not\n"
+    "                      numbers, a target not reached) fails it: no output is\n"
+    "                      left and the exit status is 1 instead of 3.\n"
     "  -q, --quiet         no progress bar, no notes, no report, and nothing measured\n"
     "                      (with --json the figures are measured for it all the same).\n"
     "  --console [ADDR:]PORT  serve the console (a page and an HTTP API to watch the\n"
@@ -191,7 +198,9 @@ const char kProcessHelp[] =
 // Last in the help: scripts read the statuses from this line to the end.
 const char kProcessExitStatus[] =
     "Exit status: 0 done, 1 error (in a batch: any file failed), 2 wrong usage,\n"
-    "128+N stopped by signal N (130 Ctrl-C, 143 SIGTERM).\n";
+    "3 done with warnings (a file cut short, samples that are not numbers, a target\n"
+    "not reached; with --strict these are errors), 128+N stopped by signal N (130\n"
+    "Ctrl-C, 143 SIGTERM).\n";
 
 enum ProcessOptionId {
     kKeepLatency = kFirstCommandOption,
@@ -213,6 +222,7 @@ enum ProcessOptionId {
     kSet,
     kConsoleOption,
     kConsoleToken,
+    kStrict,
 };
 
 const std::vector<OptionSpec> kProcessOptions = {
@@ -241,6 +251,7 @@ const std::vector<OptionSpec> kProcessOptions = {
     {"set", 0, true, kSet},
     {"console", 0, true, kConsoleOption},
     {"console-token", 0, true, kConsoleToken},
+    {"strict", 0, false, kStrict},
 };
 
 // A decimal number within [lowest, highest], nothing else in the text ("-1", "-0.5", "-16.0").
@@ -263,8 +274,8 @@ int defaultJobs() {
     return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMostJobs));
 }
 
-constexpr int kLowestRate = 8000;
-constexpr int kHighestRate = 384000;
+constexpr int kLowestRate = kLowestSampleRate;
+constexpr int kHighestRate = kHighestSampleRate;
 
 bool takeNumber(const ParsedOption& option, long long lowest, long long highest, int* value) {
     long long number = 0;
@@ -318,21 +329,68 @@ bool writeJson(const std::string& path, const std::vector<JsonFileEntry>& entrie
     return false;
 }
 
-JsonFileEntry jsonEntry(const std::string& input, const std::string& output, int status, bool skipped,
+JsonFileEntry jsonEntry(const std::string& input, const std::string& output, bool started, int status, bool skipped,
                         const ProcessReport* report) {
     JsonFileEntry entry;
     entry.input = input;
     entry.output = output;
-    entry.status = skipped ? "skipped" : status == kExitOk ? "processed" : "failed";
-    entry.report = !skipped && status == kExitOk ? report : nullptr;
+    const Outcome outcome = outcomeOf(started, skipped, status, report);
+    entry.status = outcomeName(outcome);
+    if (outcome == Outcome::kFailed) entry.reason = report->failure.empty() ? "failed" : report->failure;
+    const bool processed = outcome == Outcome::kProcessed || outcome == Outcome::kProcessedWithWarnings;
+    entry.report = processed ? report : nullptr;
     return entry;
+}
+
+// An output name or --format that names no format is wrong usage, found before any input is read
+// (judged against a 16-bit stereo WAV input: what the input is does not change it).
+bool outputFormatIsKnown(const std::string& output, const OutputRequest& request) {
+    AudioFormat probe;
+    probe.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    AudioFormat chosen;
+    std::string error;
+    if (chooseOutputFormat(output, probe, request, &chosen, &error)) return true;
+    printError("%s", error.c_str());
+    return false;
+}
+
+// The JSON report may not land on an input or an output: compared as files (device and inode) and,
+// for outputs not yet written, as the paths they resolve to.
+bool jsonPathIsFree(const std::string& jsonPath, const std::vector<std::string>& inputs,
+                    const std::vector<std::string>& outputs) {
+    if (jsonPath.empty() || jsonPath == "-") return true;
+    for (const std::string& input : inputs) {
+        if (isSameFile(jsonPath, input)) {
+            printError("--json '%s' is the input '%s': name another file for the report", jsonPath.c_str(),
+                       input.c_str());
+            return false;
+        }
+    }
+    Destination report, output;
+    std::string error;
+    const bool resolved = resolveDestination(jsonPath, &report, &error);
+    for (const std::string& path : outputs) {
+        if (isSameFile(jsonPath, path) ||
+            (resolved && resolveDestination(path, &output, &error) && output.path == report.path)) {
+            printError("--json '%s' is the output '%s': name another file for the report", jsonPath.c_str(),
+                       path.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions& shared, const ProcessJob& job,
                     BatchRequest batch, const std::string& jsonPath) {
     struct stat info {};
-    if (stat(batch.directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        printError("output folder '%s' does not exist (create it first)", batch.directory.c_str());
+    if (stat(batch.directory.c_str(), &info) != 0) {
+        // A missing folder is made (its parent must exist), so a batch can be sent into a new one.
+        if (errno != ENOENT || mkdir(batch.directory.c_str(), 0777) != 0) {
+            printError("cannot create the output folder '%s': %s", batch.directory.c_str(), std::strerror(errno));
+            return kExitFailure;
+        }
+    } else if (!S_ISDIR(info.st_mode)) {
+        printError("-o '%s' is not a folder: a batch writes its outputs into a folder", batch.directory.c_str());
         return kExitFailure;
     }
     for (const std::string& input : inputs) {
@@ -341,9 +399,18 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
             return kExitUsage;
         }
     }
+    std::vector<std::string> outputs;
+    for (const std::string& input : inputs) {
+        outputs.push_back(batchOutputPath(batch.directory, input, job.outputRequest.container));
+    }
+    if (!jsonPathIsFree(jsonPath, inputs, outputs)) return kExitUsage;
+    if (!job.outputRequest.container.empty() && !outputFormatIsKnown("out." + job.outputRequest.container, job.outputRequest)) {
+        return kExitUsage;
+    }
     batch.inputs = inputs;
     batch.model = job;
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &batch.model)) return kExitFailure;
+    batch.model.measure = batch.model.measure || job.targetGiven;
     batch.extension = job.outputRequest.container;
     batch.showProgress = !shared.quiet;
     TextReport text;
@@ -353,16 +420,15 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     std::vector<BatchFileResult> results;
     int status = runBatch(batch, &results, printBatchFile, &text);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    size_t processed = 0, skipped = 0;
+    size_t counts[kOutcomeCount] = {};
     double audio = 0.0;
     std::string failed;
     for (const BatchFileResult& result : results) {
-        if (result.skipped) {
-            ++skipped;
-        } else if (result.status == kExitOk) {
-            ++processed;
+        const Outcome outcome = outcomeOf(result.started, result.skipped, result.status, &result.report);
+        ++counts[static_cast<int>(outcome)];
+        if (outcome == Outcome::kProcessed || outcome == Outcome::kProcessedWithWarnings) {
             audio += result.report.audioSeconds;
-        } else {
+        } else if (outcome == Outcome::kFailed) {
             if (!failed.empty()) failed += ", ";
             failed += "'";
             failed += result.input;
@@ -373,14 +439,20 @@ int runBatchCommand(const std::vector<std::string>& inputs, const SharedOptions&
     if (!jsonPath.empty()) {
         std::vector<JsonFileEntry> entries;
         for (const BatchFileResult& result : results) {
-            entries.push_back(jsonEntry(result.input, result.output, result.status, result.skipped, &result.report));
+            entries.push_back(
+                jsonEntry(result.input, result.output, result.started, result.status, result.skipped, &result.report));
         }
-        if (!writeJson(jsonPath, entries) && status == kExitOk) status = kExitFailure;
+        if (!writeJson(jsonPath, entries) && (status == kExitOk || status == kExitWarnings)) status = kExitFailure;
     }
     if (!text.quiet) {
-        std::fprintf(text.stream, "Batch: %zu processed, %zu skipped, %zu failed; %.3f h of audio in %.1f s (%.1fx real time)\n",
-                    processed, skipped, results.size() - processed - skipped, audio / 3600.0, wall,
-                    wall > 0.0 ? audio / wall : 0.0);
+        auto count = [&counts](Outcome outcome) { return counts[static_cast<int>(outcome)]; };
+        std::fprintf(text.stream,
+                     "Batch: %zu processed, %zu skipped, %zu failed, %zu not started, %zu processed with warnings; "
+                     "%.3f h of audio in %.1f s (%.1fx real time)\n",
+                     count(Outcome::kProcessed), count(Outcome::kSkipped), count(Outcome::kFailed),
+                     count(Outcome::kNotStarted), count(Outcome::kProcessedWithWarnings), audio / 3600.0, wall,
+                     wall > 0.0 ? audio / wall : 0.0);
+        if (!finishStandardStream(text.stream) && status != kExitFailure) status = kExitFailure;
     }
     return status;
 }
@@ -418,6 +490,7 @@ int runProcessCommand(int argc, char** argv) {
             }
             case kKeepLatency: job.keepLatency = true; break;
             case kNoPrime: job.noPrime = true; break;
+            case kStrict: job.strict = true; break;
             case kOverwriteInput: job.overwriteInput = true; break;
             case kOutputDirectory: batch.directory = option.value; break;
             case kJobs:
@@ -545,12 +618,15 @@ int runProcessCommand(int argc, char** argv) {
     job.input = arguments.positional[0];
     job.output = arguments.positional[1];
     if (!takeSharedIntoJob(shared, !jsonPath.empty(), &job)) return kExitFailure;
+    job.measure = job.measure || job.targetGiven;  // whether the target was reached is always checked
     job.engineThreads = engineThreadsToUse();
 
     if (jsonPath == "-" && job.output == "-") {
         printError("--json - and OUTPUT - would both use standard output: name a file for one of them");
         return kExitUsage;
     }
+    if (!jsonPathIsFree(jsonPath, {job.input}, {job.output})) return kExitUsage;
+    if (!outputFormatIsKnown(job.output, job.outputRequest)) return kExitUsage;
 
     console::ConsoleServer* consoleServer = nullptr;
     if (consoleOptions.enabled) {
@@ -572,14 +648,17 @@ int runProcessCommand(int argc, char** argv) {
     ProcessReport report;
     int status = runProcessJob(job, &report);
     console::stopConsole(consoleServer);
-    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, status, false, &report)}) &&
+    if (!jsonPath.empty() && !writeJson(jsonPath, {jsonEntry(job.input, job.output, true, status, false, &report)}) &&
         status == kExitOk) {
         status = kExitFailure;
     }
-    if (status != kExitOk || shared.quiet) return status;
+    if (status != kExitOk) return status;
+    const int done = report.warnings.empty() ? kExitOk : kExitWarnings;
+    if (shared.quiet) return done;
     std::FILE* destination = job.output == "-" || jsonPath == "-" ? stderr : stdout;
     std::fputs(formatReport(report).c_str(), destination);
-    return kExitOk;
+    if (!finishStandardStream(destination)) return kExitFailure;
+    return done;
 }
 
 }  // namespace cli

@@ -13,6 +13,7 @@
 #include "cli/audio_input.h"
 #include "cli/conversion.h"
 #include "cli/delivery.h"
+#include "cli/preset_check.h"
 #include "cli/progress.h"
 
 namespace cli {
@@ -25,6 +26,11 @@ constexpr size_t kOffsetTaperFrames = kSampleRate / 10;
 // much lower again, at most this many times in all.
 constexpr double kEncodingMarginDb = 0.2;
 constexpr int kMostEncodings = 3;
+// --target: a decoded lossy file further than this from the target is encoded again with its gain
+// corrected by the miss (an encoder's low-pass takes loudness off bright material).
+constexpr double kLossyTargetToleranceLu = 0.1;
+// --target: an output this far below the target did not reach it (the ceiling held it back).
+constexpr double kTargetShortfallLu = 0.2;
 
 // From the engine's 44,100 Hz stereo output to the output file: the processing delay dropped, the
 // channel count and rate of the output, the measurement of what is written.
@@ -348,11 +354,31 @@ std::vector<std::string> describeConversions(const AudioFormat& source, const Au
 
 }  // namespace
 
+const char* outcomeName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::kProcessed: return "processed";
+        case Outcome::kProcessedWithWarnings: return "processed-with-warnings";
+        case Outcome::kFailed: return "failed";
+        case Outcome::kSkipped: return "skipped";
+        case Outcome::kNotStarted: return "not-started";
+    }
+    return "failed";
+}
+
+Outcome outcomeOf(bool started, bool skipped, int status, const ProcessReport* report) {
+    if (skipped) return Outcome::kSkipped;
+    if (status != kExitOk) return Outcome::kFailed;
+    if (!started) return Outcome::kNotStarted;
+    if (report != nullptr && !report->warnings.empty()) return Outcome::kProcessedWithWarnings;
+    return Outcome::kProcessed;
+}
+
 int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     const auto started = std::chrono::steady_clock::now();
     std::string error;
-    auto fail = [](const std::string& message) {
+    auto fail = [report](const std::string& message) {
         printError("%s", message.c_str());
+        report->failure = message;
         return failureStatus();
     };
 
@@ -395,6 +421,11 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     if (job.engineThreads >= 2) startSecondThread(*run.engine);
     if (job.engineWatcher) job.engineWatcher(run.engine, reader.format.rate);
     run.audioWatcher = &job.audioWatcher;
+    for (const std::string& message : outOfRangeMessages(loadedPresetText(*run.engine, "DV_Preset.ini"))) {
+        const std::string text = "preset '" + loadedPresetFacts(*run.engine).name + "': " + message;
+        printWarning("%s", text.c_str());
+        report->warnings.push_back(text);
+    }
     const long latency = latencyFrames(*run.engine);
     auto stopWith = [&](int status) {
         if (job.engineWatcher) job.engineWatcher(nullptr, 0);
@@ -441,8 +472,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     const double limiterCeilingDbtp = lossyOutput ? ceilingDbtp - kLossyHeadroomDb : ceilingDbtp;
     // A lossy file is checked by decoding it, and encoded again under a lower ceiling when the
     // encoder's peaks went past the ceiling: the processed output is kept for that.
-    const bool checkDecoded = job.ceilingGiven && lossyOutput && !destination.standardOutput && !destination.stream &&
-                              !reader.live;
+    const bool checkDecoded = (job.ceilingGiven || job.targetGiven) && lossyOutput && !destination.standardOutput &&
+                              !destination.stream && !reader.live;
     if (job.targetGiven || checkDecoded) {
         if (reader.live) return abandon("--target measures the whole programme before writing it: give a file, not a pipe");
         output.deliver = true;
@@ -531,7 +562,8 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         }
     }
     finishProgress(progress);
-    warnIfCutShort(reader);
+    warnAfterReading(reader);
+    report->warnings.insert(report->warnings.end(), reader.warnings.begin(), reader.warnings.end());
     if ((input.resample && !convertInput(input, nullptr, kChannels, 0, &error)) || !processPending(true)) {
         return abandon(error);
     }
@@ -556,15 +588,21 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         LoudnessFigures decoded;
         if (!measureFile(finishedFilePath(writer), &decoded, &error)) return abandon(error);
         const double excessDb = decoded.truePeakDbtp - ceilingDbtp;
-        if (!(excessDb > 0.0)) break;
+        // Below the target only while the ceiling leaves room to rise; above it always.
+        double missLu = job.targetGiven && std::isfinite(decoded.integratedLufs) ? job.targetLufs - decoded.integratedLufs : 0.0;
+        if (missLu > 0.0 && decoded.truePeakDbtp > ceilingDbtp - kEncodingMarginDb) missLu = 0.0;
+        if (!(excessDb > 0.0) && !(std::fabs(missLu) > kLossyTargetToleranceLu)) break;
         if (encodings == kMostEncodings) {
-            printNote("'%s' decodes to %.2f dBTP after %d encodings, above the %.1f dBTP ceiling",
-                      job.output.c_str(), decoded.truePeakDbtp, encodings, ceilingDbtp);
+            if (excessDb > 0.0) {
+                printNote("'%s' decodes to %.2f dBTP after %d encodings, above the %.1f dBTP ceiling",
+                          job.output.c_str(), decoded.truePeakDbtp, encodings, ceilingDbtp);
+            }
             break;
         }
         abandonWriter(writer);
         writer = AudioWriter();
-        encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
+        if (excessDb > 0.0) encodedCeilingDbtp -= excessDb + kEncodingMarginDb;
+        if (std::fabs(missLu) > kLossyTargetToleranceLu) delivered.gainDb += missLu;
         ++encodings;
         if (!openWriter(job.output, destination, outputFormat, writer, &error)) return abandon(error);
         copyTags(reader.file, writer);
@@ -583,6 +621,23 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
         report->outputMeasured = "by decoding the written file";
     } else if (job.measure && lossyOutput) {
         report->outputMeasured = "before encoding (a stream cannot be read back)";
+    }
+    if (job.measure) {
+        report->input = finishMeter(inputMeter, reader.format.rate);
+        if (!outputReadBack) report->output = finishMeter(outputMeter, outputFormat.rate);
+    }
+    if (job.targetGiven && report->output.measured && report->output.integratedLufs < job.targetLufs - kTargetShortfallLu) {
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "'%s' reaches %.2f LUFS, not the %.1f LUFS target: the %.1f dBTP ceiling allows no more (the "
+                      "limiter took off up to %.2f dB); lower the target or raise the ceiling",
+                      job.output.c_str(), report->output.integratedLufs, job.targetLufs, ceilingDbtp,
+                      output.delivery.limiter.largestReductionDb);
+        printWarning("%s", text);
+        report->warnings.push_back(text);
+    }
+    if (job.strict && !report->warnings.empty()) {
+        return abandon("'" + job.input + "' not processed as asked (--strict): " + report->warnings.front());
     }
     if (!commitWriter(writer, &error)) return abandon(error);
     stopRateConverter(input.resampler);
@@ -651,10 +706,6 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
                       outputFrames > 0 ? 100.0 * static_cast<double>(output.delivery.limiter.framesReduced) / outputFrames
                                        : 0.0);
         report->delivery = text;
-    }
-    if (job.measure) {
-        report->input = finishMeter(inputMeter, reader.format.rate);
-        if (!outputReadBack) report->output = finishMeter(outputMeter, outputFormat.rate);
     }
     return stopWith(kExitOk);
 }

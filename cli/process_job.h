@@ -37,6 +37,7 @@ struct ProcessJob {
     double targetLufs = 0.0;
     int engineThreads = 1;  // 2: the engine's work shared with a second thread (same output bytes)
     bool measure = true;  // loudness figures for the report; nothing is measured without it
+    bool strict = false;  // --strict: a warning about the file fails it (and leaves no output)
     // When given: the input's audio read so far, in microseconds, is added here as the job runs
     // (the overall progress of a batch).
     std::atomic<int64_t>* audioMicroseconds = nullptr;
@@ -54,5 +55,14 @@ struct ProcessJob {
 // finishes the output. Errors are printed as one line and leave no output behind; the result is
 // the exit status. On success `report` holds the formats and, when measured, the figures.
 int runProcessJob(const ProcessJob& job, ProcessReport* report);
+
+// What became of one input, as the JSON report and the batch summary name it.
+enum class Outcome { kProcessed, kProcessedWithWarnings, kFailed, kSkipped, kNotStarted };
+constexpr int kOutcomeCount = 5;
+// "processed", "processed-with-warnings", "failed", "skipped", "not-started".
+const char* outcomeName(Outcome outcome);
+// started: runProcessJob ran for it; skipped: --skip-existing found its output; status: what
+// runProcessJob returned (or a refusal before it ran); report: its report, when it ran.
+Outcome outcomeOf(bool started, bool skipped, int status, const ProcessReport* report);
 
 }  // namespace cli

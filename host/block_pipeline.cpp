@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "dsp/block_driver.h"
+#include "host/sample_guard.h"
 #include "params/engine.h"
 
 namespace {
@@ -163,6 +164,7 @@ void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
 }
 
 void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames) {
+    if (frames > 0) silenceNonFinite(interleaved, 2 * static_cast<size_t>(frames));
     submitBlock(pipeline, FloatIo<double>{interleaved, 2}, nullptr, interleaved,
                 interleaved != nullptr && frames > 0 ? frames : 0);
 }

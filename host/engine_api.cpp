@@ -9,6 +9,7 @@
 #include "dsp/frame.h"
 #include "dsp/lane_width.h"
 #include "dsp/shared_value.h"
+#include "host/sample_guard.h"
 #include "params/engine.h"
 #include "params/preset_file.h"
 #include "params/preset_store.h"
@@ -269,12 +270,18 @@ void processBlock16(Engine& engine, int16_t* interleaved, int frames) {
 
 void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels) {
     TakeHandedOverSettings(engine);
+    if (frames > 0 && (channels == 1 || channels == 2)) {
+        silenceNonFinite(interleaved, static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    }
     ProcessFloatBlock(interleaved, frames, channels, engine.state, engine.live, engine.random);
     processCeiling(engine.ceiling, interleaved, frames, channels);
 }
 
 void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels) {
     TakeHandedOverSettings(engine);
+    if (frames > 0 && (channels == 1 || channels == 2)) {
+        silenceNonFinite(interleaved, static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    }
     ProcessFloatBlock(interleaved, frames, channels, engine.state, engine.live, engine.random);
     processCeiling(engine.ceiling, interleaved, frames, channels);
 }

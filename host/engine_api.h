@@ -76,7 +76,8 @@ void processBlock16(Engine& engine, int16_t* interleaved, int frames);
 // 2, processed in place at 44,100 Hz. Input enters the chain at the 16-bit scale without rounding;
 // the output is the chain's value after the clamp (+-0.9999) and before the 16-bit truncation.
 // Every stage, the dither included, runs as on the 16-bit path. Mono is processed as L = R and
-// returned as one channel.
+// returned as one channel. NaN and infinite samples are replaced by silence (0) in place before
+// the chain sees them.
 void processBlockFloat(Engine& engine, float* interleaved, int frames, int channels);
 void processBlockDouble(Engine& engine, double* interleaved, int frames, int channels);
 

@@ -4,8 +4,9 @@
 _drelvant_options() {
     case "$1" in
         process)  echo "--preset --dir --seed --block --keep-latency --no-prime --output-format --format --rate
-                        --bits --channels --overwrite-input --ceiling --target --json -o --output-dir -j --jobs
-                        --skip-existing --input-rate --input-channels --input-bits --set -q --quiet -h --help" ;;
+                        --bits --channels --overwrite-input --ceiling --target --json --strict -o --output-dir -j --jobs
+                        --skip-existing --input-rate --input-channels --input-bits --set --console --console-token
+                        -q --quiet -h --help" ;;
         live)     echo "--preset --dir --seed --set --channels --name --connect-in --connect-out --console
                         --console-token --no-console -q --quiet -h --help" ;;
         presets)  echo "show export save default check diff --from --name --dir -h --help" ;;

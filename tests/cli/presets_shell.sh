@@ -8,12 +8,12 @@ DIR="$XDG_CONFIG_HOME/drelvant"
 {
     printf 'Drelvan\r\nThis is a preset file for Drelvant v1.20\r\nFilename: faulty.ini\r\n'
     printf -- '-----------------------------------------\r\n'
-    printf 'General.BaseFactoryPreset      = -2\r\n'          # line 5: fine
+    printf 'General.BaseFactoryPreset      = 9\r\n'           # line 5: no such factory preset
     printf 'Compressor.Bogus3.dB           = 2.0\r\n'         # line 6: unknown key
     printf 'Compressor.Gain1.dB            = lots\r\n'        # line 7: not a number
     printf 'General.PostAmp.dB             = 40.0\r\n'        # line 8: outside -24 ... 24
     printf 'just some words\r\n'                             # line 9: not Key = value
-    printf 'General.BaseFactoryPreset      = 9\r\n'           # line 10: no such factory preset
+    printf 'General.BaseFactoryPreset      = -2\r\n'          # line 10: a duplicate, never read
     for i in $(seq 1 500); do printf 'Compressor.Gain2.dB            = 1.0\r\n'; done   # lines 11 ... 510
     printf 'General.DensityDrive.dB        = 3.0\r\n'         # line 511
 } >faulty.ini
@@ -33,11 +33,13 @@ check "unknown key, line 6" grep -q "^faulty.ini:6: unknown key 'Compressor.Bogu
 check "not a number, line 7" grep -q "^faulty.ini:7: Compressor.Gain1.dB: 'lots' is not a number" check.txt
 check "outside the registered range, line 8" grep -q '^faulty.ini:8: General.PostAmp.dB = 40.0 is outside the registered range -24 ... 24' check.txt
 check "not a Key = value line, line 9" grep -q "^faulty.ini:9: not a 'Key = value' line" check.txt
-check "not a factory preset, line 10" grep -q '^faulty.ini:10: General.BaseFactoryPreset = 9 is not a factory preset' check.txt
+check "not a factory preset, line 5" grep -q '^faulty.ini:5: General.BaseFactoryPreset = 9 is not a factory preset' check.txt
+check "a duplicate key, line 10" grep -q "^faulty.ini:10: duplicate key 'General.BaseFactoryPreset': the loader reads only the first, on line 5 (9)" check.txt
+check "repeated filler lines: one fault" grep -q "^faulty.ini:12: duplicate key 'Compressor.Gain2.dB' (.* more times)" check.txt
 check "past the readable size, from line $first_past: 511 - $first_past lines after it, 511 - $first_past + 1 keys" \
     grep -q "^faulty.ini:$first_past: past the readable size (16,383 bytes): this line and the $((511 - first_past)) after it ($((512 - first_past)) keys in all) are never read" check.txt
 check "missing name" grep -q '^faulty.ini: missing name' check.txt
-check "only nine faults (the lines in range are not reported)" test "$(wc -l <check.txt)" -le 9
+check "only ten faults (the lines in range are not reported)" test "$(wc -l <check.txt)" -le 10
 "$DRELVANT" presets export F4 clean.ini 2>/dev/null
 "$DRELVANT" presets check clean.ini >clean.txt
 check "an exported preset: no faults, status 0" grep -q '^clean.ini: no faults found$' clean.txt

@@ -16,7 +16,7 @@ printf 'this is no audio at all, only text pretending to be a wave file\n' >in/b
 check "a batch with a broken input: status 1" test $? -eq 1
 check "the broken input is named in the summary of failures" grep -q "not processed: 'in/broken.wav'" batch_err.txt
 check "nothing is written for the broken input" test ! -e out/broken.wav
-check "the summary counts 4 processed and 1 failed" grep -q "^Batch: 4 processed, 0 skipped, 1 failed;" batch.txt
+check "the summary counts 4 processed and 1 failed" grep -q "^Batch: 4 processed, 0 skipped, 1 failed, 0 not started, 0 processed with warnings;" batch.txt
 check "each file's report follows its IN -> OUT line" grep -q "^in/b.flac -> out/b.flac$" batch.txt
 for name in a.wav b.flac d.aiff; do
     "$DRELVANT" process "in/$name" "single/$name" --preset F2 --seed 9 -q
@@ -36,7 +36,7 @@ rm out/b.flac
 check "--skip-existing: status 0" test $? -eq 0
 check "--skip-existing: the existing output is left alone" test "$(cat out/a.wav)" = marker
 check "--skip-existing: it is named in a note" grep -q "'in/a.wav' skipped: 'out/a.wav' exists" skip_err.txt
-check "--skip-existing: summary" grep -q "^Batch: 1 processed, 1 skipped, 0 failed;" skip.txt
+check "--skip-existing: summary" grep -q "^Batch: 1 processed, 1 skipped, 0 failed, 0 not started, 0 processed with warnings;" skip.txt
 
 # --format changes the extension and the container; the outputs equal single runs into that container.
 mkdir -p flac
@@ -64,8 +64,8 @@ fi
 check "not on a terminal: no progress line" test "$(grep -c 'batch: ' batch_err.txt)" -eq 0
 
 # Usage errors.
-"$DRELVANT" process in/a.wav -o missing_folder -q 2>err.txt
-check "a missing output folder: status 1" test $? -eq 1
+"$DRELVANT" process in/a.wav -o missing_parent/folder -q 2>err.txt
+check "an output folder whose parent is missing: status 1" test $? -eq 1
 "$DRELVANT" process in/a.wav out.wav -j 2 2>err.txt
 check "--jobs without -o: status 2" test $? -eq 2
 "$DRELVANT" process in/a.wav -o out -j 0 2>err.txt

@@ -48,9 +48,11 @@ def check_entry(entry, seen):
             present.add('files[].' + key)
             if isinstance(item, dict):
                 present.update('files[].%s.%s' % (key, k) for k in item)
-        missing = [f for f in fields if f.startswith('files[].') and f not in present and
+        missing = [f for f in fields if f.startswith('files[].') and f not in present and f != 'files[].reason' and
                    not any(f.startswith(p + '.') for p in present if entry.get(p[8:], 1) is None)]
         assert not missing, 'documented but missing: %s' % missing
+    elif entry['status'] == 'failed':
+        assert set(entry) == {'input', 'output', 'status', 'reason'} and entry['reason'], entry
     else:
         assert set(entry) == {'input', 'output', 'status'}, entry
 doc = json.load(open(document))

@@ -3,6 +3,9 @@
 #include "host/plugin.h"
 #include "params/engine.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -34,11 +37,29 @@ uint32_t fuzzClockMs = kFirstTickMs;
 // an input replays exactly (polls and idle resets happen at the same blocks).
 uint32_t fuzzClock() { return fuzzClockMs++; }
 
+std::string madeDirectory;
+
+// The temporary folder and what the targets wrote into it (no subfolders), at the end of a run.
+void removeMadeDirectory() {
+    if (madeDirectory.empty()) return;
+    if (DIR* folder = opendir(madeDirectory.c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                unlink((madeDirectory + entry->d_name).c_str());
+            }
+        }
+        closedir(folder);
+    }
+    rmdir(madeDirectory.c_str());
+}
+
 std::string initialise() {
     char pattern[] = "/tmp/drelvant-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
     if (made == nullptr) std::abort();
     std::string directory = std::string(made) + "/";
+    madeDirectory = directory;
+    std::atexit(removeMadeDirectory);
     SetHostDirectory(PluginEngine().text, directory);
     setRandomSeedOverride(true, 1);
     platform::setTickSourceForTesting(fuzzClock);

@@ -192,6 +192,35 @@ TEST(EngineApi, MonoIsProcessedAsEqualChannels) {
     for (int n = 0; n < kFrames; ++n) ASSERT_EQ(mono[n], pairs[2 * n]) << n;
 }
 
+// A NaN or infinity from a host is silence where it stands: the same output as a block holding 0
+// there, in single and double precision, and nothing poisoned afterwards.
+TEST(EngineApi, NonFiniteSamplesAreProcessedAsSilence) {
+    const std::vector<short> input = programme(kFrames, 21);
+    const size_t bad[] = {2 * 1000, 2 * 60000 + 1, 2 * 90000};
+    std::vector<double> clean(input.begin(), input.end());
+    for (double& x : clean) x /= 32768.0;
+    for (size_t at : bad) clean[at] = 0.0;
+    std::vector<double> poisoned = clean;
+    poisoned[bad[0]] = std::nan("");
+    poisoned[bad[1]] = INFINITY;
+    poisoned[bad[2]] = -INFINITY;
+    std::vector<float> poisonedFloats(poisoned.begin(), poisoned.end());
+    std::vector<float> cleanFloats(clean.begin(), clean.end());
+    EnginePtr reference = makeEngine(3, 1), doubles = makeEngine(3, 1);
+    EnginePtr floatReference = makeEngine(3, 1), floats = makeEngine(3, 1);
+    for (int start = 0; start < kFrames; start += 576) {
+        const int count = std::min(576, kFrames - start);
+        processBlockDouble(*reference, clean.data() + 2 * start, count, 2);
+        processBlockDouble(*doubles, poisoned.data() + 2 * start, count, 2);
+        processBlockFloat(*floatReference, cleanFloats.data() + 2 * start, count, 2);
+        processBlockFloat(*floats, poisonedFloats.data() + 2 * start, count, 2);
+    }
+    for (size_t i = 0; i < clean.size(); ++i) {
+        ASSERT_EQ(poisoned[i], clean[i]) << i;
+        ASSERT_EQ(poisonedFloats[i], cleanFloats[i]) << i;
+    }
+}
+
 TEST(EngineApi, ValuesByKey) {
     EnginePtr engine = makeEngine(1, 1);
     double value = 0;
