@@ -57,6 +57,7 @@ void describeRow(const model::ParamRow& row, std::vector<EngineParamInfo>& param
         info.labelId = p.labelId;
         info.consoleRow = info.kind == EngineParamKind::kSwitch && !info.key.empty() ? consoleRowOf(p.key) : -1;
         info.lv2Symbol = row.lv2Symbol != nullptr ? row.lv2Symbol : "";
+        info.lv2Name = row.lv2Name != nullptr ? row.lv2Name : info.lv2Symbol;
         info.storage = p.key[0] == '\0' ? EngineParamStorage::kNowhere : storageOf(row.storage);
         params.push_back(info);
     }

@@ -57,6 +57,7 @@ struct EngineParamInfo {
     int controlId, labelId;  // the window's control and value label (0 = none)
     int consoleRow;       // the console row of a stage switch, 0 ... ; -1 = not a console row
     std::string lv2Symbol;  // its LV2 control port, empty when it has none
+    std::string lv2Name;    // that port's name, "Highpass filter"
     EngineParamStorage storage;
 };
 
