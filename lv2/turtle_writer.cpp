@@ -153,7 +153,14 @@ Artifacts findArtifacts() {
     return artifacts;
 }
 
-std::string presetLabel(const Factory& factory, int n) { return "F" + std::to_string(n) + " " + factory.name[n]; }
+// "F1" ... "F7" (built by appending: GCC 12 warns falsely on "F" + std::to_string(n) when inlined).
+std::string factoryTag(int n) {
+    std::string tag = "F";
+    tag += std::to_string(n);
+    return tag;
+}
+
+std::string presetLabel(const Factory& factory, int n) { return factoryTag(n) + " " + factory.name[n]; }
 
 void writeMessagePort(std::ostream& out, int index) {
     out << "        [\n            a atom:AtomPort , lv2:InputPort ;\n"
@@ -324,7 +331,7 @@ bool writeBundle(const std::string& bundle, const std::string& presetDirectory, 
                  << "> ;\n    rdfs:seeAlso <drelvant.ttl> .\n\n";
         writePlugin(plugins, variant, factory, artifacts);
         for (int n = 1; n <= lv2port::kFactoryPresetCount; ++n) {
-            const std::string uri = presetUri(variant, "F" + std::to_string(n));
+            const std::string uri = presetUri(variant, factoryTag(n));
             manifest << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << variant.uri
                      << "> ;\n    rdfs:seeAlso <presets.ttl> .\n\n";
             presets << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << variant.uri << "> ;\n"
