@@ -15,8 +15,7 @@
 enum class ChainSide : uint8_t { kInput, kOutput };
 
 struct ChainStage {
-    ChainStageId id;
-    const char* name;
+    const char* name;                        // also what StageTrace records when the stage runs
     ChainSide side;
     uint8_t GeneralParams::*active;          // the stage's switch; nullptr: always runs
     bool insideProcessor;                    // runs only while "General.Processor.Active" is on

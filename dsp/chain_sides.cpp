@@ -166,7 +166,7 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
         double L, R;
         readFrame(io, run.offset + f, L, R);
 
-        trace.record(kTestTonesStage);
+        trace.record("Test_Tones");
         processSample(state.testTone, random, L, R);
 
         if (L == 0.0 || R == 0.0) {
@@ -183,19 +183,19 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
         inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
 
         if (isOn(general.highpassActive)) {
-            trace.record(kHighpassStage);
+            trace.record("Highpass_Filter");
             processSample(state.highpass, L, R);
         }
         if (isOn(general.stereoImageActive)) {
-            trace.record(kStereoImageStage);
+            trace.record("Stereo_Processor");
             processSample(state.stereoImage, params.stereoImage, L, R);
         }
         if (isOn(general.agcActive)) {
-            trace.record(kAgcStage);
+            trace.record("2_Band_AGC");
             processSample(state.agc, params.agc, L, R);
         }
         if (isOn(general.threeBandEqActive)) {
-            trace.record(kThreeBandEqStage);
+            trace.record("3_Band_EQ");
             processSample(state.threeBandEq, L, R);
         }
 
@@ -217,7 +217,7 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
     for (int f = run.staged; run.anyTenBand && f < frames;) {
         const int end = runEnd(run.route, f, frames, sameTenBand);
         if (run.route[f].tenBand != 0) {
-            trace.record(kTenBandProcessorStage);
+            trace.record("10_Band_Processor");
             splitBands(state.tenBand, &run.chain[2 * f], &run.bands[f], end - f);
         }
         f = end;
@@ -247,20 +247,20 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
 
     auto finalStages = [&](int f, double& L, double& R) {
         if (isOn(general.finalLimiterActive)) {
-            trace.record(kFinalLimiterStage);
+            trace.record("Final_Limiter");
             processSample(state.finalLimiter, L, R, run.offset + f == 0);
         }
         if (isOn(general.finalClipperActive)) {
-            trace.record(kFinalClipperStage);
+            trace.record("Final_Clipper");
             processSample(state.finalClipper, params.finalClipper, L, R);
         }
     };
     auto emit = [&](int f, double L, double R) {
-        trace.record(kPostAmpStage);
+        trace.record("Post_Amp");
         L = L * postGain;
         R = R * postGain;
         if (route[f].dither) {
-            trace.record(kDitherStage);
+            trace.record("Quantization_Dither");
             const double n = route[f].ditherNoise;
             L = L + n;
             R = R + n;
@@ -284,7 +284,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     };
 
     for (int f = 0; f < staged; ++f) {
-        trace.record(kDensityDriveStage);
+        trace.record("Density_Drive");
         double L = chain[2 * f] * densityGain;
         double R = chain[2 * f + 1] * densityGain;
         finalStages(f, L, R);
@@ -297,7 +297,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
             processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
                          end - f, run.offset + f == 0, stageTraceOf(trace));
         } else {
-            trace.record(kDensityDriveStage);
+            trace.record("Density_Drive");
             for (int g = f; g < end; ++g) {
                 chain[2 * g] = chain[2 * g] * densityGain;
                 chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
@@ -310,7 +310,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         double L = chain[2 * f];
         double R = chain[2 * f + 1];
         if (!run.anyTenBand) {
-            trace.record(kDensityDriveStage);
+            trace.record("Density_Drive");
             L = L * densityGain;
             R = R * densityGain;
         }
@@ -326,7 +326,7 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         for (int f = staged; f < frames;) {
             const int end = runEnd(route, f, frames, sameLowpass);
             if (route[f].lowpass) {
-                trace.record(kLowpassStage);
+                trace.record("Lowpass_Filter");
                 processFrames(state.lowpass, &chain[2 * f], end - f);
             }
             f = end;

@@ -70,14 +70,14 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
                   double* pairs, int n, bool firstOfBlock, StageTrace* trace) {
     const bool cascaded = processor.designedCascaded != 0;
     const BandDetectors& detectors = processor.detectors;
-    auto ran = [trace](ChainStageId stage) {
+    auto ran = [trace](const char* stage) {
         if (trace != nullptr) trace->record(stage);
     };
     if (on.dynamicEq) {
-        ran(kDynamicEqStage);
+        ran("10_Band_Dynamic_EQ");
         equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
     }
-    ran(kDensityDriveStage);
+    ran("Density_Drive");
     const Pair density = splat(densityGain);
     for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; j += 2) {
@@ -86,23 +86,23 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
         }
     }
     if (on.compressor) {
-        ran(kCompressorStage);
+        ran("10_Band_Compressor");
         compressFrames(processor.compressor, detectors, bands, n, firstOfBlock);
     }
     if (on.expander) {
-        ran(kExpanderStage);
+        ran("10_Band_Expander");
         expandFrames(processor.expander, detectors, bands, n, firstOfBlock);
     }
     if (on.limiter) {
-        ran(kLimiterStage);
+        ran("10_Band_Limiter");
         limitFrames(processor.limiter, detectors, bands, n, firstOfBlock);
     }
     if (on.saturator) {
-        ran(kSaturatorStage);
+        ran("10_Band_Saturator");
         saturateFrames(processor.saturator, cascaded, bands, n);
     }
     if (on.tenBandEq) {
-        ran(kTenBandEqStage);
+        ran("10_Band_EQ");
         for (int f = 0; f < n; ++f) applyEqGains(processor.eq, bands[f]);
     }
 

@@ -7,6 +7,7 @@
 
 #include "dsp/chain.h"
 #include "dsp/shared_value.h"
+#include "host/engine_api.h"
 #include "params/engine.h"
 #include "params/engine_model.h"
 #include "params/preset_store.h"
@@ -57,6 +58,7 @@ void describeRow(const model::ParamRow& row, std::vector<EngineParamInfo>& param
         info.labelId = p.labelId;
         info.consoleRow = info.kind == EngineParamKind::kSwitch && !info.key.empty() ? consoleRowOf(p.key) : -1;
         info.lv2Symbol = row.lv2Symbol != nullptr ? row.lv2Symbol : "";
+        info.lv2Name = row.lv2Name != nullptr ? row.lv2Name : info.lv2Symbol;
         info.storage = p.key[0] == '\0' ? EngineParamStorage::kNowhere : storageOf(row.storage);
         params.push_back(info);
     }
@@ -142,17 +144,37 @@ const std::vector<EngineStageInfo>& engineStages() {
         for (int s = 0; s < model::kStageCount; ++s) {
             const model::StageRow& row = model::kStages[s];
             EngineStageInfo info{row.chainName, row.switchKey, row.window != nullptr ? row.window : "", row.caption,
-                                 row.indented, -1, false};
+                                 row.indented, -1, false, false, {}};
             for (int c = 0; c < kChainStageCount; ++c) {
                 if (std::strcmp(kChainStages[c].name, row.chainName) != 0) continue;
                 info.chainPosition = c;
                 info.pauseResets = kChainStages[c].idleReset != nullptr;
+                info.addsLatency = kChainStages[c].delayFrames != nullptr;
             }
             list.push_back(info);
+        }
+        // A stage's meters are the ones its window shows (the registry binds each meter to a window).
+        if (Engine* probe = createEngine(1)) {
+            for (int m = 0; m < meterCount(); ++m) {
+                const MeterInfo meter = meterInfo(*probe, m);
+                for (EngineStageInfo& stage : list) {
+                    if (!stage.window.empty() && stage.window == meter.window) stage.meters.push_back(meter.name);
+                }
+            }
+            destroyEngine(probe);
         }
         return list;
     }();
     return stages;
+}
+
+int64_t stageLatencyFrames(const Engine& engine, int stage) {
+    const std::vector<EngineStageInfo>& stages = engineStages();
+    if (stage < 0 || stage >= static_cast<int>(stages.size()) || stages[stage].chainPosition < 0) return 0;
+    const ChainStage& chain = kChainStages[stages[stage].chainPosition];
+    const LiveParams& params = boundParams(engine);
+    if (chain.delayFrames == nullptr || !stageRuns(chain, params)) return 0;
+    return chain.delayFrames(params);
 }
 
 const std::vector<EngineParamInfo>& engineParams() {

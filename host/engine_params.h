@@ -7,6 +7,7 @@
 // applySettings are control-thread calls, as the load functions of host/engine_api.h are.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,8 @@ struct EngineStageInfo {
     bool indented;          // a stage inside the ten-band processor
     int chainPosition;      // its place in the chain, 0 = the first stage a sample meets
     bool pauseResets;       // a pause of more than 6 s clears its memories
+    bool addsLatency;       // it may delay the output (stageLatencyFrames tells by how much)
+    std::vector<std::string> meters;  // its meters by name (meterInfo of host/engine_api.h)
 };
 
 enum class EngineParamKind { kSlider, kSwitch, kMeter };
@@ -57,6 +60,7 @@ struct EngineParamInfo {
     int controlId, labelId;  // the window's control and value label (0 = none)
     int consoleRow;       // the console row of a stage switch, 0 ... ; -1 = not a console row
     std::string lv2Symbol;  // its LV2 control port, empty when it has none
+    std::string lv2Name;    // that port's name, "Highpass filter"
     EngineParamStorage storage;
 };
 
@@ -67,6 +71,9 @@ const char* engineParamStorageText(EngineParamStorage storage);  // "preset", "s
 const std::vector<EngineWindowInfo>& engineWindows();
 const std::vector<EngineParamInfo>& engineParams();
 const std::vector<EngineStageInfo>& engineStages();
+// Frames stage `stage` (an index in engineStages()) delays the output under the settings last
+// loaded or set; 0 while it is off. Control thread, as latencyFrames.
+int64_t stageLatencyFrames(const Engine& engine, int stage);
 // The index of a keyed parameter in engineParams(), or -1.
 int engineParamIndex(const std::string& key);
 // Up to `count` keys of engineParams() nearest to `key` (fewest edits, case ignored), nearest first.

@@ -60,10 +60,10 @@ struct WorkMessage {
     int32_t kind;
     int32_t preset;                                     // factory preset 1 ... 7
     uint32_t consoleMask;                               // console controls moved (bit per control)
-    float consoleValues[lv2port::kConsoleControlCount]; // their values
+    float consoleValues[lv2port::kMaxConsoleControls];  // their values
     char path[kMaxPathBytes];                           // preset file, NUL-terminated
 };
-static_assert(lv2port::kConsoleControlCount <= 32, "one mask bit per console control");
+static_assert(lv2port::kMaxConsoleControls <= 32, "one mask bit per console control");
 
 struct Plugin {
     int channels = 2;
@@ -76,9 +76,10 @@ struct Plugin {
     int64_t engineCallsAtStart = 0; // engine blocks run before the last activate()
 
     // Ports.
+    const lv2port::ControlList* ports = nullptr;
     const float* audioIn[2] = {nullptr, nullptr};
     float* audioOut[2] = {nullptr, nullptr};
-    float* controls[lv2port::kControlCount] = {};
+    float* controls[lv2port::kMaxControls] = {};
     const LV2_Atom_Sequence* messages = nullptr;
 
     // Host features.
@@ -87,8 +88,8 @@ struct Plugin {
     Urids urids{};
 
     std::mutex controlLock;
-    ParamHandle consoleHandles[lv2port::kConsoleControlCount];
-    float lastConsole[lv2port::kConsoleControlCount];
+    ParamHandle consoleHandles[lv2port::kMaxConsoleControls];
+    float lastConsole[lv2port::kMaxConsoleControls];
     int lastPreset = 1;
     int loadsInFlight = 0;                     // audio thread only
     // Console values the control side has not heard of yet: moved controls wait in `unsynced`
@@ -121,8 +122,7 @@ int presetChoice(float value) {
     return static_cast<int>(std::clamp(std::lrint(value), 1L, static_cast<long>(lv2port::kFactoryPresetCount)));
 }
 
-double consoleValue(int control, float value) {
-    const lv2port::ControlPort& port = lv2port::kControls[control];
+double consoleValue(const lv2port::ControlPort& port, float value) {
     if (!std::isfinite(value)) return port.kind == lv2port::kSwitch ? 0.0 : std::clamp(0.0, port.minimum, port.maximum);
     if (port.kind == lv2port::kSwitch) return value >= 0.5f ? 1.0 : 0.0;
     return std::clamp(static_cast<double>(value), port.minimum, port.maximum);
@@ -147,10 +147,10 @@ bool loadFactory(Plugin& plugin, int preset) {
 // The control side takes the console values set on the audio thread, so a saved state and later
 // loads know them (setValue hands the same values back to the audio thread).
 void syncConsole(Plugin& plugin, const WorkMessage& message) {
-    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
+    for (int i = 0; i < plugin.ports->consoleCount; ++i) {
         if ((message.consoleMask >> i & 1u) == 0) continue;
-        const int control = lv2port::kFirstConsoleControl + i;
-        setValue(*plugin.engine, lv2port::kControls[control].key, consoleValue(control, message.consoleValues[i]));
+        const lv2port::ControlPort& port = plugin.ports->controls[plugin.ports->consoleControl[i]];
+        setValue(*plugin.engine, port.key, consoleValue(port, message.consoleValues[i]));
     }
 }
 
@@ -233,8 +233,8 @@ void adoptPorts(Plugin& plugin) {
     plugin.unsynced = 0;
     plugin.reapplySynced = false;
     plugin.lastPreset = presetChoice(readPort(plugin, lv2port::kPresetControl, static_cast<float>(plugin.lastPreset)));
-    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
-        plugin.lastConsole[i] = readPort(plugin, lv2port::kFirstConsoleControl + i, plugin.lastConsole[i]);
+    for (int i = 0; i < plugin.ports->consoleCount; ++i) {
+        plugin.lastConsole[i] = readPort(plugin, plugin.ports->consoleControl[i], plugin.lastConsole[i]);
     }
 }
 
@@ -260,15 +260,15 @@ void followPresetChoice(Plugin& plugin) {
 
 void followConsole(Plugin& plugin) {
     if (plugin.loadsInFlight > 0 || engineCallsSoFar(plugin) < plugin.consoleHeldUntil) return;
-    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
-        const int control = lv2port::kFirstConsoleControl + i;
+    for (int i = 0; i < plugin.ports->consoleCount; ++i) {
+        const int control = plugin.ports->consoleControl[i];
         if (!lv2port::actsOn(plugin.channels, control)) continue;
         const float value = readPort(plugin, control, plugin.lastConsole[i]);
         const bool moved = value != plugin.lastConsole[i] && !(std::isnan(value) && std::isnan(plugin.lastConsole[i]));
         const bool reapply = plugin.reapplySynced && (plugin.syncedMask >> i & 1u) != 0;
         if (!moved && !reapply) continue;
         plugin.lastConsole[i] = value;
-        if (plugin.consoleHandles[i] != kNoParam) setLiveValue(*plugin.engine, plugin.consoleHandles[i], consoleValue(control, value));
+        if (plugin.consoleHandles[i] != kNoParam) setLiveValue(*plugin.engine, plugin.consoleHandles[i], consoleValue(plugin.ports->controls[control], value));
         if (moved) plugin.unsynced |= 1u << i;
     }
     plugin.reapplySynced = false;
@@ -276,7 +276,7 @@ void followConsole(Plugin& plugin) {
     WorkMessage message{};
     message.kind = kWorkConsoleValues;
     message.consoleMask = plugin.unsynced;
-    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) message.consoleValues[i] = plugin.lastConsole[i];
+    for (int i = 0; i < plugin.ports->consoleCount; ++i) message.consoleValues[i] = plugin.lastConsole[i];
     if (plugin.schedule != nullptr) {
         const uint32_t size = static_cast<uint32_t>(offsetof(WorkMessage, path));
         if (plugin.schedule->schedule_work(plugin.schedule->handle, size, &message) != LV2_WORKER_SUCCESS) return;
@@ -415,7 +415,8 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
         u.settingsText = map->map(map->handle, lv2port::kSettingsTextKey);
         u.presetFile = map->map(map->handle, lv2port::kPresetFileKey);
     }
-    plugin->engine = createEngine(kRandomSeed);
+    plugin->ports = &lv2port::controlList();
+    plugin->engine = plugin->ports->fits ? createEngine(kRandomSeed) : nullptr;
     bool ready = plugin->engine != nullptr;
     if (ready && plugin->bridged) ready = prepareRateBridge(plugin->bridge, rate, plugin->channels);
     if (!ready) {
@@ -425,8 +426,8 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
         return nullptr;
     }
     plugin->bridgeFresh = true;
-    for (int i = 0; i < lv2port::kConsoleControlCount; ++i) {
-        const lv2port::ControlPort& port = lv2port::kControls[lv2port::kFirstConsoleControl + i];
+    for (int i = 0; i < plugin->ports->consoleCount; ++i) {
+        const lv2port::ControlPort& port = plugin->ports->controls[plugin->ports->consoleControl[i]];
         plugin->consoleHandles[i] = findParam(*plugin->engine, port.key);
         double value = 0.0;
         getValue(*plugin->engine, port.key, &value);
@@ -450,7 +451,7 @@ void connectPort(LV2_Handle instance, uint32_t port, void* data) {
         plugin.controls[index - audioPorts] = static_cast<float*>(data);
     } else if (index == lv2port::messagePortIndex(plugin.channels)) {
         plugin.messages = static_cast<const LV2_Atom_Sequence*>(data);
-    } else if (index < lv2port::portCount(plugin.channels)) {
+    } else if (index < audioPorts + static_cast<int>(plugin.ports->controls.size()) + 1) {
         plugin.controls[index - audioPorts - 1] = static_cast<float*>(data);
     }
 }

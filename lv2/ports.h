@@ -1,8 +1,12 @@
-// The LV2 plug-in's ports: one table read by the plug-in and by the Turtle writer, so the port
-// indices, symbols and ranges the hosts read are the ones run() uses.
+// The LV2 plug-in's ports: one list read by the plug-in and by the Turtle writer, so the port
+// indices, symbols and ranges the hosts read are the ones run() uses. Its console controls come
+// from the engine's description (host/engine_params.h); the other ports are listed here.
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "host/engine_params.h"
 
 namespace lv2port {
 
@@ -25,39 +29,35 @@ enum ControlKind : int32_t {
     kCeilingLevel,  // its ceiling in dBTP
 };
 
+constexpr bool isConsole(ControlKind kind) { return kind == kSwitch || kind == kGain; }
+
 struct ControlPort {
     const char* symbol;
     const char* name;
     ControlKind kind;
     const char* key;       // registry key of console controls, nullptr otherwise
     double minimum, maximum;
+    const char* unit = ""; // console controls: the unit the engine gives ("dB" for the gains)
 };
 
 constexpr int kFactoryPresetCount = 7;
 constexpr int kBandCount = 10;
 
-// Input controls first, then output controls; indices follow the audio ports.
-constexpr ControlPort kControls[] = {
+// The console controls (stage switches and gains) are the parameters the engine's description
+// gives an LV2 symbol. The ones released before the message port keep their places forever, in
+// this order; any other is appended after every released port, in the description's order.
+constexpr const char* kReleasedConsoleSymbols[] = {
+    "highpass", "stereo_image", "agc", "eq3", "processor", "dynamic_eq", "compressor", "expander", "limiter",
+    "saturator", "eq10", "final_limiter", "final_clipper", "lowpass", "dither", "density_drive", "post_amp",
+};
+constexpr int kReleasedConsoleCount = static_cast<int>(sizeof kReleasedConsoleSymbols / sizeof kReleasedConsoleSymbols[0]);
+
+// The ports that are not console controls, in their places around them.
+constexpr ControlPort kLeadingControls[] = {
     {"enabled", "Enabled", kEnabled, nullptr, 0, 1},
     {"preset", "Factory preset", kPresetChoice, nullptr, 1, kFactoryPresetCount},
-    {"highpass", "Highpass filter", kSwitch, "General.HighpassFilter.Active", 0, 1},
-    {"stereo_image", "Stereo image", kSwitch, "General.StereoImageProc.Active", 0, 1},
-    {"agc", "AGC", kSwitch, "General.AGC.Active", 0, 1},
-    {"eq3", "3-band EQ", kSwitch, "General.3BandEQ.Active", 0, 1},
-    {"processor", "10-band processor", kSwitch, "General.Processor.Active", 0, 1},
-    {"dynamic_eq", "Dynamic EQ", kSwitch, "General.DynamicEQ.Active", 0, 1},
-    {"compressor", "Compressor", kSwitch, "General.Compressor.Active", 0, 1},
-    {"expander", "Expander", kSwitch, "General.Expander.Active", 0, 1},
-    {"limiter", "Band limiter", kSwitch, "General.Limiter.Active", 0, 1},
-    {"saturator", "Saturator", kSwitch, "General.Saturator.Active", 0, 1},
-    {"eq10", "10-band EQ", kSwitch, "General.10BandEQ.Active", 0, 1},
-    {"final_limiter", "Final limiter", kSwitch, "General.FinalLimiter.Active", 0, 1},
-    {"final_clipper", "Final clipper", kSwitch, "General.FinalClipper.Active", 0, 1},
-    {"lowpass", "Lowpass filter", kSwitch, "General.LowpassFilter.Active", 0, 1},
-    {"dither", "Quantization dither", kSwitch, "General.QuantizationDither.Active", 0, 1},
-    // The console sliders' registered ranges (a test holds them to the registry).
-    {"density_drive", "Density drive", kGain, "General.DensityDrive.dB", -12, 36},
-    {"post_amp", "Post amp", kGain, "General.PostAmp.dB", -24, 24},
+};
+constexpr ControlPort kMeterControls[] = {
     {"input_level", "Input level", kLevelMeter, nullptr, -90, 0},
     {"output_level", "Output level", kLevelMeter, nullptr, -90, 0},
     {"agc_low", "AGC low band gain", kGainMeter, nullptr, -30, 30},
@@ -75,18 +75,18 @@ constexpr ControlPort kControls[] = {
     {"band9_gr", "Band 9 gain reduction", kGainMeter, nullptr, 0, 30},
     {"band10_gr", "Band 10 gain reduction", kGainMeter, nullptr, 0, 30},
     {"latency", "Latency", kLatency, nullptr, 0, 1048576},
-    // Appended after the message port (released indices stay where they are).
+};
+// Appended after the message port (released indices stay where they are).
+constexpr ControlPort kCeilingControls[] = {
     {"ceiling_on", "True-peak ceiling", kCeilingSwitch, nullptr, 0, 1},
     {"ceiling", "Ceiling", kCeilingLevel, nullptr, -12, 0},
 };
-constexpr int kControlCount = static_cast<int>(sizeof kControls / sizeof kControls[0]);
 
-// Positions in kControls the plug-in addresses by name.
+// Positions in the control list the plug-in addresses by name.
 constexpr int kEnabledControl = 0;
 constexpr int kPresetControl = 1;
 constexpr int kFirstConsoleControl = 2;
-constexpr int kConsoleControlCount = 17;
-constexpr int kInputLevelControl = kFirstConsoleControl + kConsoleControlCount;
+constexpr int kInputLevelControl = kFirstConsoleControl + kReleasedConsoleCount;
 constexpr int kOutputLevelControl = kInputLevelControl + 1;
 constexpr int kAgcLowControl = kInputLevelControl + 2;
 constexpr int kAgcHighControl = kInputLevelControl + 3;
@@ -98,10 +98,72 @@ constexpr int kLatencyControl = kFirstBandControl + kBandCount;
 constexpr int kControlsBeforeMessagePort = kLatencyControl + 1;
 constexpr int kCeilingSwitchControl = kControlsBeforeMessagePort;
 constexpr int kCeilingLevelControl = kCeilingSwitchControl + 1;
-static_assert(kCeilingLevelControl == kControlCount - 1, "the ceiling is the last control");
+// Console controls added since the first release follow the ceiling.
+constexpr int kFirstAppendedControl = kCeilingLevelControl + 1;
+static_assert(kInputLevelControl - kFirstConsoleControl == kReleasedConsoleCount, "meters follow the released console");
+static_assert(kControlsBeforeMessagePort ==
+                  kFirstConsoleControl + kReleasedConsoleCount + static_cast<int>(sizeof kMeterControls / sizeof kMeterControls[0]),
+              "the meters end with the latency");
+
+// Room the plug-in keeps for its controls (console controls: one bit each in a 32-bit mask).
+constexpr int kMaxConsoleControls = 32;
+constexpr int kMaxControls = kFirstAppendedControl + kMaxConsoleControls - kReleasedConsoleCount;
+
+// The control list: built once from the engine's description (on first use, a control-thread
+// call; afterwards read-only on any thread).
+struct ControlList {
+    std::vector<ControlPort> controls;
+    int consoleCount = 0;
+    int consoleControl[kMaxConsoleControls] = {};  // control index of console control i
+    bool fits = true;  // within kMaxControls and kMaxConsoleControls (else the plug-in refuses to start)
+};
+
+inline ControlList buildControlList() {
+    ControlList list;
+    const std::vector<EngineParamInfo>& params = engineParams();
+    auto consolePort = [](const EngineParamInfo& param) {
+        return ControlPort{param.lv2Symbol.c_str(), param.lv2Name.c_str(),
+                           param.kind == EngineParamKind::kSwitch ? kSwitch : kGain, param.key.c_str(),
+                           param.minimum, param.maximum, param.unit.c_str()};
+    };
+    auto add = [&](const ControlPort& port) {
+        if (isConsole(port.kind)) {
+            if (list.consoleCount == kMaxConsoleControls) {
+                list.fits = false;
+                return;
+            }
+            list.consoleControl[list.consoleCount++] = static_cast<int>(list.controls.size());
+        }
+        list.controls.push_back(port);
+    };
+    for (const ControlPort& port : kLeadingControls) add(port);
+    for (const char* symbol : kReleasedConsoleSymbols) {
+        const EngineParamInfo* found = nullptr;
+        for (const EngineParamInfo& param : params) {
+            if (param.lv2Symbol == symbol) found = &param;
+        }
+        // A released port the engine no longer has keeps its place and does nothing.
+        add(found != nullptr ? consolePort(*found) : ControlPort{symbol, symbol, kSwitch, "", 0, 1});
+    }
+    for (const ControlPort& port : kMeterControls) add(port);
+    for (const ControlPort& port : kCeilingControls) add(port);
+    for (const EngineParamInfo& param : params) {
+        if (param.lv2Symbol.empty()) continue;
+        bool released = false;
+        for (const char* symbol : kReleasedConsoleSymbols) released = released || param.lv2Symbol == symbol;
+        if (!released) add(consolePort(param));
+    }
+    if (static_cast<int>(list.controls.size()) > kMaxControls) list.fits = false;
+    return list;
+}
+
+inline const ControlList& controlList() {
+    static const ControlList list = buildControlList();
+    return list;
+}
+inline int controlCount() { return static_cast<int>(controlList().controls.size()); }
 
 constexpr bool isInput(ControlKind kind) { return kind != kLevelMeter && kind != kGainMeter && kind != kLatency; }
-constexpr bool isConsole(ControlKind kind) { return kind == kSwitch || kind == kGain; }
 
 // The two variants: audio ports come first (inputs, then outputs), then the controls released
 // first, then the atom port that takes patch messages (a preset file to load), then the controls
@@ -121,7 +183,7 @@ constexpr int messagePortIndex(int channels) { return audioPortCount(channels) +
 constexpr int controlPortIndex(int channels, int control) {
     return audioPortCount(channels) + control + (control >= kControlsBeforeMessagePort ? 1 : 0);
 }
-constexpr int portCount(int channels) { return audioPortCount(channels) + kControlCount + 1; }
+inline int portCount(int channels) { return audioPortCount(channels) + controlCount() + 1; }
 
 // The stereo-image switch acts on the difference of two channels: the mono plug-in keeps its port
 // (indices stay) but hides it and does not read it.

@@ -127,7 +127,7 @@ bool readFactory(const std::string& directory, Factory* factory) {
 // Controls whose change moves the latency (a jump in the audio a host must compensate): found by
 // switching each on an engine loaded with F1 and comparing latencies.
 struct Artifacts {
-    bool movesLatency[lv2port::kControlCount] = {};
+    bool movesLatency[lv2port::kMaxControls] = {};
 };
 
 Artifacts findArtifacts() {
@@ -135,8 +135,8 @@ Artifacts findArtifacts() {
     Engine* engine = createEngine(1);
     if (engine == nullptr) return artifacts;
     const int64_t base = latencyFrames(*engine);
-    for (int control = 0; control < lv2port::kControlCount; ++control) {
-        const lv2port::ControlPort& port = lv2port::kControls[control];
+    for (int control = 0; control < lv2port::controlCount(); ++control) {
+        const lv2port::ControlPort& port = lv2port::controlList().controls[control];
         if (port.kind == lv2port::kSwitch) {
             double value = 0;
             getValue(*engine, port.key, &value);
@@ -153,7 +153,14 @@ Artifacts findArtifacts() {
     return artifacts;
 }
 
-std::string presetLabel(const Factory& factory, int n) { return "F" + std::to_string(n) + " " + factory.name[n]; }
+// "F1" ... "F7" (built by appending: GCC 12 warns falsely on "F" + std::to_string(n) when inlined).
+std::string factoryTag(int n) {
+    std::string tag = "F";
+    tag += std::to_string(n);
+    return tag;
+}
+
+std::string presetLabel(const Factory& factory, int n) { return factoryTag(n) + " " + factory.name[n]; }
 
 void writeMessagePort(std::ostream& out, int index) {
     out << "        [\n            a atom:AtomPort , lv2:InputPort ;\n"
@@ -226,9 +233,10 @@ void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Facto
         writePort(out, index, "AudioPort", "OutputPort", names[0], names[1], grouped("main_out", c), false);
     }
     const Values& defaults = factory.values[1];
-    for (int control = 0; control < lv2port::kControlCount; ++control, ++index) {
+    const int controls = lv2port::controlCount();
+    for (int control = 0; control < controls; ++control, ++index) {
         if (control == lv2port::kControlsBeforeMessagePort) writeMessagePort(out, index++);
-        const lv2port::ControlPort& port = lv2port::kControls[control];
+        const lv2port::ControlPort& port = lv2port::controlList().controls[control];
         std::ostringstream extra;
         if (artifacts.movesLatency[control] || port.kind == lv2port::kPresetChoice) {
             // A preset load clears filter memories; a switch that moves the latency jumps in time.
@@ -260,7 +268,7 @@ void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Facto
                 range(0, 1, valueOf(defaults, port.key, 0) != 0 ? 1 : 0);
                 break;
             case lv2port::kGain:
-                extra << " ;\n            units:unit units:db";
+                if (std::string(port.unit) == "dB") extra << " ;\n            units:unit units:db";
                 range(port.minimum, port.maximum, valueOf(defaults, port.key, 0));
                 break;
             case lv2port::kLevelMeter:
@@ -283,7 +291,7 @@ void writePlugin(std::ostream& out, const lv2port::Variant& variant, const Facto
                 break;
         }
         writePort(out, index, "ControlPort", lv2port::isInput(port.kind) ? "InputPort" : "OutputPort", port.symbol,
-                  port.name, extra.str(), control == lv2port::kControlCount - 1);
+                  port.name, extra.str(), control == controls - 1);
     }
     out << "\n";
 }
@@ -295,9 +303,9 @@ std::string presetUri(const lv2port::Variant& variant, const std::string& name) 
 // Port values of a preset: the factory choice and the console controls.
 void writePresetPorts(std::ostream& out, int factoryChoice, const Values& values, const Values& base) {
     out << "    lv2:port [ lv2:symbol \"preset\" ; pset:value " << number(factoryChoice) << " ]";
-    for (int control = lv2port::kFirstConsoleControl;
-         control < lv2port::kFirstConsoleControl + lv2port::kConsoleControlCount; ++control) {
-        const lv2port::ControlPort& port = lv2port::kControls[control];
+    const lv2port::ControlList& list = lv2port::controlList();
+    for (int i = 0; i < list.consoleCount; ++i) {
+        const lv2port::ControlPort& port = list.controls[list.consoleControl[i]];
         const double value = valueOf(values, port.key, valueOf(base, port.key, 0));
         out << " ,\n        [ lv2:symbol \"" << port.symbol << "\" ; pset:value "
             << number(port.kind == lv2port::kSwitch ? (value != 0 ? 1 : 0) : value) << " ]";
@@ -305,6 +313,10 @@ void writePresetPorts(std::ostream& out, int factoryChoice, const Values& values
 }
 
 bool writeBundle(const std::string& bundle, const std::string& presetDirectory, const std::string& binary) {
+    if (!lv2port::controlList().fits) {
+        std::fprintf(stderr, "the engine describes more console controls than the plug-in has room for\n");
+        return false;
+    }
     Factory factory;
     if (!readFactory(presetDirectory, &factory)) return false;
     const Artifacts artifacts = findArtifacts();
@@ -319,7 +331,7 @@ bool writeBundle(const std::string& bundle, const std::string& presetDirectory, 
                  << "> ;\n    rdfs:seeAlso <drelvant.ttl> .\n\n";
         writePlugin(plugins, variant, factory, artifacts);
         for (int n = 1; n <= lv2port::kFactoryPresetCount; ++n) {
-            const std::string uri = presetUri(variant, "F" + std::to_string(n));
+            const std::string uri = presetUri(variant, factoryTag(n));
             manifest << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << variant.uri
                      << "> ;\n    rdfs:seeAlso <presets.ttl> .\n\n";
             presets << "<" << uri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << variant.uri << "> ;\n"

@@ -73,7 +73,10 @@ struct ParamRow {
     ControlIds label = {};           // value label; 0 = none
     ValueBinding value = nullptr;
     Storage storage = Storage::kPreset;
-    const char* lv2Symbol = nullptr;  // the LV2 control port of this parameter, if it has one
+    // The LV2 control port of this parameter, if it has one: its symbol and the name hosts show.
+    // The plug-in keeps the ports it has released where they are and appends any other.
+    const char* lv2Symbol = nullptr;
+    const char* lv2Name = nullptr;
 };
 
 // A stage the console switches, in the console's order (which is the chain's): its switch key,

@@ -44,7 +44,7 @@ const LV2_Feature* features[] = {&mapFeature, nullptr};
 struct Rig {
     const LV2_Descriptor* descriptor = nullptr;
     LV2_Handle handle = nullptr;
-    float controls[lv2port::kControlCount] = {};
+    float controls[lv2port::kMaxControls] = {};
     std::vector<float> in[2], out[2];
 };
 
@@ -63,7 +63,7 @@ Rig& rig(double rate) {
         r.descriptor->connect_port(r.handle, static_cast<uint32_t>(c), r.in[c].data());
         r.descriptor->connect_port(r.handle, static_cast<uint32_t>(2 + c), r.out[c].data());
     }
-    for (int control = 0; control < lv2port::kControlCount; ++control) {
+    for (int control = 0; control < lv2port::controlCount(); ++control) {
         r.controls[control] = control == lv2port::kEnabledControl || control == lv2port::kPresetControl ? 1.0f : 0.0f;
         r.descriptor->connect_port(r.handle, static_cast<uint32_t>(lv2port::controlPortIndex(2, control)),
                                    &r.controls[control]);

@@ -155,7 +155,7 @@ TEST(EngineCeiling, SwitchLevelAndLatency) {
 }
 
 TEST(Lv2Ceiling, PortsNameTheHostApiRange) {
-    const lv2port::ControlPort& level = lv2port::kControls[lv2port::kCeilingLevelControl];
+    const lv2port::ControlPort& level = lv2port::controlList().controls[lv2port::kCeilingLevelControl];
     EXPECT_EQ(level.minimum, kLowestTruePeakCeilingDbtp);
     EXPECT_EQ(level.maximum, kHighestTruePeakCeilingDbtp);
     auto instance = instantiate(kStereoUri, 48000.0);

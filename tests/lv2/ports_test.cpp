@@ -26,7 +26,7 @@ TEST(Lv2Ports, ConsoleControlsAreRegisteredSettingsWithTheirRanges) {
     Engine* engine = createEngine(1);
     ASSERT_NE(engine, nullptr);
     int console = 0;
-    for (const lv2port::ControlPort& port : lv2port::kControls) {
+    for (const lv2port::ControlPort& port : lv2port::controlList().controls) {
         if (!lv2port::isConsole(port.kind)) continue;
         ++console;
         const ParamEntry* param = registered(*engine, port.key);
@@ -38,7 +38,7 @@ TEST(Lv2Ports, ConsoleControlsAreRegisteredSettingsWithTheirRanges) {
             EXPECT_EQ(param->maxValue, port.maximum) << port.key;
         }
     }
-    EXPECT_EQ(console, lv2port::kConsoleControlCount);
+    EXPECT_EQ(console, lv2port::controlList().consoleCount);
     destroyEngine(engine);
 }
 
@@ -47,7 +47,7 @@ TEST(Lv2Ports, TurtleDefaultsAreTheValuesOfF1) {
     ASSERT_NE(engine, nullptr);
     auto instance = lv2test::instantiate(lv2test::kStereoUri, 44100.0);
     ASSERT_NE(instance, nullptr);
-    for (const lv2port::ControlPort& port : lv2port::kControls) {
+    for (const lv2port::ControlPort& port : lv2port::controlList().controls) {
         if (!lv2port::isConsole(port.kind)) continue;
         double value = 0;
         ASSERT_TRUE(getValue(*engine, port.key, &value)) << port.key;
@@ -64,8 +64,8 @@ TEST(Lv2Ports, PortIndicesFollowTheTable) {
         auto instance = lv2test::instantiate(variant.uri, 44100.0);
         ASSERT_NE(instance, nullptr) << variant.uri;
         EXPECT_EQ(lilv_plugin_get_num_ports(instance->plugin), static_cast<uint32_t>(lv2port::portCount(variant.channels)));
-        for (int control = 0; control < lv2port::kControlCount; ++control) {
-            EXPECT_EQ(lv2test::portIndex(*instance, lv2port::kControls[control].symbol),
+        for (int control = 0; control < lv2port::controlCount(); ++control) {
+            EXPECT_EQ(lv2test::portIndex(*instance, lv2port::controlList().controls[control].symbol),
                       static_cast<uint32_t>(lv2port::controlPortIndex(variant.channels, control)));
         }
         EXPECT_EQ(lv2test::portIndex(*instance, "control"), static_cast<uint32_t>(lv2port::messagePortIndex(variant.channels)));

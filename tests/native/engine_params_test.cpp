@@ -176,6 +176,53 @@ TEST(EngineDescription, ConsoleStagesAreTheChainsSwitchedStagesInOrder) {
     EXPECT_EQ(switched, static_cast<int>(engineStages().size()));
 }
 
+// The stages' own latencies make up the engine's: under every factory preset, the latency left
+// when they are taken away is what the engine reports with every stage switched off.
+TEST(EngineDescription, StageLatenciesAddUpToTheEnginesLatency) {
+    std::unique_ptr<Engine, EngineDeleter> engine(createEngine(1));
+    ASSERT_TRUE(engine);
+    const std::vector<EngineStageInfo>& stages = engineStages();
+    std::string error;
+    int presets = 0;
+    for (int preset = 1; loadFactoryPreset(*engine, preset, &error); ++preset) {
+        ++presets;
+        int64_t sum = 0;
+        for (int s = 0; s < static_cast<int>(stages.size()); ++s) {
+            const int64_t frames = stageLatencyFrames(*engine, s);
+            EXPECT_GE(frames, 0) << stages[s].name;
+            if (!stages[s].addsLatency) EXPECT_EQ(frames, 0) << stages[s].name;
+            sum += frames;
+        }
+        const int64_t total = latencyFrames(*engine);
+        for (const EngineStageInfo& stage : stages) ASSERT_TRUE(setValue(*engine, stage.switchKey.c_str(), 0));
+        for (int s = 0; s < static_cast<int>(stages.size()); ++s) EXPECT_EQ(stageLatencyFrames(*engine, s), 0);
+        EXPECT_EQ(total - sum, latencyFrames(*engine)) << "preset " << preset;
+    }
+    EXPECT_GT(presets, 0);
+}
+
+// A stage's meters are meters of the host API shown in the stage's window, each named by one stage.
+TEST(EngineDescription, StageMetersAreTheMetersOfTheirWindows) {
+    std::unique_ptr<Engine, EngineDeleter> engine(createEngine(1));
+    ASSERT_TRUE(engine);
+    std::set<std::string> named;
+    for (const EngineStageInfo& stage : engineStages()) {
+        for (const std::string& meter : stage.meters) {
+            const int index = findMeter(meter.c_str());
+            ASSERT_GE(index, 0) << meter;
+            EXPECT_EQ(std::string(meterInfo(*engine, index).window), stage.window) << meter;
+            EXPECT_TRUE(named.insert(meter).second) << meter << " named twice";
+        }
+    }
+    for (int m = 0; m < meterCount(); ++m) {
+        const MeterInfo meter = meterInfo(*engine, m);
+        bool stageWindow = false;
+        for (const EngineStageInfo& stage : engineStages()) stageWindow = stageWindow || stage.window == meter.window;
+        EXPECT_EQ(named.count(meter.name), stageWindow ? 1u : 0u) << meter.name;
+    }
+    EXPECT_FALSE(named.empty());
+}
+
 // Each window's title is the caption of its dialog template.
 TEST(EngineDescription, WindowTitlesAreTheDialogCaptions) {
     std::ifstream in(std::string(DRELVANT_SOURCE_DIR) + "/resources/dialogs.rc", std::ios::binary);
