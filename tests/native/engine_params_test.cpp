@@ -89,10 +89,10 @@ TEST(EngineDescription, TheRegistryHoldsWhatTheApiDescribes) {
         if (p.logarithmic) {  // the top position is the range's top frequency, to 1/100 octave
             EXPECT_EQ(e.maxValue, std::round(100.0 * std::log2(p.maximum / p.minimum))) << p.key;
         }
-        if (p.kind == EngineParamKind::kSlider && !p.logarithmic) EXPECT_EQ(p.decimals, e.decimals) << p.key;
+        if (p.kind == EngineParamKind::kSlider && !p.logarithmic) { EXPECT_EQ(p.decimals, e.decimals) << p.key; }
         EXPECT_EQ(p.storage == EngineParamStorage::kNowhere, p.key.empty() || p.kind == EngineParamKind::kMeter)
             << p.key;
-        if (!p.key.empty()) EXPECT_EQ(engineParamIndex(p.key), static_cast<int>(i));
+        if (!p.key.empty()) { EXPECT_EQ(engineParamIndex(p.key), static_cast<int>(i)); }
     }
 }
 
@@ -147,11 +147,11 @@ TEST(EngineDescription, StageRowsNameTheConsoleSwitchesAndTheirWindows) {
         EXPECT_EQ(engineParams()[index].kind, EngineParamKind::kSwitch);
         EXPECT_EQ(engineParams()[index].window, "Main");
         EXPECT_EQ(engineParams()[index].consoleRow, s);
-        if (stage.window != nullptr) EXPECT_NE(model::findWindow(stage.window), nullptr) << stage.window;
+        if (stage.window != nullptr) { EXPECT_NE(model::findWindow(stage.window), nullptr) << stage.window; }
     }
     for (int w = 0; w < model::kWindowCount; ++w) {
         const int button = model::kWindows[w].openButton;
-        if (button != 0) EXPECT_TRUE(openButtons.insert(button).second) << button;
+        if (button != 0) { EXPECT_TRUE(openButtons.insert(button).second) << button; }
     }
 }
 
@@ -190,7 +190,7 @@ TEST(EngineDescription, StageLatenciesAddUpToTheEnginesLatency) {
         for (int s = 0; s < static_cast<int>(stages.size()); ++s) {
             const int64_t frames = stageLatencyFrames(*engine, s);
             EXPECT_GE(frames, 0) << stages[s].name;
-            if (!stages[s].addsLatency) EXPECT_EQ(frames, 0) << stages[s].name;
+            if (!stages[s].addsLatency) { EXPECT_EQ(frames, 0) << stages[s].name; }
             sum += frames;
         }
         const int64_t total = latencyFrames(*engine);
