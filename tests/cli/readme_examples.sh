@@ -7,6 +7,7 @@ drelvant() { "$DRELVANT" "$@"; }
 mkdir music
 for name in one two; do sox -n -r 44100 -c 2 -b 16 music/$name.wav synth 3 pinknoise vol 0.3; done
 sox -n -r 44100 -c 2 -b 16 show.wav synth 6 sine 300 pinknoise vol 0.3
+sox -n -r 44100 -c 2 -b 16 in.wav synth 3 pinknoise vol 0.3
 "$DRELVANT" presets show F1 >my-preset.ini 2>/dev/null
 
 # The lines that start with "drelvant" in the block after "Libraries, delivery and scripts:".
