@@ -408,6 +408,18 @@ std::vector<std::pair<double, double>> spectrumBars(EngineModel& model) {
     return result;
 }
 
+CeilingInfo ceilingState(EngineModel& model) {
+    const TruePeakCeiling now = truePeakCeiling(*model.engine);
+    return {now.on, now.ceilingDbtp, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp};
+}
+
+CeilingInfo requestCeiling(EngineModel& model, bool on, double dBTP) {
+    const double level = std::isfinite(dBTP) ? std::clamp(dBTP, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp)
+                                             : truePeakCeiling(*model.engine).ceilingDbtp;
+    requestTruePeakCeiling(*model.engine, on, level);
+    return {on, level, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp};
+}
+
 uint64_t framesProcessed(const EngineModel& model) { return cli::framesSubmitted(*model.hosted); }
 
 std::vector<std::pair<std::string, double>> readMeterValues(EngineModel& model) {

@@ -94,6 +94,9 @@ constexpr double kHighestTruePeakCeilingDbtp = 0.0;
 // Audio thread: switches the ceiling (switching on starts it from silence) and sets its level in
 // dBTP, -12 ... 0 (clamped). Allocates nothing. A new engine's ceiling is -1 dBTP, off.
 void setTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp);
+// Control thread: the same change, made by the audio thread at the start of its next
+// processBlockFloat or processBlockDouble (a console switching the ceiling of a running stream).
+void requestTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp);
 struct TruePeakCeiling {
     bool on;
     double ceilingDbtp;
