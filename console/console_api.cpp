@@ -152,7 +152,29 @@ ConsoleResponse getEngine(ConsoleState& state) {
         body["latency_ms"] = frames * 1000.0 / state.hostRate;
     }
     if (state.droppedCycles != nullptr) body["dropped_cycles"] = state.droppedCycles->load();
+    if (state.ceilingOffered) {
+        const CeilingInfo ceiling = ceilingState(*state.model);
+        body["ceiling"] = {{"on", ceiling.on}, {"dBTP", ceiling.dBTP}, {"min", ceiling.lowest}, {"max", ceiling.highest}};
+    }
     return jsonAnswer(200, body);
+}
+
+// {"on": true, "dBTP": -1}: "dBTP" may be left out (the level stays).
+ConsoleResponse putCeiling(ConsoleState& state, const ConsoleRequest& request) {
+    if (!state.ceilingOffered) {
+        return refusal(409, "this host runs no true-peak ceiling stage (drelvant process has --ceiling)");
+    }
+    const json body = json::parse(request.body, nullptr, false);
+    const bool hasLevel = body.is_object() && body.contains("dBTP");
+    if (body.is_discarded() || !body.is_object() || !body.contains("on") || !body["on"].is_boolean() ||
+        (hasLevel && !body["dBTP"].is_number())) {
+        return refusal(400, "the body needs {\"on\": true | false, \"dBTP\": -12 ... 0}");
+    }
+    const double level = hasLevel ? body["dBTP"].get<double>() : ceilingState(*state.model).dBTP;
+    if (!std::isfinite(level)) return refusal(400, "the ceiling needs a finite level in dBTP");
+    const CeilingInfo ceiling = requestCeiling(*state.model, body["on"].get<bool>(), level);
+    ++state.settingsVersion;
+    return jsonAnswer(200, {{"on", ceiling.on}, {"dBTP", ceiling.dBTP}});
 }
 
 ConsoleResponse getParams(ConsoleState& state, const ConsoleRequest& request) {
@@ -361,6 +383,7 @@ ConsoleResponse route(ConsoleState& state, const ConsoleRequest& request) {
     if (path == "/api/engine" && method == "GET") return getEngine(state);
     if (path == "/api/params" && method == "GET") return getParams(state, request);
     if (path == "/api/params" && method == "PUT") return putParams(state, request);
+    if (path == "/api/ceiling" && method == "PUT") return putCeiling(state, request);
     if (path == "/api/presets" && method == "GET") return getPresets(state);
     if (path == "/api/preset" && method == "POST") {
         std::string preset;

@@ -67,6 +67,8 @@ struct ConsoleState {
     // (as its ports report) and cycles it dropped. Null when the host has none.
     const std::atomic<int64_t>* hostLatencyFrames = nullptr;
     const std::atomic<uint64_t>* droppedCycles = nullptr;
+    // The host runs the engine's true-peak ceiling (drelvant live): shown and set here.
+    bool ceilingOffered = false;
 };
 
 ConsoleResponse handleRequest(ConsoleState& state, const ConsoleRequest& request);

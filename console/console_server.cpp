@@ -363,6 +363,11 @@ void setHostCounters(ConsoleServer& server, const std::atomic<int64_t>* latencyF
     server.state.droppedCycles = droppedCycles;
 }
 
+void offerTruePeakCeiling(ConsoleServer& server) {
+    std::lock_guard<std::mutex> lock(server.state.control);
+    server.state.ceilingOffered = true;
+}
+
 void stopConsole(ConsoleServer* server) {
     if (server == nullptr) return;
     attachEngine(*server, nullptr, std::string(), 0);

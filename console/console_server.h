@@ -34,6 +34,9 @@ void attachEngine(ConsoleServer& server, cli::HostedEngine* engine, const std::s
 // A live host's latency in its own frames and its dropped cycles, shown by the console.
 void setHostCounters(ConsoleServer& server, const std::atomic<int64_t>* latencyFrames,
                      const std::atomic<uint64_t>* droppedCycles);
+// The host runs the engine's true-peak ceiling after the chain (drelvant live): the console
+// shows it and sets it.
+void offerTruePeakCeiling(ConsoleServer& server);
 // Detaches, closes every connection and stops the threads.
 void stopConsole(ConsoleServer* server);
 int consolePort(const ConsoleServer& server);

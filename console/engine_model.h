@@ -104,6 +104,17 @@ std::vector<std::pair<double, double>> spectrumBars(EngineModel& model);
 bool measureResponse(EngineModel& model, std::vector<double>* frequencyHz, std::vector<double>* amplitude);
 uint64_t framesProcessed(const EngineModel& model);
 
+// The engine's true-peak ceiling after the chain (run where the host processes through the
+// floating-point paths: `drelvant live`). A change is made by the audio thread at its next block;
+// requestCeiling gives back the values as they will apply (the level held to lowest ... highest).
+struct CeilingInfo {
+    bool on = false;
+    double dBTP = 0;
+    double lowest = 0, highest = 0;  // dBTP
+};
+CeilingInfo ceilingState(EngineModel& model);
+CeilingInfo requestCeiling(EngineModel& model, bool on, double dBTP);
+
 // Every meter by name ("input_percent", "agc_low_db", "band3_compression_db", ...), read
 // without locks. `clipped` is 1 when a sample reached the clamp since the last reading.
 std::vector<std::pair<std::string, double>> readMeterValues(EngineModel& model);

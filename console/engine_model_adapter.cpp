@@ -1,6 +1,6 @@
-// The console's engine model over what the engine offers today: the registry's windows and
-// parameters, the hand-over of whole settings, the preset store and the plug-in console's preset
-// buttons, the host API's meters. The only console file that reaches the engine.
+// The console's engine model over the engine's host API: its description (windows, parameters
+// and their values), settings applied whole, presets and the plug-in console's preset buttons,
+// meters and the capture ring. The only console file that reaches the engine.
 #include <cctype>
 #include <cerrno>
 #include <algorithm>
@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
 
 #include "analysis/spectrum_analysis.h"
@@ -17,13 +16,8 @@
 #include "console/embedded_page.h"
 #include "console/engine_model.h"
 #include "host/engine_api.h"
-#include "params/engine.h"
-#include "params/preset_console.h"
-#include "params/preset_store.h"
-#include "params/registry.h"
-#include "params/settings_text.h"
-#include "params/slider_math.h"
-#include "platform/platform.h"
+#include "host/engine_params.h"
+#include "platform/shared_value.h"
 
 namespace console {
 
@@ -33,20 +27,14 @@ struct EngineModel {
     std::string settingsDirectory;
     SpectrumWork spectrum;  // the analyser's work arrays
     uint16_t octaveTable[kOctaveTableSize];
+    int32_t startupPreset = 0;  // after the last preset button pressed
 };
 
 namespace {
 
-bool isKeyed(const ParamEntry& param) {
-    return param.key[0] != '\0' && param.value != nullptr &&
-           (param.kind == VerticalSlider || param.kind == HorizontalSlider || param.kind == CheckBox);
-}
-
-bool isFrequencySlider(const ParamEntry& param) { return param.kind != CheckBox && param.decimals < 0; }
-
-double currentValue(const ParamEntry& param) {
-    if (param.kind == CheckBox) return loadShared(*static_cast<const uint8_t*>(param.value)) != 0 ? 1.0 : 0.0;
-    return loadShared(*static_cast<const double*>(param.value));
+// The parameters a console shows and sets: every stored slider and switch.
+bool isShown(const EngineParamInfo& param) {
+    return !param.key.empty() && param.kind != EngineParamKind::kMeter && param.storage == EngineParamStorage::kPreset;
 }
 
 // "General.PostAmp.dB" -> "dB"; "Compressor.Ratio3" -> "".
@@ -133,85 +121,25 @@ const TemplateTexts& templateTexts() {
     return texts;
 }
 
-// ---- the plug-in console's preset buttons over a scripted list ----
-
-struct ScriptedConsole {
-    struct Item {
-        std::string text;
-        int32_t data;
-    };
-    std::vector<Item> items;
-    int selected = -1;
-    bool answerYes = false;
-    bool asked = false;
-    std::string message;
-};
-
-int answerMessageBox(void* owner, const char* text, const char*, unsigned kind) {
-    ScriptedConsole& console = *static_cast<ScriptedConsole*>(owner);
-    console.message = text != nullptr ? text : "";
-    if ((kind & platform::kButtonsYesNo) == platform::kButtonsYesNo) {
-        console.asked = true;
-        return console.answerYes ? platform::kAnswerYes : platform::kAnswerNo;
-    }
-    return platform::kAnswerOk;
-}
-
-PresetListControls scriptedControls(Engine& engine, ScriptedConsole& console) {
-    PresetListControls controls{};
-    controls.engine = &engine;
-    controls.console = &console;
-    controls.context = &console;
-    controls.resetList = [](void* context) { static_cast<ScriptedConsole*>(context)->items.clear(); };
-    controls.addItem = [](void* context, const char* text, int32_t data) {
-        static_cast<ScriptedConsole*>(context)->items.push_back({text, data});
-    };
-    controls.selectItem = [](void* context, int index) { static_cast<ScriptedConsole*>(context)->selected = index; };
-    controls.selectedItem = [](void* context) { return static_cast<ScriptedConsole*>(context)->selected; };
-    controls.itemAt = [](void* context, int index, char* text, std::size_t size, int32_t* data) {
-        const ScriptedConsole& console = *static_cast<ScriptedConsole*>(context);
-        if (index < 0 || index >= static_cast<int>(console.items.size())) return false;
-        std::snprintf(text, size, "%s", console.items[index].text.c_str());
-        *data = console.items[index].data;
-        return true;
-    };
-    controls.setControlText = [](void*, int, const char*) {};
-    return controls;
-}
-
-// The engine's preset store as the settings directory holds it now.
-void scanSettingsDirectory(EngineModel& model) {
-    SettingsText& text = model.engine->text;
-    SetHostDirectory(text, model.settingsDirectory);
-    ScanPresets(*model.engine);
-    SetStartupPreset(*model.engine, cli::startupPresetNumber(model.settingsDirectory));
-}
-
-// Presses one of the console's preset buttons with preset `number` selected.
-PresetOutcome pressPresetButton(EngineModel& model, int32_t number, int buttonId, bool answerYes) {
+// Presses one of the plug-in console's preset buttons with preset `number` selected.
+PresetOutcome pressButton(EngineModel& model, int32_t number, PresetButton button, bool answerYes) {
     PresetOutcome outcome;
     if (model.settingsDirectory.empty()) {
         outcome.message = "there is no settings directory (set HOME or give --dir)";
         return outcome;
     }
-    scanSettingsDirectory(model);
-    ScriptedConsole console;
-    console.answerYes = answerYes;
-    const PresetListControls controls = scriptedControls(*model.engine, console);
-    platform::setMessageBoxHandler(answerMessageBox);
-    FillPresetList(controls, number);
-    if (console.selected < 0) {
-        platform::setMessageBoxHandler(nullptr);
+    const PresetButtonAnswer answer =
+        pressPresetButton(*model.engine, model.settingsDirectory, cli::startupPresetNumber(model.settingsDirectory),
+                          number, button, answerYes);
+    if (!answer.listed) {
         outcome.notFound = true;
         outcome.message = "there is no preset " + std::to_string(number);
         return outcome;
     }
-    console.message.clear();
-    OnPresetButton(controls, buttonId);
-    platform::setMessageBoxHandler(nullptr);
-    outcome.question = console.asked && !answerYes;
-    outcome.message = console.message;
-    outcome.ok = console.message.empty() || (console.asked && answerYes);
+    outcome.question = answer.asked && !answerYes;
+    outcome.message = answer.message;
+    outcome.ok = answer.done;
+    model.startupPreset = answer.startupPreset;
     return outcome;
 }
 
@@ -271,15 +199,6 @@ bool writeStartupPreset(const std::string& directory, int32_t number, std::strin
     return true;
 }
 
-const ParamEntry* findKeyed(const Engine& engine, const std::string& key) {
-    for (const WindowEntry* window = engine.registry.windows; window != nullptr; window = window->next) {
-        for (const ParamEntry* param = window->params; param != nullptr; param = param->next) {
-            if (isKeyed(*param) && key == param->key) return param;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 EngineModel* openEngineModel(cli::HostedEngine& engine, const std::string& settingsDirectory) {
@@ -293,13 +212,13 @@ EngineModel* openEngineModel(cli::HostedEngine& engine, const std::string& setti
 
 void closeEngineModel(EngineModel* model) { delete model; }
 
-std::vector<WindowInfo> listWindows(EngineModel& model) {
+std::vector<WindowInfo> listWindows(EngineModel&) {
     std::vector<WindowInfo> windows;
     const TemplateTexts& texts = templateTexts();
-    for (const WindowEntry* window = model.engine->registry.windows; window != nullptr; window = window->next) {
+    for (const EngineWindowInfo& window : engineWindows()) {
         WindowInfo info;
-        info.name = window->name;
-        const auto title = texts.titles.find(window->templateId);
+        info.name = window.name;
+        const auto title = texts.titles.find(window.templateId);
         info.title = title != texts.titles.end() ? title->second : info.name;
         windows.push_back(info);
     }
@@ -309,73 +228,66 @@ std::vector<WindowInfo> listWindows(EngineModel& model) {
 std::vector<ParamInfo> listParams(EngineModel& model, const std::string& windowName) {
     std::vector<ParamInfo> params;
     const TemplateTexts& texts = templateTexts();
-    for (const WindowEntry* window = model.engine->registry.windows; window != nullptr; window = window->next) {
-        if (!windowName.empty() && windowName != window->name) continue;
-        for (const ParamEntry* param = window->params; param != nullptr; param = param->next) {
-            if (!isKeyed(*param)) continue;
-            ParamInfo info;
-            info.key = param->key;
-            info.window = window->name;
-            info.unit = unitOfKey(info.key);
-            const auto caption = texts.captions.find({window->templateId, param->controlId});
-            if (caption != texts.captions.end()) info.caption = caption->second;
-            info.defaultValue = param->defaultValue;
-            info.value = currentValue(*param);
-            if (param->kind == CheckBox) {
-                info.kind = "switch";
-                info.maxValue = 1;
-                info.lineStep = info.pageStep = info.tickSpacing = 1;
-            } else if (isFrequencySlider(*param)) {
-                // Positions count 1/100 octave from the top of the range down to 20 Hz.
-                info.kind = "frequency";
-                info.unit = "Hz";
-                info.minValue = sliderValue(*param, static_cast<int32_t>(param->maxValue));
-                info.maxValue = sliderValue(*param, 0);
-                info.tickSpacing = param->tickSpacing;  // positions (1/100 octave each)
-                info.lineStep = param->lineStep;
-                info.pageStep = param->pageStep;
-            } else {
-                info.kind = "slider";
-                info.decimals = param->decimals;
-                info.minValue = param->minValue;
-                info.maxValue = param->maxValue;
-                info.tickSpacing = param->tickSpacing;
-                info.lineStep = param->lineStep;
-                info.pageStep = param->pageStep;
-            }
+    std::map<std::string, int> templateOfWindow;
+    for (const EngineWindowInfo& window : engineWindows()) templateOfWindow[window.name] = window.templateId;
+    const std::vector<EngineParamInfo>& described = engineParams();
+    const std::vector<double> values = paramValues(*model.engine);
+    for (std::size_t i = 0; i < described.size(); ++i) {
+        const EngineParamInfo& param = described[i];
+        if (!isShown(param) || (!windowName.empty() && windowName != param.window)) continue;
+        ParamInfo info;
+        info.key = param.key;
+        info.window = param.window;
+        info.unit = unitOfKey(info.key);
+        const auto caption = texts.captions.find({templateOfWindow[param.window], param.controlId});
+        if (caption != texts.captions.end()) info.caption = caption->second;
+        info.defaultValue = param.defaultValue;
+        info.value = i < values.size() ? values[i] : param.defaultValue;
+        if (param.kind == EngineParamKind::kSwitch) {
+            info.kind = "switch";
+            info.maxValue = 1;
+            info.lineStep = info.pageStep = info.tickSpacing = 1;
             params.push_back(info);
+            continue;
         }
+        // A frequency slider's steps count positions of 1/100 octave.
+        info.kind = param.logarithmic ? "frequency" : "slider";
+        if (param.logarithmic) info.unit = "Hz";
+        info.decimals = param.decimals;
+        info.minValue = param.minimum;
+        info.maxValue = param.maximum;
+        info.tickSpacing = param.tickSpacing;
+        info.lineStep = param.lineStep;
+        info.pageStep = param.pageStep;
+        params.push_back(info);
     }
     return params;
 }
 
 bool applyValues(EngineModel& model, const std::vector<std::pair<std::string, double>>& values,
                  std::vector<std::pair<std::string, double>>* applied, std::string* badKey) {
-    Engine& engine = *model.engine;
-    // Every value first as a preset file line would give it (single precision, finite), so that
-    // nothing is applied unless everything can be.
-    std::vector<std::pair<const ParamEntry*, double>> parsed;
+    // Every value as a preset file line gives it; nothing is applied unless everything can be.
+    std::vector<SettingPair> pairs;
+    std::vector<int> indices;
     for (const auto& [key, value] : values) {
-        const ParamEntry* param = findKeyed(engine, key);
+        const int index = engineParamIndex(key);
         char text[64];
-        std::snprintf(text, sizeof text, "%.17g\r\n", value);
-        double read = 0.0;
-        if (param == nullptr || !std::isfinite(value) || ParseSinglePrecision(text, &read) != kNumberFound) {
+        std::snprintf(text, sizeof text, "%.17g", value);
+        if (index < 0 || !isShown(engineParams()[index]) || !std::isfinite(value) || !checkSettings({{key, text}}, nullptr)) {
             *badKey = key;
             return false;
         }
-        parsed.emplace_back(param, read);
+        pairs.emplace_back(key, text);
+        indices.push_back(index);
     }
-    for (const auto& [param, value] : parsed) {
-        if (param->kind == CheckBox) {
-            storeShared(*static_cast<uint8_t*>(param->value), static_cast<uint8_t>(value != 0.0 ? 1 : 0));
-        } else {
-            storeShared(*static_cast<double*>(param->value), value);
-        }
+    std::string error;
+    if (!pairs.empty() && !applySettings(*model.engine, pairs, &error, ApplyMode::kKeepFilterMemories)) {
+        *badKey = pairs.front().first;
+        return false;
     }
-    if (!parsed.empty()) CommitSettings(engine, false, false);
+    const std::vector<double> now = paramValues(*model.engine);
     applied->clear();
-    for (const auto& [param, value] : parsed) applied->emplace_back(param->key, currentValue(*param));
+    for (std::size_t i = 0; i < pairs.size(); ++i) applied->emplace_back(pairs[i].first, now[static_cast<std::size_t>(indices[i])]);
     return true;
 }
 
@@ -414,33 +326,29 @@ PresetOutcome loadPresetNamed(EngineModel& model, const std::string& preset) {
 
 PresetOutcome savePresetSlot(EngineModel& model, int slot, const std::string& name, bool overwrite) {
     PresetOutcome outcome;
-    if (slot < 1 || slot > kUserSlots) {
+    if (slot < 1 || slot > cli::kUserSlotCount) {
         outcome.notFound = true;
         outcome.message = "user preset slots are 1 ... 99";
         return outcome;
     }
-    if (name.size() >= kPresetNameSize || name.find_first_of("\r\n") != std::string::npos) {
-        outcome.message = "a preset name is one line of at most 31 characters";
+    const std::string previous = presetName(*model.engine);
+    if (!setPresetName(*model.engine, name)) {
+        outcome.message = "a preset name is one line of at most " + std::to_string(kLongestPresetName) + " characters";
         return outcome;
     }
-    char* current = boundParams(*model.engine).presetName;
-    char previous[kPresetNameSize];
-    std::memcpy(previous, current, kPresetNameSize);
-    std::memset(current, 0, kPresetNameSize);
-    std::memcpy(current, name.data(), name.size());
-    outcome = pressPresetButton(model, slot, kSaveButtonId, overwrite);
-    if (!outcome.ok) std::memcpy(current, previous, kPresetNameSize);
+    outcome = pressButton(model, slot, PresetButton::kSave, overwrite);
+    if (!outcome.ok) setPresetName(*model.engine, previous);
     return outcome;
 }
 
 PresetOutcome deletePresetSlot(EngineModel& model, int slot) {
-    if (slot < 1 || slot > kUserSlots) {
+    if (slot < 1 || slot > cli::kUserSlotCount) {
         PresetOutcome outcome;
         outcome.notFound = true;
         outcome.message = "user preset slots are 1 ... 99";
         return outcome;
     }
-    return pressPresetButton(model, slot, kDeleteButtonId, true);
+    return pressButton(model, slot, PresetButton::kDelete, true);
 }
 
 PresetOutcome setStartupPreset(EngineModel& model, const std::string& preset) {
@@ -451,8 +359,8 @@ PresetOutcome setStartupPreset(EngineModel& model, const std::string& preset) {
         return outcome;
     }
     const int32_t number = choice.kind == cli::PresetChoice::kFactory ? 1 - choice.number : choice.number;
-    outcome = pressPresetButton(model, number, kDefaultButtonId, true);
-    if (outcome.ok && !writeStartupPreset(model.settingsDirectory, StartupPreset(*model.engine), &outcome.message)) {
+    outcome = pressButton(model, number, PresetButton::kDefault, true);
+    if (outcome.ok && !writeStartupPreset(model.settingsDirectory, model.startupPreset, &outcome.message)) {
         outcome.ok = false;
     }
     return outcome;
@@ -498,6 +406,18 @@ std::vector<std::pair<double, double>> spectrumBars(EngineModel& model) {
         result.emplace_back(model.octaveTable[i * kSpectrumBarStride], bars[i].height);
     }
     return result;
+}
+
+CeilingInfo ceilingState(EngineModel& model) {
+    const TruePeakCeiling now = truePeakCeiling(*model.engine);
+    return {now.on, now.ceilingDbtp, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp};
+}
+
+CeilingInfo requestCeiling(EngineModel& model, bool on, double dBTP) {
+    const double level = std::isfinite(dBTP) ? std::clamp(dBTP, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp)
+                                             : truePeakCeiling(*model.engine).ceilingDbtp;
+    requestTruePeakCeiling(*model.engine, on, level);
+    return {on, level, kLowestTruePeakCeilingDbtp, kHighestTruePeakCeilingDbtp};
 }
 
 uint64_t framesProcessed(const EngineModel& model) { return cli::framesSubmitted(*model.hosted); }

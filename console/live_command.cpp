@@ -325,6 +325,7 @@ int runLiveCommand(int argc, char** argv) {
         }
         attachEngine(*server, live.hosted, setup.settingsDirectory, static_cast<int>(rate));
         setHostCounters(*server, &live.latencyFrames, &live.droppedCycles);
+        offerTruePeakCeiling(*server);
         live.tap = consoleAudioTap(*server, static_cast<int>(rate));
     }
     auto stopWith = [&](int status) {

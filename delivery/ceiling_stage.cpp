@@ -11,6 +11,7 @@ namespace {
 
 template <typename Sample>
 void limitBlock(CeilingStage& stage, Sample* interleaved, int frames, int channels) {
+    takeCeilingRequest(stage);
     if (!stage.ready || !isOn(stage.on)) return;
     for (int done = 0; done < frames;) {
         const int count = std::min(kCeilingChunkFrames, frames - done);
@@ -50,6 +51,21 @@ void setCeiling(CeilingStage& stage, bool on, double ceilingDbtp) {
     if (starting && stage.ready) stage.limiter = stage.fresh;
     stage.limiter.ceiling = stage.setUpLinear * std::pow(10.0, (stage.ceilingDbtp - stage.setUpDbtp) / 20.0);
     storeShared(stage.on, static_cast<uint8_t>(on ? 1 : 0));
+}
+
+void requestCeiling(CeilingStage& stage, bool on, double ceilingDbtp) {
+    if (std::isfinite(ceilingDbtp)) {
+        storeShared(stage.requestedDbtp, std::clamp(ceilingDbtp, kLowestStageCeilingDbtp, kHighestStageCeilingDbtp));
+    }
+    storeShared(stage.requestedOn, static_cast<uint8_t>(on ? 1 : 0));
+    stage.requests.fetch_add(1, std::memory_order_release);
+}
+
+void takeCeilingRequest(CeilingStage& stage) {
+    const uint32_t asked = stage.requests.load(std::memory_order_acquire);
+    if (asked == stage.requestsTaken) return;
+    stage.requestsTaken = asked;
+    setCeiling(stage, isOn(stage.requestedOn), loadShared(stage.requestedDbtp));
 }
 
 int64_t ceilingLatencyFrames(const CeilingStage& stage) {

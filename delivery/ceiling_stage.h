@@ -3,6 +3,7 @@
 // that the audio thread makes without allocating.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "delivery/true_peak_limiter.h"
@@ -22,6 +23,12 @@ struct CeilingStage {
     double ceilingDbtp = kDefaultCeilingDbtp;
     uint8_t on = 0;
     bool ready = false;                 // set up (storage allocated)
+    // A change asked for by the control thread, taken by the audio thread at its next block:
+    // `requests` counts the asks (released after the values), `requestsTaken` those taken.
+    double requestedDbtp = kDefaultCeilingDbtp;
+    uint8_t requestedOn = 0;
+    std::atomic<uint32_t> requests{0};
+    uint32_t requestsTaken = 0;
     double in[kCeilingChunkFrames * 2];
     double out[kCeilingChunkFrames * 2];
 };
@@ -31,6 +38,10 @@ void setUpCeilingStage(CeilingStage& stage);
 // Audio thread. Switching on starts the limiter from silence; the ceiling is clamped to
 // -12 ... 0 dBTP (a non-finite value keeps the current one).
 void setCeiling(CeilingStage& stage, bool on, double ceilingDbtp);
+// Control thread: asks for setCeiling(on, ceilingDbtp) at the audio thread's next block.
+void requestCeiling(CeilingStage& stage, bool on, double ceilingDbtp);
+// Audio thread: applies the last change asked for, if one is waiting (processCeiling calls it).
+void takeCeilingRequest(CeilingStage& stage);
 // Frames the stage delays by: the limiter's look-ahead while on, 0 while off.
 int64_t ceilingLatencyFrames(const CeilingStage& stage);
 // Interleaved frames (1 or 2 channels) in place; nothing happens while off.

@@ -292,6 +292,10 @@ static_assert(kDefaultTruePeakCeilingDbtp == kDefaultCeilingDbtp && kLowestTrueP
 
 void setTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp) { setCeiling(engine.ceiling, on, ceilingDbtp); }
 
+void requestTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp) {
+    requestCeiling(engine.ceiling, on, ceilingDbtp);
+}
+
 TruePeakCeiling truePeakCeiling(const Engine& engine) {
     return {isOn(engine.ceiling.on), loadShared(engine.ceiling.ceilingDbtp)};
 }
@@ -304,7 +308,10 @@ int64_t audioLatencyFrames(const Engine& engine) {
     return ProcessingDelayFrames(engine.live) + ceilingLatencyFrames(engine.ceiling);
 }
 
-void takePendingSettings(Engine& engine) { TakeHandedOverSettings(engine); }
+void takePendingSettings(Engine& engine) {
+    TakeHandedOverSettings(engine);
+    takeCeilingRequest(engine.ceiling);
+}
 
 void requestIdleReset(Engine& engine) { CommitSettings(engine, false, true); }
 

@@ -94,6 +94,9 @@ constexpr double kHighestTruePeakCeilingDbtp = 0.0;
 // Audio thread: switches the ceiling (switching on starts it from silence) and sets its level in
 // dBTP, -12 ... 0 (clamped). Allocates nothing. A new engine's ceiling is -1 dBTP, off.
 void setTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp);
+// Control thread: the same change, made by the audio thread at the start of its next
+// processBlockFloat or processBlockDouble (a console switching the ceiling of a running stream).
+void requestTruePeakCeiling(Engine& engine, bool on, double ceilingDbtp);
 struct TruePeakCeiling {
     bool on;
     double ceilingDbtp;
@@ -170,3 +173,26 @@ CaptureRingView captureRing(const Engine& engine);
 // base preset), put in place as a preset load puts them, with cleared audio state: what the
 // response sweep runs on. Control thread of `source`. nullptr when memory is short.
 Engine* createEngineCopy(const Engine& source, uint32_t seed);
+
+// ---- the plug-in console's preset buttons, for a face that offers them (a remote console).
+// Control thread. Each presses Save, Delete or Default with preset `number` (0 ... -6 = F1 ... F7,
+// 1 ... 99 = a user slot) selected in the console's list of `settingsDirectory`, exactly as the
+// plug-in's console does, with its message boxes answered here: a yes/no question (Save over a
+// preset of another name) gets `answerYes`. `startupPreset` is the startup preset the settings
+// file names now (0 ... -6, 1 ... 99). ----
+
+enum class PresetButton { kSave, kDelete, kDefault };
+struct PresetButtonAnswer {
+    bool listed = false;   // the preset was in the list (else nothing was pressed)
+    bool done = false;     // the button did its work: no message box, or a question answered yes
+    bool asked = false;    // a yes/no question was asked
+    std::string message;   // the last message box's text, empty when none appeared
+    int32_t startupPreset = 0;  // the startup preset after the press (0 ... -6, 1 ... 99)
+};
+PresetButtonAnswer pressPresetButton(Engine& engine, const std::string& settingsDirectory, int32_t startupPreset,
+                                     int32_t number, PresetButton button, bool answerYes);
+
+// Names the current setting ("General.Name", what Save stores). A name is one line of at most
+// kLongestPresetName characters: false (nothing changed) for a longer one or a line break.
+constexpr int kLongestPresetName = 31;
+bool setPresetName(Engine& engine, const std::string& name);

@@ -246,7 +246,7 @@ bool checkSettings(const std::vector<SettingPair>& pairs, std::string* error) {
     return true;
 }
 
-bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::string* error) {
+bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::string* error, ApplyMode mode) {
     if (!checkSettings(pairs, error)) return false;
     // The pairs as the keys of a preset file, applied over the bound values as a preset file's
     // keys are applied over its base.
@@ -264,6 +264,10 @@ bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::s
         }
     }
     ApplyText(engine, false);
-    CommitSettings(engine, true, true);
+    if (mode == ApplyMode::kKeepFilterMemories) {
+        CommitSettings(engine, false, false);
+    } else {
+        CommitSettings(engine, true, true);
+    }
     return true;
 }

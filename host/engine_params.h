@@ -87,9 +87,14 @@ std::vector<double> paramValues(Engine& engine);
 // of a preset file: every value is read as a preset file's value is read (single precision) and
 // the stages guard it as they guard a file's. Nothing is applied when any pair is refused: a key
 // that is not a stored parameter of a preset (the error names the nearest keys), a value that is
-// not a number. Like a preset load, the next block starts from cleared filter memories.
+// not a number. With kLikePresetLoad the next block starts from cleared filter memories, as after
+// a preset load (`process --set`); with kKeepFilterMemories the values and the filter designs
+// they need are handed to the audio thread whole, as setValue hands one value over, and the
+// filters run on from where they stand (a console's slider move).
 using SettingPair = std::pair<std::string, std::string>;
-bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::string* error);
+enum class ApplyMode { kLikePresetLoad, kKeepFilterMemories };
+bool applySettings(Engine& engine, const std::vector<SettingPair>& pairs, std::string* error,
+                   ApplyMode mode = ApplyMode::kLikePresetLoad);
 // The checks of applySettings alone: true when every pair would be taken.
 bool checkSettings(const std::vector<SettingPair>& pairs, std::string* error);
 // Splits "KEY=VALUE" (blanks around either side dropped); false when there is no "=" or no key.

@@ -80,6 +80,17 @@ sleep 0.5
 reported_after=$(engine_field "$port" host_latency_frames)
 check "a preset with other stages changes the latency ($reported -> $reported_after)" test "$reported_after" != "$reported"
 check "and the ports follow it" test "$(port_latency dv:in_r dv:out_r)" = "$reported_after"
+ceiling=$(curl -s -X PUT -d '{"on": true, "dBTP": -3}' "http://127.0.0.1:$port/api/ceiling")
+check "PUT /api/ceiling answers the ceiling as it applies ($ceiling)" \
+    python3 -c "import json,sys; sys.exit(json.loads(sys.argv[1]) != {'on': True, 'dBTP': -3})" "$ceiling"
+sleep 0.5
+shown=$(curl -s --max-time 5 "http://127.0.0.1:$port/api/engine")
+check "/api/engine shows the ceiling on at -3 dBTP" \
+    python3 -c "import json,sys; c=json.loads(sys.argv[1])['ceiling']; sys.exit(not (c['on'] and c['dBTP'] == -3))" "$shown"
+reported_ceiling=$(engine_field "$port" host_latency_frames)
+check "its look-ahead adds to the latency ($reported_after -> $reported_ceiling)" \
+    test "$reported_ceiling" -gt "$reported_after"
+check "and the ports follow it" test "$(port_latency dv:in_l dv:out_l)" = "$reported_ceiling"
 metrics=$(curl -s "http://127.0.0.1:$port/metrics")
 check "/metrics counts dropped cycles" grep -q '^drelvant_dropped_cycles_total ' <<<"$metrics"
 kill -TERM "$live_pid"

@@ -107,6 +107,11 @@ main = {p["key"]: p["value"] for p in json.loads(text)["params"]}
 check(main.get("General.PostAmp.dB") == 0.0, "and nothing of that request was applied")
 status, text = request(stream.port, "PUT", "/api/params", {"General.PostAmp.dB": -6})
 check(status == 200 and json.loads(text) == {"General.PostAmp.dB": -6.0}, "PUT /api/params answers the applied value")
+# process runs no ceiling stage (it has --ceiling): the console neither shows one nor sets it
+status, text = request(stream.port, "PUT", "/api/ceiling", {"on": True, "dBTP": -1})
+check(status == 409, "PUT /api/ceiling is refused where the host runs no ceiling stage")
+status, text = request(stream.port, "GET", "/api/engine")
+check(status == 200 and "ceiling" not in json.loads(text), "and /api/engine shows none")
 stream.feed(signal[4 * K:])
 check(stream.finish() == 0, "the stream ends normally")
 run_plain(signal, "reference.raw")

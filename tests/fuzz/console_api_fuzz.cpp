@@ -28,6 +28,7 @@ console::ConsoleState& consoleState() {
         made->model = console::openEngineModel(*engine, setup.settingsDirectory);
         made->access.port = 8731;
         made->hostRate = 44100;
+        made->ceilingOffered = true;  // as drelvant live offers it: /api/ceiling reached too
         return made;
     }();
     return *state;

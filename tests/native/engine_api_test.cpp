@@ -317,3 +317,26 @@ TEST(EngineApi, PresetFilesWithLfOrByteOrderMarkLoadAsWithCrLf) {
     ASSERT_TRUE(getValue(*engine, "StereoImageProc.Mono", &value));
     EXPECT_EQ(value, 1.0) << "F4 is still loaded";
 }
+
+// A ceiling asked for by the control thread is made by the audio thread at its next block, clamped
+// into the stage's range, exactly as setTruePeakCeiling made there.
+TEST(EngineApi, ARequestedCeilingTakesEffectAtTheNextBlock) {
+    EnginePtr asked = makeEngine(4, 1);
+    EnginePtr direct = makeEngine(4, 1);
+    const std::vector<short> input = programme(44100, 11);
+    std::vector<double> a(input.begin(), input.end()), b(input.begin(), input.end());
+    for (double& sample : a) sample /= 32768.0;
+    for (double& sample : b) sample /= 32768.0;
+    const int half = 22050;
+    processBlockDouble(*asked, a.data(), half, 2);
+    processBlockDouble(*direct, b.data(), half, 2);
+    requestTruePeakCeiling(*asked, true, kLowestTruePeakCeilingDbtp - 8.0);
+    EXPECT_FALSE(truePeakCeiling(*asked).on);  // not before the audio thread's next block
+    setTruePeakCeiling(*direct, true, kLowestTruePeakCeilingDbtp);
+    processBlockDouble(*asked, a.data() + 2 * half, half, 2);
+    processBlockDouble(*direct, b.data() + 2 * half, half, 2);
+    EXPECT_TRUE(truePeakCeiling(*asked).on);
+    EXPECT_EQ(truePeakCeiling(*asked).ceilingDbtp, kLowestTruePeakCeilingDbtp);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(audioLatencyFrames(*asked), audioLatencyFrames(*direct));
+}

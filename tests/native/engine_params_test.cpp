@@ -284,6 +284,28 @@ TEST(EngineSettings, SettingsGiveTheBytesOfAPresetFileWithTheSameKeys) {
     EXPECT_EQ(ratio, 7.5);
 }
 
+// Settings applied mid-stream with kKeepFilterMemories reach the audio as setValue hands values
+// over (the filters run on); applied like a preset load they start from cleared memories.
+TEST(EngineSettings, KeepingFilterMemoriesHandsOverAsSetValueDoes) {
+    const std::vector<SettingPair> pairs = {
+        {"Compressor.Ratio3", "7.5"}, {"LowpassFilter.Cutoff.Hz", "9000"}, {"General.PostAmp.dB", "-3.5"}};
+    EnginePtr kept(createEngine(5));
+    EnginePtr single(createEngine(5));
+    EnginePtr loaded(createEngine(5));
+    ASSERT_TRUE(kept && single && loaded);
+    const int frames = 22050;
+    for (Engine* engine : {kept.get(), single.get(), loaded.get()}) processed(*engine, frames);
+    std::string error;
+    ASSERT_TRUE(applySettings(*kept, pairs, &error, ApplyMode::kKeepFilterMemories)) << error;
+    ASSERT_TRUE(applySettings(*loaded, pairs, &error, ApplyMode::kLikePresetLoad)) << error;
+    for (const SettingPair& pair : pairs) ASSERT_TRUE(setValue(*single, pair.first.c_str(), std::stod(pair.second)));
+    EXPECT_EQ(paramValues(*kept), paramValues(*single));
+    EXPECT_EQ(paramValues(*kept), paramValues(*loaded));
+    const std::vector<int16_t> keptOutput = processed(*kept, frames);
+    EXPECT_EQ(keptOutput, processed(*single, frames));
+    EXPECT_NE(keptOutput, processed(*loaded, frames));
+}
+
 namespace {
 
 // The number written at `at`: "2,000" -> 2000, "+24" -> 24, "-0.1" -> -0.1 (a comma or point that
