@@ -1,4 +1,4 @@
-// The true-peak ceiling: 4x interpolation, the gain each frame needs, running minimum, release
+// The true-peak ceiling: the shared interpolator, the gain each frame needs, running minimum, release
 // and moving average, all on rings set up once.
 #include "delivery/true_peak_limiter.h"
 
@@ -7,51 +7,26 @@
 
 namespace {
 
-constexpr int kTapsPerPhase = 16;
-constexpr int kCentreTap = 7;  // phase 0 is the sample at tap 7: the interpolated span lies after it
-constexpr double kPi = 3.14159265358979323846;
-// Kept off the ceiling so that the smooth gain changes and a receiver's interpolator, which is
-// not this one, stay under it too.
-constexpr double kSafetyDb = 0.15;
+constexpr int kTaps = kTruePeakTaps;
+constexpr int kCentreTap = kTruePeakTapsBefore;  // phase 0 is the sample there: the span lies after it
+// Kept off the ceiling for what other meters read into content near the Nyquist frequency: their
+// resamplers (ffmpeg's, at 192 kHz) pass some of its images and read such peaks up to about
+// 0.15 dB above a long interpolator; limited heavily, bright noise finds those peaks.
+constexpr double kSafetyDb = 0.2;
 
-struct Interpolator {
-    double taps[kTruePeakOversampling][kTapsPerPhase];
-};
-
-double sinc(double x) { return x == 0.0 ? 1.0 : std::sin(kPi * x) / (kPi * x); }
-
-Interpolator makeInterpolator() {
-    Interpolator interpolator{};
-    const double halfSpan = kTapsPerPhase / 2 + 0.5;
-    for (int phase = 0; phase < kTruePeakOversampling; ++phase) {
-        double sum = 0.0;
-        for (int j = 0; j < kTapsPerPhase; ++j) {
-            const double t = kCentreTap - j + static_cast<double>(phase) / kTruePeakOversampling;
-            const double window = 0.5 * (1.0 + std::cos(kPi * t / halfSpan));
-            interpolator.taps[phase][j] = sinc(t) * window;
-            sum += interpolator.taps[phase][j];
-        }
-        for (double& tap : interpolator.taps[phase]) tap /= sum;  // DC passes unchanged
-    }
-    return interpolator;
-}
-
-const Interpolator& interpolator() {
-    static const Interpolator table = makeInterpolator();
+const TruePeakInterpolator& interpolator() {
+    static const TruePeakInterpolator table = [] {
+        TruePeakInterpolator made;
+        setUpTruePeakInterpolator(made, kTruePeakOversampling);
+        return made;
+    }();
     return table;
 }
 
-// Largest magnitude over the sample at the centre tap and the three points after it, for one channel whose
-// last 16 samples are history[(start + j) % 16], j = 0 ... 15 (oldest first).
-double spanPeak(const double* history, int start) {
-    const Interpolator& filter = interpolator();
-    double peak = 0.0;
-    for (int phase = 0; phase < kTruePeakOversampling; ++phase) {
-        double y = 0.0;
-        for (int j = 0; j < kTapsPerPhase; ++j) y += filter.taps[phase][j] * history[(start + j) % kTapsPerPhase];
-        peak = std::max(peak, std::fabs(y));
-    }
-    return peak;
+// Largest magnitude over the sample at the centre tap and the points after it, for one channel
+// whose last kTaps samples are window[0 ... kTaps - 1] (oldest first).
+double spanPeak(const double* window) {
+    return std::max(std::fabs(window[kCentreTap]), interpolatedPeak(interpolator(), window, 1));
 }
 
 // One frame through every step; true when an output frame was written to `out`.
@@ -61,23 +36,28 @@ bool stepFrame(TruePeakLimiter& l, const double* frame, double* out) {
     const int64_t n = l.framesIn++;
 
     // 1. the frame into the interpolator's history and the delay line
-    for (int c = 0; c < channels; ++c) l.history[static_cast<size_t>(c) * kTapsPerPhase + l.historyAt] = frame[c];
+    // (each sample twice in a ring of 2 * kTaps, so the last kTaps are always side by side)
+    for (int c = 0; c < channels; ++c) {
+        double* ring = &l.history[static_cast<size_t>(c) * 2 * kTaps];
+        ring[l.historyAt] = frame[c];
+        ring[l.historyAt + kTaps] = frame[c];
+    }
     const int64_t ring = l.delayFrames + 1;
     const int64_t slot = ((n % ring) + ring) % ring;
     for (int c = 0; c < channels; ++c) l.delay[static_cast<size_t>(slot) * channels + c] = frame[c];
-    l.historyAt = (l.historyAt + 1) % kTapsPerPhase;
+    l.historyAt = (l.historyAt + 1) % kTaps;
 
     // 2. the peak of the span after frame s (the one at the centre tap), and the gain frame s
     // needs: its span and the one before it, so that both neighbours of every interpolated point
     // are held down
     double span = 0.0;
     for (int c = 0; c < channels; ++c) {
-        span = std::max(span, spanPeak(&l.history[static_cast<size_t>(c) * kTapsPerPhase], l.historyAt));
+        span = std::max(span, spanPeak(&l.history[static_cast<size_t>(c) * 2 * kTaps + l.historyAt]));
     }
     const double peak = std::max(span, l.previousSpanPeak);
     l.previousSpanPeak = span;
     const double need = peak > l.ceiling ? l.ceiling / peak : 1.0;
-    const int64_t s = n - (kTapsPerPhase - 1 - kCentreTap);
+    const int64_t s = n - (kTaps - 1 - kCentreTap);
 
     // 3. running minimum of the needed gains over [m, m + W)
     const int capacity = W + 1;
@@ -120,11 +100,11 @@ void setUpTruePeakLimiter(TruePeakLimiter& limiter, int channels, double sampleR
     TruePeakLimiter& l = limiter;
     l = TruePeakLimiter{};
     l.channels = std::max(1, channels);
-    l.lookahead = std::max(kTapsPerPhase, static_cast<int>(std::ceil(lookaheadMs * 0.001 * sampleRate)));
-    l.delayFrames = l.lookahead - 1 + (kTapsPerPhase - 1 - kCentreTap);
+    l.lookahead = std::max(kTaps, static_cast<int>(std::ceil(lookaheadMs * 0.001 * sampleRate)));
+    l.delayFrames = l.lookahead - 1 + (kTaps - 1 - kCentreTap);
     l.ceiling = std::pow(10.0, (ceilingDb - kSafetyDb) / 20.0);
     l.releaseStep = 1.0 - std::exp(-1.0 / (releaseMs * 0.001 * sampleRate));
-    l.history.assign(static_cast<size_t>(l.channels) * kTapsPerPhase, 0.0);
+    l.history.assign(static_cast<size_t>(l.channels) * 2 * kTaps, 0.0);
     l.delay.assign(static_cast<size_t>(l.channels) * (l.delayFrames + 1), 0.0);
     l.queueValues.assign(static_cast<size_t>(l.lookahead + 1), 1.0);
     l.queueFrames.assign(static_cast<size_t>(l.lookahead + 1), 0);
@@ -159,17 +139,14 @@ int flushTruePeak(TruePeakLimiter& limiter, double* out) {
 
 double measureTruePeak(const double* samples, int64_t frames, int channels) {
     if (channels < 1) return 0.0;
-    std::vector<double> history(static_cast<size_t>(channels) * kTapsPerPhase, 0.0);
+    std::vector<double> padded;
     double peak = 0.0;
-    int at = 0;
-    // Six frames of silence after the end let the last spans be interpolated.
-    for (int64_t n = 0; n < frames + kCentreTap + 1; ++n) {
-        for (int c = 0; c < channels; ++c) {
-            history[static_cast<size_t>(c) * kTapsPerPhase + at] =
-                n < frames ? samples[static_cast<size_t>(n) * channels + c] : 0.0;
-        }
-        at = (at + 1) % kTapsPerPhase;
-        for (int c = 0; c < channels; ++c) peak = std::max(peak, spanPeak(&history[static_cast<size_t>(c) * kTapsPerPhase], at));
+    for (int c = 0; c < channels; ++c) {
+        // Silence around the signal lets the first and last spans be interpolated.
+        padded.assign(static_cast<size_t>(frames + 2 * kTaps), 0.0);
+        for (int64_t n = 0; n < frames; ++n) padded[static_cast<size_t>(kTaps + n)] = samples[static_cast<size_t>(n) * channels + c];
+        for (const double value : padded) peak = std::max(peak, std::fabs(value));
+        peak = std::max(peak, interpolatedPeak(interpolator(), padded.data(), padded.size() - kTaps + 1));
     }
     return peak;
 }

@@ -1,4 +1,4 @@
-// A true-peak ceiling for delivery: look-ahead gain reduction computed from a 4x oversampled
+// A true-peak ceiling for delivery: look-ahead gain reduction computed from an oversampled
 // estimate of the signal between samples, so that no sample and no interpolated peak of the
 // output exceeds the ceiling.
 #pragma once
@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-// Interpolation: 4 phases of a 64-tap windowed-sinc low-pass (16 taps a phase), cut off at the
-// input's Nyquist frequency. Gain: for every frame the largest gain that keeps the frame's own
+#include "analysis/true_peak_interpolator.h"
+
+// Interpolation: the shared true-peak interpolator (analysis/true_peak_interpolator.h) at
+// kTruePeakOversampling points a sample interval, the same the report's meter uses. Gain: for every frame the largest gain that keeps the frame's own
 // peak and the interpolated peaks on both sides of it under the ceiling; the running minimum of
 // that gain over the look-ahead window; a release that only rises slowly; and a moving average
 // over the window. Each averaged value is the mean of minima over windows that all contain the
@@ -18,7 +20,7 @@ struct TruePeakLimiter {
     int delayFrames = 0;        // lookahead plus the interpolator's reach ahead
     double ceiling = 1.0;       // linear, full scale 1.0, the safety margin taken off
     double releaseStep = 0.0;   // per-frame release coefficient toward unity gain
-    std::vector<double> history;       // the last 16 frames per channel, for the interpolator
+    std::vector<double> history;       // per channel the last kTruePeakTaps frames, twice over
     int historyAt = 0;                 // ring position of the oldest of them
     double previousSpanPeak = 0.0;     // the interpolated peak after the frame before
     std::vector<double> delay;         // the last delayFrames + 1 frames, interleaved
@@ -33,7 +35,7 @@ struct TruePeakLimiter {
     int64_t framesReduced = 0;
 };
 
-constexpr int kTruePeakOversampling = 4;
+constexpr int kTruePeakOversampling = 8;
 
 // `ceilingDb` in dBTP; look-ahead in milliseconds (at least the interpolator's reach).
 void setUpTruePeakLimiter(TruePeakLimiter& limiter, int channels, double sampleRate, double ceilingDb,
@@ -44,5 +46,5 @@ int limitTruePeak(TruePeakLimiter& limiter, const double* in, int frames, double
 // The frames still inside, once the input has ended (at most `lookahead`).
 int flushTruePeak(TruePeakLimiter& limiter, double* out);
 
-// The largest true peak (4x oversampled, same interpolator) of a whole interleaved signal, linear.
+// The largest true peak (same interpolator) of a whole interleaved signal, linear.
 double measureTruePeak(const double* samples, int64_t frames, int channels);

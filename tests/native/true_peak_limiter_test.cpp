@@ -114,3 +114,43 @@ TEST(TruePeakLimiter, GainMovesSmoothlyAndTheBlockSizeDoesNotMatter) {
     }
     EXPECT_LT(largestStep, 0.02);
 }
+
+namespace {
+
+// Bright material: white noise less itself two samples before (most of its energy between a tenth
+// and four tenths of the rate, as a cymbal's is) over a square wave at a sixth of the rate.
+std::vector<double> brightStereo(int frames, double drive) {
+    std::vector<double> x(2 * static_cast<size_t>(frames));
+    uint32_t seed = 12345;
+    double previous[2][2] = {{0.0, 0.0}, {0.0, 0.0}};
+    for (int n = 0; n < frames; ++n) {
+        for (int c = 0; c < 2; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double white = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+            const double square = (n / 3 + c) % 2 == 0 ? 0.3 : -0.3;  // 8 kHz at 48 kHz
+            x[2 * n + c] = drive * (0.5 * (white - previous[c][1]) + square);
+            previous[c][1] = previous[c][0];
+            previous[c][0] = white;
+        }
+    }
+    return x;
+}
+
+}  // namespace
+
+TEST(TruePeakLimiter, BrightMaterialStaysUnderTheCeilingByAnIndependentReference) {
+    const std::vector<double> in = brightStereo(6000, 1.5);
+    ASSERT_GT(referenceTruePeak(in, 2), 1.5);
+    const double ceilingDb = -1.0;
+    const std::vector<double> out = runLimiter(in, 2, ceilingDb, 256);
+    EXPECT_LE(referenceTruePeak(out, 2), std::pow(10.0, ceilingDb / 20.0));
+}
+
+TEST(TruePeakLimiter, TheSharedInterpolatorReadsBrightMaterialAsTheReferenceDoes) {
+    for (const double drive : {0.3, 0.6}) {
+        const std::vector<double> in = brightStereo(6000, drive);
+        const double reference = 20.0 * std::log10(referenceTruePeak(in, 2));
+        const double measured = 20.0 * std::log10(measureTruePeak(in.data(), 6000, 2));
+        EXPECT_NEAR(measured, reference, 0.05) << drive;
+    }
+}
