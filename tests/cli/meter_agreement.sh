@@ -1,6 +1,7 @@
 # The report's loudness meter agrees with ffmpeg's ebur128 filter (peak=true) on music-like
 # material: integrated loudness within 0.05 LU, loudness range within 0.1 LU, true peak within
-# 0.05 dB, at 44.1, 48 and 96 kHz, mono and stereo. The figures are read from the JSON report (six
+# 0.1 dB (ffmpeg's interpolator reads broadband noise up to 0.07 dB above a 16x windowed-sinc
+# reference, which the meter follows within 0.05 dB: tests/cli/loudness_meter_test.cpp), at 44.1, 48 and 96 kHz, mono and stereo. The figures are read from the JSON report (six
 # digits) and from ffmpeg's frame metadata (three decimals; the true peak as a linear value).
 source "$(dirname "$0")/common.bash"
 need sox
@@ -41,7 +42,7 @@ for file in plucks.wav noise.wav tones.wav plucks96.wav decay.wav passages.wav s
     read -r i lra peak <<<"$(our_figures "$file")"
     check "$file: integrated $i LUFS, ffmpeg $ff_i (within 0.05)" near "$i" "$ff_i" 0.05
     check "$file: loudness range $lra LU, ffmpeg $ff_lra (within 0.1)" near "$lra" "$ff_lra" 0.1
-    check "$file: true peak $peak dBTP, ffmpeg $ff_peak (within 0.05)" near "$peak" "$ff_peak" 0.05
+    check "$file: true peak $peak dBTP, ffmpeg $ff_peak (within 0.1)" near "$peak" "$ff_peak" 0.1
 done
 
 finish
