@@ -2,7 +2,8 @@
 # material: integrated loudness within 0.05 LU, loudness range within 0.1 LU, true peak within
 # 0.1 dB (ffmpeg's interpolator reads broadband noise up to 0.07 dB above a 16x windowed-sinc
 # reference, which the meter follows within 0.05 dB: tests/cli/loudness_meter_test.cpp), at 44.1,
-# 48 and 96 kHz, mono and stereo. The figures are read from the JSON report (six digits) and from ffmpeg's frame metadata (three decimals; the true peak as a linear value).
+# 48 and 96 kHz, mono and stereo. The figures are read from the JSON report (six digits)
+# and from ffmpeg's frame metadata (three decimals; the true peak as a linear value).
 source "$(dirname "$0")/common.bash"
 need sox
 need ffmpeg
