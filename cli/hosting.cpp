@@ -557,4 +557,24 @@ std::string shownName(const std::string& name) {
     return shown;
 }
 
+std::string withStartupPreset(std::string text, int32_t number) {
+    const std::string key = "General.StartupPreset";
+    const std::string value = std::to_string(number);
+    const size_t line = text.find("\r\n" + key + " ");
+    if (line != std::string::npos) {
+        const size_t sign = text.find('=', line + 2);
+        const size_t end = text.find('\r', line + 2);
+        if (sign != std::string::npos && (end == std::string::npos || sign < end)) {
+            text.replace(sign, (end == std::string::npos ? text.size() : end) - sign, "= " + value);
+        }
+        return text;
+    }
+    if (text.empty()) text = "Drelvant\r\n";
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
+    char entry[80];
+    std::snprintf(entry, sizeof entry, "%-30s = %s\r\n", key.c_str(), value.c_str());
+    return text + entry;
+}
+
 }  // namespace cli
+

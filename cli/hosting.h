@@ -120,6 +120,10 @@ struct UserPreset {
 // (0 ... -6 for F1 ... F7, 1 ... 99 for a slot).
 std::vector<UserPreset> userPresets(const std::string& settingsDirectory);
 int32_t startupPresetNumber(const std::string& settingsDirectory);
+// A settings text (CR LF lines, as presetFileText gives it) with "General.StartupPreset" set to
+// `number` (1 - n for factory preset Fn): the key's value replaced where it stands, or the key
+// appended; every other line kept as it was.
+std::string withStartupPreset(std::string settingsText, int32_t number);
 // "DV_Preset%.2d.ini" of a slot.
 std::string userPresetFileName(int slot);
 

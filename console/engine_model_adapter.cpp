@@ -174,20 +174,7 @@ bool writeStartupPreset(const std::string& directory, int32_t number, std::strin
             text = presetFileText(content.str().data(), content.str().size());
         }
     }
-    const std::string key = "General.StartupPreset";
-    const std::string value = std::to_string(number);
-    const size_t line = text.find("\r\n" + key + " ");
-    const size_t sign = line == std::string::npos ? line : text.find('=', line + 2);
-    const size_t end = line == std::string::npos ? line : text.find('\r', line + 2);
-    if (sign != std::string::npos && (end == std::string::npos || sign < end)) {
-        text.replace(sign, (end == std::string::npos ? text.size() : end) - sign, "= " + value);
-    } else {
-        if (text.empty()) text = "Drelvant\r\n";
-        if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
-        char entry[80];
-        std::snprintf(entry, sizeof entry, "%-30s = %s\r\n", key.c_str(), value.c_str());
-        text += entry;
-    }
+    text = cli::withStartupPreset(text, number);
     const std::string temporary = path + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0 ||
