@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -12,12 +13,28 @@
 #include <thread>
 
 #include "dsp/chain_sides.h"
+#include "host/engine_api.h"
 #include "params/engine.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kSlotCount = 32;  // runs the worker may trail by: 2,048 frames
-constexpr int kSpinsBeforeSleep = 2000;  // pauses (tens of microseconds) before a waiting side sleeps or yields
+// A side that finds nothing to do spins at most this long, and only while the other side is at
+// work on what it waits for (about two runs' work); then it sleeps until woken.
+constexpr Clock::duration kSpinLimit = std::chrono::microseconds(30);
+constexpr int kPausesPerClockRead = 32;
+// The calling thread weighs the second thread's worth over windows of this length at block starts.
+// Over a window of W, one thread would have taken both threads' busy time, 2 W minus what the two
+// waited: two threads pay while their waiting adds up to less than W. Where a third thread keeps a
+// processor busy, the scheduler stretches the busy time of two threads more than one thread's, so
+// they fall back somewhat earlier than at W.
+constexpr Clock::duration kJudgeWindow = std::chrono::milliseconds(200);
+constexpr double kFallBackWaitShare = 0.85;
+// Once fallen back, the calling thread runs both sides until it tries two threads again this much
+// later (files done within it stay on one thread; a stream finds out whether the load has gone).
+constexpr Clock::duration kRetryAfter = std::chrono::seconds(10);
 
 struct Slot {
     RunHandoff run;
@@ -25,6 +42,10 @@ struct Slot {
     double* stereo;   // floating-point stereo
     BandSamples bands[kBandRunFrames];
 };
+
+int64_t nanoseconds(Clock::duration span) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(span).count();
+}
 
 }  // namespace
 
@@ -35,32 +56,61 @@ struct BlockPipeline {
     // two cores do not share a cache line for them.
     alignas(64) std::atomic<uint64_t> submitted{0};
     alignas(64) std::atomic<uint64_t> finished{0};
+    // The worker's side: asleep for want of a run; nanoseconds it waited, taken by the judge.
     alignas(64) std::atomic<bool> workerSleeping{false};
+    std::atomic<int64_t> workerWaitedNs{0};
+    // The calling thread's side: filling runs (the worker may spin for the next one); the run
+    // count it sleeps for, 0 while awake.
+    alignas(64) std::atomic<bool> filling{false};
+    std::atomic<uint64_t> callerAwaits{0};
     std::atomic<bool> stopping{false};
     std::mutex sleepLock;
-    std::condition_variable wake;
+    std::condition_variable wakeWorker;
+    std::condition_variable wakeCaller;
     std::thread worker;
+    // The calling thread's own: how the blocks run now, the judge's window and its waiting in it.
+    alignas(64) int threads = 2;
+    Clock::time_point windowStart{};
+    int64_t callerWaitedNs = 0;
+    Clock::time_point fellBackAt{};
+    bool pinned = false;  // kept to `threads` by pinPipelineThreads, no judging
 };
 
 namespace {
+
+// Spins while `waiting()` holds and `worthSpinning()` too, at most kSpinLimit from `begin`.
+template <class Waiting, class WorthSpinning>
+void spinBriefly(Clock::time_point begin, const Waiting& waiting, const WorthSpinning& worthSpinning) {
+    while (waiting() && worthSpinning()) {
+        for (int i = 0; i < kPausesPerClockRead; ++i) _mm_pause();
+        if (Clock::now() - begin >= kSpinLimit) return;
+    }
+}
+
+// The worker's wait for run `next`; false when stopping with nothing left.
+bool waitForRun(BlockPipeline& pipeline, uint64_t next) {
+    const Clock::time_point begin = Clock::now();
+    const auto noRun = [&] { return pipeline.submitted.load(std::memory_order_acquire) == next; };
+    spinBriefly(begin, noRun, [&] { return pipeline.filling.load(std::memory_order_relaxed); });
+    bool more = true;
+    if (noRun()) {
+        std::unique_lock<std::mutex> lock(pipeline.sleepLock);
+        // Sequentially consistent with the caller's store of `submitted` and load of
+        // `workerSleeping`: either it sees this flag and wakes the worker, or the worker sees its run.
+        pipeline.workerSleeping.store(true);
+        while (pipeline.submitted.load() == next && !pipeline.stopping.load()) pipeline.wakeWorker.wait(lock);
+        pipeline.workerSleeping.store(false, std::memory_order_relaxed);
+        more = pipeline.submitted.load() != next;
+    }
+    pipeline.workerWaitedNs.fetch_add(nanoseconds(Clock::now() - begin), std::memory_order_relaxed);
+    return more;
+}
 
 void runOutputSides(BlockPipeline& pipeline) {
     Engine& engine = *pipeline.engine;
     uint64_t next = 0;
     for (;;) {
-        int spins = 0;
-        while (pipeline.submitted.load(std::memory_order_acquire) == next) {
-            if (++spins < kSpinsBeforeSleep) {
-                _mm_pause();
-                continue;
-            }
-            std::unique_lock<std::mutex> lock(pipeline.sleepLock);
-            pipeline.workerSleeping.store(true);
-            while (pipeline.submitted.load() == next && !pipeline.stopping.load()) pipeline.wake.wait(lock);
-            pipeline.workerSleeping.store(false);
-            if (pipeline.submitted.load() == next) return;  // stopping with nothing left
-            spins = 0;
-        }
+        if (pipeline.submitted.load(std::memory_order_acquire) == next && !waitForRun(pipeline, next)) return;
         Slot& slot = pipeline.slots[next % kSlotCount];
         RunHandoff& run = slot.run;
         if (run.blockBegins) beginOutputSide(engine.state, engine.live);
@@ -71,14 +121,64 @@ void runOutputSides(BlockPipeline& pipeline) {
         }
         if (run.blockEnds) endOutputSide(engine.state, engine.live, run.blockFrames);
         ++next;
-        pipeline.finished.store(next, std::memory_order_release);
+        pipeline.finished.store(next);  // sequentially consistent: see waitForFinished
+        const uint64_t awaited = pipeline.callerAwaits.load();
+        if (awaited != 0 && next >= awaited) {
+            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
+            pipeline.wakeCaller.notify_one();
+        }
     }
 }
 
+// The calling thread's wait until the worker has finished `runs` runs. The worker has them in
+// hand, so a short spin; then sleep until the worker has them done.
 void waitForFinished(BlockPipeline& pipeline, uint64_t runs) {
-    for (int spins = 0; pipeline.finished.load(std::memory_order_acquire) < runs; ++spins) {
-        _mm_pause();
-        if (spins >= kSpinsBeforeSleep) std::this_thread::yield();
+    const auto pending = [&] { return pipeline.finished.load(std::memory_order_acquire) < runs; };
+    if (!pending()) return;
+    const Clock::time_point begin = Clock::now();
+    spinBriefly(begin, pending, [] { return true; });
+    if (pending()) {
+        std::unique_lock<std::mutex> lock(pipeline.sleepLock);
+        // Sequentially consistent with the worker's store of `finished` and load of `callerAwaits`.
+        pipeline.callerAwaits.store(runs);
+        while (pipeline.finished.load() < runs) pipeline.wakeCaller.wait(lock);
+        pipeline.callerAwaits.store(0, std::memory_order_relaxed);
+    }
+    pipeline.callerWaitedNs += nanoseconds(Clock::now() - begin);
+}
+
+void wakeWorkerIfAsleep(BlockPipeline& pipeline) {
+    if (pipeline.workerSleeping.load()) {
+        std::lock_guard<std::mutex> lock(pipeline.sleepLock);
+        pipeline.wakeWorker.notify_one();
+    }
+}
+
+// Both sides on the calling thread from now on, the worker left asleep once it has finished.
+void fallBack(BlockPipeline& pipeline, Clock::time_point now) {
+    waitForFinished(pipeline, pipeline.submitted.load(std::memory_order_relaxed));
+    pipeline.threads = 1;
+    pipeline.fellBackAt = now;
+}
+
+// At a block start: weighs the window just past (see kFallBackWaitShare), or after kRetryAfter on
+// one thread tries two again.
+void judgeThreads(BlockPipeline& pipeline) {
+    const Clock::time_point now = Clock::now();
+    if (pipeline.threads == 1) {
+        if (now - pipeline.fellBackAt < kRetryAfter) return;
+        pipeline.threads = 2;
+        pipeline.windowStart = Clock::time_point{};
+    }
+    const bool firstWindow = pipeline.windowStart == Clock::time_point{};
+    if (!firstWindow && now - pipeline.windowStart < kJudgeWindow) return;
+    const int64_t windowNs = nanoseconds(now - pipeline.windowStart);
+    const int64_t waitedNs =
+        pipeline.callerWaitedNs + pipeline.workerWaitedNs.exchange(0, std::memory_order_relaxed);
+    pipeline.callerWaitedNs = 0;
+    pipeline.windowStart = now;
+    if (!firstWindow && static_cast<double>(waitedNs) > kFallBackWaitShare * static_cast<double>(windowNs)) {
+        fallBack(pipeline, now);
     }
 }
 
@@ -103,6 +203,7 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
 
     uint64_t next = submitted;
     int offset = 0;
+    pipeline.filling.store(true, std::memory_order_relaxed);
     do {
         if (next >= kSlotCount) waitForFinished(pipeline, next - kSlotCount + 1);
         Slot& slot = pipeline.slots[next % kSlotCount];
@@ -119,13 +220,17 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
         runInputSide(io, state, params, engine.random, run);
         offset += run.frames;
         ++next;
-        pipeline.submitted.store(next, std::memory_order_release);
-        if (pipeline.workerSleeping.load()) {
-            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
-            pipeline.wake.notify_one();
-        }
+        pipeline.submitted.store(next);  // sequentially consistent: see waitForRun
+        wakeWorkerIfAsleep(pipeline);
     } while (offset < frames);
+    pipeline.filling.store(false, std::memory_order_relaxed);
     endInputSide(state, params);
+}
+
+// Judges at the block's start; true when the block is for the calling thread alone.
+bool onOneThread(BlockPipeline& pipeline) {
+    if (!pipeline.pinned) judgeThreads(pipeline);
+    return pipeline.threads == 1;
 }
 
 }  // namespace
@@ -156,17 +261,25 @@ void stopBlockPipeline(BlockPipeline* pipeline) {
         std::lock_guard<std::mutex> lock(pipeline->sleepLock);
         pipeline->stopping.store(true);
     }
-    pipeline->wake.notify_one();
+    pipeline->wakeWorker.notify_one();
     pipeline->worker.join();
     delete pipeline;
 }
 
 void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
+    if (onOneThread(pipeline)) {
+        processBlock16(*pipeline.engine, interleaved, frames);
+        return;
+    }
     short* samples = reinterpret_cast<short*>(interleaved);
     submitBlock(pipeline, Pcm16Io{samples}, samples, nullptr, samples != nullptr && frames > 0 ? frames : 0);
 }
 
 void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames) {
+    if (onOneThread(pipeline)) {
+        processBlockDouble(*pipeline.engine, interleaved, frames, 2);
+        return;
+    }
     submitBlock(pipeline, FloatIo<double>{interleaved, 2}, nullptr, interleaved,
                 interleaved != nullptr && frames > 0 ? frames : 0);
 }
@@ -178,3 +291,11 @@ void waitForBlocks(BlockPipeline& pipeline) {
 uint64_t submittedMark(const BlockPipeline& pipeline) { return pipeline.submitted.load(std::memory_order_relaxed); }
 
 void waitForMark(BlockPipeline& pipeline, uint64_t mark) { waitForFinished(pipeline, mark); }
+
+int pipelineThreads(const BlockPipeline& pipeline) { return pipeline.threads; }
+
+void pinPipelineThreads(BlockPipeline& pipeline, int threads) {
+    pipeline.pinned = true;
+    if (threads == 1 && pipeline.threads == 2) fallBack(pipeline, Clock::now());
+    if (threads == 2) pipeline.threads = 2;
+}
