@@ -14,6 +14,7 @@
 
 #include "dsp/chain_sides.h"
 #include "host/engine_api.h"
+#include "host/thread_judge.h"
 #include "params/engine.h"
 
 namespace {
@@ -25,16 +26,6 @@ constexpr std::size_t kSlotCount = 32;  // runs the worker may trail by: 2,048 f
 // work on what it waits for (about two runs' work); then it sleeps until woken.
 constexpr Clock::duration kSpinLimit = std::chrono::microseconds(30);
 constexpr int kPausesPerClockRead = 32;
-// The calling thread weighs the second thread's worth over windows of this length at block starts.
-// Over a window of W, one thread would have taken both threads' busy time, 2 W minus what the two
-// waited: two threads pay while their waiting adds up to less than W. Where a third thread keeps a
-// processor busy, the scheduler stretches the busy time of two threads more than one thread's, so
-// they fall back somewhat earlier than at W.
-constexpr Clock::duration kJudgeWindow = std::chrono::milliseconds(200);
-constexpr double kFallBackWaitShare = 0.85;
-// Once fallen back, the calling thread runs both sides until it tries two threads again this much
-// later (files done within it stay on one thread; a stream finds out whether the load has gone).
-constexpr Clock::duration kRetryAfter = std::chrono::seconds(10);
 
 struct Slot {
     RunHandoff run;
@@ -56,7 +47,7 @@ struct BlockPipeline {
     // two cores do not share a cache line for them.
     alignas(64) std::atomic<uint64_t> submitted{0};
     alignas(64) std::atomic<uint64_t> finished{0};
-    // The worker's side: asleep for want of a run; nanoseconds it waited, taken by the judge.
+    // The worker's side: asleep for want of a run; nanoseconds it waited so far.
     alignas(64) std::atomic<bool> workerSleeping{false};
     std::atomic<int64_t> workerWaitedNs{0};
     // The calling thread's side: filling runs (the worker may spin for the next one); the run
@@ -68,12 +59,12 @@ struct BlockPipeline {
     std::condition_variable wakeWorker;
     std::condition_variable wakeCaller;
     std::thread worker;
-    // The calling thread's own: how the blocks run now, the judge's window and its waiting in it.
+    // The calling thread's own: how the blocks run now, and what the judge weighs.
     alignas(64) int threads = 2;
-    Clock::time_point windowStart{};
-    int64_t callerWaitedNs = 0;
-    Clock::time_point fellBackAt{};
     bool pinned = false;  // kept to `threads` by pinPipelineThreads, no judging
+    ThreadJudge judge;
+    int64_t frames = 0;          // submitted so far
+    int64_t callerWaitedNs = 0;  // waited for the worker so far
 };
 
 namespace {
@@ -155,31 +146,9 @@ void wakeWorkerIfAsleep(BlockPipeline& pipeline) {
 }
 
 // Both sides on the calling thread from now on, the worker left asleep once it has finished.
-void fallBack(BlockPipeline& pipeline, Clock::time_point now) {
+void fallBack(BlockPipeline& pipeline) {
     waitForFinished(pipeline, pipeline.submitted.load(std::memory_order_relaxed));
     pipeline.threads = 1;
-    pipeline.fellBackAt = now;
-}
-
-// At a block start: weighs the window just past (see kFallBackWaitShare), or after kRetryAfter on
-// one thread tries two again.
-void judgeThreads(BlockPipeline& pipeline) {
-    const Clock::time_point now = Clock::now();
-    if (pipeline.threads == 1) {
-        if (now - pipeline.fellBackAt < kRetryAfter) return;
-        pipeline.threads = 2;
-        pipeline.windowStart = Clock::time_point{};
-    }
-    const bool firstWindow = pipeline.windowStart == Clock::time_point{};
-    if (!firstWindow && now - pipeline.windowStart < kJudgeWindow) return;
-    const int64_t windowNs = nanoseconds(now - pipeline.windowStart);
-    const int64_t waitedNs =
-        pipeline.callerWaitedNs + pipeline.workerWaitedNs.exchange(0, std::memory_order_relaxed);
-    pipeline.callerWaitedNs = 0;
-    pipeline.windowStart = now;
-    if (!firstWindow && static_cast<double>(waitedNs) > kFallBackWaitShare * static_cast<double>(windowNs)) {
-        fallBack(pipeline, now);
-    }
 }
 
 // The input side of one block, each run handed to the worker as soon as it is filled.
@@ -228,8 +197,16 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
 }
 
 // Judges at the block's start; true when the block is for the calling thread alone.
-bool onOneThread(BlockPipeline& pipeline) {
-    if (!pipeline.pinned) judgeThreads(pipeline);
+bool onOneThread(BlockPipeline& pipeline, int frames) {
+    if (!pipeline.pinned) {
+        const PipelineTotals totals{nanoseconds(Clock::now().time_since_epoch()), pipeline.frames,
+                                    pipeline.callerWaitedNs +
+                                        pipeline.workerWaitedNs.load(std::memory_order_relaxed)};
+        const int threads = judgeThreads(pipeline.judge, totals);
+        if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
+        pipeline.threads = threads;
+    }
+    pipeline.frames += frames > 0 ? frames : 0;
     return pipeline.threads == 1;
 }
 
@@ -267,7 +244,7 @@ void stopBlockPipeline(BlockPipeline* pipeline) {
 }
 
 void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
-    if (onOneThread(pipeline)) {
+    if (onOneThread(pipeline, frames)) {
         processBlock16(*pipeline.engine, interleaved, frames);
         return;
     }
@@ -276,7 +253,7 @@ void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
 }
 
 void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames) {
-    if (onOneThread(pipeline)) {
+    if (onOneThread(pipeline, frames)) {
         processBlockDouble(*pipeline.engine, interleaved, frames, 2);
         return;
     }
@@ -296,6 +273,6 @@ int pipelineThreads(const BlockPipeline& pipeline) { return pipeline.threads; }
 
 void pinPipelineThreads(BlockPipeline& pipeline, int threads) {
     pipeline.pinned = true;
-    if (threads == 1 && pipeline.threads == 2) fallBack(pipeline, Clock::now());
+    if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
     if (threads == 2) pipeline.threads = 2;
 }

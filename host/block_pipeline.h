@@ -5,11 +5,12 @@
 // as processBlock16 / processBlockDouble's on the same blocks. For long files and streams on a
 // machine with a core to spare; not for the plug-ins, whose host owns the audio thread.
 //
-// The pipeline weighs, as it goes, whether the second thread pays: where the two threads together
-// spend most of the time waiting for each other (a machine whose processors are busy with other
-// work), it drains the worker and runs the blocks on the calling thread alone, trying two threads
-// again some seconds later; the bytes are the same either way. A waiting side spins only briefly,
-// and only while the other is at work on what it waits for; otherwise it sleeps.
+// The pipeline weighs, as it goes, whether the second thread pays (host/thread_judge.h): where the
+// two threads spend much of the time waiting for each other (processors busy with other work) and
+// a stretch on one thread then goes faster, it lets the worker finish and runs the blocks on the
+// calling thread alone, trying two threads again some seconds later; the bytes are the same either
+// way. A waiting side spins only briefly, and only while the other is at work on what it waits
+// for; otherwise it sleeps.
 //
 // Threads: one thread submits and waits. Settings handed over, a new filter design or an idle
 // reset wait for the worker to finish what it holds before the block that takes them begins.
