@@ -4,7 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 need=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      libsndfile1-dev libsoxr-dev libcairo2-dev sox libsox-fmt-all ffmpeg python3 python3-numpy locales
+      libsndfile1-dev libsoxr-dev libcairo2-dev sox libsox-fmt-all ffmpeg python3 locales
       g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick
       clang libclang-rt-14-dev
       lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ffmpeg pipewire pipewire-bin

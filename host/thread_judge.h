@@ -17,7 +17,7 @@ constexpr int64_t kJudgeWindowNs = 200'000'000;
 constexpr double kSuspectWaitShare = 0.6;
 constexpr int64_t kFirstProbeBackoffNs = 1'000'000'000;
 constexpr int64_t kLongestProbeBackoffNs = 16'000'000'000;
-constexpr int64_t kRetryAfterNs = 10'000'000'000;
+constexpr int64_t kRetryAfterNs = 4'000'000'000;
 
 // Running totals as the pipeline keeps them, read at a block start.
 struct PipelineTotals {
