@@ -5,6 +5,8 @@ namespace {
 
 void startWindow(ThreadJudge& judge, const PipelineTotals& totals) { judge.windowStart = totals; }
 
+int64_t doubled(int64_t spanNs) { return spanNs * 2 < kLongestBackoffNs ? spanNs * 2 : kLongestBackoffNs; }
+
 }  // namespace
 
 int judgeThreads(ThreadJudge& judge, const PipelineTotals& totals) {
@@ -15,8 +17,9 @@ int judgeThreads(ThreadJudge& judge, const PipelineTotals& totals) {
     }
     const int64_t elapsedNs = totals.nowNs - judge.windowStart.nowNs;
     if (judge.threads == 1 && !judge.probing) {
-        if (elapsedNs >= kRetryAfterNs) {
+        if (elapsedNs >= judge.oneThreadHoldNs) {
             judge.threads = 2;
+            judge.oneThreadHoldNs = doubled(judge.oneThreadHoldNs);  // the next, should one win again
             startWindow(judge, totals);
         }
         return judge.threads;
@@ -36,8 +39,10 @@ int judgeThreads(ThreadJudge& judge, const PipelineTotals& totals) {
         if (rate < judge.twoThreadRate) {
             judge.threads = 2;
             judge.probeAfterNs = totals.nowNs + judge.probeBackoffNs;
-            judge.probeBackoffNs =
-                judge.probeBackoffNs * 2 < kLongestProbeBackoffNs ? judge.probeBackoffNs * 2 : kLongestProbeBackoffNs;
+            judge.probeBackoffNs = doubled(judge.probeBackoffNs);
+            judge.oneThreadHoldNs = kFirstBackoffNs;
+        } else {
+            judge.probeBackoffNs = kFirstBackoffNs;
         }
     }
     startWindow(judge, totals);

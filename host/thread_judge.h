@@ -5,19 +5,19 @@
 // machine whose processors serve one thread as well as two. Where other work keeps the processors
 // busy the scheduler's turns make that only a hint, so much waiting (kSuspectWaitShare of W) is
 // checked by a window on one thread: its frames per second against those of the two-thread window
-// before. One thread faster, or as fast (it costs less), keeps one thread, and two are tried again
-// kRetryAfterNs later; slower goes back to two and waits a back-off, doubled each time, before it
-// checks again. Frames per second include all the calling thread does besides (reading, measuring,
-// writing), which both ways spend alike.
+// before. One thread faster, or as fast (it costs less), keeps one thread for a hold, and then two
+// are tried again; slower goes back to two for a back-off before the next check. Each doubles while
+// the checks keep deciding the same way and starts afresh when one decides the other way, so a
+// check misled by a passing burst of other work costs little. Frames per second include all the
+// calling thread does besides (reading, measuring, writing), which both ways spend alike.
 #pragma once
 
 #include <cstdint>
 
 constexpr int64_t kJudgeWindowNs = 200'000'000;
 constexpr double kSuspectWaitShare = 0.6;
-constexpr int64_t kFirstProbeBackoffNs = 1'000'000'000;
-constexpr int64_t kLongestProbeBackoffNs = 16'000'000'000;
-constexpr int64_t kRetryAfterNs = 4'000'000'000;
+constexpr int64_t kFirstBackoffNs = 1'000'000'000;  // of a back-off and of a hold
+constexpr int64_t kLongestBackoffNs = 16'000'000'000;
 
 // Running totals as the pipeline keeps them, read at a block start.
 struct PipelineTotals {
@@ -33,7 +33,8 @@ struct ThreadJudge {
     PipelineTotals windowStart{};  // the totals when the current window (or stretch on one thread) began
     double twoThreadRate = 0.0;    // frames per second of the two-thread window before the probe
     int64_t probeAfterNs = 0;      // no probe before
-    int64_t probeBackoffNs = kFirstProbeBackoffNs;
+    int64_t probeBackoffNs = kFirstBackoffNs;
+    int64_t oneThreadHoldNs = kFirstBackoffNs;  // of the stretch on one thread a check keeps
 };
 
 // The threads to run the next block on. A change from 2 to 1 asks the caller to let the worker

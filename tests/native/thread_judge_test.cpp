@@ -1,5 +1,5 @@
 // The pipeline's judgement of its second thread, on made-up totals: which windows make it try one
-// thread, what the try decides, the back-off and the retry.
+// thread, what the try decides, the back-off, the hold on one thread and the retry.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -49,14 +49,32 @@ TEST(ThreadJudge, AWindowShorterThanTheJudgedLengthDecidesNothing) {
     EXPECT_EQ(feed.window(kRate, 1.0), 1);
 }
 
-TEST(ThreadJudge, MuchWaitingTriesOneThreadAndKeepsItWhereItIsFaster) {
+TEST(ThreadJudge, MuchWaitingTriesOneThreadAndKeepsItWhereItIsFasterForLongerEachTime) {
+    Feed feed;
+    int64_t holdNs = kFirstBackoffNs;
+    for (int round = 0; round < 6; ++round) {
+        EXPECT_EQ(feed.window(kRate, 0.95), 1) << round;
+        EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1) << round;  // the try: faster
+        // Kept for the hold, then two again, judged afresh.
+        EXPECT_EQ(feed.runFor(holdNs - 2'000'000, kRate), 1) << round;
+        EXPECT_EQ(feed.runFor(2'000'000, kRate), 2) << round;
+        holdNs = holdNs * 2 < kLongestBackoffNs ? holdNs * 2 : kLongestBackoffNs;
+    }
+    EXPECT_EQ(feed.window(kRate, 0.1), 2);
+}
+
+TEST(ThreadJudge, ATryThatIsSlowerStartsTheHoldOnOneThreadAfresh) {
     Feed feed;
     EXPECT_EQ(feed.window(kRate, 0.95), 1);
-    EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1);  // the try: faster
-    // Kept until the retry, then two again, judged afresh.
-    EXPECT_EQ(feed.runFor(kRetryAfterNs - 2'000'000, kRate), 1);
+    EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1);
+    EXPECT_EQ(feed.runFor(kFirstBackoffNs, kRate), 2);
+    EXPECT_EQ(feed.window(kRate, 0.95), 1);
+    EXPECT_EQ(feed.window(kRate * 0.5, 0.0), 2);  // slower this time
+    feed.runFor(kFirstBackoffNs, kRate);           // the back-off
+    EXPECT_EQ(feed.window(kRate, 0.95), 1);
+    EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1);
+    EXPECT_EQ(feed.runFor(kFirstBackoffNs - 2'000'000, kRate), 1);
     EXPECT_EQ(feed.runFor(2'000'000, kRate), 2);
-    EXPECT_EQ(feed.window(kRate, 0.1), 2);
 }
 
 TEST(ThreadJudge, AsFastOnOneThreadKeepsOne) {
@@ -67,7 +85,7 @@ TEST(ThreadJudge, AsFastOnOneThreadKeepsOne) {
 
 TEST(ThreadJudge, ATryThatIsSlowerGoesBackToTwoAndBacksOffLongerEachTime) {
     Feed feed;
-    int64_t backoffNs = kFirstProbeBackoffNs;
+    int64_t backoffNs = kFirstBackoffNs;
     for (int round = 0; round < 6; ++round) {
         EXPECT_EQ(feed.window(kRate, 0.9), 1) << round;
         EXPECT_EQ(feed.window(kRate * 0.8, 0.0), 2) << round;  // the try: slower
@@ -77,7 +95,7 @@ TEST(ThreadJudge, ATryThatIsSlowerGoesBackToTwoAndBacksOffLongerEachTime) {
         }
         feed.totals.nowNs += backoffNs;  // past it, without waiting
         judgeThreads(feed.judge, feed.totals);
-        backoffNs = backoffNs * 2 < kLongestProbeBackoffNs ? backoffNs * 2 : kLongestProbeBackoffNs;
+        backoffNs = backoffNs * 2 < kLongestBackoffNs ? backoffNs * 2 : kLongestBackoffNs;
     }
 }
 
