@@ -3,6 +3,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -47,9 +48,11 @@ struct BlockPipeline {
     // two cores do not share a cache line for them.
     alignas(64) std::atomic<uint64_t> submitted{0};
     alignas(64) std::atomic<uint64_t> finished{0};
-    // The worker's side: asleep for want of a run; nanoseconds it waited so far.
+    // The worker's side: asleep for want of a run; nanoseconds it waited so far, counted from
+    // twoThreadsSinceNs on (its sleep while the calling thread ran alone is no waiting of theirs).
     alignas(64) std::atomic<bool> workerSleeping{false};
     std::atomic<int64_t> workerWaitedNs{0};
+    std::atomic<int64_t> twoThreadsSinceNs{0};  // the steady clock's
     // The calling thread's side: filling runs (the worker may spin for the next one); the run
     // count it sleeps for, 0 while awake.
     alignas(64) std::atomic<bool> filling{false};
@@ -93,7 +96,10 @@ bool waitForRun(BlockPipeline& pipeline, uint64_t next) {
         pipeline.workerSleeping.store(false, std::memory_order_relaxed);
         more = pipeline.submitted.load() != next;
     }
-    pipeline.workerWaitedNs.fetch_add(nanoseconds(Clock::now() - begin), std::memory_order_relaxed);
+    const int64_t fromNs = std::max(nanoseconds(begin.time_since_epoch()),
+                                    pipeline.twoThreadsSinceNs.load(std::memory_order_relaxed));
+    pipeline.workerWaitedNs.fetch_add(nanoseconds(Clock::now().time_since_epoch()) - fromNs,
+                                      std::memory_order_relaxed);
     return more;
 }
 
@@ -151,6 +157,12 @@ void fallBack(BlockPipeline& pipeline) {
     pipeline.threads = 1;
 }
 
+// The worker's turn again from the next run on (published with it).
+void resumeTwoThreads(BlockPipeline& pipeline) {
+    pipeline.twoThreadsSinceNs.store(nanoseconds(Clock::now().time_since_epoch()), std::memory_order_relaxed);
+    pipeline.threads = 2;
+}
+
 // The input side of one block, each run handed to the worker as soon as it is filled.
 template <class Io>
 void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* stereo, int frames) {
@@ -204,7 +216,7 @@ bool onOneThread(BlockPipeline& pipeline, int frames) {
                                         pipeline.workerWaitedNs.load(std::memory_order_relaxed)};
         const int threads = judgeThreads(pipeline.judge, totals);
         if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
-        pipeline.threads = threads;
+        if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
     }
     pipeline.frames += frames > 0 ? frames : 0;
     return pipeline.threads == 1;
@@ -274,5 +286,5 @@ int pipelineThreads(const BlockPipeline& pipeline) { return pipeline.threads; }
 void pinPipelineThreads(BlockPipeline& pipeline, int threads) {
     pipeline.pinned = true;
     if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
-    if (threads == 2) pipeline.threads = 2;
+    if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
 }
