@@ -49,7 +49,8 @@ struct BlockPipeline {
     alignas(64) std::atomic<uint64_t> submitted{0};
     alignas(64) std::atomic<uint64_t> finished{0};
     // The worker's side: asleep for want of a run; nanoseconds it waited so far, counted from
-    // twoThreadsSinceNs on (its sleep while the calling thread ran alone is no waiting of theirs).
+    // twoThreadsSinceNs on (its sleep while the calling thread ran alone is no waiting of theirs,
+    // the judge having started afresh when two threads began).
     alignas(64) std::atomic<bool> workerSleeping{false};
     std::atomic<int64_t> workerWaitedNs{0};
     std::atomic<int64_t> twoThreadsSinceNs{0};  // the steady clock's
@@ -211,7 +212,10 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
 // Judges at the block's start; true when the block is for the calling thread alone.
 bool onOneThread(BlockPipeline& pipeline, int frames) {
     if (!pipeline.pinned) {
-        const PipelineTotals totals{nanoseconds(Clock::now().time_since_epoch()), pipeline.frames,
+        const int64_t nowNs = nanoseconds(Clock::now().time_since_epoch());
+        // The worker's wait for the first block is no waiting of theirs either.
+        if (!pipeline.judge.started) pipeline.twoThreadsSinceNs.store(nowNs, std::memory_order_relaxed);
+        const PipelineTotals totals{nowNs, pipeline.frames,
                                     pipeline.callerWaitedNs +
                                         pipeline.workerWaitedNs.load(std::memory_order_relaxed)};
         const int threads = judgeThreads(pipeline.judge, totals);
