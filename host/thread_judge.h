@@ -14,9 +14,9 @@
 
 #include <cstdint>
 
-constexpr int64_t kJudgeWindowNs = 200'000'000;
+constexpr int64_t kJudgeWindowNs = 100'000'000;
 constexpr double kSuspectWaitShare = 0.6;
-constexpr int64_t kFirstBackoffNs = 1'000'000'000;  // of a back-off and of a hold
+constexpr int64_t kFirstBackoffNs = 2'000'000'000;  // of a back-off and of a hold
 constexpr int64_t kLongestBackoffNs = 16'000'000'000;
 
 // Running totals as the pipeline keeps them, read at a block start.
