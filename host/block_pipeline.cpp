@@ -3,7 +3,9 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -12,13 +14,20 @@
 #include <thread>
 
 #include "dsp/block_driver.h"
+#include "host/engine_api.h"
 #include "host/sample_guard.h"
+#include "host/thread_judge.h"
 #include "params/engine.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kSlotCount = 32;  // runs the worker may trail by: 2,048 frames
-constexpr int kSpinsBeforeSleep = 2000;  // pauses (tens of microseconds) before a waiting side sleeps or yields
+// A side that finds nothing to do spins at most this long, and only while the other side is at
+// work on what it waits for (about two runs' work); then it sleeps until woken.
+constexpr Clock::duration kSpinLimit = std::chrono::microseconds(30);
+constexpr int kPausesPerClockRead = 32;
 
 struct Slot {
     RunHandoff run;
@@ -26,6 +35,10 @@ struct Slot {
     double* stereo;   // floating-point stereo
     BandSamples bands[kBandRunFrames];
 };
+
+int64_t nanoseconds(Clock::duration span) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(span).count();
+}
 
 }  // namespace
 
@@ -36,32 +49,67 @@ struct BlockPipeline {
     // two cores do not share a cache line for them.
     alignas(64) std::atomic<uint64_t> submitted{0};
     alignas(64) std::atomic<uint64_t> finished{0};
+    // The worker's side: asleep for want of a run; nanoseconds it waited so far, counted from
+    // twoThreadsSinceNs on (its sleep while the calling thread ran alone is no waiting of theirs,
+    // the judge having started afresh when two threads began).
     alignas(64) std::atomic<bool> workerSleeping{false};
+    std::atomic<int64_t> workerWaitedNs{0};
+    std::atomic<int64_t> twoThreadsSinceNs{0};  // the steady clock's
+    // The calling thread's side: filling runs (the worker may spin for the next one); the run
+    // count it sleeps for, 0 while awake.
+    alignas(64) std::atomic<bool> filling{false};
+    std::atomic<uint64_t> callerAwaits{0};
     std::atomic<bool> stopping{false};
     std::mutex sleepLock;
-    std::condition_variable wake;
+    std::condition_variable wakeWorker;
+    std::condition_variable wakeCaller;
     std::thread worker;
+    // The calling thread's own: how the blocks run now, and what the judge weighs.
+    alignas(64) int threads = 2;
+    bool pinned = false;  // kept to `threads` by pinPipelineThreads, no judging
+    ThreadJudge judge;
+    int64_t frames = 0;          // submitted so far
+    int64_t callerWaitedNs = 0;  // waited for the worker so far
 };
 
 namespace {
+
+// Spins while `waiting()` holds and `worthSpinning()` too, at most kSpinLimit from `begin`.
+template <class Waiting, class WorthSpinning>
+void spinBriefly(Clock::time_point begin, const Waiting& waiting, const WorthSpinning& worthSpinning) {
+    while (waiting() && worthSpinning()) {
+        for (int i = 0; i < kPausesPerClockRead; ++i) _mm_pause();
+        if (Clock::now() - begin >= kSpinLimit) return;
+    }
+}
+
+// The worker's wait for run `next`; false when stopping with nothing left.
+bool waitForRun(BlockPipeline& pipeline, uint64_t next) {
+    const Clock::time_point begin = Clock::now();
+    const auto noRun = [&] { return pipeline.submitted.load(std::memory_order_acquire) == next; };
+    spinBriefly(begin, noRun, [&] { return pipeline.filling.load(std::memory_order_relaxed); });
+    bool more = true;
+    if (noRun()) {
+        std::unique_lock<std::mutex> lock(pipeline.sleepLock);
+        // Sequentially consistent with the caller's store of `submitted` and load of
+        // `workerSleeping`: either it sees this flag and wakes the worker, or the worker sees its run.
+        pipeline.workerSleeping.store(true);
+        while (pipeline.submitted.load() == next && !pipeline.stopping.load()) pipeline.wakeWorker.wait(lock);
+        pipeline.workerSleeping.store(false, std::memory_order_relaxed);
+        more = pipeline.submitted.load() != next;
+    }
+    const int64_t fromNs = std::max(nanoseconds(begin.time_since_epoch()),
+                                    pipeline.twoThreadsSinceNs.load(std::memory_order_relaxed));
+    pipeline.workerWaitedNs.fetch_add(nanoseconds(Clock::now().time_since_epoch()) - fromNs,
+                                      std::memory_order_relaxed);
+    return more;
+}
 
 void runOutputSides(BlockPipeline& pipeline) {
     Engine& engine = *pipeline.engine;
     uint64_t next = 0;
     for (;;) {
-        int spins = 0;
-        while (pipeline.submitted.load(std::memory_order_acquire) == next) {
-            if (++spins < kSpinsBeforeSleep) {
-                _mm_pause();
-                continue;
-            }
-            std::unique_lock<std::mutex> lock(pipeline.sleepLock);
-            pipeline.workerSleeping.store(true);
-            while (pipeline.submitted.load() == next && !pipeline.stopping.load()) pipeline.wake.wait(lock);
-            pipeline.workerSleeping.store(false);
-            if (pipeline.submitted.load() == next) return;  // stopping with nothing left
-            spins = 0;
-        }
+        if (pipeline.submitted.load(std::memory_order_acquire) == next && !waitForRun(pipeline, next)) return;
         Slot& slot = pipeline.slots[next % kSlotCount];
         if (slot.pcm != nullptr) {
             finishRun(Pcm16Io{slot.pcm}, engine.state, engine.live, slot.run);
@@ -69,15 +117,49 @@ void runOutputSides(BlockPipeline& pipeline) {
             finishRun(FloatIo<double>{slot.stereo, 2}, engine.state, engine.live, slot.run);
         }
         ++next;
-        pipeline.finished.store(next, std::memory_order_release);
+        pipeline.finished.store(next);  // sequentially consistent: see waitForFinished
+        const uint64_t awaited = pipeline.callerAwaits.load();
+        if (awaited != 0 && next >= awaited) {
+            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
+            pipeline.wakeCaller.notify_one();
+        }
     }
 }
 
+// The calling thread's wait until the worker has finished `runs` runs. The worker has them in
+// hand, so a short spin; then sleep until the worker has them done.
 void waitForFinished(BlockPipeline& pipeline, uint64_t runs) {
-    for (int spins = 0; pipeline.finished.load(std::memory_order_acquire) < runs; ++spins) {
-        _mm_pause();
-        if (spins >= kSpinsBeforeSleep) std::this_thread::yield();
+    const auto pending = [&] { return pipeline.finished.load(std::memory_order_acquire) < runs; };
+    if (!pending()) return;
+    const Clock::time_point begin = Clock::now();
+    spinBriefly(begin, pending, [] { return true; });
+    if (pending()) {
+        std::unique_lock<std::mutex> lock(pipeline.sleepLock);
+        // Sequentially consistent with the worker's store of `finished` and load of `callerAwaits`.
+        pipeline.callerAwaits.store(runs);
+        while (pipeline.finished.load() < runs) pipeline.wakeCaller.wait(lock);
+        pipeline.callerAwaits.store(0, std::memory_order_relaxed);
     }
+    pipeline.callerWaitedNs += nanoseconds(Clock::now() - begin);
+}
+
+void wakeWorkerIfAsleep(BlockPipeline& pipeline) {
+    if (pipeline.workerSleeping.load()) {
+        std::lock_guard<std::mutex> lock(pipeline.sleepLock);
+        pipeline.wakeWorker.notify_one();
+    }
+}
+
+// Both sides on the calling thread from now on, the worker left asleep once it has finished.
+void fallBack(BlockPipeline& pipeline) {
+    waitForFinished(pipeline, pipeline.submitted.load(std::memory_order_relaxed));
+    pipeline.threads = 1;
+}
+
+// The worker's turn again from the next run on (published with it).
+void resumeTwoThreads(BlockPipeline& pipeline) {
+    pipeline.twoThreadsSinceNs.store(nanoseconds(Clock::now().time_since_epoch()), std::memory_order_relaxed);
+    pipeline.threads = 2;
 }
 
 // The input side's runs go to the worker through the ring of slots.
@@ -101,11 +183,8 @@ struct WorkerOutputSide {
     }
     void handOver(RunHandoff&) {
         ++next;
-        pipeline.submitted.store(next, std::memory_order_release);
-        if (pipeline.workerSleeping.load()) {
-            std::lock_guard<std::mutex> lock(pipeline.sleepLock);
-            pipeline.wake.notify_one();
-        }
+        pipeline.submitted.store(next);  // sequentially consistent: see waitForRun
+        wakeWorkerIfAsleep(pipeline);
     }
 };
 
@@ -122,7 +201,26 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
     BlockStart start;
     if (!admitBlock(16, 2, 44100, engine.state, engine.live, &start)) return;
     WorkerOutputSide outputSide{pipeline, pcm, stereo, submitted, submitted};
+    pipeline.filling.store(true, std::memory_order_relaxed);
     driveBlock(io, frames, start, engine.state, engine.live, engine.random, outputSide);
+    pipeline.filling.store(false, std::memory_order_relaxed);
+}
+
+// Judges at the block's start; true when the block is for the calling thread alone.
+bool onOneThread(BlockPipeline& pipeline, int frames) {
+    if (!pipeline.pinned) {
+        const int64_t nowNs = nanoseconds(Clock::now().time_since_epoch());
+        // The worker's wait for the first block is no waiting of theirs either.
+        if (!pipeline.judge.started) pipeline.twoThreadsSinceNs.store(nowNs, std::memory_order_relaxed);
+        const PipelineTotals totals{nowNs, pipeline.frames,
+                                    pipeline.callerWaitedNs +
+                                        pipeline.workerWaitedNs.load(std::memory_order_relaxed)};
+        const int threads = judgeThreads(pipeline.judge, totals);
+        if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
+        if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
+    }
+    pipeline.frames += frames > 0 ? frames : 0;
+    return pipeline.threads == 1;
 }
 
 }  // namespace
@@ -153,18 +251,26 @@ void stopBlockPipeline(BlockPipeline* pipeline) {
         std::lock_guard<std::mutex> lock(pipeline->sleepLock);
         pipeline->stopping.store(true);
     }
-    pipeline->wake.notify_one();
+    pipeline->wakeWorker.notify_one();
     pipeline->worker.join();
     delete pipeline;
 }
 
 void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
+    if (onOneThread(pipeline, frames)) {
+        processBlock16(*pipeline.engine, interleaved, frames);
+        return;
+    }
     short* samples = reinterpret_cast<short*>(interleaved);
     submitBlock(pipeline, Pcm16Io{samples}, samples, nullptr, samples != nullptr && frames > 0 ? frames : 0);
 }
 
 void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames) {
     if (frames > 0) silenceNonFinite(interleaved, 2 * static_cast<size_t>(frames));
+    if (onOneThread(pipeline, frames)) {
+        processBlockDouble(*pipeline.engine, interleaved, frames, 2);
+        return;
+    }
     submitBlock(pipeline, FloatIo<double>{interleaved, 2}, nullptr, interleaved,
                 interleaved != nullptr && frames > 0 ? frames : 0);
 }
@@ -176,3 +282,11 @@ void waitForBlocks(BlockPipeline& pipeline) {
 uint64_t submittedMark(const BlockPipeline& pipeline) { return pipeline.submitted.load(std::memory_order_relaxed); }
 
 void waitForMark(BlockPipeline& pipeline, uint64_t mark) { waitForFinished(pipeline, mark); }
+
+int pipelineThreads(const BlockPipeline& pipeline) { return pipeline.threads; }
+
+void pinPipelineThreads(BlockPipeline& pipeline, int threads) {
+    pipeline.pinned = true;
+    if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
+    if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
+}

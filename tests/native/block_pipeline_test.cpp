@@ -1,6 +1,7 @@
 // The engine over two threads against the engine on one: the same bytes for every factory preset,
 // for block sizes that end runs of frames anywhere, on both paths, and with preset loads, value
-// changes, filter redesigns and idle resets (asked for, or after a pause) arriving between blocks.
+// changes, filter redesigns and idle resets (asked for, or after a pause) arriving between blocks;
+// and falling back to one thread mid-stream and going back to two.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "host/block_pipeline.h"
 #include "host/engine_api.h"
 #include "params/engine.h"
+#include "params/preset_store.h"
 
 namespace {
 
@@ -85,16 +87,21 @@ std::vector<Sample> runOneThread(int factory, std::vector<Sample> samples, int b
     return samples;
 }
 
+// What the test does to the pipeline between blocks, after BetweenBlocks.
+using PipelineBetweenBlocks = std::function<void(BlockPipeline&, int)>;
+
 template <class Sample>
 std::vector<Sample> runTwoThreads(int factory, std::vector<Sample> samples, int blockFrames,
-                                  const BetweenBlocks& between) {
+                                  const BetweenBlocks& between, const PipelineBetweenBlocks& steer = nullptr) {
     EnginePtr engine = makeEngine(factory);
     BlockPipeline* pipeline = startBlockPipeline(*engine);
     EXPECT_NE(pipeline, nullptr);
     if (pipeline == nullptr) return {};
+    pinPipelineThreads(*pipeline, 2);  // both threads throughout, however busy the machine
     const int frames = static_cast<int>(samples.size() / 2);
     for (int start = 0, block = 0; start < frames; start += blockFrames, ++block) {
         if (between) between(*engine, block);
+        if (steer) steer(*pipeline, block);
         const int count = std::min(blockFrames, frames - start);
         if constexpr (sizeof(Sample) == 2) {
             submitBlock16(*pipeline, samples.data() + 2 * start, count);
@@ -164,6 +171,52 @@ TEST(BlockPipeline, LoadsValuesRedesignsAndResetsBetweenBlocksTakeEffectAtTheSam
     EXPECT_EQ(firstDifference(one, two), -1);
     // The events changed the output: without them it differs.
     EXPECT_NE(firstDifference(one, runOneThread(1, input, 576, nullptr)), -1);
+}
+
+// Falls back to one thread at `fallBackBlock`, while the worker may still hold runs of the blocks
+// before, and goes back to two at `resumeBlock`, checking that each change took.
+PipelineBetweenBlocks fallBackAndResume(int fallBackBlock, int resumeBlock) {
+    return [=](BlockPipeline& pipeline, int block) {
+        if (block == fallBackBlock) {
+            pinPipelineThreads(pipeline, 1);
+            EXPECT_EQ(pipelineThreads(pipeline), 1);
+        }
+        if (block == resumeBlock) {
+            pinPipelineThreads(pipeline, 2);
+            EXPECT_EQ(pipelineThreads(pipeline), 2);
+        }
+    };
+}
+
+TEST(BlockPipeline, FallingBackToOneThreadMidStreamAndBackGivesTheOneThreadBytes) {
+    const std::vector<int16_t> input = toShorts(programme(kFrames));
+    const int blocks = kFrames / 576;
+    for (int factory = 1; factory <= kFactoryResources; ++factory) {
+        const std::vector<int16_t> one = runOneThread(factory, input, 576, nullptr);
+        const std::vector<int16_t> steered =
+            runTwoThreads(factory, input, 576, nullptr, fallBackAndResume(blocks / 3, 2 * blocks / 3));
+        EXPECT_EQ(firstDifference(one, steered), -1) << "F" << factory;
+    }
+}
+
+TEST(BlockPipeline, FallingBackOnTheHighResolutionPathAndAmongEventsGivesTheOneThreadValues) {
+    const std::vector<double> input = programme(kFrames);
+    const std::vector<double> one = runOneThread(6, input, 333, nullptr);
+    EXPECT_EQ(firstDifference(one, runTwoThreads(6, input, 333, nullptr, fallBackAndResume(50, 150))), -1);
+    // Settings, a redesign and an idle reset while on one thread, and just after going back to two.
+    const BetweenBlocks events = [](Engine& engine, int block) {
+        std::string error;
+        switch (block) {
+            case 60: EXPECT_TRUE(loadFactoryPreset(engine, 5, &error)) << error; break;
+            case 70: EXPECT_TRUE(setValue(engine, "HighpassFilter.Cutoff.Hz", 120.0)); break;
+            case 80: requestIdleReset(engine); break;
+            case 100: EXPECT_TRUE(setValue(engine, "LowpassFilter.Cutoff.Hz", 9000.0)); break;
+            case 101: clockMs += 7000; break;
+            default: break;
+        }
+    };
+    const std::vector<double> oneWithEvents = runOneThread(1, input, 333, events);
+    EXPECT_EQ(firstDifference(oneWithEvents, runTwoThreads(1, input, 333, events, fallBackAndResume(55, 100))), -1);
 }
 
 TEST(BlockPipeline, AnEngineThatPollsIsNotTaken) {
