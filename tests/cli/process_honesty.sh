@@ -136,12 +136,12 @@ if command -v sox >/dev/null && command -v ffmpeg >/dev/null; then
         lufs=$(ffmpeg -nostats -i target.$container -af ebur128 -f null - 2>&1 | awk '$1 == "I:" { value = $2 } END { print value }')
         check "--target -16 into $container: ffmpeg measures $lufs LUFS, within 0.2 LU"             python3 -c "import sys; sys.exit(0 if abs(float('$lufs') + 16) <= 0.2 else 1)"
     done
-    "$DRELVANT" process bright.wav loud.wav --preset F7 --target -5 --ceiling -6 --json loud.json -q 2>err.txt
+    "$DRELVANT" process bright.wav loud.wav --preset F7 --target -5 --ceiling -8 --json loud.json -q 2>err.txt
     check "a target the ceiling prevents: exit 3" test $? -eq 3
-    check "a target the ceiling prevents: the loudness reached and the reason"         grep -q "warning: 'loud.wav' reaches -[0-9.]* LUFS, not the -5.0 LUFS target: the -6.0 dBTP ceiling allows no more" err.txt
+    check "a target the ceiling prevents: the loudness reached and the reason"         grep -q "warning: 'loud.wav' reaches -[0-9.]* LUFS, not the -5.0 LUFS target: the -8.0 dBTP ceiling allows no more" err.txt
     check "a target the ceiling prevents: a JSON warning" python3 -c "
 import json; e = json.load(open('loud.json'))['files'][0]; assert any('target' in w for w in e['warnings']), e"
-    "$DRELVANT" process bright.wav strict_loud.wav --preset F7 --target -5 --ceiling -6 --strict -q 2>/dev/null
+    "$DRELVANT" process bright.wav strict_loud.wav --preset F7 --target -5 --ceiling -8 --strict -q 2>/dev/null
     check "a target the ceiling prevents, --strict: a failure without output" test $? -eq 1 -a ! -e strict_loud.wav
 fi
 
