@@ -7,7 +7,7 @@ SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 # The native build (its unit tests and the LV2 bundle included) and the program itself.
 build=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
        libsndfile1-dev libsoxr-dev libcairo2-dev lv2-dev liblilv-dev
-       libcpp-httplib-dev nlohmann-json3-dev libjack-jackd2-dev)
+       libcpp-httplib-dev nlohmann-json3-dev libjack-jackd2-dev python3)
 need=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       libsndfile1-dev libsoxr-dev libcairo2-dev sox libsox-fmt-all ffmpeg python3 locales
       g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick
