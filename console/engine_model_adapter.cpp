@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "analysis/spectrum_analysis.h"
+#include "cli/files.h"
 #include "cli/hosting.h"
 #include "console/embedded_page.h"
 #include "console/engine_model.h"
@@ -174,16 +175,7 @@ bool writeStartupPreset(const std::string& directory, int32_t number, std::strin
             text = presetFileText(content.str().data(), content.str().size());
         }
     }
-    text = cli::withStartupPreset(text, number);
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0 ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        *error = "cannot write '" + path + "': " + std::strerror(errno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return cli::writeWholeFile(path, cli::withStartupPreset(text, number), error);
 }
 
 }  // namespace
