@@ -76,3 +76,9 @@ PY
 }
 
 frames_of_raw() { echo $(($(stat -c %s "$1") / 4)); }
+# ffmpeg_r128 FILE: ffmpeg's EBU R 128 meter (true peak on) over FILE, its frame figures into
+# meta.txt ("lavfi.r128.I=...", "lavfi.r128.LRA=...", "lavfi.r128.true_peak=..." as a linear value).
+ffmpeg_r128() {
+    ffmpeg -nostats -hide_banner -i "$1" -af "ebur128=peak=true:metadata=1,ametadata=mode=print:file=meta.txt" \
+        -f null - 2>/dev/null
+}

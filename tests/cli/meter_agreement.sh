@@ -11,8 +11,7 @@ PY=/usr/bin/python3
 
 # ffmpeg_figures FILE: "I LRA PEAK_DB" as ffmpeg's meter has them after the last frame.
 ffmpeg_figures() {
-    ffmpeg -nostats -hide_banner -i "$1" -af "ebur128=peak=true:metadata=1,ametadata=mode=print:file=meta.txt" \
-        -f null - 2>/dev/null
+    ffmpeg_r128 "$1"
     awk -F= '/^lavfi.r128.I=/ {i=$2} /^lavfi.r128.LRA=/ {l=$2} /^lavfi.r128.true_peak=/ {p=$2}
              END {printf "%s %s %.4f\n", i, l, (p > 0 ? 20 * log(p) / log(10) : -999)}' meta.txt
 }

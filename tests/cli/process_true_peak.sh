@@ -8,8 +8,7 @@ PY=/usr/bin/python3
 
 # ffmpeg_peak FILE: the true peak in dBTP from ffmpeg's frame metadata (a linear value there).
 ffmpeg_peak() {
-    ffmpeg -nostats -hide_banner -i "$1" -af "ebur128=peak=true:metadata=1,ametadata=mode=print:file=meta.txt" \
-        -f null - 2>/dev/null
+    ffmpeg_r128 "$1"
     awk -F= '/^lavfi.r128.true_peak=/ {p=$2} END {printf "%.4f\n", (p > 0 ? 20 * log(p) / log(10) : -999)}' meta.txt
 }
 report_peak() {  # report_peak JSON SIDE: the true peak of the input or output side of a report
