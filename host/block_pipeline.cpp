@@ -266,11 +266,11 @@ void submitBlock16(BlockPipeline& pipeline, int16_t* interleaved, int frames) {
 }
 
 void submitBlockDouble(BlockPipeline& pipeline, double* interleaved, int frames) {
-    if (frames > 0) silenceNonFinite(interleaved, 2 * static_cast<size_t>(frames));
     if (onOneThread(pipeline, frames)) {
-        processBlockDouble(*pipeline.engine, interleaved, frames, 2);
+        processBlockDouble(*pipeline.engine, interleaved, frames, 2);  // silences non-finite input itself
         return;
     }
+    if (frames > 0 && interleaved != nullptr) silenceNonFinite(interleaved, 2 * static_cast<size_t>(frames));
     submitBlock(pipeline, FloatIo<double>{interleaved, 2}, nullptr, interleaved,
                 interleaved != nullptr && frames > 0 ? frames : 0);
 }
