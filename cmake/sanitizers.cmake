@@ -36,9 +36,9 @@ if(DRELVANT_SANITIZER STREQUAL "fuzz")
     if(name STREQUAL "console_api_fuzz")
       # The console's request handling over the program's hosting of the engine.
       include(${CMAKE_SOURCE_DIR}/cmake/console.cmake)
-      target_sources(${name} PRIVATE console/console_api.cpp console/engine_model_adapter.cpp cli/hosting.cpp
+      target_sources(${name} PRIVATE console/console_api.cpp console/engine_model_adapter.cpp
                      ${CONSOLE_EMBEDDED_CPP})
-      target_link_libraries(${name} PRIVATE nlohmann_json::nlohmann_json)
+      target_link_libraries(${name} PRIVATE drelvant_cli_fuzzed nlohmann_json::nlohmann_json)
     endif()
     string(REPLACE "_fuzz" "" corpus ${name})
     add_test(NAME fuzz.${name}
