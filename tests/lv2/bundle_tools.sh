@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The bundle as the LV2 tools see it: lv2_validate reports nothing, lv2ls lists both plug-ins,
-# lv2info shows the ports, the presets and the latency.
+# lv2info shows the ports, the presets, the latency, the licence and the version.
 #   bundle_tools.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build="$1"
@@ -28,4 +28,13 @@ for n in 1 2 3 4 5 6 7; do
   name="$(sed -n 's/^General.Name *= *//p' "$2/resources/presets/F$n.txt" | tr -d '\r')"
   grep -qF "F$n $name" <<<"$info" || fail "lv2info shows no preset 'F$n $name'"
 done
-echo "lv2_validate clean; lv2ls lists both plug-ins; lv2info shows ports, presets and latency"
+# lv2info's summary has no licence or version line; its Turtle description (-p) carries them.
+for uri in urn:drelvant:lv2:stereo urn:drelvant:lv2:mono; do
+  description="$(mktemp)"
+  lv2info -p "$description" "$uri" >/dev/null 2>&1 || fail "lv2info -p $uri"
+  grep -q 'doap:license <https://spdx.org/licenses/MIT>' "$description" || fail "lv2info -p $uri: no licence"
+  grep -Eq 'lv2:minorVersion [0-9]+' "$description" || fail "lv2info -p $uri: no minor version"
+  grep -Eq 'lv2:microVersion [0-9]+' "$description" || fail "lv2info -p $uri: no micro version"
+  rm -f "$description"
+done
+echo "lv2_validate clean; lv2ls lists both plug-ins; lv2info shows ports, presets, latency, licence and version"
