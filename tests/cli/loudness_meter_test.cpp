@@ -251,11 +251,38 @@ std::vector<double> plucks(int rate, double seconds, int channels, uint32_t seed
 }
 
 TEST(LoudnessMeterTruePeak, SkippingAndLanesGiveTheDirectComputationsPeak) {
-    // The meter skips windows whose bound is below the peak so far and runs blocks of windows side
-    // by side; the direct computation runs every interpolation of every channel, silence around.
-    for (const int rate : {44100, 96000}) {
+    // The meter skips windows whose bound is below the peak so far, estimates groups of windows in
+    // single precision and runs blocks of them side by side; the direct computation runs every
+    // interpolation of every channel, silence around. Clipped plucks put many windows within the
+    // estimate's error of the peak. With pulses, each channel's peak is a band-limited pulse centred
+    // a quarter, a half and three quarters of a sample after a sample, the largest in the first
+    // channel or in the last; a single sample before it, a little lower than the pulse's peak but
+    // higher than its samples, leaves only the pulse's exact interpolation above the peak so far.
+    enum class Kind { plain, clipped, pulsesFallingByChannel, pulsesRisingByChannel };
+    for (const auto& [rate, kind] : {std::pair{44100, Kind::plain}, std::pair{96000, Kind::plain},
+                                     std::pair{48000, Kind::clipped}, std::pair{44100, Kind::pulsesFallingByChannel},
+                                     std::pair{44100, Kind::pulsesRisingByChannel}}) {
         const int channels = 3;
-        const std::vector<double> samples = plucks(rate, 3.0, channels, 7);
+        std::vector<double> samples = plucks(rate, 3.0, channels, 7);
+        if (kind == Kind::clipped) {
+            for (double& sample : samples) sample = std::clamp(4.0 * sample, -0.5, 0.5);
+        }
+        if (kind == Kind::pulsesFallingByChannel || kind == Kind::pulsesRisingByChannel) {
+            constexpr double kPi = 3.14159265358979323846;
+            const size_t frames = samples.size() / channels;
+            for (double& sample : samples) sample *= 0.2;
+            for (int c = 0; c < channels; ++c) {
+                const double height = kind == Kind::pulsesRisingByChannel ? 0.8 + 0.05 * c : 0.9 - 0.05 * c;
+                samples[(frames / 4 + 1000 * c) * channels + c] = 0.96 * height;
+                const double centre = static_cast<double>(frames / 2 + 1000 * c) + 0.25 * (c + 1);
+                for (int offset = -200; offset <= 200; ++offset) {
+                    const size_t n = static_cast<size_t>(static_cast<double>(frames / 2 + 1000 * c) + offset);
+                    const double t = static_cast<double>(n) - centre;
+                    const double pulse = std::sin(0.8 * kPi * t) / (0.8 * kPi * t) * (0.5 + 0.5 * std::cos(kPi * t / 201.0));
+                    samples[n * channels + c] += height * pulse;
+                }
+            }
+        }
         cli::TruePeakMeter meter;
         cli::startTruePeak(meter, rate, channels);
         const int taps = kTruePeakTaps;
@@ -280,7 +307,7 @@ TEST(LoudnessMeterTruePeak, SkippingAndLanesGiveTheDirectComputationsPeak) {
                 cli::addTruePeakFrames(meter, samples.data() + at * channels, std::min(block, frames - at));
             }
             cli::flushTruePeak(meter);
-            EXPECT_EQ(meter.peak, expected) << rate << " Hz, blocks of " << block;
+            EXPECT_EQ(meter.peak, expected) << rate << " Hz, kind " << static_cast<int>(kind) << ", blocks of " << block;
         }
     }
 }
