@@ -235,6 +235,24 @@ std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
     return std::string();
 }
 
+// A RIFF WAVE file's "LIST" chunk before "data" that claims to run past the end of the file: no
+// audio can follow it, and libsndfile can walk such a list without end.
+bool listChunkRunsPastEnd(const std::vector<unsigned char>& bytes, uint64_t fileBytes) {
+    const bool bigEndian = startsWith(bytes, 0, "RIFX");
+    if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
+        !startsWith(bytes, 8, "WAVE")) {
+        return false;
+    }
+    for (uint64_t at = 12; at + 8 <= bytes.size();) {
+        if (startsWith(bytes, static_cast<size_t>(at), "data")) return false;
+        uint64_t size = 0;
+        for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
+        if (startsWith(bytes, static_cast<size_t>(at), "LIST") && at + 8 + size > fileBytes) return true;
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
 bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
@@ -430,6 +448,12 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
         *error = "cannot open '" + path + "': " + std::strerror(errno);
         return false;
     }
+    std::vector<unsigned char> start;
+    const bool started = S_ISREG(info.st_mode) && readFileStart(path, &start);
+    if (started && listChunkRunsPastEnd(start, static_cast<uint64_t>(info.st_size))) {
+        *error = "'" + path + "' is not an audio file that can be read (its 'LIST' chunk runs past the end of the file)";
+        return false;
+    }
     SF_INFO format{};
     std::unique_lock<std::mutex> lock(soundFileOpenLock());
     reader.file = sf_open(path.c_str(), SFM_READ, &format);
@@ -443,8 +467,7 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     }
     lock.unlock();
     reader.live = !S_ISREG(info.st_mode);
-    std::vector<unsigned char> start;
-    if (S_ISREG(info.st_mode) && readFileStart(path, &start)) reader.declaredFrames = declaredWavFrames(start);
+    if (started) reader.declaredFrames = declaredWavFrames(start);
     if (!checkSoundFile(reader, format, error)) return false;
     if (S_ISREG(info.st_mode)) {
         const int container = format.format & SF_FORMAT_TYPEMASK;
