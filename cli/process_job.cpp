@@ -31,8 +31,6 @@ constexpr int kMostEncodings = 3;
 constexpr double kLossyTargetToleranceLu = 0.1;
 // --target: an output this far below the target did not reach it (the ceiling held it back).
 constexpr double kTargetShortfallLu = 0.2;
-// Frames a file is read in at once (at least a block).
-constexpr int kFileReadFrames = 8192;
 
 // From the engine's 44,100 Hz stereo output to the output file: the processing delay dropped, the
 // channel count and rate of the output, the measurement of what is written.
@@ -509,13 +507,9 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     bool primed = !priming;
     size_t primingFrames = 0;
 
-    // A file is read in longer stretches than the engine's blocks, so that the engine's second
-    // thread can fall a scheduler's turn behind (or run one ahead) without the two waiting on each
-    // other; live input goes on as it comes. The engine's blocks are the same either way.
-    const int readFrames = reader.live ? job.blockFrames : std::max(job.blockFrames, kFileReadFrames);
     const size_t sourceChannels = static_cast<size_t>(reader.format.channels);
-    std::vector<short> shorts(sourceChannels * static_cast<size_t>(readFrames));
-    std::vector<double> sourceSamples(sourceChannels * static_cast<size_t>(readFrames));
+    std::vector<short> shorts(sourceChannels * static_cast<size_t>(job.blockFrames));
+    std::vector<double> sourceSamples(sourceChannels * static_cast<size_t>(job.blockFrames));
     // Runs what is queued through the engine, all of it at the end.
     auto processPending = [&](bool all) {
         if (!primed) {
@@ -538,7 +532,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
     for (;;) {
         long frames = 0;
         if (shortSource) {
-            frames = readShorts(reader, shorts.data(), readFrames, &error);
+            frames = readShorts(reader, shorts.data(), job.blockFrames, &error);
             if (frames > 0) {
                 if (job.measure) addFrames(inputMeter, shorts.data(), static_cast<size_t>(frames));
                 for (size_t i = 0; i < sourceChannels * static_cast<size_t>(frames); ++i) {
@@ -546,7 +540,7 @@ int runProcessJob(const ProcessJob& job, ProcessReport* report) {
                 }
             }
         } else {
-            frames = readDoubles(reader, sourceSamples.data(), readFrames, &error);
+            frames = readDoubles(reader, sourceSamples.data(), job.blockFrames, &error);
             if (frames > 0 && job.measure) addFrames(inputMeter, sourceSamples.data(), static_cast<size_t>(frames));
         }
         if (frames > 0 &&

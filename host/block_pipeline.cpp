@@ -23,9 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Runs the worker may trail by: 16,384 frames, about 3 ms of either side's work, so that one
-// side put aside for a scheduler's turn does not soon stop the other.
-constexpr std::size_t kSlotCount = 256;
+constexpr std::size_t kSlotCount = 32;  // runs the worker may trail by: 2,048 frames
 // A side that finds nothing to do spins at most this long, and only while the other side is at
 // work on what it waits for (about two runs' work); then it sleeps until woken.
 constexpr Clock::duration kSpinLimit = std::chrono::microseconds(30);
