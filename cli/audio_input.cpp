@@ -235,22 +235,37 @@ std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
     return std::string();
 }
 
-// A RIFF WAVE file's "LIST" chunk before "data" that claims to run past the end of the file: no
-// audio can follow it, and libsndfile can walk such a list without end.
-bool listChunkRunsPastEnd(const std::vector<unsigned char>& bytes, uint64_t fileBytes) {
+// A RIFF WAVE file's "LIST" chunk before "data" that runs past the end of the file, or holds a
+// sub-chunk that runs past the end of the list: its description, or empty when there is none.
+// libsndfile can walk such a list without end; no audio can follow the first kind, and the second
+// is no list that a writer of WAV files makes.
+std::string brokenListChunk(const std::vector<unsigned char>& bytes, uint64_t fileBytes) {
     const bool bigEndian = startsWith(bytes, 0, "RIFX");
     if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
         !startsWith(bytes, 8, "WAVE")) {
-        return false;
+        return std::string();
     }
-    for (uint64_t at = 12; at + 8 <= bytes.size();) {
-        if (startsWith(bytes, static_cast<size_t>(at), "data")) return false;
+    auto sizeAt = [&](uint64_t at) {
         uint64_t size = 0;
         for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
-        if (startsWith(bytes, static_cast<size_t>(at), "LIST") && at + 8 + size > fileBytes) return true;
+        return size;
+    };
+    for (uint64_t at = 12; at + 8 <= bytes.size();) {
+        if (startsWith(bytes, static_cast<size_t>(at), "data")) break;
+        const uint64_t size = sizeAt(at);
+        if (startsWith(bytes, static_cast<size_t>(at), "LIST")) {
+            const uint64_t listEnd = at + 8 + size;
+            if (listEnd > fileBytes) return "its 'LIST' chunk runs past the end of the file";
+            // The list's type, then its sub-chunks, each within the list.
+            for (uint64_t sub = at + 12; sub + 8 <= std::min<uint64_t>(listEnd, bytes.size());) {
+                const uint64_t subSize = sizeAt(sub);
+                if (sub + 8 + subSize > listEnd) return "a chunk inside its 'LIST' chunk runs past the end of the list";
+                sub += 8 + subSize + (subSize & 1);
+            }
+        }
         at += 8 + size + (size & 1);
     }
-    return false;
+    return std::string();
 }
 
 bool readFileStart(const std::string& path, std::vector<unsigned char>* bytes) {
@@ -450,8 +465,9 @@ bool openSoundFile(AudioReader& reader, std::string* error) {
     }
     std::vector<unsigned char> start;
     const bool started = S_ISREG(info.st_mode) && readFileStart(path, &start);
-    if (started && listChunkRunsPastEnd(start, static_cast<uint64_t>(info.st_size))) {
-        *error = "'" + path + "' is not an audio file that can be read (its 'LIST' chunk runs past the end of the file)";
+    const std::string brokenList = started ? brokenListChunk(start, static_cast<uint64_t>(info.st_size)) : std::string();
+    if (!brokenList.empty()) {
+        *error = "'" + path + "' is not an audio file that can be read (" + brokenList + ")";
         return false;
     }
     SF_INFO format{};

@@ -5,8 +5,10 @@ need python3
 write_click good.raw 4410 100
 mkdir settings emptydir
 printf 'this is not audio\n' >notaudio.wav
-# A WAV header whose LIST chunk claims more than the file holds (a reader can loop on it for good).
+# WAV headers whose LIST chunk claims more than the file holds, or holds a chunk that claims more
+# than the list (a reader can loop on either for good).
 printf 'RIFF\377\377\377\377WAVELIST?\0\0\0\0\0\0\0\0 \367\377' >runaway_list.wav
+printf 'RIFF$\1\0\0WAVELIST\20\0\0\0\0\0\0\377\367\377\377\377\377\377\6\0\0\0\0$data\36F\3\30\0' >runaway_sublist.wav
 printf 'General.Name = x\n' >notes.txt
 head -c 4410 good.raw >half.raw     # ... plus half a frame
 
@@ -34,13 +36,16 @@ expect_failure() {
 expect_failure "missing input" 1 "cannot open 'absent.wav': No such file" out.wav absent.wav out.wav
 expect_failure "directory as input" 1 "'emptydir' is a directory" out.wav emptydir out.wav
 expect_failure "not audio" 1 "'notaudio.wav' is not an audio file" out.wav notaudio.wav out.wav
-timeout -s KILL 20 "$DRELVANT" process runaway_list.wav out.wav -q 2>stderr.txt
-status=$?
-if [ "$status" -eq 1 ] && grep -q "its 'LIST' chunk runs past the end" stderr.txt && [ ! -e out.wav ]; then
-  pass "runaway LIST chunk: $(cat stderr.txt)"
-else
-  fail "runaway LIST chunk: status $status, $(cat stderr.txt)"
-fi
+for runaway in "runaway_list.wav:its 'LIST' chunk runs past the end of the file" \
+               "runaway_sublist.wav:a chunk inside its 'LIST' chunk runs past the end of the list"; do
+  timeout -s KILL 20 "$DRELVANT" process "${runaway%%:*}" out.wav -q 2>stderr.txt
+  status=$?
+  if [ "$status" -eq 1 ] && grep -qF "${runaway#*:}" stderr.txt && [ ! -e out.wav ]; then
+    pass "${runaway%%:*}: $(cat stderr.txt)"
+  else
+    fail "${runaway%%:*}: status $status, $(cat stderr.txt)"
+  fi
+done
 expect_failure "unknown factory preset" 1 "no factory preset F8" out.wav good.raw out.wav --preset F8
 expect_failure "unknown preset name" 1 "unknown preset 'bogus'" out.wav good.raw out.wav --preset bogus
 expect_failure "user slot out of range" 1 "no user preset slot 100" out.wav good.raw out.wav --preset 100
