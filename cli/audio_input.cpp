@@ -410,9 +410,12 @@ bool openStdin(AudioReader& reader, std::string* error) {
         reader.fd = STDIN_FILENO;
         return true;
     }
-    const std::string oversized = oversizedWavChunk(start);
-    if (!oversized.empty()) {
-        *error = "standard input holds a WAV stream that cannot be read: " + oversized;
+    // The stream's length is known only where it ended inside the bytes looked at.
+    const uint64_t knownLength = start.size() < kSniffBytes ? start.size() : UINT64_MAX;
+    std::string unreadable = oversizedWavChunk(start);
+    if (unreadable.empty()) unreadable = brokenListChunk(start, knownLength);
+    if (!unreadable.empty()) {
+        *error = "standard input holds a WAV stream that cannot be read: " + unreadable;
         return false;
     }
     SF_INFO info{};

@@ -38,13 +38,21 @@ expect_failure "directory as input" 1 "'emptydir' is a directory" out.wav emptyd
 expect_failure "not audio" 1 "'notaudio.wav' is not an audio file" out.wav notaudio.wav out.wav
 for runaway in "runaway_list.wav:its 'LIST' chunk runs past the end of the file" \
                "runaway_sublist.wav:a chunk inside its 'LIST' chunk runs past the end of the list"; do
-  timeout -s KILL 20 "$DRELVANT" process "${runaway%%:*}" out.wav -q 2>stderr.txt
-  status=$?
-  if [ "$status" -eq 1 ] && grep -qF "${runaway#*:}" stderr.txt && [ ! -e out.wav ]; then
-    pass "${runaway%%:*}: $(cat stderr.txt)"
-  else
-    fail "${runaway%%:*}: status $status, $(cat stderr.txt)"
-  fi
+  name="${runaway%%:*}"
+  for source in file pipe; do
+    if [ "$source" = file ]; then
+      timeout -s KILL 20 "$DRELVANT" process "$name" out.wav -q 2>stderr.txt
+      status=$? phrase="${runaway#*:}"
+    else
+      timeout -s KILL 20 "$DRELVANT" process - out.wav -q <"$name" 2>stderr.txt
+      status=$? phrase="standard input holds a WAV stream that cannot be read"
+    fi
+    if [ "$status" -eq 1 ] && grep -qF "$phrase" stderr.txt && [ ! -e out.wav ]; then
+      pass "$name from a $source: $(cat stderr.txt)"
+    else
+      fail "$name from a $source: status $status, $(cat stderr.txt)"
+    fi
+  done
 done
 expect_failure "unknown factory preset" 1 "no factory preset F8" out.wav good.raw out.wav --preset F8
 expect_failure "unknown preset name" 1 "unknown preset 'bogus'" out.wav good.raw out.wav --preset bogus
