@@ -9,6 +9,7 @@ printf 'this is not audio\n' >notaudio.wav
 # than the list (a reader can loop on either for good).
 printf 'RIFF\377\377\377\377WAVELIST?\0\0\0\0\0\0\0\0 \367\377' >runaway_list.wav
 printf 'RIFF$\1\0\0WAVELIST\20\0\0\0\0\0\0\377\367\377\377\377\377\377\6\0\0\0\0$data\36F\3\30\0' >runaway_sublist.wav
+printf 'RIFF$\1\0\0WAVELIST\11\0\0\0\0\0\0\377\367\377\377\377\377\377\6\0\0\0\0$data\36F\3\30\0' >runaway_subheader.wav
 printf 'General.Name = x\n' >notes.txt
 head -c 4410 good.raw >half.raw     # ... plus half a frame
 
@@ -37,7 +38,8 @@ expect_failure "missing input" 1 "cannot open 'absent.wav': No such file" out.wa
 expect_failure "directory as input" 1 "'emptydir' is a directory" out.wav emptydir out.wav
 expect_failure "not audio" 1 "'notaudio.wav' is not an audio file" out.wav notaudio.wav out.wav
 for runaway in "runaway_list.wav:its 'LIST' chunk runs past the end of the file" \
-               "runaway_sublist.wav:a chunk inside its 'LIST' chunk runs past the end of the list"; do
+               "runaway_sublist.wav:a chunk inside its 'LIST' chunk runs past the end of the list" \
+               "runaway_subheader.wav:a chunk inside its 'LIST' chunk runs past the end of the list"; do
   name="${runaway%%:*}"
   for source in file pipe; do
     if [ "$source" = file ]; then
