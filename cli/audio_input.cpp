@@ -256,9 +256,9 @@ std::string brokenListChunk(const std::vector<unsigned char>& bytes, uint64_t fi
         if (startsWith(bytes, static_cast<size_t>(at), "LIST")) {
             const uint64_t listEnd = at + 8 + size;
             if (listEnd > fileBytes) return "its 'LIST' chunk runs past the end of the file";
-            // The list's type, then its sub-chunks, each within the list (a few bytes left over at
-            // its end are let pass).
-            for (uint64_t sub = at + 12; listEnd > sub + 4 && sub + 8 <= bytes.size();) {
+            // The list's type, then its sub-chunks, each within the list (a pad byte may be left
+            // over at its end).
+            for (uint64_t sub = at + 12; listEnd > sub + 1 && sub + 8 <= bytes.size();) {
                 const uint64_t subSize = sizeAt(sub);
                 if (sub + 8 + subSize > listEnd) return "a chunk inside its 'LIST' chunk runs past the end of the list";
                 sub += 8 + subSize + (subSize & 1);
