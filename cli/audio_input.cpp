@@ -207,19 +207,29 @@ int64_t declaredWavFrames(const std::vector<unsigned char>& bytes) {
     return -1;
 }
 
+// Whether the bytes start a RIFF-family WAVE file (RIFF, RIFX big-endian, RF64, BW64).
+bool isRiffWave(const std::vector<unsigned char>& bytes) {
+    return (startsWith(bytes, 0, "RIFF") || startsWith(bytes, 0, "RIFX") || startsWith(bytes, 0, "RF64") ||
+            startsWith(bytes, 0, "BW64")) &&
+           startsWith(bytes, 8, "WAVE");
+}
+
+// The 32-bit size of the chunk whose header starts at `at` (8 bytes of it must be there).
+uint64_t riffChunkSize(const std::vector<unsigned char>& bytes, uint64_t at) {
+    const bool bigEndian = startsWith(bytes, 0, "RIFX");
+    uint64_t size = 0;
+    for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
+    return size;
+}
+
 // A RIFF WAVE stream's chunk before "data" that claims more bytes than a header parser can be
 // let read from a pipe (libsndfile would grow its header buffer toward the size claimed, without
 // end): its description, or empty when every chunk up to "data" or the bytes looked at is sane.
 std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
-    const bool bigEndian = startsWith(bytes, 0, "RIFX");
-    if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
-        !startsWith(bytes, 8, "WAVE")) {
-        return std::string();
-    }
+    if (!isRiffWave(bytes)) return std::string();
     for (size_t at = 12; at + 8 <= bytes.size();) {
         if (startsWith(bytes, at, "data")) break;
-        uint64_t size = 0;
-        for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
+        const uint64_t size = riffChunkSize(bytes, at);
         if (8 + size > kKeptStdinBytes) {
             char text[96];
             std::snprintf(text, sizeof text, "its '%c%c%c%c' chunk before the audio claims %llu bytes", std::isprint(bytes[at]) ? bytes[at] : '?',
@@ -240,26 +250,17 @@ std::string oversizedWavChunk(const std::vector<unsigned char>& bytes) {
 // libsndfile can walk such a list without end; no audio can follow the first kind, and the second
 // is no list that a writer of WAV files makes.
 std::string brokenListChunk(const std::vector<unsigned char>& bytes, uint64_t fileBytes) {
-    const bool bigEndian = startsWith(bytes, 0, "RIFX");
-    if (!(startsWith(bytes, 0, "RIFF") || bigEndian || startsWith(bytes, 0, "RF64") || startsWith(bytes, 0, "BW64")) ||
-        !startsWith(bytes, 8, "WAVE")) {
-        return std::string();
-    }
-    auto sizeAt = [&](uint64_t at) {
-        uint64_t size = 0;
-        for (int i = 0; i < 4; ++i) size |= static_cast<uint64_t>(bytes[at + 4 + (bigEndian ? 3 - i : i)]) << (8 * i);
-        return size;
-    };
+    if (!isRiffWave(bytes)) return std::string();
     for (uint64_t at = 12; at + 8 <= bytes.size();) {
         if (startsWith(bytes, static_cast<size_t>(at), "data")) break;
-        const uint64_t size = sizeAt(at);
+        const uint64_t size = riffChunkSize(bytes, at);
         if (startsWith(bytes, static_cast<size_t>(at), "LIST")) {
             const uint64_t listEnd = at + 8 + size;
             if (listEnd > fileBytes) return "its 'LIST' chunk runs past the end of the file";
             // The list's type, then its sub-chunks, each within the list (a pad byte may be left
             // over at its end).
             for (uint64_t sub = at + 12; listEnd > sub + 1 && sub + 8 <= bytes.size();) {
-                const uint64_t subSize = sizeAt(sub);
+                const uint64_t subSize = riffChunkSize(bytes, sub);
                 if (sub + 8 + subSize > listEnd) return "a chunk inside its 'LIST' chunk runs past the end of the list";
                 sub += 8 + subSize + (subSize & 1);
             }
