@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "analysis/spectrum_analysis.h"
@@ -303,13 +304,22 @@ PresetOutcome loadPresetNamed(EngineModel& model, const std::string& preset) {
     return outcome;
 }
 
-PresetOutcome savePresetSlot(EngineModel& model, int slot, const std::string& name, bool overwrite) {
+namespace {
+
+// A slot number outside the user slots: the outcome that says so, else none.
+std::optional<PresetOutcome> slotOutsideUserSlots(int slot) {
+    if (slot >= 1 && slot <= cli::kUserSlotCount) return std::nullopt;
     PresetOutcome outcome;
-    if (slot < 1 || slot > cli::kUserSlotCount) {
-        outcome.notFound = true;
-        outcome.message = "user preset slots are 1 ... 99";
-        return outcome;
-    }
+    outcome.notFound = true;
+    outcome.message = "user preset slots are 1 ... " + std::to_string(cli::kUserSlotCount);
+    return outcome;
+}
+
+}  // namespace
+
+PresetOutcome savePresetSlot(EngineModel& model, int slot, const std::string& name, bool overwrite) {
+    if (std::optional<PresetOutcome> outside = slotOutsideUserSlots(slot)) return *outside;
+    PresetOutcome outcome;
     const std::string previous = presetName(*model.engine);
     if (!setPresetName(*model.engine, name)) {
         outcome.message = "a preset name is one line of at most " + std::to_string(kLongestPresetName) + " characters";
@@ -321,12 +331,7 @@ PresetOutcome savePresetSlot(EngineModel& model, int slot, const std::string& na
 }
 
 PresetOutcome deletePresetSlot(EngineModel& model, int slot) {
-    if (slot < 1 || slot > cli::kUserSlotCount) {
-        PresetOutcome outcome;
-        outcome.notFound = true;
-        outcome.message = "user preset slots are 1 ... 99";
-        return outcome;
-    }
+    if (std::optional<PresetOutcome> outside = slotOutsideUserSlots(slot)) return *outside;
     return pressButton(model, slot, PresetButton::kDelete, true);
 }
 
