@@ -11,6 +11,7 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // The register types are template arguments here; GCC notes that their alignment attributes do
@@ -58,6 +59,24 @@ inline Quad atMost(Quad a, Quad b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
 inline Duo atMost(Duo a, Duo b) { return _mm_cmple_pd(a, b); }
 inline Quad absolute(Quad x) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x); }
 inline Duo absolute(Duo x) { return _mm_andnot_pd(_mm_set1_pd(-0.0), x); }
+
+// Whether a comparison holds in every lane.
+inline bool allLanes(Quad mask) { return _mm256_movemask_pd(mask) == 0xF; }
+inline bool allLanes(Duo mask) { return _mm_movemask_pd(mask) == 0x3; }
+
+// A factor just below 1 (1 - 2^-50): a positive level below threshold times this factor has a
+// quotient level / threshold below 1 - 2^-51, which rounds below 1.
+constexpr double kSurelyBelowOne = 1.0 - 0x1p-50;
+
+// The smallest power of which the rounded RMS level (square root, then the level floor added) is
+// surely above `level`, a positive finite level: (level (1 + 2^-40))^2, rounded at each step, is
+// above level^2 (1 + 2^-41) and its root above level (1 + 2^-43), far beyond the few roundings
+// on the way. +infinity (no power is surely above) for any other level.
+inline double powerSurelyAbove(double level) {
+    if (!(level > 0) || !(level < 0x1p500)) return __builtin_inf();
+    const double raised = level * (1.0 + 0x1p-40);
+    return raised * raised;
+}
 
 template <class V> V splat(double x);
 template <> inline Quad splat<Quad>(double x) { return _mm256_set1_pd(x); }
@@ -157,7 +176,8 @@ struct LinePassTen {
 
 template <class V>
 struct LineGroup {
-    int first;  // band of lane 0
+    int first;      // band of lane 0
+    bool oneDelay;  // all lanes look the same number of frames ahead: their detector rows are one
     V preGain, detect, complement;
     Smoothing<V> smoothing;
     V level, gain;
@@ -169,7 +189,12 @@ struct LineGroup {
           complement(load<V>(&pass.detectors.complement[j])),
           smoothing(smoothingAt<V>(pass.attack, pass.oneMinusAttack, pass.release, pass.oneMinusRelease, j)),
           level(load<V>(&pass.level[j])),
-          gain(load<V>(&pass.gain[j])) {}
+          gain(load<V>(&pass.gain[j])) {
+        oneDelay = true;
+        for (int q = 1; q < static_cast<int>(sizeof(V) / sizeof(double)); ++q) {
+            oneDelay = oneDelay && pass.lookahead[j + q] == pass.lookahead[j];
+        }
+    }
     void save(const LinePassTen& pass) const {
         store(&pass.level[first], level);
         store(&pass.gain[first], gain);
@@ -195,8 +220,8 @@ inline void lineFrame(LineGroup<V>& g, double (*writeLeft)[kBandCount], double (
     const int j = g.first;
     store(&writeLeft[k][j], mul(g.preGain, load<V>(&frame.left[j])));
     store(&writeRight[k][j], mul(g.preGain, load<V>(&frame.right[j])));
-    const V a = gather(detectLeft, k, j, V{});
-    const V b = gather(detectRight, k, j, V{});
+    const V a = g.oneDelay ? load<V>(&detectLeft[j][k][j]) : gather(detectLeft, k, j, V{});
+    const V b = g.oneDelay ? load<V>(&detectRight[j][k][j]) : gather(detectRight, k, j, V{});
     V detected;
     if (kPeakMode) {
         g.level = followPeak(g.level, a, b, g.complement);
@@ -263,8 +288,15 @@ void compressTenWith(BandCompressor& compressor, const BandDetectors& detectors,
     const LinePassTen pass{compressor.line,      block.lookahead, block.preGain,        block.attack,
                            block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
                            compressor.level,     compressor.gain};
-    runLineTen<kPeakMode, false>(pass, bands, n, gainAfterFirst, [&block](auto level, int j) {
+    // Below its threshold a band's target is 1 (level / threshold < 1). Most frames of most bands
+    // are there, and the divisions and square root of the curve are the slow part of a frame: a
+    // group whose levels all lie below their threshold a little lowered (so that the rounded
+    // quotient is surely below 1) takes 1 without them. Any other group takes the curve in full.
+    double surelyBelow[kBandCount];
+    for (int j = 0; j < kBandCount; ++j) surelyBelow[j] = block.threshold[j] * kSurelyBelowOne;
+    runLineTen<kPeakMode, false>(pass, bands, n, gainAfterFirst, [&block, &surelyBelow](auto level, int j) {
         using V = decltype(level);
+        if (allLanes(lessThan(level, load<V>(&surelyBelow[j])))) return splat<V>(1.0);
         return compressorGain<kCurves>(div(level, load<V>(&block.threshold[j])), load<V>(&block.ratio[j]),
                                        load<V>(&block.blend[j]), load<V>(&block.oneMinusBlend[j]));
     });
@@ -292,10 +324,14 @@ void limitTen(BandLimiter& limiter, const BandDetectors& detectors, BandSamples*
     const LinePassTen pass{limiter.line,         block.lookahead, block.preGain,        block.attack,
                            block.oneMinusAttack, block.release,   block.oneMinusRelease, detectors,
                            limiter.level,        limiter.gain};
-    // limiterGainPair: minpd(threshold / level, 1).
+    // limiterGainPair: minpd(threshold / level, 1). A positive level at or below the threshold
+    // gives a quotient of at least 1, so a group whose levels all lie there takes 1 without the
+    // division (a limiter is idle most of the time).
     runLineTen<kPeakMode, true>(pass, bands, n, gainAfterFirst, [&block](auto level, int j) {
         using V = decltype(level);
-        return smaller(div(load<V>(&block.threshold[j]), level), splat<V>(1.0));
+        const V threshold = load<V>(&block.threshold[j]);
+        if (allLanes(bitAnd(atMost(level, threshold), greaterThan(level, splat<V>(0.0))))) return splat<V>(1.0);
+        return smaller(div(threshold, level), splat<V>(1.0));
     });
 }
 
@@ -304,6 +340,7 @@ template <class V>
 struct ExpanderGroup {
     int first;
     V detect, complement, threshold, floor, oneMinusFloor;
+    V loud;  // powers at which the level / threshold ratio is surely above 1 (target 1)
     Smoothing<V> smoothing;
     V power, gain;
 
@@ -317,14 +354,26 @@ struct ExpanderGroup {
           smoothing(smoothingAt<V>(expander.block.attack, expander.block.oneMinusAttack, expander.block.release,
                                    expander.block.oneMinusRelease, j)),
           power(load<V>(&expander.level[j])),
-          gain(load<V>(&expander.gain[j])) {}
+          gain(load<V>(&expander.gain[j])) {
+        double loudPower[sizeof(V) / sizeof(double)];
+        for (std::size_t q = 0; q < sizeof(V) / sizeof(double); ++q) {
+            loudPower[q] = powerSurelyAbove(expander.block.threshold[j + q]);
+        }
+        loud = load<V>(loudPower);
+    }
 
     void frame(BandSamples& bands, bool firstFrame, double* gainAfterFirst) {
         const V left = load<V>(&bands.left[first]);
         const V right = load<V>(&bands.right[first]);
         power = followPower(power, left, right, detect, complement);
-        const V r = div(add(root(power), splat<V>(kLevelFloor)), threshold);
-        gain = smoothGain(gain, expanderGain(r, floor, oneMinusFloor), smoothing);
+        // Above its threshold a band's target is 1; a group all loud enough skips the square root
+        // and division (most of the time in programme material).
+        V target = splat<V>(1.0);
+        if (!allLanes(greaterThan(power, loud))) {
+            const V r = div(add(root(power), splat<V>(kLevelFloor)), threshold);
+            target = expanderGain(r, floor, oneMinusFloor);
+        }
+        gain = smoothGain(gain, target, smoothing);
         if (firstFrame) store(&gainAfterFirst[first], gain);
         store(&bands.left[first], mul(left, gain));
         store(&bands.right[first], mul(right, gain));
@@ -339,6 +388,9 @@ struct ExpanderGroup {
 // smoothing; returns the applied gain before normalisation.
 struct EqConstants {
     double minGain, maxGain, speed, oneMinusSpeed, amount;
+    // Powers at which target level / RMS level is surely below minGain, and the target clamped
+    // there: the result of the clamps for any target at or below minGain.
+    double loudPower, loudTarget;
 };
 
 template <class V>
@@ -348,9 +400,12 @@ inline V eqApplied(DynamicEq& eq, const BandDetectors& detectors, const BandSamp
     const V level = followPower(load<V>(&eq.level[j]), load<V>(&frame.left[j]), load<V>(&frame.right[j]),
                                 load<V>(&detectors.detect[j]), load<V>(&detectors.complement[j]));
     store(&eq.level[j], level);
-    V target = div(splat<V>(kDynamicEqTargetLevel), add(root(level), splat<V>(kLevelFloor)));
-    target = larger(splat<V>(c.minGain), target);
-    target = smaller(splat<V>(c.maxGain), target);
+    V target = splat<V>(c.loudTarget);
+    if (!allLanes(greaterThan(level, splat<V>(c.loudPower)))) {
+        target = div(splat<V>(kDynamicEqTargetLevel), add(root(level), splat<V>(kLevelFloor)));
+        target = larger(splat<V>(c.minGain), target);
+        target = smaller(splat<V>(c.maxGain), target);
+    }
     const V gain = add(mul(splat<V>(c.oneMinusSpeed), load<V>(&eq.gain[j])), mul(splat<V>(c.speed), target));
     store(&eq.gain[j], gain);
     return add(mul(sub(gain, one), splat<V>(c.amount)), one);
@@ -394,7 +449,13 @@ void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSam
 
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied) {
     const DynamicEqBlock& block = eq.block;
-    const EqConstants c{block.minGain, block.maxGain, block.speed, block.oneMinusSpeed, block.amount};
+    // A loud group (all its bands' targets surely below minGain) skips the square root and
+    // division: the clamps give minGain, then min(maxGain, minGain) as minpd takes it.
+    const double loudTarget = _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(block.maxGain), _mm_set_sd(block.minGain)));
+    const double loudPower = block.minGain > 0 ? powerSurelyAbove(kDynamicEqTargetLevel / block.minGain)
+                                               : __builtin_inf();
+    const EqConstants c{block.minGain, block.maxGain, block.speed,          block.oneMinusSpeed,
+                        block.amount,  loudPower,     loudTarget};
     for (int f = 0; f < n; ++f) {
         BandSamples& frame = bands[f];
         double applied[kBandCount];

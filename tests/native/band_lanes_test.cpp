@@ -1,6 +1,7 @@
-// The band compressor, limiter, expander and dynamic equaliser on four lanes, held bit for bit to the two-lane pass (which
-// two_lane_kernels_test holds to the scalar formulas): outputs, followers, gains, lines and meters,
-// for both detectors, every ratio-curve grouping, per-band look-aheads and special values.
+// The band compressor, limiter, expander and dynamic equaliser on four lanes, held bit for bit to
+// the two-lane pass (which two_lane_kernels_test holds to the scalar formulas): outputs, followers,
+// gains, lines and meters, for both detectors, every ratio-curve grouping, per-band look-aheads and
+// special values.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -63,11 +64,14 @@ void setBandSettings(LiveParams& p, bool compressorPeak, int ratioSet) {
     p.limiter.peakDetect = !compressorPeak;
 }
 
-// Band values of a frame: noise at two loudnesses, with stretches of special values.
+// Band values of a frame: loud noise, quiet noise, then noise swept up from quiet to loud (so
+// that levels pass every threshold slowly, where the four-lane passes decide whether a group may
+// skip its curve), with stretches of special values.
 void fillFrame(BandSamples& bands, int frame, TestNoise& noise) {
     static const double kSpecial[] = {0.0,  -0.0, std::numeric_limits<double>::denorm_min(), 1e-310, 4.0, -4.0,
                                       1e300, std::numeric_limits<double>::infinity(), 0.5};
-    const double loudness = frame % 3000 < 1500 ? 0.9 : 0.003;
+    const int phase = frame % 3000;
+    const double loudness = phase < 1000 ? 0.9 : phase < 2000 ? 0.0003 : 0.0003 * std::pow(3000.0, (phase - 2000) / 1000.0);
     for (int j = 0; j < kBandCount; ++j) {
         bands.left[j] = loudness * noise.next();
         bands.right[j] = loudness * noise.next();
