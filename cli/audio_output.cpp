@@ -128,7 +128,7 @@ bool writeStreamHeader(AudioWriter& writer, std::string* error) {
 }
 
 long quantise(double value, double scale, long lowest, long highest, uint64_t& clipped) {
-    const double scaled = std::nearbyint(value * scale);
+    const double scaled = roundToInteger(value * scale);
     if (!(scaled >= static_cast<double>(lowest))) {  // also NaN
         ++clipped;
         return lowest;

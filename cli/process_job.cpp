@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/audio_input.h"
+#include "cli/cli_common.h"
 #include "cli/conversion.h"
 #include "cli/delivery.h"
 #include "cli/preset_check.h"
@@ -262,7 +263,7 @@ bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain*
     if (run.sixteenBit) {
         next.shorts.resize(2 * frames);
         for (size_t i = 0; i < 2 * frames; ++i) {
-            double value = std::nearbyint(next.samples[i] * kShortScale);
+            double value = roundToInteger(next.samples[i] * kShortScale);
             if (!(value >= -32768.0)) {  // also NaN
                 value = -32768.0;
                 ++run.clippedSamples;

@@ -146,9 +146,10 @@ void endOutputSide(ProcessorState& state, const LiveParams& params, int blockFra
     if (isOn(params.general.saturatorActive)) finishBlock(state.tenBand.saturator, bandMeterDecay);
 }
 
-// Frame by frame: test tone, silence guard, input meter, high-pass, stereo image, AGC, three-band
-// equaliser; then each frame's route, with the dither value drawn right after the frame's
-// silence guard so rand() is called in the chain's order. Frames up to the first that needs the
+// Frame by frame: test tone, silence guard, input meter, the switches, and the frame's route,
+// with the dither value drawn right after the frame's silence guard so rand() is called in the
+// chain's order; then high-pass, stereo image, AGC and three-band equaliser, each over the frames
+// that take it (no input stage draws a random number). Frames up to the first that needs the
 // ten-band processor or the lowpass are marked as finishing without them (run.staged). Then the
 // bank splits the frames that take the processor, over the same runs of equal switches as the
 // band stages will use.
@@ -162,6 +163,12 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
     run.staged = frames;
     run.anyTenBand = false;
     run.anyLowpass = false;
+    // The input stages each frame takes, read with its other switches; the stages then run one
+    // after the other over the run (each frame through each stage in the chain's order, as frame
+    // by frame), which keeps each stage's recursion in a short loop of its own.
+    enum : uint8_t { kHighpass = 1, kStereoImage = 2, kAgc = 4, kThreeBandEq = 8 };
+    uint8_t inputStages[kBandRunFrames];
+    uint8_t anyInputStage = 0;
     for (int f = 0; f < frames; ++f) {
         double L, R;
         readFrame(io, run.offset + f, L, R);
@@ -182,22 +189,12 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
 
         inputMeter = followPeakMeter(inputMeter, (L + R) * 0.5);
 
-        if (isOn(general.highpassActive)) {
-            trace.record("Highpass_Filter");
-            processSample(state.highpass, L, R);
-        }
-        if (isOn(general.stereoImageActive)) {
-            trace.record("Stereo_Processor");
-            processSample(state.stereoImage, params.stereoImage, L, R);
-        }
-        if (isOn(general.agcActive)) {
-            trace.record("2_Band_AGC");
-            processSample(state.agc, params.agc, L, R);
-        }
-        if (isOn(general.threeBandEqActive)) {
-            trace.record("3_Band_EQ");
-            processSample(state.threeBandEq, L, R);
-        }
+        const uint8_t stages = static_cast<uint8_t>((isOn(general.highpassActive) ? kHighpass : 0) |
+                                                    (isOn(general.stereoImageActive) ? kStereoImage : 0) |
+                                                    (isOn(general.agcActive) ? kAgc : 0) |
+                                                    (isOn(general.threeBandEqActive) ? kThreeBandEq : 0));
+        inputStages[f] = stages;
+        anyInputStage = static_cast<uint8_t>(anyInputStage | stages);
 
         FrameRoute& r = run.route[f];
         r.tenBand = tenBandRoute(general);
@@ -213,6 +210,21 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
     }
     state.silenceCount = silenceCount;
     storeShared(state.inputMeter, inputMeter);
+
+    // Each input stage over the frames that take it.
+    double* chain = run.chain;
+    const auto eachFrameOf = [&](uint8_t stage, const char* name, auto step) {
+        if ((anyInputStage & stage) == 0) return;
+        trace.record(name);
+        for (int f = 0; f < frames; ++f) {
+            if ((inputStages[f] & stage) != 0) step(chain[2 * f], chain[2 * f + 1]);
+        }
+    };
+    eachFrameOf(kHighpass, "Highpass_Filter", [&](double& L, double& R) { processSample(state.highpass, L, R); });
+    eachFrameOf(kStereoImage, "Stereo_Processor",
+                [&](double& L, double& R) { processSample(state.stereoImage, params.stereoImage, L, R); });
+    eachFrameOf(kAgc, "2_Band_AGC", [&](double& L, double& R) { processSample(state.agc, params.agc, L, R); });
+    eachFrameOf(kThreeBandEq, "3_Band_EQ", [&](double& L, double& R) { processSample(state.threeBandEq, L, R); });
 
     for (int f = run.staged; run.anyTenBand && f < frames;) {
         const int end = runEnd(run.route, f, frames, sameTenBand);

@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/cli_common.h"
 #include "cli/files.h"
 #include "cli/hosting.h"
 #include "cli/loudness.h"
@@ -197,4 +199,15 @@ TEST(CliEngineThreads, OneAllowedProcessorMeansOneThread) {
     setenv(cli::kEngineThreadsVariable, "1", 1);
     EXPECT_EQ(cli::engineThreadsToUse(), 1);
     unsetenv(cli::kEngineThreadsVariable);
+}
+
+// The samples' rounding to integers takes nearbyint's value everywhere it is asked: halves go to
+// the even neighbour, and the ends of int range, infinities and NaN take the library's way.
+TEST(CliRounding, RoundToIntegerIsNearbyint) {
+    const double cases[] = {0.5,          1.5,           2.5,       -0.5,         -1.5,      -2.5,
+                            32767.5,      -32768.5,      -32768.49, 32766.5,      1e-300,    0.49999999999999994,
+                            2147483646.5, -2147483647.5, 2147483647.0, -2147483648.0, 3e9,   -3e9,
+                            HUGE_VAL,     -HUGE_VAL};
+    for (double x : cases) EXPECT_EQ(cli::roundToInteger(x), std::nearbyint(x)) << x;
+    EXPECT_TRUE(std::isnan(cli::roundToInteger(std::nan(""))));
 }
