@@ -1,5 +1,6 @@
 // The band stages' level passes on four lanes: bands 0 ... 3 and 4 ... 7 per register, 8 and 9 on two.
 #include "dsp/band_kernels_avx2.h"
+#include "dsp/kernel_entry.h"
 
 // Built with -mavx2 only where the build defines DRELVANT_AVX2_KERNELS (x86-64, not the DLL).
 // No inline function of another header is called here (the headers are included for the records
@@ -415,7 +416,7 @@ inline V eqApplied(DynamicEq& eq, const BandDetectors& detectors, const BandSamp
 
 namespace band_avx2 {
 
-void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
+KERNEL_ENTRY void compressBands(BandCompressor& compressor, const BandDetectors& detectors, BandSamples* bands, int n,
                    double* gainAfterFirst) {
     if (compressor.block.peakMode) {
         compressTen<true>(compressor, detectors, bands, n, gainAfterFirst);
@@ -424,7 +425,7 @@ void compressBands(BandCompressor& compressor, const BandDetectors& detectors, B
     }
 }
 
-void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n,
+KERNEL_ENTRY void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSamples* bands, int n,
                 double* gainAfterFirst) {
     if (limiter.block.peakMode) {
         limitTen<true>(limiter, detectors, bands, n, gainAfterFirst);
@@ -433,7 +434,7 @@ void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSample
     }
 }
 
-void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n,
+KERNEL_ENTRY void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n,
                  double* gainAfterFirst) {
     ExpanderGroup<Quad> low(expander, detectors, 0), middle(expander, detectors, 4);
     ExpanderGroup<Duo> high(expander, detectors, 8);
@@ -447,7 +448,7 @@ void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSam
     high.save(expander);
 }
 
-void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied) {
+KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied) {
     const DynamicEqBlock& block = eq.block;
     // A loud group (all its bands' targets surely below minGain) skips the square root and
     // division: the clamps give minGain, then min(maxGain, minGain) as minpd takes it.

@@ -1,5 +1,6 @@
 // The reverse-cascade bank on four lanes: forward runs and chunk-end passes of two filters per register.
 #include "dsp/filters/bank_kernels_avx2.h"
+#include "dsp/kernel_entry.h"
 
 // Built with -mavx2 only where the build defines DRELVANT_AVX2_KERNELS (x86-64, not the DLL).
 // Nothing here may be an inline function or template shared with other files: the linker keeps
@@ -223,7 +224,7 @@ void forPairGroups(int count, Run run) {
 
 namespace bank_avx2 {
 
-void forwardSplit(ReverseCascadeFilter* const* filters, int count, int m, bool completes, const double* inputPairs,
+KERNEL_ENTRY void forwardSplit(ReverseCascadeFilter* const* filters, int count, int m, bool completes, const double* inputPairs,
                   BankFrames out) {
     forPairGroups(count, [&]<int Q>(int first) {
         forwardQuads<Q>(
@@ -241,7 +242,7 @@ void forwardSplit(ReverseCascadeFilter* const* filters, int count, int m, bool c
     });
 }
 
-void forwardInPlace(ReverseCascadeFilter* const* filters, int count, int m, bool completes, BankFrames frames) {
+KERNEL_ENTRY void forwardInPlace(ReverseCascadeFilter* const* filters, int count, int m, bool completes, BankFrames frames) {
     forPairGroups(count, [&]<int Q>(int first) {
         forwardQuads<Q>(
             filters + first, m, completes,
@@ -257,7 +258,7 @@ void forwardInPlace(ReverseCascadeFilter* const* filters, int count, int m, bool
     });
 }
 
-void finishChunks(ReverseCascadeFilter* const* filters, int count) {
+KERNEL_ENTRY void finishChunks(ReverseCascadeFilter* const* filters, int count) {
     forPairGroups(count, [&]<int Q>(int first) { finishQuads<Q>(filters + first); });
 }
 
