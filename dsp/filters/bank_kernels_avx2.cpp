@@ -14,12 +14,12 @@ namespace {
 
 using Quad = __m256d;
 
-// Lane order: (a left, b left, a right, b right).
+// Lane order: (a left, a right, b left, b right), each filter's frame as its ring holds it.
 struct QuadSection {
     Quad b0, b1, b2, a1, a2, gain;
 };
 
-inline Quad spread(double a, double b) { return _mm256_setr_pd(a, b, a, b); }
+inline Quad spread(double a, double b) { return _mm256_setr_pd(a, a, b, b); }
 
 inline QuadSection sectionOf(const Biquad& a, const Biquad& b) {
     return {spread(a.b0, b.b0), spread(a.b1, b.b1), spread(a.b2, b.b2),
@@ -33,44 +33,38 @@ inline Quad sectionQuad(const QuadSection& c, Quad x, Quad x1, Quad x2, Quad y1,
     return _mm256_sub_pd(_mm256_sub_pd(feedForward, _mm256_mul_pd(c.a1, y1)), _mm256_mul_pd(c.a2, y2));
 }
 
-inline __m128d pairOf(const double* low, const double* high) { return _mm_loadh_pd(_mm_load_sd(low), high); }
-
 inline Quad joinHalves(__m128d low, __m128d high) {
     return _mm256_insertf128_pd(_mm256_castpd128_pd256(low), high, 1);
 }
 
-// Two filters' ring values at one index.
+// Two filters' ring frames at one index: a's (left, right), then b's.
 struct RingPair {
-    double* aLeft;
-    double* bLeft;
-    double* aRight;
-    double* bRight;
-    Quad load(int i) const { return joinHalves(pairOf(&aLeft[i], &bLeft[i]), pairOf(&aRight[i], &bRight[i])); }
+    double (*a)[2];
+    double (*b)[2];
+    Quad load(int i) const { return joinHalves(_mm_loadu_pd(a[i]), _mm_loadu_pd(b[i])); }
     void store(int i, Quad v) const {
-        const __m128d low = _mm256_castpd256_pd128(v);
-        const __m128d high = _mm256_extractf128_pd(v, 1);
-        _mm_storel_pd(&aLeft[i], low);
-        _mm_storeh_pd(&bLeft[i], low);
-        _mm_storel_pd(&aRight[i], high);
-        _mm_storeh_pd(&bRight[i], high);
+        _mm_storeu_pd(a[i], _mm256_castpd256_pd128(v));
+        _mm_storeu_pd(b[i], _mm256_extractf128_pd(v, 1));
     }
 };
 
-inline RingPair ringsOf(ReverseCascadeFilter& a, ReverseCascadeFilter& b) {
-    return {a.leftRing, b.leftRing, a.rightRing, b.rightRing};
-}
+inline RingPair ringsOf(ReverseCascadeFilter& a, ReverseCascadeFilter& b) { return {a.ring, b.ring}; }
+
+// (a left, b left, a right, b right), as a bank's frames hold a pair of neighbouring bands, to
+// the lane order and back: the middle lanes trade places.
+inline Quad tradeMiddleLanes(Quad v) { return _mm256_permute4x64_pd(v, 0xD8); }
 
 // The recursion state of two filters, loaded into and stored from lanes.
-inline Quad stateOf(const double& aLeft, const double& bLeft, const double& aRight, const double& bRight) {
-    return _mm256_setr_pd(aLeft, bLeft, aRight, bRight);
+inline Quad stateOf(const double& aLeft, const double& aRight, const double& bLeft, const double& bRight) {
+    return _mm256_setr_pd(aLeft, aRight, bLeft, bRight);
 }
 
-inline void storeState(Quad v, double& aLeft, double& bLeft, double& aRight, double& bRight) {
+inline void storeState(Quad v, double& aLeft, double& aRight, double& bLeft, double& bRight) {
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, v);
     aLeft = lanes[0];
-    bLeft = lanes[1];
-    aRight = lanes[2];
+    aRight = lanes[1];
+    bLeft = lanes[2];
     bRight = lanes[3];
 }
 
@@ -88,10 +82,10 @@ struct QuadGroup {
             Biquad& b = f[2 * q + 1]->biquad;
             c[q] = sectionOf(a, b);
             ring[q] = ringsOf(*f[2 * q], *f[2 * q + 1]);
-            xa[q] = stateOf(a.leftX1, b.leftX1, a.rightX1, b.rightX1);
-            xb[q] = stateOf(a.leftX2, b.leftX2, a.rightX2, b.rightX2);
-            ya[q] = stateOf(a.leftY1, b.leftY1, a.rightY1, b.rightY1);
-            yb[q] = stateOf(a.leftY2, b.leftY2, a.rightY2, b.rightY2);
+            xa[q] = stateOf(a.leftX1, a.rightX1, b.leftX1, b.rightX1);
+            xb[q] = stateOf(a.leftX2, a.rightX2, b.leftX2, b.rightX2);
+            ya[q] = stateOf(a.leftY1, a.rightY1, b.leftY1, b.rightY1);
+            yb[q] = stateOf(a.leftY2, a.rightY2, b.leftY2, b.rightY2);
         }
     }
 
@@ -99,10 +93,10 @@ struct QuadGroup {
         for (int q = 0; q < Q; ++q) {
             Biquad& a = f[2 * q]->biquad;
             Biquad& b = f[2 * q + 1]->biquad;
-            storeState(xa[q], a.leftX1, b.leftX1, a.rightX1, b.rightX1);
-            storeState(xb[q], a.leftX2, b.leftX2, a.rightX2, b.rightX2);
-            storeState(ya[q], a.leftY1, b.leftY1, a.rightY1, b.rightY1);
-            storeState(yb[q], a.leftY2, b.leftY2, a.rightY2, b.rightY2);
+            storeState(xa[q], a.leftX1, a.rightX1, b.leftX1, b.rightX1);
+            storeState(xb[q], a.leftX2, a.rightX2, b.leftX2, b.rightX2);
+            storeState(ya[q], a.leftY1, a.rightY1, b.leftY1, b.rightY1);
+            storeState(yb[q], a.leftY2, a.rightY2, b.leftY2, b.rightY2);
         }
     }
 };
@@ -230,14 +224,14 @@ KERNEL_ENTRY void forwardSplit(ReverseCascadeFilter* const* filters, int count, 
         forwardQuads<Q>(
             filters + first, m, completes,
             [inputPairs](int i, int) {
-                // (L, R) of the frame as (L, L, R, R): every filter takes the same input.
-                const __m128d frame = _mm_loadu_pd(&inputPairs[2 * i]);
-                return joinHalves(_mm_unpacklo_pd(frame, frame), _mm_unpackhi_pd(frame, frame));
+                // (L, R) of the frame as (L, R, L, R): every filter takes the same input.
+                return _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(&inputPairs[2 * i]));
             },
             [out, first](int i, int q, Quad v) {
                 const int at = i * out.stride + first + 2 * q;
-                _mm_storeu_pd(&out.left[at], _mm256_castpd256_pd128(v));
-                _mm_storeu_pd(&out.right[at], _mm256_extractf128_pd(v, 1));
+                const Quad bands = tradeMiddleLanes(v);
+                _mm_storeu_pd(&out.left[at], _mm256_castpd256_pd128(bands));
+                _mm_storeu_pd(&out.right[at], _mm256_extractf128_pd(bands, 1));
             });
     });
 }
@@ -248,12 +242,13 @@ KERNEL_ENTRY void forwardInPlace(ReverseCascadeFilter* const* filters, int count
             filters + first, m, completes,
             [frames, first](int i, int q) {
                 const int at = i * frames.stride + first + 2 * q;
-                return joinHalves(_mm_loadu_pd(&frames.left[at]), _mm_loadu_pd(&frames.right[at]));
+                return tradeMiddleLanes(joinHalves(_mm_loadu_pd(&frames.left[at]), _mm_loadu_pd(&frames.right[at])));
             },
             [frames, first](int i, int q, Quad v) {
                 const int at = i * frames.stride + first + 2 * q;
-                _mm_storeu_pd(&frames.left[at], _mm256_castpd256_pd128(v));
-                _mm_storeu_pd(&frames.right[at], _mm256_extractf128_pd(v, 1));
+                const Quad bands = tradeMiddleLanes(v);
+                _mm_storeu_pd(&frames.left[at], _mm256_castpd256_pd128(bands));
+                _mm_storeu_pd(&frames.right[at], _mm256_extractf128_pd(bands, 1));
             });
     });
 }

@@ -5,9 +5,9 @@
 
 // These are compiled apart, in bank_kernels_avx2.cpp with -mavx2 (never -mfma; the project's
 // -ffp-contract=off holds), and only where DRELVANT_AVX2_KERNELS is defined; callers take them
-// only when the processor has AVX2. The lanes of a register are (filter a left, filter b left,
-// filter a right, filter b right): each lane runs the scalar recursion's every operation in its
-// order, so the results are the scalar bits.
+// only when the processor has AVX2. The lanes of a register are (filter a left, filter a right,
+// filter b left, filter b right), a frame of each filter's ring: each lane runs the scalar
+// recursion's every operation in its order, so the results are the scalar bits.
 //
 // Every function takes an even number of filters that are in step (each filter's channels agree
 // and all filters share the first one's indices), as the bank's two-lane runtime checks first.

@@ -25,12 +25,14 @@ inline double sectionStep(const Biquad& f, double x, double& x1, double& x2, dou
     return y;
 }
 
-double reverseCascadeStep(double x, ReverseCascadeFilter& filter, double* ring, uint16_t& pending,
-                          uint16_t& write, uint16_t& read, double& x1, double& x2, double& y1, double& y2) {
+// One channel's step: `channel` picks its column of the ring (0 left, 1 right).
+double reverseCascadeStep(double x, ReverseCascadeFilter& filter, int channel, uint16_t& pending, uint16_t& write,
+                          uint16_t& read, double& x1, double& x2, double& y1, double& y2) {
     const Biquad& f = filter.biquad;
-    const double out = ring[read];
+    double (*const ring)[2] = filter.ring;
+    const double out = ring[read][channel];
     const double forward = sectionStep(f, x, x1, x2, y1, y2);
-    ring[write] = forward * f.gain;
+    ring[write][channel] = forward * f.gain;
 
     if ((write & kChunkOffsetMask) != kChunkOffsetMask) {
         ++read;
@@ -43,11 +45,11 @@ double reverseCascadeStep(double x, ReverseCascadeFilter& filter, double* ring, 
     const double savedX1 = x1, savedX2 = x2, savedY1 = y1, savedY2 = y2;
     const int writeChunkStart = write & kChunkStartMask;
     for (int i = write; i >= writeChunkStart; --i) {
-        sectionStep(f, ring[i], x1, x2, y1, y2);
+        sectionStep(f, ring[i][channel], x1, x2, y1, y2);
     }
     for (int i = pending + (kChunkFrames - 1); i >= pending; --i) {
-        const double y = sectionStep(f, ring[i], x1, x2, y1, y2);
-        ring[i] = y * f.gain;
+        const double y = sectionStep(f, ring[i][channel], x1, x2, y1, y2);
+        ring[i][channel] = y * f.gain;
     }
     x1 = savedX1;
     x2 = savedX2;
@@ -123,9 +125,9 @@ inline bool channelsInStep(const ReverseCascadeFilter& f) {
 inline Pair forwardPair(ReverseCascadeFilter& f, Pair x, bool& completed) {
     const uint16_t read = f.leftRead;
     const uint16_t write = f.leftWrite;
-    const Pair out = loadPair(&f.leftRing[read], &f.rightRing[read]);
+    const Pair out = loadAdjacent(f.ring[read]);
     const Pair forward = forwardStepPair(f.biquad, x);
-    storePair(&f.leftRing[write], &f.rightRing[write], _mm_mul_pd(forward, splat(f.biquad.gain)));
+    storeAdjacent(f.ring[write], _mm_mul_pd(forward, splat(f.biquad.gain)));
     completed = (write & kChunkOffsetMask) == kChunkOffsetMask;
     if (!completed) {
         f.leftRead = f.rightRead = static_cast<uint16_t>(read + 1);
@@ -138,19 +140,19 @@ inline Pair forwardPair(ReverseCascadeFilter& f, Pair x, bool& completed) {
 // sets per filter, "a" (newer) and "b" (older): each step overwrites the older set with its input
 // and output, so two steps bring the roles back without copying any register.
 template <int K, bool kWriteBack>
-inline void twoSteps(const PairSection (&c)[K], double* const (&left)[K], double* const (&right)[K], int i,
+inline void twoSteps(const PairSection (&c)[K], double (*const (&ring)[K])[2], int i,
                      Pair (&xa)[K], Pair (&xb)[K], Pair (&ya)[K], Pair (&yb)[K]) {
     for (int k = 0; k < K; ++k) {
-        const Pair x = loadPair(&left[k][i], &right[k][i]);
+        const Pair x = loadAdjacent(ring[k][i]);
         yb[k] = sectionPair(c[k], x, xa[k], xb[k], ya[k], yb[k]);
         xb[k] = x;
-        if (kWriteBack) storePair(&left[k][i], &right[k][i], _mm_mul_pd(yb[k], c[k].gain));
+        if (kWriteBack) storeAdjacent(ring[k][i], _mm_mul_pd(yb[k], c[k].gain));
     }
     for (int k = 0; k < K; ++k) {
-        const Pair x = loadPair(&left[k][i - 1], &right[k][i - 1]);
+        const Pair x = loadAdjacent(ring[k][i - 1]);
         ya[k] = sectionPair(c[k], x, xb[k], xa[k], yb[k], ya[k]);
         xa[k] = x;
-        if (kWriteBack) storePair(&left[k][i - 1], &right[k][i - 1], _mm_mul_pd(ya[k], c[k].gain));
+        if (kWriteBack) storeAdjacent(ring[k][i - 1], _mm_mul_pd(ya[k], c[k].gain));
     }
 }
 
@@ -164,14 +166,12 @@ template <int K>
 void finishChunks(ReverseCascadeFilter* const (&f)[K]) {
     static_assert(kChunkFrames % 2 == 0, "the passes run two steps at a time");
     PairSection c[K];
-    double* left[K];
-    double* right[K];
+    double (*ring[K])[2];
     Pair xa[K], xb[K], ya[K], yb[K];
     for (int k = 0; k < K; ++k) {
         const Biquad& b = f[k]->biquad;
         c[k] = splatSection(b);
-        left[k] = f[k]->leftRing;
-        right[k] = f[k]->rightRing;
+        ring[k] = f[k]->ring;
         xa[k] = loadPair(&b.leftX1, &b.rightX1);
         xb[k] = loadPair(&b.leftX2, &b.rightX2);
         ya[k] = loadPair(&b.leftY1, &b.rightY1);
@@ -181,8 +181,8 @@ void finishChunks(ReverseCascadeFilter* const (&f)[K]) {
     const int read = f[0]->leftRead;
     const int pending = f[0]->leftPending;
     const int writeChunkStart = write & kChunkStartMask;
-    for (int i = write; i >= writeChunkStart; i -= 2) twoSteps<K, false>(c, left, right, i, xa, xb, ya, yb);
-    for (int i = pending + (kChunkFrames - 1); i >= pending; i -= 2) twoSteps<K, true>(c, left, right, i, xa, xb, ya, yb);
+    for (int i = write; i >= writeChunkStart; i -= 2) twoSteps<K, false>(c, ring, i, xa, xb, ya, yb);
+    for (int i = pending + (kChunkFrames - 1); i >= pending; i -= 2) twoSteps<K, true>(c, ring, i, xa, xb, ya, yb);
 
     const uint16_t newPending = static_cast<uint16_t>(write & kChunkStartMask);
     const uint16_t newWrite = static_cast<uint16_t>(read & kChunkStartMask);
@@ -264,14 +264,12 @@ template <int K, class Input, class Output>
 inline void forwardRuns(ReverseCascadeFilter* const* filters, int first, int m, bool completes, Input input,
                         Output output) {
     PairSection c[K];
-    double* left[K];
-    double* right[K];
+    double (*ring[K])[2];
     Pair xa[K], xb[K], ya[K], yb[K];
     for (int k = 0; k < K; ++k) {
         const Biquad& b = filters[first + k]->biquad;
         c[k] = splatSection(b);
-        left[k] = filters[first + k]->leftRing;
-        right[k] = filters[first + k]->rightRing;
+        ring[k] = filters[first + k]->ring;
         xa[k] = loadPair(&b.leftX1, &b.rightX1);
         xb[k] = loadPair(&b.leftX2, &b.rightX2);
         ya[k] = loadPair(&b.leftY1, &b.rightY1);
@@ -283,26 +281,26 @@ inline void forwardRuns(ReverseCascadeFilter* const* filters, int first, int m, 
     for (; i + 2 <= m; i += 2) {
         for (int k = 0; k < K; ++k) {
             const Pair x0 = input(i, first + k);
-            output(i, first + k, loadPair(&left[k][read + i], &right[k][read + i]));
+            output(i, first + k, loadAdjacent(ring[k][read + i]));
             yb[k] = sectionPair(c[k], x0, xa[k], xb[k], ya[k], yb[k]);
             xb[k] = x0;
-            storePair(&left[k][write + i], &right[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
+            storeAdjacent(ring[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
         }
         for (int k = 0; k < K; ++k) {
             const Pair x1 = input(i + 1, first + k);
-            output(i + 1, first + k, loadPair(&left[k][read + i + 1], &right[k][read + i + 1]));
+            output(i + 1, first + k, loadAdjacent(ring[k][read + i + 1]));
             ya[k] = sectionPair(c[k], x1, xb[k], xa[k], yb[k], ya[k]);
             xa[k] = x1;
-            storePair(&left[k][write + i + 1], &right[k][write + i + 1], _mm_mul_pd(ya[k], c[k].gain));
+            storeAdjacent(ring[k][write + i + 1], _mm_mul_pd(ya[k], c[k].gain));
         }
     }
     if (i < m) {
         for (int k = 0; k < K; ++k) {
             const Pair x0 = input(i, first + k);
-            output(i, first + k, loadPair(&left[k][read + i], &right[k][read + i]));
+            output(i, first + k, loadAdjacent(ring[k][read + i]));
             yb[k] = sectionPair(c[k], x0, xa[k], xb[k], ya[k], yb[k]);
             xb[k] = x0;
-            storePair(&left[k][write + i], &right[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
+            storeAdjacent(ring[k][write + i], _mm_mul_pd(yb[k], c[k].gain));
             std::swap(xa[k], xb[k]);
             std::swap(ya[k], yb[k]);
         }
@@ -463,8 +461,7 @@ void Reset(ReverseCascadeFilter& f) {
     f.leftPending = f.rightPending = 0;
     f.leftWrite = f.rightWrite = kChunkFrames;
     f.leftRead = f.rightRead = 2 * kChunkFrames;
-    std::memset(f.leftRing, 0, sizeof f.leftRing);
-    std::memset(f.rightRing, 0, sizeof f.rightRing);
+    std::memset(f.ring, 0, sizeof f.ring);
 }
 
 double BiquadLeft(double x, Biquad& f) {
@@ -483,13 +480,13 @@ void BiquadStereo(Biquad& f, double& L, double& R) {
 
 double ReverseCascadeLeft(double x, ReverseCascadeFilter& f) {
     Biquad& b = f.biquad;
-    return reverseCascadeStep(x, f, f.leftRing, f.leftPending, f.leftWrite, f.leftRead, b.leftX1, b.leftX2,
+    return reverseCascadeStep(x, f, 0, f.leftPending, f.leftWrite, f.leftRead, b.leftX1, b.leftX2,
                               b.leftY1, b.leftY2);
 }
 
 double ReverseCascadeRight(double x, ReverseCascadeFilter& f) {
     Biquad& b = f.biquad;
-    return reverseCascadeStep(x, f, f.rightRing, f.rightPending, f.rightWrite, f.rightRead, b.rightX1, b.rightX2,
+    return reverseCascadeStep(x, f, 1, f.rightPending, f.rightWrite, f.rightRead, b.rightX1, b.rightX2,
                               b.rightY1, b.rightY2);
 }
 

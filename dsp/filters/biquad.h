@@ -29,8 +29,8 @@ struct ReverseCascadeFilter {
     Biquad biquad;
     uint16_t leftPending, leftWrite, leftRead;
     uint16_t rightPending, rightWrite, rightRead;
-    double leftRing[kRingFrames];
-    double rightRing[kRingFrames];
+    // (left, right) of each frame side by side: both channels of a frame load and store as one pair.
+    double ring[kRingFrames][2];
 };
 
 enum BiquadType : int { kLowPass = 0, kHighPass = 1, kBandPass = 2 };

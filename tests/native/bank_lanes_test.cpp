@@ -47,8 +47,7 @@ bool sameFilter(const ReverseCascadeFilter& a, const ReverseCascadeFilter& b) {
     }
     return a.leftPending == b.leftPending && a.leftWrite == b.leftWrite && a.leftRead == b.leftRead &&
            a.rightPending == b.rightPending && a.rightWrite == b.rightWrite && a.rightRead == b.rightRead &&
-           std::memcmp(a.leftRing, b.leftRing, sizeof a.leftRing) == 0 &&
-           std::memcmp(a.rightRing, b.rightRing, sizeof a.rightRing) == 0;
+           std::memcmp(a.ring, b.ring, sizeof a.ring) == 0;
 }
 
 // A bank of `count` different band-pass, low-pass and high-pass designs (each filter its own

@@ -153,25 +153,25 @@ TEST_F(FrameFixture, IdleResetAfterMoreThan6000ms) {
     process(samples);
     EXPECT_EQ(state->lastProcessTick, 100000u);
 
-    state->highpass.filter.leftRing[5] = 1.0;
+    state->highpass.filter.ring[5][0] = 1.0;
     fakeNow = 106000;  // exactly 6000 ms later: no reset
     process(samples);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 1.0);
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 1.0);
 
     fakeNow = 112001;  // 6001 ms later: reset
     process(samples);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 0.0);
     EXPECT_EQ(state->lastProcessTick, 112001u);
 }
 
 TEST_F(FrameFixture, EmptyBlockStillPollsTestsIdleAndRefreshesTheTick) {
     state->hooks = {alwaysPoll, countPoll, nullptr};
     pollCount = 0;
-    state->highpass.filter.leftRing[5] = 1.0;
+    state->highpass.filter.ring[5][0] = 1.0;
     EXPECT_EQ(ProcessBlock(nullptr, 0, 16, 2, 44100, *state, *params, random), 0);
     EXPECT_EQ(pollCount, 1);
     EXPECT_EQ(state->lastPollTick, 100000u);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 0.0);
     EXPECT_EQ(state->lastProcessTick, 100000u);
 }
 
@@ -194,10 +194,10 @@ TEST_F(FrameFixture, TickComparisonsWrapAsUnsignedAdditions) {
     // tick compares as "more than 6000 ms" and the filters are cleared: plain unsigned arithmetic.
     state->lastProcessTick = 0xFFFFFFFFu - 10;
     fakeNow = 0xFFFFFFFFu - 5;
-    state->highpass.filter.leftRing[5] = 1.0;
+    state->highpass.filter.ring[5][0] = 1.0;
     std::vector<short> samples = {10, 10};
     process(samples);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 0.0);
 }
 
 TEST_F(FrameFixture, NullSamplesWithFramesDoNotCrash) {
@@ -233,12 +233,12 @@ TEST_F(FrameFixture, PresetLoadResetIsHonouredEvenEarlyAfterBoot) {
     // (what a preset load writes) must still clear the filter memories.
     fakeNow = 2500;
     state->lastProcessTick = 0;
-    state->highpass.filter.leftRing[5] = 1.0;
+    state->highpass.filter.ring[5][0] = 1.0;
     std::vector<short> samples = {10, 10};
     process(samples);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 0.0);
-    state->highpass.filter.leftRing[5] = 1.0;
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 0.0);
+    state->highpass.filter.ring[5][0] = 1.0;
     fakeNow = 2600;  // an ordinary next block: no reset
     process(samples);
-    EXPECT_EQ(state->highpass.filter.leftRing[5], 1.0);
+    EXPECT_EQ(state->highpass.filter.ring[5][0], 1.0);
 }

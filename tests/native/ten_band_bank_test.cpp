@@ -76,7 +76,7 @@ TEST(TenBandBank, InstallCopiesEachBandWholeIntoTheRefiltersAndRetunesTheirTrims
         EXPECT_EQ(refilter.biquad.rightX2, band.biquad.rightX2);
         EXPECT_EQ(refilter.leftWrite, band.leftWrite);
         EXPECT_EQ(refilter.rightRead, band.rightRead);
-        EXPECT_EQ(refilter.leftRing[1234], band.leftRing[1234]);
+        EXPECT_EQ(refilter.ring[1234][0], band.ring[1234][0]);
     }
 
     installBankDesign(*processor, bank, false, false, true);
@@ -84,7 +84,7 @@ TEST(TenBandBank, InstallCopiesEachBandWholeIntoTheRefiltersAndRetunesTheirTrims
     for (int j = 0; j < kBandCount; ++j) {
         EXPECT_EQ(processor->bandFilters[j].biquad.leftY1, 0.0);
         EXPECT_EQ(processor->saturator.refilters[j].biquad.leftY1, 0.0);
-        EXPECT_EQ(processor->saturator.refilters[j].leftRing[1234], 0.0);
+        EXPECT_EQ(processor->saturator.refilters[j].ring[1234][0], 0.0);
         EXPECT_EQ(processor->bandFilters[j].leftRead, 2 * kChunkFrames);
     }
 }

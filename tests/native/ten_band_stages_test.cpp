@@ -90,7 +90,7 @@ TEST(TenBandIdleReset, ClearsBanksLinesAndDynamicEqGainsOnly) {
         tb.compressor.gain[j] = 0.5;
         tb.compressor.level[j] = 0.25;
         tb.bandFilters[j].biquad.leftY1 = 0.1;
-        tb.saturator.refilters[j].rightRing[77] = 0.2;
+        tb.saturator.refilters[j].ring[77][1] = 0.2;
     }
     tb.compressor.line.left[100][4] = 0.3;
     tb.limiter.line.right[4095][9] = 0.4;
@@ -101,7 +101,7 @@ TEST(TenBandIdleReset, ClearsBanksLinesAndDynamicEqGainsOnly) {
         EXPECT_EQ(tb.compressor.gain[j], 0.5);  // followers and gains are left alone
         EXPECT_EQ(tb.compressor.level[j], 0.25);
         EXPECT_EQ(tb.bandFilters[j].biquad.leftY1, 0.0);
-        EXPECT_EQ(tb.saturator.refilters[j].rightRing[77], 0.0);
+        EXPECT_EQ(tb.saturator.refilters[j].ring[77][1], 0.0);
     }
     EXPECT_EQ(tb.compressor.line.left[100][4], 0.0);
     EXPECT_EQ(tb.limiter.line.right[4095][9], 0.0);

@@ -61,7 +61,7 @@ bool sameFilter(const ReverseCascadeFilter& a, const ReverseCascadeFilter& b) {
     return sameBytes(&a.biquad, &b.biquad, sizeof(Biquad)) && a.leftPending == b.leftPending &&
            a.leftWrite == b.leftWrite && a.leftRead == b.leftRead && a.rightPending == b.rightPending &&
            a.rightWrite == b.rightWrite && a.rightRead == b.rightRead &&
-           sameBytes(a.leftRing, b.leftRing, sizeof a.leftRing) && sameBytes(a.rightRing, b.rightRing, sizeof a.rightRing);
+           sameBytes(a.ring, b.ring, sizeof a.ring);
 }
 
 bool sameLine(const LookaheadLine& a, const LookaheadLine& b) {
