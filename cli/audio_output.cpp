@@ -305,12 +305,16 @@ bool writeFrames(AudioWriter& writer, const double* samples, long frames, std::v
         }
     } else {
         writer.shorts.resize(count);
-        writer.bytes.clear();
+        // Raw and streamed output: the bytes are sized once and filled in place, little-endian.
+        writer.bytes.resize(writer.file == nullptr ? 2 * count : 0);
         for (size_t i = 0; i < count; ++i) {
             const long value = quantise(samples[i], kScale16, -32768, 32767, writer.clippedSamples);
             if (stored != nullptr) (*stored)[i] = static_cast<double>(value) / kScale16;
             writer.shorts[i] = static_cast<short>(value);
-            if (writer.file == nullptr) putLe(writer.bytes, static_cast<uint32_t>(value), 2);
+            if (writer.file == nullptr) {
+                writer.bytes[2 * i] = static_cast<unsigned char>(value);
+                writer.bytes[2 * i + 1] = static_cast<unsigned char>(static_cast<uint32_t>(value) >> 8);
+            }
         }
         if (writer.file == nullptr) {
             if (!writeBytes(writer, error)) return false;

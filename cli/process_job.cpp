@@ -256,14 +256,19 @@ bool handOnOldest(EngineRun& run, std::string* error) {
 bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain* output, std::string* error) {
     SubmittedFrames& next = run.buffers[run.submitted % EngineRun::kBuffers];
     ++run.submitted;
-    next.samples.assign(stereo, stereo + 2 * frames);
+    // On the 16-bit path the engine takes the shorts, and the samples are filled from its output.
+    if (run.sixteenBit) {
+        next.samples.resize(2 * frames);
+    } else {
+        next.samples.assign(stereo, stereo + 2 * frames);
+    }
     next.frames = frames;
     next.output = output;
     if (output != nullptr && run.audioWatcher != nullptr && *run.audioWatcher) (*run.audioWatcher)(false, stereo, frames);
     if (run.sixteenBit) {
         next.shorts.resize(2 * frames);
         for (size_t i = 0; i < 2 * frames; ++i) {
-            double value = roundToInteger(next.samples[i] * kShortScale);
+            double value = roundToInteger(stereo[i] * kShortScale);
             if (!(value >= -32768.0)) {  // also NaN
                 value = -32768.0;
                 ++run.clippedSamples;
