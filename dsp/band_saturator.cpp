@@ -55,18 +55,81 @@ void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
     storeAdjacent(&saturator.clipPeak[j], clipPeak);
 }
 
-template <bool kSaturate>
-void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
-    const SaturatorBlock& block = saturator.block;
+// The path of band pair j, j + 1 by its clip switches.
+PairClip pairClip(const SaturatorBlock& block, int j) {
     const bool low = block.clipEnable[j];
     const bool high = block.clipEnable[j + 1];
-    if (low && high) {
-        shapeFrames<kSaturate, PairClip::kBoth>(saturator, bands, n, j);
-    } else if (low || high) {
-        shapeFrames<kSaturate, PairClip::kMixed>(saturator, bands, n, j);
-    } else {
-        shapeFrames<kSaturate, PairClip::kNone>(saturator, bands, n, j);
+    return low && high ? PairClip::kBoth : low || high ? PairClip::kMixed : PairClip::kNone;
+}
+
+template <bool kSaturate>
+void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
+    switch (pairClip(saturator.block, j)) {
+        case PairClip::kBoth:
+            shapeFrames<kSaturate, PairClip::kBoth>(saturator, bands, n, j);
+            break;
+        case PairClip::kMixed:
+            shapeFrames<kSaturate, PairClip::kMixed>(saturator, bands, n, j);
+            break;
+        case PairClip::kNone:
+            shapeFrames<kSaturate, PairClip::kNone>(saturator, bands, n, j);
+            break;
     }
+}
+
+constexpr int kBandPairs = kBandCount / 2;
+
+// All five band pairs frame by frame, where they all take the same path: each pair's hold is a
+// chain of maxima from frame to frame, and five chains side by side keep the processor busy where
+// one pair after the other would wait on each chain in turn. Each pair sees the operations of
+// shapeFrames in their order.
+template <bool kSaturate, PairClip kClip>
+void shapeAllPairs(BandSaturator& saturator, BandSamples* bands, int n) {
+    const SaturatorBlock& block = saturator.block;
+    ShapeConstants c[kBandPairs];
+    Pair clipPeak[kBandPairs];
+    for (int p = 0; p < kBandPairs; ++p) {
+        const int j = 2 * p;
+        c[p] = {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
+                loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
+                loadAdjacent(&block.clip[j]),   loadMask(&block.clipMask[j])};
+        clipPeak[p] = loadAdjacent(&saturator.clipPeak[j]);
+    }
+    for (int f = 0; f < n; ++f) {
+        for (int p = 0; p < kBandPairs; ++p) {
+            const int j = 2 * p;
+            storeAdjacent(&bands[f].left[j],
+                          shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].left[j]), c[p], clipPeak[p]));
+            storeAdjacent(&bands[f].right[j],
+                          shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].right[j]), c[p], clipPeak[p]));
+        }
+    }
+    for (int p = 0; p < kBandPairs; ++p) storeAdjacent(&saturator.clipPeak[2 * p], clipPeak[p]);
+}
+
+// True when all pairs take one path, which then ran over all of them.
+bool shapedAsOne(BandSaturator& saturator, BandSamples* bands, int n) {
+    const SaturatorBlock& block = saturator.block;
+    const bool saturate = block.anySaturation[0];
+    const PairClip clip = pairClip(block, 0);
+    for (int p = 1; p < kBandPairs; ++p) {
+        if (block.anySaturation[p] != saturate || pairClip(block, 2 * p) != clip) return false;
+    }
+    switch (clip) {
+        case PairClip::kBoth:
+            saturate ? shapeAllPairs<true, PairClip::kBoth>(saturator, bands, n)
+                     : shapeAllPairs<false, PairClip::kBoth>(saturator, bands, n);
+            break;
+        case PairClip::kMixed:
+            saturate ? shapeAllPairs<true, PairClip::kMixed>(saturator, bands, n)
+                     : shapeAllPairs<false, PairClip::kMixed>(saturator, bands, n);
+            break;
+        case PairClip::kNone:
+            saturate ? shapeAllPairs<true, PairClip::kNone>(saturator, bands, n)
+                     : shapeAllPairs<false, PairClip::kNone>(saturator, bands, n);
+            break;
+    }
+    return true;
 }
 
 }  // namespace
@@ -102,11 +165,13 @@ void saturateFrames(BandSaturator& saturator, bool cascaded, BandSamples* bands,
     const SaturatorBlock& block = saturator.block;
     // Bands j and j + 1 side by side over all frames (the bands are independent). The re-filter
     // follows for all frames: the bank does not feed back into the shaping.
-    for (int j = 0; j < kBandCount; j += 2) {
-        if (block.anySaturation[j / 2]) {
-            shapeFrames<true>(saturator, bands, n, j);
-        } else {
-            shapeFrames<false>(saturator, bands, n, j);
+    if (!shapedAsOne(saturator, bands, n)) {
+        for (int j = 0; j < kBandCount; j += 2) {
+            if (block.anySaturation[j / 2]) {
+                shapeFrames<true>(saturator, bands, n, j);
+            } else {
+                shapeFrames<false>(saturator, bands, n, j);
+            }
         }
     }
     if (block.refilter) filterFrames(saturator.refilters, cascaded, bands, n);

@@ -186,6 +186,73 @@ TEST(BandSaturator, ClipMeterReadsTheHeldOvershootAndFalls) {
     EXPECT_EQ(stage.processor->saturator.meter[4], 0.0);
 }
 
+// Runs of frames through every way the five band pairs can go (saturation everywhere, nowhere or
+// in some pairs; clipping in both bands of every pair, in one, in none, or mixed over the pairs):
+// each band's value and clip hold as the scalar curve, gain, clip and hold give them, frame by
+// frame, left before right.
+TEST(BandSaturator, EveryPathMatchesTheScalarCurveClipAndHold) {
+    struct Layout {
+        double level[2];  // bands of even and odd index
+        bool clip[2];
+        bool mixPairs;  // the last pair differs from the others
+    };
+    const Layout layouts[] = {{{40, 40}, {true, true}, false},  {{0, 0}, {true, true}, false},
+                              {{40, 0}, {true, false}, false},  {{0, 0}, {false, false}, false},
+                              {{25, 60}, {false, false}, false}, {{40, 40}, {true, true}, true}};
+    for (const Layout& layout : layouts) {
+        BandStage stage;
+        SaturatorParams& s = stage.params->saturator;
+        for (int j = 0; j < kBandCount; ++j) {
+            const bool last = layout.mixPairs && j >= kBandCount - 2;
+            s.levelPercent[j] = last ? 0 : layout.level[j % 2];
+            s.clipEnable[j] = last ? 0 : layout.clip[j % 2];
+            s.gainDb[j] = 2 + j;
+            s.clipDb[j] = -3;
+        }
+        s.refilter = 0;
+        stage.prepare();
+        BandSaturator& saturator = stage.processor->saturator;
+        const SaturatorBlock& block = saturator.block;
+        double hold[kBandCount];
+        for (int j = 0; j < kBandCount; ++j) hold[j] = saturator.clipPeak[j];
+        tenband::TestNoise noise;
+        std::vector<BandSamples> frames(kBandRunFrames);
+        for (int run = 0; run < 40; ++run) {
+            const int n = 1 + (run * 13) % kBandRunFrames;
+            for (int f = 0; f < n; ++f) {
+                for (int j = 0; j < kBandCount; ++j) {
+                    frames[f].left[j] = (run % 3 == 0 ? 0.9 : 0.2) * noise.next();
+                    frames[f].right[j] = (run % 3 == 0 ? 0.9 : 0.2) * noise.next();
+                }
+            }
+            std::vector<BandSamples> expected(frames.begin(), frames.begin() + n);
+            for (BandSamples& frame : expected) {
+                for (int j = 0; j < kBandCount; ++j) {
+                    for (double* x : {&frame.left[j], &frame.right[j]}) {
+                        double v = block.amount[j] > 0 ? saturate(*x, block.amount[j]) : *x;
+                        v = v * block.gain[j];
+                        if (block.clipEnable[j]) {
+                            const double clipped = hardClip(v, block.clip[j]);
+                            const double overshoot = v - clipped;
+                            if (overshoot > hold[j]) hold[j] = overshoot;
+                            v = clipped;
+                        }
+                        *x = v;
+                    }
+                }
+            }
+            saturateFrames(saturator, false, frames.data(), n);
+            for (int f = 0; f < n; ++f) {
+                for (int j = 0; j < kBandCount; ++j) {
+                    ASSERT_EQ(frames[f].left[j], expected[f].left[j]) << "run " << run << ", band " << j;
+                    ASSERT_EQ(frames[f].right[j], expected[f].right[j]) << "run " << run << ", band " << j;
+                }
+            }
+        }
+        for (int j = 0; j < kBandCount; ++j) EXPECT_EQ(saturator.clipPeak[j], hold[j]) << "band " << j;
+    }
+}
+
 // The re-filter runs band j once more through refilter j: on the plain bank an impulse comes out
 // as b0 x trim x factor; on the reverse-cascaded bank it first meets 8,192 frames of delay.
 TEST(BandSaturator, RefilterUsesTheRetunedBankOnItsRuntimePath) {
