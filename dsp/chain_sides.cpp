@@ -86,12 +86,6 @@ inline bool sameLowpass(const FrameRoute& a, const FrameRoute& b) { return a.low
 
 double smallNoise(EngineRandom& random) { return static_cast<double>((engineRand(random) & 255) - 128) * kNoiseStep; }
 
-double followPeakMeter(double meter, double mono) {
-    double m = std::fabs(mono) * 100;
-    if (m < meter) m = meter - 0.01;
-    return m < 0 ? 0.0 : m;
-}
-
 uint32_t readEngineClock(const FrameHooks& hooks) {
     return hooks.tickCount != nullptr ? hooks.tickCount() : platform::tickCountMs();
 }

@@ -4,6 +4,7 @@
 // SplitChain runs them on two threads. The two sides share no stage, random draw or meter.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "dsp/band_samples.h"
@@ -19,7 +20,11 @@ constexpr double kOutputLimit = 0.9999;
 constexpr int kSilenceFramesBeforeNoise = 100;
 
 // Peak meter in percent: follows rises at once, falls by 0.01 per frame.
-double followPeakMeter(double meter, double mono);
+inline double followPeakMeter(double meter, double mono) {
+    double m = std::fabs(mono) * 100;
+    if (m < meter) m = meter - 0.01;
+    return m < 0 ? 0.0 : m;
+}
 
 // One random dither or silence-guard value: ((rand() AND 255) - 128) * 2^-23.
 double smallNoise(EngineRandom& random);

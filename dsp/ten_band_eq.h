@@ -10,5 +10,6 @@ struct TenBandEq {
     double gain[kBandCount];  // preamp included, 0 for a muted band
 };
 
-// bands x gain, both channels.
+// bands x gain, both channels; of one frame, and of n frames.
 void applyEqGains(const TenBandEq& eq, BandSamples& bands);
+void applyEqGains(const TenBandEq& eq, BandSamples* bands, int n);

@@ -103,7 +103,7 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
     }
     if (on.tenBandEq) {
         ran("10_Band_EQ");
-        for (int f = 0; f < n; ++f) applyEqGains(processor.eq, bands[f]);
+        applyEqGains(processor.eq, bands, n);
     }
 
     // The band sum runs band by band in order for each channel; lane 0 carries the left sum,
