@@ -39,14 +39,17 @@ inline Pair shapePair(Pair x, const ShapeConstants& c, Pair& clipPeak) {
     return x;
 }
 
+ShapeConstants shapeConstantsOf(const SaturatorBlock& block, int j) {
+    return {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
+            loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
+            loadAdjacent(&block.clip[j]),   loadMask(&block.clipMask[j])};
+}
+
 // Bands j and j + 1 over n frames; each band's hold sees its left value, then its right, frame
 // after frame.
 template <bool kSaturate, PairClip kClip>
 void shapeFrames(BandSaturator& saturator, BandSamples* bands, int n, int j) {
-    const SaturatorBlock& block = saturator.block;
-    const ShapeConstants c = {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
-                              loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
-                              loadAdjacent(&block.clip[j]), loadMask(&block.clipMask[j])};
+    const ShapeConstants c = shapeConstantsOf(saturator.block, j);
     Pair clipPeak = loadAdjacent(&saturator.clipPeak[j]);
     for (int f = 0; f < n; ++f) {
         storeAdjacent(&bands[f].left[j], shapePair<kSaturate, kClip>(loadAdjacent(&bands[f].left[j]), c, clipPeak));
@@ -85,15 +88,11 @@ constexpr int kBandPairs = kBandCount / 2;
 // shapeFrames in their order.
 template <bool kSaturate, PairClip kClip>
 void shapeAllPairs(BandSaturator& saturator, BandSamples* bands, int n) {
-    const SaturatorBlock& block = saturator.block;
     ShapeConstants c[kBandPairs];
     Pair clipPeak[kBandPairs];
     for (int p = 0; p < kBandPairs; ++p) {
-        const int j = 2 * p;
-        c[p] = {loadAdjacent(&block.amount[j]), loadAdjacent(&block.oneMinusAmount[j]),
-                loadMask(&block.saturateMask[j]), loadAdjacent(&block.gain[j]),
-                loadAdjacent(&block.clip[j]),   loadMask(&block.clipMask[j])};
-        clipPeak[p] = loadAdjacent(&saturator.clipPeak[j]);
+        c[p] = shapeConstantsOf(saturator.block, 2 * p);
+        clipPeak[p] = loadAdjacent(&saturator.clipPeak[2 * p]);
     }
     for (int f = 0; f < n; ++f) {
         for (int p = 0; p < kBandPairs; ++p) {
@@ -107,15 +106,20 @@ void shapeAllPairs(BandSaturator& saturator, BandSamples* bands, int n) {
     for (int p = 0; p < kBandPairs; ++p) storeAdjacent(&saturator.clipPeak[2 * p], clipPeak[p]);
 }
 
-// True when all pairs take one path, which then ran over all of them.
-bool shapedAsOne(BandSaturator& saturator, BandSamples* bands, int n) {
-    const SaturatorBlock& block = saturator.block;
-    const bool saturate = block.anySaturation[0];
-    const PairClip clip = pairClip(block, 0);
+// Whether every band pair takes the first pair's path.
+bool pairsTakeOnePath(const SaturatorBlock& block) {
     for (int p = 1; p < kBandPairs; ++p) {
-        if (block.anySaturation[p] != saturate || pairClip(block, 2 * p) != clip) return false;
+        if (block.anySaturation[p] != block.anySaturation[0] || pairClip(block, 2 * p) != pairClip(block, 0)) {
+            return false;
+        }
     }
-    switch (clip) {
+    return true;
+}
+
+// All pairs on the first pair's path.
+void shapeAllPairs(BandSaturator& saturator, BandSamples* bands, int n) {
+    const bool saturate = saturator.block.anySaturation[0];
+    switch (pairClip(saturator.block, 0)) {
         case PairClip::kBoth:
             saturate ? shapeAllPairs<true, PairClip::kBoth>(saturator, bands, n)
                      : shapeAllPairs<false, PairClip::kBoth>(saturator, bands, n);
@@ -129,7 +133,6 @@ bool shapedAsOne(BandSaturator& saturator, BandSamples* bands, int n) {
                      : shapeAllPairs<false, PairClip::kNone>(saturator, bands, n);
             break;
     }
-    return true;
 }
 
 }  // namespace
@@ -165,7 +168,9 @@ void saturateFrames(BandSaturator& saturator, bool cascaded, BandSamples* bands,
     const SaturatorBlock& block = saturator.block;
     // Bands j and j + 1 side by side over all frames (the bands are independent). The re-filter
     // follows for all frames: the bank does not feed back into the shaping.
-    if (!shapedAsOne(saturator, bands, n)) {
+    if (pairsTakeOnePath(block)) {
+        shapeAllPairs(saturator, bands, n);
+    } else {
         for (int j = 0; j < kBandCount; j += 2) {
             if (block.anySaturation[j / 2]) {
                 shapeFrames<true>(saturator, bands, n, j);
