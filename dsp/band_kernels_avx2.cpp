@@ -448,7 +448,8 @@ KERNEL_ENTRY void expandBands(BandExpander& expander, const BandDetectors& detec
     high.save(expander);
 }
 
-KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, double* firstApplied) {
+KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out,
+                                 int n, double* firstApplied) {
     const DynamicEqBlock& block = eq.block;
     // A loud group (all its bands' targets surely below minGain) skips the square root and
     // division: the clamps give minGain, then min(maxGain, minGain) as minpd takes it.
@@ -458,7 +459,7 @@ KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, 
     const EqConstants c{block.minGain, block.maxGain, block.speed,          block.oneMinusSpeed,
                         block.amount,  loudPower,     loudTarget};
     for (int f = 0; f < n; ++f) {
-        BandSamples& frame = bands[f];
+        const BandSamples& frame = in[f];
         double applied[kBandCount];
         store(&applied[0], eqApplied<Quad>(eq, detectors, frame, 0, c));
         store(&applied[4], eqApplied<Quad>(eq, detectors, frame, 4, c));
@@ -469,8 +470,8 @@ KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, 
         const double k = 1 / (0.1 * sum);
         forGroups([&]<class V>(int j) {
             const V e = mul(load<V>(&applied[j]), splat<V>(k));
-            store(&frame.left[j], mul(load<V>(&frame.left[j]), e));
-            store(&frame.right[j], mul(load<V>(&frame.right[j]), e));
+            store(&out[f].left[j], mul(load<V>(&frame.left[j]), e));
+            store(&out[f].right[j], mul(load<V>(&frame.right[j]), e));
         });
         if (f == 0) {
             for (int j = 0; j < kBandCount; ++j) firstApplied[j] = applied[j] * k;

@@ -230,41 +230,87 @@ void runInputSide(const Io& io, ProcessorState& state, const LiveParams& params,
     }
 }
 
-// The frames before run.staged go straight through density gain, final limiter and clipper to the
-// output. The rest: the ten-band processor's stages over runs of frames with the same switches
-// (frames without it take the density drive alone, in the next pass when no frame of the run has
-// the processor), final limiter and clipper frame by frame, the lowpass over runs of frames, and
-// the output: post amp, dither, the output checks, the capture ring, the conversion. A stage's frame
-// depends only on its own state and that frame's input, so this gives the result of running each
-// frame through the whole chain alone.
+// The frames before run.staged, and all frames of a run without the ten-band processor, take the
+// density drive alone. The rest: the ten-band processor's stages over runs of frames with the same
+// switches (frames without it take the density drive). Then final limiter and clipper, each over
+// the frames that take it (its switch read frame by frame), the lowpass over runs of frames, and
+// the output: post amp, dither, the output checks, the capture ring, the conversion. A stage's
+// frame depends only on its own state and that frame's input, so this gives the result of running
+// each frame through the whole chain alone. The run's own frames are only read (the output side
+// works in state.outputPairs), so another thread's memory is not written here.
 template <class Io, class Trace>
 void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params, RunHandoff& run, Trace& trace) {
     const GeneralParams& general = params.general;
     const double densityGain = run.start.densityGain;
     const double postGain = run.start.postGain;
     const int frames = run.frames;
-    const int staged = run.staged;
-    double* chain = run.chain;
+    const int banded = run.anyTenBand ? run.staged : frames;  // frames from here on go to the processor
+    const double* input = run.chain;
+    double* chain = state.outputPairs;
     const FrameRoute* route = run.route;
     double outputMeter = state.outputMeter;
     // Only this side writes the capture ring, so its index is read once and kept here; each
     // frame still publishes its sample and the new index.
     uint16_t captureIndex = loadShared(state.capture.writeIndex);
 
-    auto finalStages = [&](int f, double& L, double& R) {
-        if (isOn(general.finalLimiterActive)) {
-            trace.record("Final_Limiter");
-            processSample(state.finalLimiter, L, R, run.offset + f == 0);
+    if (banded > 0) trace.record("Density_Drive");
+    for (int f = 0; f < banded; ++f) {
+        chain[2 * f] = input[2 * f] * densityGain;
+        chain[2 * f + 1] = input[2 * f + 1] * densityGain;
+    }
+    for (int f = banded; f < frames;) {
+        const int end = runEnd(route, f, frames, sameTenBand);
+        if (route[f].tenBand != 0) {
+            processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
+                         end - f, run.offset + f == 0, stageTraceOf(trace));
+        } else {
+            trace.record("Density_Drive");
+            for (int g = f; g < end; ++g) {
+                chain[2 * g] = input[2 * g] * densityGain;
+                chain[2 * g + 1] = input[2 * g + 1] * densityGain;
+            }
         }
-        if (isOn(general.finalClipperActive)) {
-            trace.record("Final_Clipper");
-            processSample(state.finalClipper, params.finalClipper, L, R);
+        f = end;
+    }
+
+    // The final stages each frame takes, then each stage over the runs of frames that take it.
+    constexpr uint8_t kFinalLimiter = 1, kFinalClipper = 2;
+    uint8_t finalStages[kBandRunFrames];
+    uint8_t anyFinalStage = 0;
+    for (int f = 0; f < frames; ++f) {
+        finalStages[f] = static_cast<uint8_t>((isOn(general.finalLimiterActive) ? kFinalLimiter : 0) |
+                                              (isOn(general.finalClipperActive) ? kFinalClipper : 0));
+        anyFinalStage |= finalStages[f];
+    }
+    const auto eachRunOf = [&](uint8_t stage, const char* name, auto process) {
+        if ((anyFinalStage & stage) == 0) return;
+        trace.record(name);
+        for (int f = 0; f < frames;) {
+            int end = f + 1;
+            const bool on = (finalStages[f] & stage) != 0;
+            while (end < frames && ((finalStages[end] & stage) != 0) == on) ++end;
+            if (on) process(f, end - f);
+            f = end;
         }
     };
-    auto emit = [&](int f, double L, double R) {
-        trace.record("Post_Amp");
-        L = L * postGain;
-        R = R * postGain;
+    eachRunOf(kFinalLimiter, "Final_Limiter",
+              [&](int f, int n) { processFrames(state.finalLimiter, &chain[2 * f], n, run.offset + f == 0); });
+    eachRunOf(kFinalClipper, "Final_Clipper",
+              [&](int f, int n) { processFrames(state.finalClipper, params.finalClipper, &chain[2 * f], n); });
+
+    for (int f = run.staged; run.anyLowpass && f < frames;) {
+        const int end = runEnd(route, f, frames, sameLowpass);
+        if (route[f].lowpass) {
+            trace.record("Lowpass_Filter");
+            processFrames(state.lowpass, &chain[2 * f], end - f);
+        }
+        f = end;
+    }
+
+    if (frames > 0) trace.record("Post_Amp");
+    for (int f = 0; f < frames; ++f) {
+        double L = chain[2 * f] * postGain;
+        double R = chain[2 * f + 1] * postGain;
         if (route[f].dither) {
             trace.record("Quantization_Dither");
             const double n = route[f].ditherNoise;
@@ -287,57 +333,6 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         writeFrame(io, run.offset + f, L, R);
 
         outputMeter = followPeakMeter(outputMeter, mono);
-    };
-
-    for (int f = 0; f < staged; ++f) {
-        trace.record("Density_Drive");
-        double L = chain[2 * f] * densityGain;
-        double R = chain[2 * f + 1] * densityGain;
-        finalStages(f, L, R);
-        emit(f, L, R);
-    }
-
-    for (int f = staged; run.anyTenBand && f < frames;) {
-        const int end = runEnd(route, f, frames, sameTenBand);
-        if (route[f].tenBand != 0) {
-            processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
-                         end - f, run.offset + f == 0, stageTraceOf(trace));
-        } else {
-            trace.record("Density_Drive");
-            for (int g = f; g < end; ++g) {
-                chain[2 * g] = chain[2 * g] * densityGain;
-                chain[2 * g + 1] = chain[2 * g + 1] * densityGain;
-            }
-        }
-        f = end;
-    }
-
-    for (int f = staged; f < frames; ++f) {
-        double L = chain[2 * f];
-        double R = chain[2 * f + 1];
-        if (!run.anyTenBand) {
-            trace.record("Density_Drive");
-            L = L * densityGain;
-            R = R * densityGain;
-        }
-        finalStages(f, L, R);
-        if (run.anyLowpass) {
-            chain[2 * f] = L;
-            chain[2 * f + 1] = R;
-        } else {
-            emit(f, L, R);
-        }
-    }
-    if (run.anyLowpass) {
-        for (int f = staged; f < frames;) {
-            const int end = runEnd(route, f, frames, sameLowpass);
-            if (route[f].lowpass) {
-                trace.record("Lowpass_Filter");
-                processFrames(state.lowpass, &chain[2 * f], end - f);
-            }
-            f = end;
-        }
-        for (int f = staged; f < frames; ++f) emit(f, chain[2 * f], chain[2 * f + 1]);
     }
     storeShared(state.outputMeter, outputMeter);
 }

@@ -21,16 +21,16 @@ void prepareBlock(DynamicEq& eq, const DynamicEqParams& params) {
 }
 
 void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
-    equalizeFrames(eq, detectors, &bands, 1, firstOfBlock);
+    equalizeFrames(eq, detectors, &bands, &bands, 1, firstOfBlock);
 }
 
-void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
-                    LaneWidth lanes) {
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out, int n,
+                    bool firstOfBlock, LaneWidth lanes) {
 #if defined(DRELVANT_AVX2_KERNELS)
     if (fourLanes(lanes)) {
         if (n <= 0) return;
         double firstApplied[kBandCount];
-        band_avx2::equalizeFrames(eq, detectors, bands, n, firstApplied);
+        band_avx2::equalizeFrames(eq, detectors, in, out, n, firstApplied);
         if (firstOfBlock) {
             for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(firstApplied[j]));
         }
@@ -51,7 +51,7 @@ void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* 
     // The normalisation couples the bands within a frame, so frames run one after the other and
     // the bands of a frame two at a time.
     for (int f = 0; f < n; ++f) {
-        BandSamples& frame = bands[f];
+        const BandSamples& frame = in[f];
         double applied[kBandCount];
         for (int j = 0; j < kBandCount; j += 2) {
             const Pair level = followPowerPair(loadAdjacent(&eq.level[j]), loadAdjacent(&frame.left[j]),
@@ -73,8 +73,8 @@ void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* 
         const Pair kk = splat(k);
         for (int j = 0; j < kBandCount; j += 2) {
             const Pair e = _mm_mul_pd(loadAdjacent(&applied[j]), kk);
-            storeAdjacent(&frame.left[j], _mm_mul_pd(loadAdjacent(&frame.left[j]), e));
-            storeAdjacent(&frame.right[j], _mm_mul_pd(loadAdjacent(&frame.right[j]), e));
+            storeAdjacent(&out[f].left[j], _mm_mul_pd(loadAdjacent(&frame.left[j]), e));
+            storeAdjacent(&out[f].right[j], _mm_mul_pd(loadAdjacent(&frame.right[j]), e));
         }
         if (firstOfBlock && f == 0) {
             for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(applied[j] * k));

@@ -33,9 +33,10 @@ void prepareBlock(DynamicEq& eq, const DynamicEqParams& params);
 // One frame in place with the band detector coefficients; on the first frame of a block writes
 // the meters.
 void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
-// n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0).
+// n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0),
+// read from `in` and written to `out` (the same frames, or frames apart from them).
 // `lanes` picks two or four bands per register; the bits are the same.
-void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, BandSamples* bands, int n, bool firstOfBlock,
-                    LaneWidth lanes = widestLanes());
+void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out, int n,
+                    bool firstOfBlock, LaneWidth lanes = widestLanes());
 // Sets every correction gain to 1.0; the followers are left alone.
 void idleReset(DynamicEq& eq);

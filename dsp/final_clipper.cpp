@@ -88,7 +88,9 @@ void prepareBlock(FinalClipper& clipper, const FinalClipperParams& params) {
     clipper.thresholdSquared = T * T;
 }
 
-void processSample(FinalClipper& clipper, const FinalClipperParams& params, double& L, double& R) {
+namespace {
+
+inline void clipFrame(FinalClipper& clipper, const FinalClipperParams& params, double& L, double& R) {
     L = L * clipper.drive;
     R = R * clipper.drive;
     if (isOn(params.complex)) {
@@ -104,6 +106,16 @@ void processSample(FinalClipper& clipper, const FinalClipperParams& params, doub
     if (Rd - Rout > clipper.accumulator) clipper.accumulator = Rd - Rout;
     L = Lout;
     R = Rout;
+}
+
+}  // namespace
+
+void processSample(FinalClipper& clipper, const FinalClipperParams& params, double& L, double& R) {
+    clipFrame(clipper, params, L, R);
+}
+
+void processFrames(FinalClipper& clipper, const FinalClipperParams& params, double* pairs, int n) {
+    for (int f = 0; f < n; ++f) clipFrame(clipper, params, pairs[2 * f], pairs[2 * f + 1]);
 }
 
 void finishBlock(FinalClipper& clipper, double blockMeterDecay) {

@@ -37,6 +37,8 @@ void clearHilbertLines(FinalClipper& clipper);
 void prepareBlock(FinalClipper& clipper, const FinalClipperParams& params);
 // Reads the complex switch at every sample.
 void processSample(FinalClipper& clipper, const FinalClipperParams& params, double& L, double& R);
+// n consecutive frames of (L, R) pairs in place, exactly as n calls of processSample.
+void processFrames(FinalClipper& clipper, const FinalClipperParams& params, double* pairs, int n);
 // Called while the stage is active: meter from the accumulator, then its linear decay.
 void finishBlock(FinalClipper& clipper, double blockMeterDecay);
 void idleReset(FinalClipper& clipper);

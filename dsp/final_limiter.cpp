@@ -31,7 +31,9 @@ void prepareBlock(FinalLimiter& limiter, const FinalLimiterParams& params) {
     limiter.threshold = limiter.peakMode ? threshold : kRmsThresholdScale * threshold;
 }
 
-void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBlock) {
+namespace {
+
+inline void limitFrame(FinalLimiter& limiter, double& L, double& R, bool firstOfBlock) {
     const uint32_t w = limiter.counter & kLimiterRingMask;
     limiter.leftRing[w] = L * limiter.drive;
     limiter.rightRing[w] = R * limiter.drive;
@@ -60,8 +62,14 @@ void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBloc
         level = std::sqrt(limiter.envelope);
     }
 
-    double t = limiter.threshold / (level + kLevelFloor);
-    if (t > 1) t = 1;
+    // A level at or under the threshold gives a quotient of at least 1, so t = 1 without the
+    // division (the same bits: the rounded quotient of x / y with 0 < y <= x is never below 1).
+    const double floored = level + kLevelFloor;
+    double t = 1;
+    if (!(floored <= limiter.threshold)) {
+        t = limiter.threshold / floored;
+        if (t > 1) t = 1;
+    }
     const double g = limiter.gain;
     if (t < g) {
         limiter.gain = t * limiter.attack + g * (1 - limiter.attack);
@@ -72,6 +80,16 @@ void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBloc
     L = limiter.gain * limiter.leftRing[o];
     R = limiter.gain * limiter.rightRing[o];
     if (firstOfBlock) storeShared(limiter.meterDb, -20 * std::log10(limiter.gain));
+}
+
+}  // namespace
+
+void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBlock) {
+    limitFrame(limiter, L, R, firstOfBlock);
+}
+
+void processFrames(FinalLimiter& limiter, double* pairs, int n, bool firstOfBlock) {
+    for (int f = 0; f < n; ++f) limitFrame(limiter, pairs[2 * f], pairs[2 * f + 1], firstOfBlock && f == 0);
 }
 
 void idleReset(FinalLimiter& limiter) {

@@ -27,4 +27,7 @@ struct FinalLimiter {
 
 void prepareBlock(FinalLimiter& limiter, const FinalLimiterParams& params);
 void processSample(FinalLimiter& limiter, double& L, double& R, bool firstOfBlock);
+// n consecutive frames of (L, R) pairs in place, exactly as n calls of processSample
+// (firstOfBlock applies to frame 0).
+void processFrames(FinalLimiter& limiter, double* pairs, int n, bool firstOfBlock);
 void idleReset(FinalLimiter& limiter);

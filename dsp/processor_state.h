@@ -73,6 +73,10 @@ struct ProcessorState {
 
     CaptureRing capture;
 
+    // Working space of the output side: the (L, R) frames of the run it is finishing. A handed-over
+    // run is only read by the output side, so its memory is written by one thread alone.
+    double outputPairs[2 * kBandRunFrames];
+
     DesignRecord designRecord;
     DesignExchange designs;
 };

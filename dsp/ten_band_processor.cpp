@@ -66,23 +66,27 @@ void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* b
     splitFrames(processor.bandFilters, processor.designedCascaded != 0, pairs, bands, n);
 }
 
-void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
-                  double* pairs, int n, bool firstOfBlock, StageTrace* trace) {
+void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain,
+                  const BandSamples* in, double* pairs, int n, bool firstOfBlock, StageTrace* trace) {
     const bool cascaded = processor.designedCascaded != 0;
     const BandDetectors& detectors = processor.detectors;
     auto ran = [trace](const char* stage) {
         if (trace != nullptr) trace->record(stage);
     };
+    // The first stage to run takes the frames from `in` into the working space.
+    BandSamples* bands = processor.runBands;
+    const BandSamples* drive = in;
     if (on.dynamicEq) {
         ran("10_Band_Dynamic_EQ");
-        equalizeFrames(processor.dynamicEq, detectors, bands, n, firstOfBlock);
+        equalizeFrames(processor.dynamicEq, detectors, in, bands, n, firstOfBlock);
+        drive = bands;
     }
     ran("Density_Drive");
     const Pair density = splat(densityGain);
     for (int f = 0; f < n; ++f) {
         for (int j = 0; j < kBandCount; j += 2) {
-            storeAdjacent(&bands[f].left[j], _mm_mul_pd(loadAdjacent(&bands[f].left[j]), density));
-            storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&bands[f].right[j]), density));
+            storeAdjacent(&bands[f].left[j], _mm_mul_pd(loadAdjacent(&drive[f].left[j]), density));
+            storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&drive[f].right[j]), density));
         }
     }
     if (on.compressor) {

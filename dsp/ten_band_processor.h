@@ -49,7 +49,8 @@ struct TenBandProcessor {
     BandSaturator saturator;  // owns the re-filter, a retuned copy of the bank
     TenBandEq eq;
 
-    // Working space of the audio thread: the bands of the frames processFrames is running.
+    // Working space of the band stages (the output side's thread): the bands of the frames
+    // processBands is running.
     BandSamples runBands[kBandRunFrames];
 };
 
@@ -77,9 +78,11 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
 // of n frames (up to kBandRunFrames) into `bands`, then the band stages and the sum of those
 // bands into `pairs`. The split of every frame must come before the band stages of that frame.
 void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* bands, int n);
+// processBands reads `bands` (which may be the processor's runBands) and works on runBands, so a
+// split handed over by another thread is only read here.
 // `trace`, when given, records the band stages as they run (the chain order's test).
-void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain, BandSamples* bands,
-                  double* pairs, int n, bool firstOfBlock, StageTrace* trace = nullptr);
+void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain,
+                  const BandSamples* bands, double* pairs, int n, bool firstOfBlock, StageTrace* trace = nullptr);
 // Clears the bank and each stage's idle state: the re-filter, both lookahead lines, and the
 // dynamic-EQ gains (set to 1.0).
 void idleReset(TenBandProcessor& processor);

@@ -515,6 +515,77 @@ TEST(FinalLimiter, ValuesFromFilesAreHeldToTheirRange) {
     EXPECT_EQ(runLimiter(broken, 12000, source), runLimiter(ends, 12000, source));
 }
 
+TEST(FinalLimiter, RunsFollowTheGainFormulaAtAndAroundTheThreshold) {
+    // Levels rise through the threshold in small steps and, in peak mode, come back to it every
+    // other frame (level + floor = T, and a unit in the last place either side), where the quotient
+    // T / (level + floor) is exactly 1 or just off it. Runs of several lengths must give the bits
+    // of the formula taken frame by frame.
+    for (const bool peak : {true, false}) {
+        FinalLimiterParams p = limiterParams();
+        p.peakDetect = peak ? 1 : 0;
+        p.lookaheadMs = 0;  // the detector reads the row that leaves, 4,095 frames after it came in
+        p.thresholdDb = -3;
+        p.attackMs = p.releaseMs = 0;  // the gain is each frame's t, bit for bit
+        auto limiter = std::make_unique<FinalLimiter>();
+        prepareBlock(*limiter, p);
+        ASSERT_EQ(limiter->drive, 1.0);
+        const double T = limiter->threshold;
+        std::vector<double> levels;
+        for (int i = 0; i < 400; ++i) levels.push_back(T * (0.9 + 0.0005 * i));
+        // The level whose sum with the floor rounds to `floored`.
+        const auto levelFloored = [](double floored) {
+            double x = floored - 0.00001;
+            for (int i = 0; i < 64 && x + 0.00001 != floored; ++i) x = std::nextafter(x, x + 0.00001 < floored ? 1.0 : 0.0);
+            return x;
+        };
+        for (const double floored : {std::nextafter(T, 0.0), T, std::nextafter(T, 1.0)}) {
+            const double x = levelFloored(floored);
+            ASSERT_EQ(x + 0.00001, floored);
+            for (int i = 0; i < 20; ++i) levels.insert(levels.begin() + 150, {x, 0.0});
+        }
+        levels.resize(levels.size() + kLimiterRingFrames);  // until the last level has left
+        // Peak mode: one channel carries the level. RMS mode: the left one alone, level^2 its power.
+        std::vector<double> in;
+        for (const double level : levels) {
+            in.push_back(level);
+            in.push_back(peak ? -0.5 * level : 0.0);
+        }
+        const int frames = static_cast<int>(levels.size());
+
+        std::vector<double> expected(in.size()), ringL(kLimiterRingFrames, 0.0), ringR(kLimiterRingFrames, 0.0);
+        double envelope = 0, gain = 0;
+        const double cd = limiter->detect;
+        for (int n = 0; n < frames; ++n) {
+            ringL[n % kLimiterRingFrames] = in[2 * n];
+            ringR[n % kLimiterRingFrames] = in[2 * n + 1];
+            const double l = ringL[(n + 1) % kLimiterRingFrames], r = ringR[(n + 1) % kLimiterRingFrames];
+            double level;
+            if (peak) {
+                const double q = std::max(std::fabs(l), std::fabs(r));
+                envelope = q > envelope ? q : envelope * (1 - cd);
+                level = envelope;
+            } else {
+                envelope = (r * r + l * l) * cd + envelope * (1 - cd);
+                level = std::sqrt(envelope);
+            }
+            double t = T / (level + 0.00001);
+            if (t > 1) t = 1;
+            gain = t < gain ? t * limiter->attack + gain * (1 - limiter->attack)
+                            : t * limiter->release + gain * (1 - limiter->release);
+            expected[2 * n] = gain * l;
+            expected[2 * n + 1] = gain * r;
+        }
+        std::vector<double> out = in;
+        for (int f = 0, run = 1; f < frames; f += run, run = run % 64 + 7) {
+            processFrames(*limiter, &out[2 * f], std::min(run, frames - f), f == 0);
+        }
+        for (int n = 0; n < frames; ++n) {
+            ASSERT_EQ(out[2 * n], expected[2 * n]) << (peak ? "peak" : "RMS") << " frame " << n;
+            ASSERT_EQ(out[2 * n + 1], expected[2 * n + 1]) << (peak ? "peak" : "RMS") << " frame " << n;
+        }
+    }
+}
+
 // ---- final clipper ----
 
 namespace {
