@@ -11,7 +11,3 @@ void applyEqGains(const TenBandEq& eq, BandSamples& bands) {
         storeAdjacent(&bands.right[j], _mm_mul_pd(loadAdjacent(&bands.right[j]), gain));
     }
 }
-
-void applyEqGains(const TenBandEq& eq, BandSamples* bands, int n) {
-    for (int f = 0; f < n; ++f) applyEqGains(eq, bands[f]);
-}

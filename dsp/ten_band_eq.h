@@ -10,6 +10,6 @@ struct TenBandEq {
     double gain[kBandCount];  // preamp included, 0 for a muted band
 };
 
-// bands x gain, both channels; of one frame, and of n frames.
+// bands x gain, both channels, of one frame (processBands applies the gains to its runs as it sums
+// the bands).
 void applyEqGains(const TenBandEq& eq, BandSamples& bands);
-void applyEqGains(const TenBandEq& eq, BandSamples* bands, int n);

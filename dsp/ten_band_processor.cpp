@@ -105,22 +105,32 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
         ran("10_Band_Saturator");
         saturateFrames(processor.saturator, cascaded, bands, n);
     }
-    if (on.tenBandEq) {
-        ran("10_Band_EQ");
-        applyEqGains(processor.eq, bands, n);
-    }
-
     // The band sum runs band by band in order for each channel; lane 0 carries the left sum,
     // lane 1 the right, so the pairs are transposed from (band j, band j + 1) to (left, right).
-    for (int f = 0; f < n; ++f) {
-        Pair sum = _mm_setzero_pd();
-        for (int j = 0; j < kBandCount; j += 2) {
-            const Pair left = loadAdjacent(&bands[f].left[j]);
-            const Pair right = loadAdjacent(&bands[f].right[j]);
-            sum = _mm_add_pd(sum, _mm_unpacklo_pd(left, right));
-            sum = _mm_add_pd(sum, _mm_unpackhi_pd(left, right));
+    // The ten-band EQ's gains, when it is on, scale each band as it is taken into the sum (the
+    // product rounded as applyEqGains rounds it), which saves a pass over the bands.
+    const auto sumBands = [&]<bool kEqGains>() {
+        for (int f = 0; f < n; ++f) {
+            Pair sum = _mm_setzero_pd();
+            for (int j = 0; j < kBandCount; j += 2) {
+                Pair left = loadAdjacent(&bands[f].left[j]);
+                Pair right = loadAdjacent(&bands[f].right[j]);
+                if (kEqGains) {
+                    const Pair gain = loadAdjacent(&processor.eq.gain[j]);
+                    left = _mm_mul_pd(left, gain);
+                    right = _mm_mul_pd(right, gain);
+                }
+                sum = _mm_add_pd(sum, _mm_unpacklo_pd(left, right));
+                sum = _mm_add_pd(sum, _mm_unpackhi_pd(left, right));
+            }
+            storeAdjacent(&pairs[2 * f], sum);
         }
-        storeAdjacent(&pairs[2 * f], sum);
+    };
+    if (on.tenBandEq) {
+        ran("10_Band_EQ");
+        sumBands.template operator()<true>();
+    } else {
+        sumBands.template operator()<false>();
     }
 }
 
