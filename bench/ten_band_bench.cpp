@@ -243,7 +243,7 @@ void BM_TenBandStageRuns(benchmark::State& state) {
             std::copy(bench.bands.begin() + n, bench.bands.begin() + n + kBandRunFrames, run.begin());
             const bool first = n == 0;
             switch (stage) {
-                case 0: equalizeFrames(p.dynamicEq, p.detectors, run.data(), run.data(), kBandRunFrames, first, lanes); break;
+                case 0: equalizeFrames(p.dynamicEq, p.detectors, run.data(), run.data(), kBandRunFrames, first, 1.0, lanes); break;
                 case 1: compressFrames(p.compressor, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
                 case 2: expandFrames(p.expander, p.detectors, run.data(), kBandRunFrames, first, lanes); break;
                 default: limitFrames(p.limiter, p.detectors, run.data(), kBandRunFrames, first, lanes); break;

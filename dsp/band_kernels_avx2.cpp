@@ -449,7 +449,7 @@ KERNEL_ENTRY void expandBands(BandExpander& expander, const BandDetectors& detec
 }
 
 KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out,
-                                 int n, double* firstApplied) {
+                                 int n, double drive, double* firstApplied) {
     const DynamicEqBlock& block = eq.block;
     // A loud group (all its bands' targets surely below minGain) skips the square root and
     // division: the clamps give minGain, then min(maxGain, minGain) as minpd takes it.
@@ -470,8 +470,8 @@ KERNEL_ENTRY void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, 
         const double k = 1 / (0.1 * sum);
         forGroups([&]<class V>(int j) {
             const V e = mul(load<V>(&applied[j]), splat<V>(k));
-            store(&out[f].left[j], mul(load<V>(&frame.left[j]), e));
-            store(&out[f].right[j], mul(load<V>(&frame.right[j]), e));
+            store(&out[f].left[j], mul(mul(load<V>(&frame.left[j]), e), splat<V>(drive)));
+            store(&out[f].right[j], mul(mul(load<V>(&frame.right[j]), e), splat<V>(drive)));
         });
         if (f == 0) {
             for (int j = 0; j < kBandCount; ++j) firstApplied[j] = applied[j] * k;

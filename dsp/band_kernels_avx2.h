@@ -29,8 +29,9 @@ void limitBands(BandLimiter& limiter, const BandDetectors& detectors, BandSample
 void expandBands(BandExpander& expander, const BandDetectors& detectors, BandSamples* bands, int n,
                  double* gainAfterFirst);
 // n frames of the dynamic equaliser, as equalizeFrames, the normalising sum band by band in order,
-// from `in` to `out`. Writes frame 0's applied gains (after the normalisation) to firstApplied.
+// from `in` to `out`, then times `drive`. Writes frame 0's applied gains (after the normalisation)
+// to firstApplied.
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out, int n,
-                    double* firstApplied);
+                    double drive, double* firstApplied);
 
 }  // namespace band_avx2

@@ -21,16 +21,16 @@ void prepareBlock(DynamicEq& eq, const DynamicEqParams& params) {
 }
 
 void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock) {
-    equalizeFrames(eq, detectors, &bands, &bands, 1, firstOfBlock);
+    equalizeFrames(eq, detectors, &bands, &bands, 1, firstOfBlock, 1.0);
 }
 
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out, int n,
-                    bool firstOfBlock, LaneWidth lanes) {
+                    bool firstOfBlock, double drive, LaneWidth lanes) {
 #if defined(DRELVANT_AVX2_KERNELS)
     if (fourLanes(lanes)) {
         if (n <= 0) return;
         double firstApplied[kBandCount];
-        band_avx2::equalizeFrames(eq, detectors, in, out, n, firstApplied);
+        band_avx2::equalizeFrames(eq, detectors, in, out, n, drive, firstApplied);
         if (firstOfBlock) {
             for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(firstApplied[j]));
         }
@@ -48,6 +48,7 @@ void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSam
     const Pair oneMinusSpeed = splat(block.oneMinusSpeed);
     const Pair amount = splat(block.amount);
     const Pair one = splat(1.0);
+    const Pair driven = splat(drive);
     // The normalisation couples the bands within a frame, so frames run one after the other and
     // the bands of a frame two at a time.
     for (int f = 0; f < n; ++f) {
@@ -73,8 +74,8 @@ void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSam
         const Pair kk = splat(k);
         for (int j = 0; j < kBandCount; j += 2) {
             const Pair e = _mm_mul_pd(loadAdjacent(&applied[j]), kk);
-            storeAdjacent(&out[f].left[j], _mm_mul_pd(loadAdjacent(&frame.left[j]), e));
-            storeAdjacent(&out[f].right[j], _mm_mul_pd(loadAdjacent(&frame.right[j]), e));
+            storeAdjacent(&out[f].left[j], _mm_mul_pd(_mm_mul_pd(loadAdjacent(&frame.left[j]), e), driven));
+            storeAdjacent(&out[f].right[j], _mm_mul_pd(_mm_mul_pd(loadAdjacent(&frame.right[j]), e), driven));
         }
         if (firstOfBlock && f == 0) {
             for (int j = 0; j < kBandCount; ++j) storeShared(eq.meter[j], LinearToDb(applied[j] * k));

@@ -34,9 +34,10 @@ void prepareBlock(DynamicEq& eq, const DynamicEqParams& params);
 // the meters.
 void equalizeBands(DynamicEq& eq, const BandDetectors& detectors, BandSamples& bands, bool firstOfBlock);
 // n consecutive frames, exactly as n calls of equalizeBands (firstOfBlock applies to frame 0),
-// read from `in` and written to `out` (the same frames, or frames apart from them).
+// read from `in` and written to `out` (the same frames, or frames apart from them), each band
+// then times `drive` (the density drive that follows the stage, in the same pass; 1 for none).
 // `lanes` picks two or four bands per register; the bits are the same.
 void equalizeFrames(DynamicEq& eq, const BandDetectors& detectors, const BandSamples* in, BandSamples* out, int n,
-                    bool firstOfBlock, LaneWidth lanes = widestLanes());
+                    bool firstOfBlock, double drive, LaneWidth lanes = widestLanes());
 // Sets every correction gain to 1.0; the followers are left alone.
 void idleReset(DynamicEq& eq);

@@ -73,20 +73,21 @@ void processBands(TenBandProcessor& processor, const BandStageSwitches& on, doub
     auto ran = [trace](const char* stage) {
         if (trace != nullptr) trace->record(stage);
     };
-    // The first stage to run takes the frames from `in` into the working space.
+    // The first stage to run takes the frames from `in` into the working space: the dynamic EQ
+    // with the density drive in its pass, or the density drive alone.
     BandSamples* bands = processor.runBands;
-    const BandSamples* drive = in;
     if (on.dynamicEq) {
         ran("10_Band_Dynamic_EQ");
-        equalizeFrames(processor.dynamicEq, detectors, in, bands, n, firstOfBlock);
-        drive = bands;
-    }
-    ran("Density_Drive");
-    const Pair density = splat(densityGain);
-    for (int f = 0; f < n; ++f) {
-        for (int j = 0; j < kBandCount; j += 2) {
-            storeAdjacent(&bands[f].left[j], _mm_mul_pd(loadAdjacent(&drive[f].left[j]), density));
-            storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&drive[f].right[j]), density));
+        ran("Density_Drive");
+        equalizeFrames(processor.dynamicEq, detectors, in, bands, n, firstOfBlock, densityGain);
+    } else {
+        ran("Density_Drive");
+        const Pair density = splat(densityGain);
+        for (int f = 0; f < n; ++f) {
+            for (int j = 0; j < kBandCount; j += 2) {
+                storeAdjacent(&bands[f].left[j], _mm_mul_pd(loadAdjacent(&in[f].left[j]), density));
+                storeAdjacent(&bands[f].right[j], _mm_mul_pd(loadAdjacent(&in[f].right[j]), density));
+            }
         }
     }
     if (on.compressor) {

@@ -183,8 +183,8 @@ TEST(BandLaneWidths, DynamicEqOnFourLanesMatchesTwoLanes) {
             const int n = kRunLengths[r % std::size(kRunLengths)];
             for (int f = 0; f < n; ++f) fillFrame(a[f], frame + f, noise);
             for (int f = 0; f < n; ++f) b[f] = a[f];
-            equalizeFrames(*two, stage.processor->detectors, a.data(), a.data(), n, r % 9 == 0, LaneWidth::kTwo);
-            equalizeFrames(*four, stage.processor->detectors, b.data(), b.data(), n, r % 9 == 0, LaneWidth::kFour);
+            equalizeFrames(*two, stage.processor->detectors, a.data(), a.data(), n, r % 9 == 0, 1.3, LaneWidth::kTwo);
+            equalizeFrames(*four, stage.processor->detectors, b.data(), b.data(), n, r % 9 == 0, 1.3, LaneWidth::kFour);
             ASSERT_TRUE(sameBytes(a.data(), b.data(), n * sizeof(BandSamples))) << "run from frame " << frame;
             frame += n;
         }
