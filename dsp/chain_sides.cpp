@@ -2,12 +2,14 @@
 #include "dsp/chain_sides.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "dsp/chain.h"
 #include "dsp/db.h"
 #include "dsp/derived_parameters.h"
 #include "dsp/param_ranges.h"
 #include "dsp/shared_value.h"
+#include "dsp/simd_pair.h"
 #include "platform/platform.h"
 
 namespace {
@@ -16,13 +18,14 @@ constexpr double kInputScale = 0.000030517578125;  // 2^-15
 constexpr double kNoiseStep = 1.1920928955078125e-07;  // 2^-23
 constexpr double kOutputScale = 32768.0;
 
-// Saturates to the output range; a value that is not a number leaves as silence rather than
-// reaching the integer conversion.
-inline double clampOutput(double x) {
-    if (x >= kOutputLimit) return kOutputLimit;
-    if (x <= -kOutputLimit) return -kOutputLimit;
-    if (x != x) return 0.0;
-    return x;
+// Saturates (L, R) to the output range: the limits where reached, else the value; a value that
+// is not a number leaves as silence (0) rather than reaching the integer conversion.
+inline Pair clampOutput(Pair x) {
+    const Pair limit = splat(kOutputLimit), lowest = splat(-kOutputLimit);
+    const Pair high = _mm_cmpge_pd(x, limit), low = _mm_cmple_pd(x, lowest), number = _mm_cmpord_pd(x, x);
+    const Pair inside = _mm_andnot_pd(_mm_or_pd(high, low), x);
+    const Pair clamped = _mm_or_pd(inside, _mm_or_pd(_mm_and_pd(high, limit), _mm_and_pd(low, lowest)));
+    return _mm_and_pd(number, clamped);
 }
 
 // The chain's 16-bit input is the sample value x 2^-15; its output leaves after the clamp, at the
@@ -36,6 +39,12 @@ inline void writeFrame(const Pcm16Io& io, int frame, double L, double R) {
     short* pair = io.samples + 2 * frame;
     pair[0] = static_cast<short>(L * kOutputScale);
     pair[1] = static_cast<short>(R * kOutputScale);
+}
+// The same from an (L, R) pair inside the output range: both truncated toward zero at once.
+inline void writeFrame(const Pcm16Io& io, int frame, Pair clamped) {
+    const __m128i words = _mm_cvttpd_epi32(_mm_mul_pd(clamped, splat(kOutputScale)));
+    const int packed = _mm_cvtsi128_si32(_mm_packs_epi32(words, words));
+    std::memcpy(io.samples + 2 * frame, &packed, sizeof packed);
 }
 
 // Floating-point samples: taken to the 16-bit scale (x 32768) and into the chain (x 2^-15), and
@@ -53,6 +62,10 @@ inline void writeFrame(const FloatIo<Sample>& io, int frame, double L, double R)
     Sample* at = io.samples + io.channels * frame;
     at[0] = static_cast<Sample>(L);
     if (io.channels != 1) at[1] = static_cast<Sample>(R);
+}
+template <class Sample>
+inline void writeFrame(const FloatIo<Sample>& io, int frame, Pair clamped) {
+    writeFrame(io, frame, lowLane(clamped), highLane(clamped));
 }
 
 inline uint8_t tenBandRoute(const GeneralParams& general) {
@@ -307,30 +320,29 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
         f = end;
     }
 
+    // (L, R) side by side: post amp, dither, the checks and the clamp on both at once.
     if (frames > 0) trace.record("Post_Amp");
+    const Pair post = splat(postGain), limit = splat(kOutputLimit), lowest = splat(-kOutputLimit);
     for (int f = 0; f < frames; ++f) {
-        double L = chain[2 * f] * postGain;
-        double R = chain[2 * f + 1] * postGain;
+        Pair v = _mm_mul_pd(loadAdjacent(&chain[2 * f]), post);
         if (route[f].dither) {
             trace.record("Quantization_Dither");
-            const double n = route[f].ditherNoise;
-            L = L + n;
-            R = R + n;
+            v = _mm_add_pd(v, splat(route[f].ditherNoise));
         }
 
-        if (!std::isfinite(L) || !std::isfinite(R)) ++state.nonFiniteFrames;
-        if (L <= -kOutputLimit || L >= kOutputLimit || R <= -kOutputLimit || R >= kOutputLimit) {
+        // x - x is 0 for a finite x, NaN for an infinite one or a NaN.
+        if (_mm_movemask_pd(_mm_cmpeq_pd(_mm_sub_pd(v, v), _mm_setzero_pd())) != 3) ++state.nonFiniteFrames;
+        if (_mm_movemask_pd(_mm_or_pd(_mm_cmple_pd(v, lowest), _mm_cmpge_pd(v, limit))) != 0) {
             storeShared(state.clipFlag, uint8_t{1});
         }
-        L = clampOutput(L);
-        R = clampOutput(R);
+        const Pair clamped = clampOutput(v);
 
-        const double mono = (L + R) * 0.5;
+        const double mono = (lowLane(clamped) + highLane(clamped)) * 0.5;
         storeShared(state.capture.samples[captureIndex], mono);
         captureIndex = static_cast<uint16_t>(captureIndex + 1);
         storeShared(state.capture.writeIndex, captureIndex);
 
-        writeFrame(io, run.offset + f, L, R);
+        writeFrame(io, run.offset + f, clamped);
 
         outputMeter = followPeakMeter(outputMeter, mono);
     }
