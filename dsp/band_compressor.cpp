@@ -20,11 +20,11 @@ void prepareBlock(BandCompressor& compressor, const CompressorParams& params) {
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
         const double ratio = guardedParam(loadShared(params.ratio[j]), kCompressorRatio.range);
-        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kCompressorGainDb.range));
+        block.preGain[j] = DbToLinear(block.gainMemo[j], guardedParam(loadShared(params.gainDb[j]), kCompressorGainDb.range));
         block.ratio[j] = ratio;
         block.blend[j] = compressorBlend(ratio);
         const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kCompressorThresholdDb.range);
-        block.threshold[j] = DbToLinear(thresholdDb) * thresholdScale;
+        block.threshold[j] = DbToLinear(block.thresholdMemo[j], thresholdDb) * thresholdScale;
         block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kCompressorAttackMs.range);
         block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kCompressorReleaseMs.range);
         block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]), kCompressorLookaheadMs.range);

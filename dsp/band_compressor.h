@@ -5,6 +5,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/db.h"
 #include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/lookahead_line.h"
@@ -24,6 +25,7 @@ struct CompressorBlock {
     double oneMinusBlend[kBandCount];
     double oneMinusAttack[kBandCount];
     double oneMinusRelease[kBandCount];
+    DbToLinearMemo gainMemo[kBandCount], thresholdMemo[kBandCount];
 };
 
 // Blend weight of the ratio curve.

@@ -19,7 +19,7 @@ void prepareBlock(BandExpander& expander, const ExpanderParams& params) {
     for (int j = 0; j < kBandCount; ++j) {
         block.floor[j] = 1 / guardedParam(loadShared(params.ratio[j]), kExpanderRatio.range);
         const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kExpanderThresholdDb.range);
-        block.threshold[j] = DbToLinear(thresholdDb) * kThresholdScale;
+        block.threshold[j] = DbToLinear(block.thresholdMemo[j], thresholdDb) * kThresholdScale;
         block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kExpanderAttackMs.range);
         block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kExpanderReleaseMs.range);
         block.oneMinusFloor[j] = 1 - block.floor[j];

@@ -3,6 +3,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/db.h"
 #include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/simd_pair.h"
@@ -17,6 +18,7 @@ struct ExpanderBlock {
     double oneMinusFloor[kBandCount];
     double oneMinusAttack[kBandCount];
     double oneMinusRelease[kBandCount];
+    DbToLinearMemo thresholdMemo[kBandCount];
 };
 
 // Static gain at r = level / threshold, no state: 1 from the threshold up, falling linearly with r

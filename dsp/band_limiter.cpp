@@ -19,9 +19,9 @@ void prepareBlock(BandLimiter& limiter, const LimiterParams& params) {
     block.peakMode = isOn(params.peakDetect);
     const double thresholdScale = block.peakMode ? kPeakThresholdScale : kRmsThresholdScale;
     for (int j = 0; j < kBandCount; ++j) {
-        block.preGain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kLimiterGainDb.range));
+        block.preGain[j] = DbToLinear(block.gainMemo[j], guardedParam(loadShared(params.gainDb[j]), kLimiterGainDb.range));
         const double thresholdDb = guardedParam(loadShared(params.thresholdDb[j]), kLimiterThresholdDb.range);
-        block.threshold[j] = DbToLinear(thresholdDb) * thresholdScale;
+        block.threshold[j] = DbToLinear(block.thresholdMemo[j], thresholdDb) * thresholdScale;
         block.attack[j] = smoothingCoefficient(loadShared(params.attackMs[j]), kLimiterAttackMs.range);
         block.release[j] = smoothingCoefficient(loadShared(params.releaseMs[j]), kLimiterReleaseMs.range);
         block.lookahead[j] = lookaheadFrames(loadShared(params.lookaheadMs[j]), kLimiterLookaheadMs.range);

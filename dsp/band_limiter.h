@@ -3,6 +3,7 @@
 
 #include "dsp/band_dynamics.h"
 #include "dsp/band_samples.h"
+#include "dsp/db.h"
 #include "dsp/lane_width.h"
 #include "dsp/live_params.h"
 #include "dsp/lookahead_line.h"
@@ -19,6 +20,7 @@ struct LimiterBlock {
     // 1 - attack, 1 - release: the terms the per-frame smoothing uses, computed once
     double oneMinusAttack[kBandCount];
     double oneMinusRelease[kBandCount];
+    DbToLinearMemo gainMemo[kBandCount], thresholdMemo[kBandCount];
 };
 
 // Static gain, no state: min(1, threshold / level). The level carries the 1e-05 floor in both

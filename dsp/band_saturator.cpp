@@ -141,8 +141,9 @@ void prepareBlock(BandSaturator& saturator, const SaturatorParams& params) {
     SaturatorBlock& block = saturator.block;
     for (int j = 0; j < kBandCount; ++j) {
         block.amount[j] = guardedParam(loadShared(params.levelPercent[j]), kSaturatorLevelPercent.range) * 0.01;
-        block.gain[j] = DbToLinear(guardedParam(loadShared(params.gainDb[j]), kSaturatorGainDb.range));
-        block.clip[j] = DbToLinear(guardedParam(loadShared(params.clipDb[j]), kSaturatorClipDb.range)) * kClipScale;
+        block.gain[j] = DbToLinear(block.gainMemo[j], guardedParam(loadShared(params.gainDb[j]), kSaturatorGainDb.range));
+        block.clip[j] =
+            DbToLinear(block.clipMemo[j], guardedParam(loadShared(params.clipDb[j]), kSaturatorClipDb.range)) * kClipScale;
         block.clipEnable[j] = isOn(params.clipEnable[j]);
         block.saturateMask[j] = laneMask(block.amount[j] > 0);
         block.clipMask[j] = laneMask(block.clipEnable[j]);

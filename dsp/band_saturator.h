@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "dsp/band_samples.h"
+#include "dsp/db.h"
 #include "dsp/filters/biquad.h"
 #include "dsp/live_params.h"
 #include "dsp/simd_pair.h"
@@ -27,6 +28,7 @@ struct SaturatorBlock {
     uint64_t clipMask[kBandCount];
     double oneMinusAmount[kBandCount];
     bool anySaturation[kBandCount / 2];  // per band pair: does either band saturate?
+    DbToLinearMemo gainMemo[kBandCount], clipMemo[kBandCount];
 };
 
 // lambda s(x) + (1 - lambda) x with the sign-preserving square root s. Fixed points 0 and +-1,

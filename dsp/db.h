@@ -7,6 +7,18 @@ constexpr double kSampleRateHz = 44100.0;
 
 inline double DbToLinear(double dB) { return std::pow(10.0, dB * 0.05); }
 
+// The last decibel value converted and its linear value, for block constants worked out at every
+// block from settings that seldom change (the power is the slow part). A zeroed memo holds nothing.
+struct DbToLinearMemo {
+    bool held;
+    double dB, linear;
+};
+// DbToLinear(dB), from the memo when it holds the same value (the same bits either way).
+inline double DbToLinear(DbToLinearMemo& memo, double dB) {
+    if (!memo.held || !(memo.dB == dB)) memo = {true, dB, DbToLinear(dB)};
+    return memo.linear;
+}
+
 // No guard: callers that may pass 0 add 0.00001 first.
 inline double LinearToDb(double x) { return 20 * std::log10(x); }
 

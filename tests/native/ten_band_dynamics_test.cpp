@@ -305,3 +305,40 @@ TEST(BandStageGuards, OutOfRangeValuesKeepEveryStageFinite) {
     EXPECT_EQ(tb.expander.block.floor[0], 1 / 1.3);
     EXPECT_EQ(tb.dynamicEq.block.amount, 37 * 0.01);
 }
+
+TEST(BandStageBlocks, DecibelConstantsFollowEveryChangeOfTheirSettings) {
+    // The stages keep their last decibel conversions from block to block. Whatever came before,
+    // a block's constants must be those a fresh processor works out from the same settings, from
+    // the first block of a fresh (zeroed) processor on, where 0 dB is a gain of exactly 1.
+    BandStage kept;
+    const auto setAll = [](LiveParams& p, double dB) {
+        for (int j = 0; j < kBandCount; ++j) {
+            p.compressor.gainDb[j] = p.limiter.gainDb[j] = p.saturator.gainDb[j] = dB;
+            p.compressor.thresholdDb[j] = p.limiter.thresholdDb[j] = p.expander.thresholdDb[j] = dB - j;
+            p.saturator.clipDb[j] = dB - 1;
+        }
+    };
+    setAll(*kept.params, 0.0);
+    kept.prepare();
+    EXPECT_EQ(kept.processor->compressor.block.preGain[0], 1.0);
+    EXPECT_EQ(kept.processor->limiter.block.preGain[0], 1.0);
+    EXPECT_EQ(kept.processor->saturator.block.gain[0], 1.0);
+    for (const double dB : {-6.0, -6.0, 3.5, 0.0, -0.0, -6.0}) {
+        BandStage fresh;
+        setAll(*kept.params, dB);
+        setAll(*fresh.params, dB);
+        kept.prepare();
+        fresh.prepare();
+        const TenBandProcessor& a = *kept.processor;
+        const TenBandProcessor& b = *fresh.processor;
+        for (int j = 0; j < kBandCount; ++j) {
+            EXPECT_EQ(a.compressor.block.preGain[j], b.compressor.block.preGain[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.compressor.block.threshold[j], b.compressor.block.threshold[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.limiter.block.preGain[j], b.limiter.block.preGain[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.limiter.block.threshold[j], b.limiter.block.threshold[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.expander.block.threshold[j], b.expander.block.threshold[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.saturator.block.gain[j], b.saturator.block.gain[j]) << dB << " dB, band " << j;
+            EXPECT_EQ(a.saturator.block.clip[j], b.saturator.block.clip[j]) << dB << " dB, band " << j;
+        }
+    }
+}
