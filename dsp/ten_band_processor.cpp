@@ -68,6 +68,12 @@ void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* b
 
 void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain,
                   const BandSamples* in, double* pairs, int n, bool firstOfBlock, StageTrace* trace) {
+    if (n > kBandRunFrames) {  // the working space holds one run
+        processBands(processor, on, densityGain, in, pairs, kBandRunFrames, firstOfBlock, trace);
+        processBands(processor, on, densityGain, in + kBandRunFrames, pairs + 2 * kBandRunFrames, n - kBandRunFrames,
+                     false, trace);
+        return;
+    }
     const bool cascaded = processor.designedCascaded != 0;
     const BandDetectors& detectors = processor.detectors;
     auto ran = [trace](const char* stage) {

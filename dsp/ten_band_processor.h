@@ -78,8 +78,8 @@ void processFrames(TenBandProcessor& processor, const BandStageSwitches& on, dou
 // of n frames (up to kBandRunFrames) into `bands`, then the band stages and the sum of those
 // bands into `pairs`. The split of every frame must come before the band stages of that frame.
 void splitBands(TenBandProcessor& processor, const double* pairs, BandSamples* bands, int n);
-// processBands reads `bands` (which may be the processor's runBands) and works on runBands, so a
-// split handed over by another thread is only read here.
+// processBands reads `bands` (which may be the processor's runBands) and works on runBands, a run
+// of kBandRunFrames at a time, so a split handed over by another thread is only read here.
 // `trace`, when given, records the band stages as they run (the chain order's test).
 void processBands(TenBandProcessor& processor, const BandStageSwitches& on, double densityGain,
                   const BandSamples* bands, double* pairs, int n, bool firstOfBlock, StageTrace* trace = nullptr);

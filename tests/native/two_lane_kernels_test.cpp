@@ -2,6 +2,7 @@
 // to frame-by-frame processing, special values included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -417,3 +418,27 @@ void expectRunsMatchFrames(bool peakDetect) {
 TEST(TwoLaneTenBand, RunsMatchFrameByFrameWithRmsCompressorAndPeakLimiter) { expectRunsMatchFrames(false); }
 
 TEST(TwoLaneTenBand, RunsMatchFrameByFrameWithPeakCompressorAndRmsLimiter) { expectRunsMatchFrames(true); }
+
+TEST(TwoLaneTenBand, BandStagesTakeMoreThanARunAtOnce) {
+    // processBands works a run of frames at a time in the processor's own space; more frames at
+    // once go through in runs, as the split-and-process path gives them.
+    tenband::BandStage stage;
+    setMixedBandSettings(*stage.params, false);
+    stage.prepare();
+    auto copy = std::make_unique<TenBandProcessor>(*stage.processor);
+    const BandStageSwitches on = readBandStageSwitches(stage.params->general);
+    constexpr int kFrames = 3 * kBandRunFrames + 17;
+    TestNoise noise;
+    for (int pass = 0; pass < 40; ++pass) {  // past the lines' delays
+        std::vector<double> pairs(2 * kFrames), expected;
+        for (double& x : pairs) x = 0.5 * noise.next();
+        expected = pairs;
+        std::vector<BandSamples> bands(kFrames);
+        for (int f = 0; f < kFrames; f += kBandRunFrames) {
+            splitBands(*stage.processor, &pairs[2 * f], &bands[f], std::min(kBandRunFrames, kFrames - f));
+        }
+        processBands(*stage.processor, on, 1.2, bands.data(), pairs.data(), kFrames, pass == 0);
+        processFrames(*copy, on, 1.2, expected.data(), kFrames, pass == 0);
+        for (int i = 0; i < 2 * kFrames; ++i) ASSERT_TRUE(sameDouble(expected[i], pairs[i])) << pass << ", " << i;
+    }
+}
