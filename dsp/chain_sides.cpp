@@ -35,12 +35,7 @@ inline void readFrame(const Pcm16Io& io, int frame, double& L, double& R) {
     L = pair[0] * kInputScale;
     R = pair[1] * kInputScale;
 }
-inline void writeFrame(const Pcm16Io& io, int frame, double L, double R) {
-    short* pair = io.samples + 2 * frame;
-    pair[0] = static_cast<short>(L * kOutputScale);
-    pair[1] = static_cast<short>(R * kOutputScale);
-}
-// The same from an (L, R) pair inside the output range: both truncated toward zero at once.
+// (L, R) inside the output range, both truncated toward zero at once.
 inline void writeFrame(const Pcm16Io& io, int frame, Pair clamped) {
     const __m128i words = _mm_cvttpd_epi32(_mm_mul_pd(clamped, splat(kOutputScale)));
     const int packed = _mm_cvtsi128_si32(_mm_packs_epi32(words, words));
