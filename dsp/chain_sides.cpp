@@ -75,11 +75,11 @@ inline BandStageSwitches bandStagesOf(uint8_t tenBand) {
             (tenBand & 64) != 0};
 }
 
-// The end of the run of frames from `first` on whose routes agree by `same`.
-template <class Same>
-inline int runEnd(const FrameRoute* route, int first, int frames, Same same) {
+// The end of the run of frames from `first` on whose entries (routes, stage bits) agree by `same`.
+template <class Entry, class Same>
+inline int runEnd(const Entry* entries, int first, int frames, Same same) {
     int end = first + 1;
-    while (end < frames && same(route[end], route[first])) ++end;
+    while (end < frames && same(entries[end], entries[first])) ++end;
     return end;
 }
 
@@ -261,22 +261,22 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     // frame still publishes its sample and the new index.
     uint16_t captureIndex = loadShared(state.capture.writeIndex);
 
-    if (banded > 0) trace.record("Density_Drive");
-    for (int f = 0; f < banded; ++f) {
-        chain[2 * f] = input[2 * f] * densityGain;
-        chain[2 * f + 1] = input[2 * f + 1] * densityGain;
-    }
+    // Frames [from, to) that take the density drive alone.
+    const auto driveOnly = [&](int from, int to) {
+        trace.record("Density_Drive");
+        for (int f = from; f < to; ++f) {
+            chain[2 * f] = input[2 * f] * densityGain;
+            chain[2 * f + 1] = input[2 * f + 1] * densityGain;
+        }
+    };
+    if (banded > 0) driveOnly(0, banded);
     for (int f = banded; f < frames;) {
         const int end = runEnd(route, f, frames, sameTenBand);
         if (route[f].tenBand != 0) {
             processBands(state.tenBand, bandStagesOf(route[f].tenBand), densityGain, &run.bands[f], &chain[2 * f],
                          end - f, run.offset + f == 0, stageTraceOf(trace));
         } else {
-            trace.record("Density_Drive");
-            for (int g = f; g < end; ++g) {
-                chain[2 * g] = input[2 * g] * densityGain;
-                chain[2 * g + 1] = input[2 * g + 1] * densityGain;
-            }
+            driveOnly(f, end);
         }
         f = end;
     }
@@ -293,11 +293,10 @@ void runOutputSide(const Io& io, ProcessorState& state, const LiveParams& params
     const auto eachRunOf = [&](uint8_t stage, const char* name, auto process) {
         if ((anyFinalStage & stage) == 0) return;
         trace.record(name);
+        const auto sameSwitch = [stage](uint8_t a, uint8_t b) { return ((a ^ b) & stage) == 0; };
         for (int f = 0; f < frames;) {
-            int end = f + 1;
-            const bool on = (finalStages[f] & stage) != 0;
-            while (end < frames && ((finalStages[end] & stage) != 0) == on) ++end;
-            if (on) process(f, end - f);
+            const int end = runEnd(finalStages, f, frames, sameSwitch);
+            if ((finalStages[f] & stage) != 0) process(f, end - f);
             f = end;
         }
     };
