@@ -2,12 +2,16 @@
 #include "host/block_pipeline.h"
 
 #include <emmintrin.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -65,8 +69,9 @@ struct BlockPipeline {
     std::condition_variable wakeCaller;
     std::thread worker;
     // The calling thread's own: how the blocks run now, and what the judge weighs.
-    alignas(64) int threads = 2;
+    alignas(64) int threads = 1;
     bool pinned = false;  // kept to `threads` by pinPipelineThreads, no judging
+    long processors = sysconf(_SC_NPROCESSORS_ONLN);  // online, for the judge
     ThreadJudge judge;
     int64_t frames = 0;          // submitted so far
     int64_t callerWaitedNs = 0;  // waited for the worker so far
@@ -206,19 +211,43 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
     pipeline.filling.store(false, std::memory_order_relaxed);
 }
 
+// Whether fewer tasks are running now than there are processors online, the calling thread
+// counted (the running count of the system's load figures). True where the system does not say,
+// the judge's windows deciding then.
+bool processorFreeNow(long processors) {
+    const int file = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (file < 0) return true;
+    char text[128];
+    const ssize_t length = read(file, text, sizeof text - 1);
+    close(file);
+    if (length <= 0) return true;
+    text[length] = '\0';
+    // "1.00 0.50 0.25 RUNNING/TASKS LASTPID"
+    const char* field = text;
+    for (int skipped = 0; skipped < 3 && field != nullptr; ++skipped) {
+        field = std::strchr(field, ' ');
+        if (field != nullptr) ++field;
+    }
+    if (field == nullptr) return true;
+    const long running = std::strtol(field, nullptr, 10);
+    return running <= 0 || processors <= 0 || running < processors;
+}
+
+// The judge's turn at a block start; the totals are read only where it decides.
+void judgeAtBlockStart(BlockPipeline& pipeline) {
+    const int64_t nowNs = nanoseconds(Clock::now().time_since_epoch());
+    if (!judgeDue(pipeline.judge, nowNs)) return;
+    const PipelineTotals totals{nowNs, pipeline.frames,
+                                pipeline.callerWaitedNs + pipeline.workerWaitedNs.load(std::memory_order_relaxed),
+                                pipeline.threads == 1 && processorFreeNow(pipeline.processors)};
+    const int threads = judgeThreads(pipeline.judge, totals);
+    if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
+    if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
+}
+
 // Judges at the block's start; true when the block is for the calling thread alone.
 bool onOneThread(BlockPipeline& pipeline, int frames) {
-    if (!pipeline.pinned) {
-        const int64_t nowNs = nanoseconds(Clock::now().time_since_epoch());
-        // The worker's wait for the first block is no waiting of theirs either.
-        if (!pipeline.judge.started) pipeline.twoThreadsSinceNs.store(nowNs, std::memory_order_relaxed);
-        const PipelineTotals totals{nowNs, pipeline.frames,
-                                    pipeline.callerWaitedNs +
-                                        pipeline.workerWaitedNs.load(std::memory_order_relaxed)};
-        const int threads = judgeThreads(pipeline.judge, totals);
-        if (threads == 1 && pipeline.threads == 2) fallBack(pipeline);
-        if (threads == 2 && pipeline.threads == 1) resumeTwoThreads(pipeline);
-    }
+    if (!pipeline.pinned) judgeAtBlockStart(pipeline);
     pipeline.frames += frames > 0 ? frames : 0;
     return pipeline.threads == 1;
 }

@@ -7,24 +7,36 @@ void startWindow(ThreadJudge& judge, const PipelineTotals& totals) { judge.windo
 
 int64_t doubled(int64_t spanNs) { return spanNs * 2 < kLongestBackoffNs ? spanNs * 2 : kLongestBackoffNs; }
 
+// How long the current window, stretch on one thread, or wait for a free processor lasts.
+int64_t spanOf(const ThreadJudge& judge) {
+    if (judge.awaitingProcessor) return kFreeProcessorPollNs;
+    if (judge.threads == 1 && !judge.probing) return judge.oneThreadHoldNs;
+    return kJudgeWindowNs;
+}
+
 }  // namespace
 
+bool judgeDue(const ThreadJudge& judge, int64_t nowNs) {
+    return !judge.started || nowNs - judge.windowStart.nowNs >= spanOf(judge);
+}
+
 int judgeThreads(ThreadJudge& judge, const PipelineTotals& totals) {
-    if (!judge.started) {
-        judge.started = true;
+    const bool due = judgeDue(judge, totals.nowNs);
+    judge.started = true;
+    if (!due) return judge.threads;
+    if (judge.threads == 1 && !judge.probing && !judge.awaitingProcessor) {
+        judge.oneThreadHoldNs = doubled(judge.oneThreadHoldNs);  // the next, should one win again
+        judge.awaitingProcessor = true;  // the hold is over: two threads where a processor is free
+    }
+    if (judge.awaitingProcessor) {
+        if (totals.processorFree) {
+            judge.awaitingProcessor = false;
+            judge.threads = 2;
+        }
         startWindow(judge, totals);
         return judge.threads;
     }
     const int64_t elapsedNs = totals.nowNs - judge.windowStart.nowNs;
-    if (judge.threads == 1 && !judge.probing) {
-        if (elapsedNs >= judge.oneThreadHoldNs) {
-            judge.threads = 2;
-            judge.oneThreadHoldNs = doubled(judge.oneThreadHoldNs);  // the next, should one win again
-            startWindow(judge, totals);
-        }
-        return judge.threads;
-    }
-    if (elapsedNs < kJudgeWindowNs) return judge.threads;
     const double rate = static_cast<double>(totals.frames - judge.windowStart.frames) * 1e9 / elapsedNs;
     if (judge.threads == 2) {
         const int64_t waitedNs = totals.waitedNs - judge.windowStart.waitedNs;

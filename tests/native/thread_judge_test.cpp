@@ -1,5 +1,6 @@
 // The pipeline's judgement of its second thread, on made-up totals: which windows make it try one
-// thread, what the try decides, the back-off, the hold on one thread and the retry.
+// thread, what the try decides, the back-off, the hold on one thread, the retry, and the wait for
+// a free processor.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,9 +12,12 @@ namespace {
 // Feeds the judge windows of kJudgeWindowNs as a pipeline would at block starts.
 struct Feed {
     ThreadJudge judge;
-    PipelineTotals totals{1'000'000, 0, 0};
+    PipelineTotals totals{1'000'000, 0, 0, true};
 
-    Feed() { judgeThreads(judge, totals); }
+    explicit Feed(bool processorFree = true) {
+        totals.processorFree = processorFree;
+        judgeThreads(judge, totals);
+    }
 
     // One window at `framesPerSecond`, both threads waiting `waitShare` of it; the threads after it.
     int window(double framesPerSecond, double waitShare) {
@@ -75,6 +79,21 @@ TEST(ThreadJudge, ATryThatIsSlowerStartsTheHoldOnOneThreadAfresh) {
     EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1);
     EXPECT_EQ(feed.runFor(kFirstBackoffNs - 2'000'000, kRate), 1);
     EXPECT_EQ(feed.runFor(2'000'000, kRate), 2);
+}
+
+TEST(ThreadJudge, NoFreeProcessorKeepsOneThreadUntilOneIsFreeAtTheStartAndAfterAHold) {
+    Feed feed(false);
+    EXPECT_EQ(feed.judge.threads, 1);
+    EXPECT_EQ(feed.runFor(3 * kFirstBackoffNs, kRate), 1);
+    feed.totals.processorFree = true;
+    EXPECT_EQ(feed.runFor(kFreeProcessorPollNs, kRate), 2);
+
+    EXPECT_EQ(feed.window(kRate, 0.95), 1);
+    EXPECT_EQ(feed.window(kRate * 1.1, 0.0), 1);  // the try: faster, so a hold
+    feed.totals.processorFree = false;
+    EXPECT_EQ(feed.runFor(3 * kFirstBackoffNs, kRate), 1);
+    feed.totals.processorFree = true;
+    EXPECT_EQ(feed.runFor(kFreeProcessorPollNs, kRate), 2);
 }
 
 TEST(ThreadJudge, AsFastOnOneThreadKeepsOne) {
