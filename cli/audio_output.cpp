@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "cli/conversion.h"
 
 namespace cli {
 
@@ -305,18 +306,20 @@ bool writeFrames(AudioWriter& writer, const double* samples, long frames, std::v
         }
     } else {
         writer.shorts.resize(count);
-        // Raw and streamed output: the bytes are sized once and filled in place, little-endian.
-        writer.bytes.resize(writer.file == nullptr ? 2 * count : 0);
-        for (size_t i = 0; i < count; ++i) {
-            const long value = quantise(samples[i], kScale16, -32768, 32767, writer.clippedSamples);
-            if (stored != nullptr) (*stored)[i] = static_cast<double>(value) / kScale16;
-            writer.shorts[i] = static_cast<short>(value);
-            if (writer.file == nullptr) {
-                writer.bytes[2 * i] = static_cast<unsigned char>(value);
-                writer.bytes[2 * i + 1] = static_cast<unsigned char>(static_cast<uint32_t>(value) >> 8);
-            }
-        }
+        quantiseToShorts(samples, count, writer.shorts.data(), stored != nullptr ? stored->data() : nullptr,
+                         writer.clippedSamples);
         if (writer.file == nullptr) {
+            // Raw and streamed output: the bytes are sized once and filled in place, little-endian.
+            writer.bytes.resize(2 * count);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            std::memcpy(writer.bytes.data(), writer.shorts.data(), 2 * count);
+#else
+            for (size_t i = 0; i < count; ++i) {
+                const auto word = static_cast<uint16_t>(writer.shorts[i]);
+                writer.bytes[2 * i] = static_cast<unsigned char>(word);
+                writer.bytes[2 * i + 1] = static_cast<unsigned char>(word >> 8);
+            }
+#endif
             if (!writeBytes(writer, error)) return false;
         } else if (sf_writef_short(writer.file, writer.shorts.data(), frames) != frames) {
             *error = "cannot write '" + writer.path + "': " + sf_strerror(writer.file);

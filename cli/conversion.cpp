@@ -1,7 +1,62 @@
 // Channel and sample-rate conversion.
 #include "cli/conversion.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cstring>
+
+#include "cli/cli_common.h"
+
 namespace cli {
+
+namespace {
+
+constexpr double kFullScale16 = 32768.0;
+
+short quantiseToShort(double value, uint64_t& clipped) {
+    const double scaled = roundToInteger(value * kFullScale16);
+    if (!(scaled >= -32768.0)) {  // also NaN
+        ++clipped;
+        return -32768;
+    }
+    if (scaled > 32767.0) {
+        ++clipped;
+        return 32767;
+    }
+    return static_cast<short>(scaled);
+}
+
+}  // namespace
+
+void quantiseToShorts(const double* samples, size_t count, short* shorts, double* stored, uint64_t& clipped) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Two at a time. Whether a sample is held is decided before rounding: halves go to the even
+    // neighbour, so -32768.5 rounds to -32768 (kept) and 32767.5 to 32768 (held).
+    const __m128d scale = _mm_set1_pd(kFullScale16);
+    const __m128d unscale = _mm_set1_pd(1.0 / kFullScale16);  // exact: a power of two
+    const __m128d lowest = _mm_set1_pd(-32768.0);
+    const __m128d highest = _mm_set1_pd(32767.0);
+    const __m128d heldBelow = _mm_set1_pd(-32768.5);
+    const __m128d heldFrom = _mm_set1_pd(32767.5);
+    for (; i + 2 <= count; i += 2) {
+        const __m128d scaled = _mm_mul_pd(_mm_loadu_pd(samples + i), scale);
+        const int held = _mm_movemask_pd(_mm_or_pd(_mm_cmpnge_pd(scaled, heldBelow), _mm_cmpge_pd(scaled, heldFrom)));
+        clipped += static_cast<uint64_t>((held & 1) + (held >> 1));
+        // max takes its second operand where the first is NaN: NaN becomes the lowest value.
+        const __m128i values = _mm_cvtpd_epi32(_mm_min_pd(_mm_max_pd(scaled, lowest), highest));
+        const int pair = _mm_cvtsi128_si32(_mm_packs_epi32(values, values));
+        std::memcpy(shorts + i, &pair, sizeof pair);
+        if (stored != nullptr) _mm_storeu_pd(stored + i, _mm_mul_pd(_mm_cvtepi32_pd(values), unscale));
+    }
+#endif
+    for (; i < count; ++i) {
+        shorts[i] = quantiseToShort(samples[i], clipped);
+        if (stored != nullptr) stored[i] = shorts[i] / kFullScale16;
+    }
+}
 
 void appendAsStereo(const double* samples, int channels, size_t frames, std::vector<double>* stereo) {
     const size_t start = stereo->size();

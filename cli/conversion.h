@@ -4,6 +4,7 @@
 #include <soxr.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ void appendAsStereo(const double* samples, int channels, size_t frames, std::vec
 // Interleaved stereo to `channels` (mono: the left channel, which equals the right when the
 // processor was fed mono), appended to `out`.
 void appendFromStereo(const double* stereo, int channels, size_t frames, std::vector<double>* out);
+
+// Samples at full scale 1.0 to 16-bit: x * 32768 rounded to the nearest (halves to the even
+// neighbour), held to [-32768, 32767] with NaN at -32768, each held sample counted in `clipped`.
+// `stored` (when given) receives what each short stands for, value / 32768.
+void quantiseToShorts(const double* samples, size_t count, short* shorts, double* stored, uint64_t& clipped);
 
 // A streaming sample-rate converter (libsoxr, high quality, interleaved doubles). Its output lines
 // up with its input: no delay is added.

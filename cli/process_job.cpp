@@ -267,17 +267,7 @@ bool runFrames(EngineRun& run, const double* stereo, size_t frames, OutputChain*
     if (output != nullptr && run.audioWatcher != nullptr && *run.audioWatcher) (*run.audioWatcher)(false, stereo, frames);
     if (run.sixteenBit) {
         next.shorts.resize(2 * frames);
-        for (size_t i = 0; i < 2 * frames; ++i) {
-            double value = roundToInteger(stereo[i] * kShortScale);
-            if (!(value >= -32768.0)) {  // also NaN
-                value = -32768.0;
-                ++run.clippedSamples;
-            } else if (value > 32767.0) {
-                value = 32767.0;
-                ++run.clippedSamples;
-            }
-            next.shorts[i] = static_cast<short>(value);
-        }
+        quantiseToShorts(stereo, 2 * frames, next.shorts.data(), nullptr, run.clippedSamples);
     }
     const size_t blockFrames = static_cast<size_t>(run.blockFrames);
     for (size_t at = 0; at < frames; at += blockFrames) {

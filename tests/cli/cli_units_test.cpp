@@ -13,6 +13,7 @@
 
 #include "cli/batch.h"
 #include "cli/cli_common.h"
+#include "cli/conversion.h"
 #include "cli/files.h"
 #include "cli/hosting.h"
 #include "cli/loudness.h"
@@ -210,4 +211,37 @@ TEST(CliRounding, RoundToIntegerIsNearbyint) {
                             HUGE_VAL,     -HUGE_VAL};
     for (double x : cases) EXPECT_EQ(cli::roundToInteger(x), std::nearbyint(x)) << x;
     EXPECT_TRUE(std::isnan(cli::roundToInteger(std::nan(""))));
+}
+
+// Full scale to 16-bit, two at a time and in a tail alike: halves to the even neighbour, the ends
+// held and counted (32767.5 rounds up past the top, -32768.5 down onto the bottom), NaN and
+// infinities, and the value each short stands for.
+TEST(CliRounding, ShortsRoundHalvesToEvenAndHoldTheEnds) {
+    struct Case {
+        double scaled;  // times 32768
+        short expected;
+        bool held;
+    };
+    const Case cases[] = {{0.5, 0, false},         {1.5, 2, false},          {2.5, 2, false},
+                          {-0.5, 0, false},        {-1.5, -2, false},        {32766.5, 32766, false},
+                          {32767.49, 32767, false}, {32767.5, 32767, true},   {40000.0, 32767, true},
+                          {-32768.5, -32768, false}, {-32768.51, -32768, true}, {-1e300, -32768, true},
+                          {HUGE_VAL, 32767, true},  {-HUGE_VAL, -32768, true}, {std::nan(""), -32768, true}};
+    for (size_t lead = 0; lead < 2; ++lead) {  // each case in the other lane, or the tail
+        std::vector<double> samples(lead, 0.0);
+        uint64_t expectedHeld = 0;
+        for (const Case& c : cases) {
+            samples.push_back(c.scaled / 32768.0);
+            expectedHeld += c.held ? 1 : 0;
+        }
+        std::vector<short> shorts(samples.size());
+        std::vector<double> stored(samples.size());
+        uint64_t held = 0;
+        cli::quantiseToShorts(samples.data(), samples.size(), shorts.data(), stored.data(), held);
+        EXPECT_EQ(held, expectedHeld) << lead;
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            EXPECT_EQ(shorts[lead + i], cases[i].expected) << cases[i].scaled << " lead " << lead;
+            EXPECT_EQ(stored[lead + i], cases[i].expected / 32768.0) << cases[i].scaled;
+        }
+    }
 }
