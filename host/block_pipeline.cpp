@@ -10,8 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -212,8 +210,7 @@ void submitBlock(BlockPipeline& pipeline, const Io& io, short* pcm, double* ster
 }
 
 // Whether fewer tasks are running now than there are processors online, the calling thread
-// counted (the running count of the system's load figures). True where the system does not say,
-// the judge's windows deciding then.
+// counted. True where the system does not say, the judge's windows deciding then.
 bool processorFreeNow(long processors) {
     const int file = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
     if (file < 0) return true;
@@ -222,15 +219,7 @@ bool processorFreeNow(long processors) {
     close(file);
     if (length <= 0) return true;
     text[length] = '\0';
-    // "1.00 0.50 0.25 RUNNING/TASKS LASTPID"
-    const char* field = text;
-    for (int skipped = 0; skipped < 3 && field != nullptr; ++skipped) {
-        field = std::strchr(field, ' ');
-        if (field != nullptr) ++field;
-    }
-    if (field == nullptr) return true;
-    const long running = std::strtol(field, nullptr, 10);
-    return running <= 0 || processors <= 0 || running < processors;
+    return processorFreeByLoad(text, processors);
 }
 
 // The judge's turn at a block start; the totals are read only where it decides.

@@ -1,6 +1,9 @@
 // The block pipeline's judgement of its second thread, from windows of measured totals.
 #include "host/thread_judge.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 void startWindow(ThreadJudge& judge, const PipelineTotals& totals) { judge.windowStart = totals; }
@@ -15,6 +18,19 @@ int64_t spanOf(const ThreadJudge& judge) {
 }
 
 }  // namespace
+
+bool processorFreeByLoad(const char* loadText, long processors) {
+    const char* field = loadText;
+    for (int skipped = 0; skipped < 3 && field != nullptr; ++skipped) {
+        field = std::strchr(field, ' ');
+        if (field != nullptr) ++field;
+    }
+    if (field == nullptr) return true;
+    char* end = nullptr;
+    const long running = std::strtol(field, &end, 10);
+    if (end == field || *end != '/' || running <= 0 || processors <= 0) return true;
+    return running < processors;
+}
 
 bool judgeDue(const ThreadJudge& judge, int64_t nowNs) {
     return !judge.started || nowNs - judge.windowStart.nowNs >= spanOf(judge);

@@ -47,6 +47,10 @@ struct ThreadJudge {
     int64_t oneThreadHoldNs = kFirstBackoffNs;  // of the stretch on one thread a check keeps
 };
 
+// From the system's load figures ("0.52 0.58 0.59 RUNNING/TASKS LASTPID", as /proc/loadavg
+// gives them): whether fewer tasks are running than `processors`. True where the text does not
+// say, so the judge's windows decide.
+bool processorFreeByLoad(const char* loadText, long processors);
 // Whether the judge decides anything at `nowNs`; the pipeline reads the totals only then.
 bool judgeDue(const ThreadJudge& judge, int64_t nowNs);
 // The threads to run the next block on. A change from 2 to 1 asks the caller to let the worker

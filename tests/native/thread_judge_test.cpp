@@ -96,6 +96,17 @@ TEST(ThreadJudge, NoFreeProcessorKeepsOneThreadUntilOneIsFreeAtTheStartAndAfterA
     EXPECT_EQ(feed.runFor(kFreeProcessorPollNs, kRate), 2);
 }
 
+TEST(ThreadJudge, AProcessorIsFreeWhileFewerTasksRunThanThereAreProcessors) {
+    EXPECT_TRUE(processorFreeByLoad("0.52 0.58 0.59 1/345 12345\n", 2));
+    EXPECT_FALSE(processorFreeByLoad("0.52 0.58 0.59 2/345 12345\n", 2));
+    EXPECT_FALSE(processorFreeByLoad("9.00 8.00 7.00 12/345 12345\n", 8));
+    EXPECT_TRUE(processorFreeByLoad("9.00 8.00 7.00 7/345 12345\n", 8));
+    // Text that does not say leaves it to the windows.
+    for (const char* unreadable : {"", "0.52 0.58", "0.52 0.58 0.59 x/345", "0.52 0.58 0.59 2"}) {
+        EXPECT_TRUE(processorFreeByLoad(unreadable, 2)) << unreadable;
+    }
+}
+
 TEST(ThreadJudge, AsFastOnOneThreadKeepsOne) {
     Feed feed;
     EXPECT_EQ(feed.window(kRate, 0.9), 1);
