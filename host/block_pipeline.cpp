@@ -159,9 +159,19 @@ void fallBack(BlockPipeline& pipeline) {
     pipeline.threads = 1;
 }
 
-// The worker's turn again from the next run on (published with it).
+// The worker's turn again from the next run on (published with it). The worker is started the
+// first time, so a stream that never gets a free processor never has a second thread; where it
+// cannot be started the blocks stay on the calling thread for good.
 void resumeTwoThreads(BlockPipeline& pipeline) {
     pipeline.twoThreadsSinceNs.store(nanoseconds(Clock::now().time_since_epoch()), std::memory_order_relaxed);
+    if (!pipeline.worker.joinable()) {
+        try {
+            pipeline.worker = std::thread(runOutputSides, std::ref(pipeline));
+        } catch (...) {
+            pipeline.pinned = true;
+            return;
+        }
+    }
     pipeline.threads = 2;
 }
 
@@ -253,24 +263,20 @@ BlockPipeline* startBlockPipeline(Engine& engine) {
         delete pipeline;
         return nullptr;
     }
-    try {
-        pipeline->worker = std::thread(runOutputSides, std::ref(*pipeline));
-    } catch (...) {
-        delete pipeline;
-        return nullptr;
-    }
     return pipeline;
 }
 
 void stopBlockPipeline(BlockPipeline* pipeline) {
     if (pipeline == nullptr) return;
     waitForBlocks(*pipeline);
-    {
-        std::lock_guard<std::mutex> lock(pipeline->sleepLock);
-        pipeline->stopping.store(true);
+    if (pipeline->worker.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(pipeline->sleepLock);
+            pipeline->stopping.store(true);
+        }
+        pipeline->wakeWorker.notify_one();
+        pipeline->worker.join();
     }
-    pipeline->wakeWorker.notify_one();
-    pipeline->worker.join();
     delete pipeline;
 }
 

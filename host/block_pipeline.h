@@ -5,12 +5,13 @@
 // as processBlock16 / processBlockDouble's on the same blocks. For long files and streams on a
 // machine with a core to spare; not for the plug-ins, whose host owns the audio thread.
 //
-// The pipeline weighs, as it goes, whether the second thread pays (host/thread_judge.h): where the
-// two threads spend much of the time waiting for each other (processors busy with other work) and
-// a stretch on one thread then goes faster, it lets the worker finish and runs the blocks on the
-// calling thread alone, trying two threads again some seconds later; the bytes are the same either
-// way. A waiting side spins only briefly, and only while the other is at work on what it waits
-// for; otherwise it sleeps.
+// The pipeline weighs, as it goes, whether the second thread pays (host/thread_judge.h). It takes
+// up the second thread only where a processor is free for it (the worker is started then); where
+// the two threads spend much of the time waiting for each other (processors busy with other work)
+// and a stretch on one thread then goes faster, it lets the worker finish and runs the blocks on
+// the calling thread alone, trying two threads again some seconds later; the bytes are the same
+// either way. A waiting side spins only briefly, and only while the other is at work on what it
+// waits for; otherwise it sleeps.
 //
 // Threads: one thread submits and waits. Settings handed over, a new filter design or an idle
 // reset wait for the worker to finish what it holds before the block that takes them begins.
@@ -22,7 +23,8 @@
 struct Engine;
 struct BlockPipeline;
 
-// The worker is started here; nullptr when it cannot be (or the engine polls).
+// nullptr when the pipeline cannot be set up (or the engine polls). Its worker thread is started
+// when the blocks first go to two threads.
 BlockPipeline* startBlockPipeline(Engine& engine);
 // Waits for what was submitted, then stops the worker.
 void stopBlockPipeline(BlockPipeline* pipeline);

@@ -122,8 +122,8 @@ TEST(EngineThreads, TwoEnginesPlayWhileAThirdThreadLoadsIntoBoth) {
 }
 
 // One engine's stream over two threads while a control thread loads presets, edits values and
-// asks for idle resets: no data race between the pipeline's two sides or with the control thread,
-// and the output stays finite and inside the clamp.
+// asks for idle resets: no data race between the pipeline's two sides (starting the worker, falling
+// back, resuming) or with the control thread, and the output stays finite and inside the clamp.
 TEST(EngineThreads, APipelinedStreamPlaysWhileAnotherThreadLoads) {
     Engine* engine = createEngine(3);
     ASSERT_NE(engine, nullptr);
@@ -146,6 +146,8 @@ TEST(EngineThreads, APipelinedStreamPlaysWhileAnotherThreadLoads) {
                 noise = noise * 1664525u + 1013904223u;
                 pcm[i] = static_cast<int16_t>(noise >> 17);
             }
+            // Mostly on two threads, falling back and resuming now and then, whatever the machine.
+            if (blocks % 64 == 0) pinPipelineThreads(*pipeline, blocks / 64 % 4 == 3 ? 1 : 2);
             submitBlock16(*pipeline, pcm.data(), frames);
             ++blocks;
             frames = frames * 7 % 2039 + 1;
