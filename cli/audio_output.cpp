@@ -128,19 +128,6 @@ bool writeStreamHeader(AudioWriter& writer, std::string* error) {
     return writeBytes(writer, error);
 }
 
-long quantise(double value, double scale, long lowest, long highest, uint64_t& clipped) {
-    const double scaled = roundToInteger(value * scale);
-    if (!(scaled >= static_cast<double>(lowest))) {  // also NaN
-        ++clipped;
-        return lowest;
-    }
-    if (scaled > static_cast<double>(highest)) {
-        ++clipped;
-        return highest;
-    }
-    return static_cast<long>(scaled);
-}
-
 }  // namespace
 
 bool chooseOutputFormat(const std::string& path, const AudioFormat& source, const OutputRequest& request,

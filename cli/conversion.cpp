@@ -15,20 +15,20 @@ namespace {
 
 constexpr double kFullScale16 = 32768.0;
 
-short quantiseToShort(double value, uint64_t& clipped) {
-    const double scaled = roundToInteger(value * kFullScale16);
-    if (!(scaled >= -32768.0)) {  // also NaN
-        ++clipped;
-        return -32768;
-    }
-    if (scaled > 32767.0) {
-        ++clipped;
-        return 32767;
-    }
-    return static_cast<short>(scaled);
-}
-
 }  // namespace
+
+long quantise(double value, double scale, long lowest, long highest, uint64_t& clipped) {
+    const double scaled = roundToInteger(value * scale);
+    if (!(scaled >= static_cast<double>(lowest))) {  // also NaN
+        ++clipped;
+        return lowest;
+    }
+    if (scaled > static_cast<double>(highest)) {
+        ++clipped;
+        return highest;
+    }
+    return static_cast<long>(scaled);
+}
 
 void quantiseToShorts(const double* samples, size_t count, short* shorts, double* stored, uint64_t& clipped) {
     size_t i = 0;
@@ -53,7 +53,7 @@ void quantiseToShorts(const double* samples, size_t count, short* shorts, double
     }
 #endif
     for (; i < count; ++i) {
-        shorts[i] = quantiseToShort(samples[i], clipped);
+        shorts[i] = static_cast<short>(quantise(samples[i], kFullScale16, -32768, 32767, clipped));
         if (stored != nullptr) stored[i] = shorts[i] / kFullScale16;
     }
 }

@@ -16,6 +16,9 @@ void appendAsStereo(const double* samples, int channels, size_t frames, std::vec
 // processor was fed mono), appended to `out`.
 void appendFromStereo(const double* stereo, int channels, size_t frames, std::vector<double>* out);
 
+// value * scale rounded to the nearest integer (halves to the even neighbour), held to
+// [lowest, highest] with NaN at lowest, a held value counted in `clipped`.
+long quantise(double value, double scale, long lowest, long highest, uint64_t& clipped);
 // Samples at full scale 1.0 to 16-bit: x * 32768 rounded to the nearest (halves to the even
 // neighbour), held to [-32768, 32767] with NaN at -32768, each held sample counted in `clipped`.
 // `stored` (when given) receives what each short stands for, value / 32768.
